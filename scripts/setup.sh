@@ -1,0 +1,16 @@
+# Sourced by ./run and ./test: installs the Debian packages the build, the
+# tests and the demo need, when any is missing.
+qavn_packages=(cmake ninja-build g++ pkg-config qt6-base-dev googletest libgtest-dev
+               nlohmann-json3-dev pspp sqlite3 xdg-utils)
+
+qavn_missing=()
+for p in "${qavn_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || qavn_missing+=("$p")
+done
+if [ ${#qavn_missing[@]} -gt 0 ]; then
+  echo "Installing: ${qavn_missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then sudo_cmd=(); else sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${qavn_missing[@]}"
+fi

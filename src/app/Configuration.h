@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "platform/FunctionRef.h"
+
+#include <string>
+#include <string_view>
+
+namespace qavn {
+
+class Ui;
+
+// The per-project configuration file, project ID + "QAV.CFG" in the working
+// directory: resource directory, output directory, CD-ROM drive letter, then
+// three kept lines that the program carries over when it rewrites the file.
+std::string configurationPath(std::string_view projectId);
+
+// Reads the file into `settings` (values trimmed and upper-cased). Returns
+// false when it cannot be opened.
+bool readConfigurationFile(std::string_view path, Settings& settings);
+
+// Start-up's reading of the configuration. When the file is missing the user
+// is asked whether to create it; Yes runs `setupDialog` (the Setup dialog in
+// creation mode, which writes the file itself on OK) and start-up goes on
+// with whatever values it left. Returns false when the user declined.
+bool readConfiguration(std::string_view projectId, Settings& settings, Ui& ui,
+                       FunctionRef<void(Settings&)> setupDialog);
+
+enum class SetupMode { Creation, Change };
+
+// Writes the configuration file for the Setup dialog's OK. In change mode the
+// kept lines 4-6 come from the existing file, which must open ("Cannot Open "
+// + path + " !" and nothing written otherwise); in creation mode they are 0,
+// 0 and 2. The file is replaced atomically: written beside the target under
+// a temporary name and renamed over it, so a failure never leaves half a
+// file. A failure to write is reported as "Cannot Write " + path + " !".
+bool writeConfiguration(std::string_view path, const Settings& settings, SetupMode mode, Ui& ui);
+
+// The bytes the configuration file holds for these values.
+std::string configurationText(std::string_view resourceDir, std::string_view outputDir, char cdromDrive,
+                              std::string_view line4, std::string_view line5, std::string_view line6);
+
+// Sets settings.dataOnCd: whether cdromDrive + ":\" + dataPath exists.
+void checkDataOnCd(Settings& settings, std::string_view firstDataPath);
+
+} // namespace qavn

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+class Ui;
+
+struct DataFileEntry {
+    std::int32_t linesPerCase = 0;
+    std::string idLocation; // "0…" when the file has no identifier column
+    std::string dataPath;   // relative to the root of the CD-ROM drive
+    std::string fileTitle;  // file-name part of dataPath up to its first "."
+    std::uint32_t firstRow = 0; // set by loading; 0 for a file without variables
+
+    bool hasIdentifier() const { return !idLocation.empty() && idLocation.front() != '0'; }
+};
+
+// The project specification file "QAVSPEC." + project ID.
+struct ProjectSpec {
+    static constexpr std::size_t maxIdLocation = 111;
+    static constexpr std::size_t maxDataPath = 79;
+    static constexpr std::size_t lineBuffer = 999; // at most 997 characters a line
+
+    std::string dataSetTitle;
+    std::string filePrefix; // the project ID until the file has been read
+    std::vector<DataFileEntry> dataFiles;
+    std::string sasHeader;
+    std::string spssHeader;
+
+    // Data file f (1-based), or nullptr outside 1..N.
+    const DataFileEntry* dataFile(std::uint32_t f) const
+    {
+        return (f >= 1 && f <= dataFiles.size()) ? &dataFiles[f - 1] : nullptr;
+    }
+    DataFileEntry* dataFile(std::uint32_t f)
+    {
+        return (f >= 1 && f <= dataFiles.size()) ? &dataFiles[f - 1] : nullptr;
+    }
+};
+
+// The file-name part of a path (after the last "\", "/" or ":") cut before
+// its first ".".
+std::string fileTitleOf(std::string_view dataPath);
+
+// Reads resourceDir + "\QAVSPEC." + spec.filePrefix into `spec`, with the
+// program's messages. Returns false when the start cannot go on.
+bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui);
+
+} // namespace qavn

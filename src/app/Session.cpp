@@ -1,0 +1,58 @@
+#include "app/Session.h"
+
+#include "app/Configuration.h"
+#include "platform/Strings.h"
+#include "platform/Ui.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace qavn {
+
+bool Session::parseCommandLine(std::string_view arguments, std::string& projectId, Ui& ui)
+{
+    while (!arguments.empty() && arguments.front() == ' ')
+        arguments.remove_prefix(1);
+    const std::string upper = upperAscii(arguments);
+    if (upper.size() < 2 || upper[0] != 'P' || upper[1] != '=') {
+        ui.error(usageMessage);
+        return false;
+    }
+    projectId = upper.substr(2);
+    return true;
+}
+
+std::string Session::configurationPath(std::string_view id)
+{
+    return qavn::configurationPath(id);
+}
+
+bool Session::start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog)
+{
+    if (!parseCommandLine(arguments, projectId, *ui_))
+        return false;
+    project.filePrefix = projectId;
+    settings.programDir = programDirectory();
+    if (!readConfiguration(projectId, settings, *ui_, setupDialog))
+        return false;
+    if (!readProjectSpec(settings.resourceDir, project, *ui_))
+        return false;
+    if (!store.open(settings.resourceDir, project.filePrefix))
+        return false;
+    checkDataOnCd(settings, project.dataFiles.front().dataPath);
+    return true;
+}
+
+std::string programDirectory()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return std::string();
+    std::string dir = exe.parent_path().string();
+    if (dir.empty() || dir.back() != '/')
+        dir.push_back('/');
+    return dir;
+}
+
+} // namespace qavn

@@ -1,0 +1,228 @@
+#include "codebook/CodebookStore.h"
+
+#include "platform/HostPath.h"
+#include "platform/Ui.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qavn {
+
+bool CodebookStore::open(std::string_view resourceDir, std::string_view filePrefix)
+{
+    close();
+    prefix_ = std::string(filePrefix);
+    const std::string indexPath = std::string(resourceDir) + "\\" + prefix_ + "01.CDC";
+    const std::string textPath = std::string(resourceDir) + "\\" + prefix_ + "02.CDC";
+
+    if (!index_.open(toHostPath(indexPath))) {
+        ui_->error("Cannot Open " + indexPath);
+        return false;
+    }
+    const std::size_t records = index_.size() / VariableRecord::size;
+    if (records == 0 || records > UINT32_MAX) {
+        index_.close();
+        return false;
+    }
+    recordCount_ = static_cast<std::uint32_t>(records);
+    if (!text_.open(toHostPath(textPath))) {
+        index_.close();
+        recordCount_ = 0;
+        ui_->error("Cannot Open " + prefix_ + "02.CDC !");
+        return false;
+    }
+    blockPosition_ = 0;
+    return true;
+}
+
+void CodebookStore::close()
+{
+    index_.close();
+    text_.close();
+    recordCount_ = 0;
+    blockPosition_ = 0;
+}
+
+std::size_t CodebookStore::readBlock(std::uint8_t* buffer)
+{
+    const auto bytes = index_.bytes();
+    const std::size_t wholeEnd = static_cast<std::size_t>(recordCount_) * VariableRecord::size;
+    if (blockPosition_ >= wholeEnd)
+        return 0;
+    const std::size_t n = std::min(blockRecords, (wholeEnd - blockPosition_) / VariableRecord::size);
+    std::memcpy(buffer, bytes.data() + blockPosition_, n * VariableRecord::size);
+    blockPosition_ += n * VariableRecord::size;
+    return n;
+}
+
+bool CodebookStore::readRecord(std::uint32_t k)
+{
+    if (k == 0 || k > recordCount_ || !index_.isOpen()) {
+        ui_->error("Cannot Locate Next Record in " + prefix_ + "01.CDC File !\nPlease Restart Application.");
+        return false;
+    }
+    current_ = recordAt(k);
+    return true;
+}
+
+VariableRecord CodebookStore::recordAt(std::uint32_t k) const
+{
+    return VariableRecord::decode(index_.bytes().data() + static_cast<std::size_t>(k - 1) * VariableRecord::size);
+}
+
+std::string_view CodebookStore::readLine(TextRef ref)
+{
+    line_.clear();
+    const auto text = text_.bytes();
+    const std::size_t start = ref.offset();
+    if (start >= text.size())
+        return line_;
+    const std::size_t end = std::min(text.size(), start + labelWindow);
+    for (std::size_t p = start; p < end; ++p) {
+        const std::uint8_t b = text[p];
+        if (b == textbyte::lineEnd)
+            break;
+        if (b != textbyte::filler)
+            line_.push_back(static_cast<char>(b));
+    }
+    return line_;
+}
+
+bool CodebookStore::sectionTitleOf(std::uint32_t k, std::string& title)
+{
+    if (!readRecord(k))
+        return false;
+    title.assign(readLine(current_.sectionRef));
+    return true;
+}
+
+std::size_t CodebookStore::windowSize(LineVariant variant, std::uint32_t count)
+{
+    const std::size_t wanted = 80u * static_cast<std::size_t>(count) + 10u;
+    if (wanted <= 14800)
+        return wanted;
+    return (variant == LineVariant::DisplayText || variant == LineVariant::BlockSearch) ? 15095 : 15099;
+}
+
+// The window walk shared by every line reader. `onWindow(span)` sees each
+// window as it is filled and may stop the walk by returning false;
+// `onLine(begin, end)` gets each line's stored bytes (fillers included, line
+// end excluded) and may stop it too.
+template <typename WindowHook, typename LineHook>
+std::uint32_t CodebookStore::walkBlock(TextRef ref, std::uint32_t count, std::size_t window,
+                                       WindowHook onWindow, LineHook onLine)
+{
+    const auto text = text_.bytes();
+    std::size_t start = ref.offset();
+    std::uint32_t delivered = 0;
+    // A window scans bytes 0..window-3 for line content; see the class notes.
+    const std::size_t scanLimit = window >= 3 ? window - 3 : 0;
+    while (delivered < count && start < text.size()) {
+        const std::size_t avail = std::min(window, text.size() - start);
+        const std::uint8_t* base = text.data() + start;
+        if (!onWindow(std::span<const std::uint8_t>(base, avail)))
+            return delivered;
+        std::size_t p = 0;
+        std::size_t done = 0;
+        bool atEnd = false;
+        bool exhausted = false;
+        while (delivered < count) {
+            if (p >= avail) {
+                // Nothing left in the window: the end of the file when the
+                // window came up short, otherwise a refill.
+                atEnd = avail < window;
+                exhausted = !atEnd;
+                break;
+            }
+            const auto* hit = static_cast<const std::uint8_t*>(std::memchr(base + p, textbyte::lineEnd, avail - p));
+            const std::size_t e = hit ? static_cast<std::size_t>(hit - base) : avail;
+            // Content bytes at or beyond the scan limit exhaust the window
+            // before the line end is reached.
+            if (e > p && e - 1 >= scanLimit) {
+                exhausted = true;
+                break;
+            }
+            if (!hit) {
+                atEnd = true; // avail < window here, or the scan limit had caught it
+                break;
+            }
+            ++delivered;
+            if (!onLine(base + p, base + e))
+                return delivered;
+            p = e + 1;
+            done = p;
+        }
+        if (delivered >= count)
+            break;
+        if (atEnd) {
+            if (p < avail) {
+                ++delivered;
+                onLine(base + p, base + avail);
+            }
+            break;
+        }
+        if (exhausted) {
+            if (done == 0) {
+                // Not one whole line fits: hand over what the window held and
+                // go on after it, so the reader always advances.
+                const std::size_t cut = std::min(avail, scanLimit + 1);
+                ++delivered;
+                if (!onLine(base, base + cut))
+                    return delivered;
+                start += cut;
+            } else {
+                start += done;
+            }
+        }
+    }
+    return delivered;
+}
+
+std::uint32_t CodebookStore::readLines(TextRef ref, std::uint32_t count, LineVariant variant,
+                                       FunctionRef<bool(std::string_view)> consumer)
+{
+    const bool separatorToTab = variant == LineVariant::ListLines || variant == LineVariant::JoinedText ||
+                                variant == LineVariant::LineSearch;
+    return walkBlock(
+        ref, count, windowSize(variant, count), [](std::span<const std::uint8_t>) { return true; },
+        [&](const std::uint8_t* b, const std::uint8_t* e) {
+            line_.clear();
+            for (; b < e; ++b) {
+                const std::uint8_t c = *b;
+                if (c == textbyte::filler)
+                    continue;
+                line_.push_back((separatorToTab && c == textbyte::fieldSeparator) ? '\t' : static_cast<char>(c));
+            }
+            return consumer(std::string_view(line_));
+        });
+}
+
+std::uint32_t CodebookStore::forEachBlockWindow(TextRef ref, std::uint32_t count,
+                                                FunctionRef<bool(std::span<const std::uint8_t>)> consumer)
+{
+    std::uint32_t windows = 0;
+    walkBlock(
+        ref, count, windowSize(LineVariant::BlockSearch, count),
+        [&](std::span<const std::uint8_t> w) {
+            ++windows;
+            return consumer(w);
+        },
+        [](const std::uint8_t*, const std::uint8_t*) { return true; });
+    return windows;
+}
+
+CategoryFields splitCategoryLine(std::string_view line, char separator)
+{
+    CategoryFields fields;
+    std::string_view* slots[4] = {&fields.code, &fields.frequency, &fields.percent, &fields.label};
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t cut = line.find(separator);
+        *slots[i] = line.substr(0, cut);
+        if (cut == std::string_view::npos)
+            break;
+        line.remove_prefix(cut + 1);
+    }
+    return fields;
+}
+
+} // namespace qavn

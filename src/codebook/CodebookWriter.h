@@ -1,0 +1,73 @@
+#pragma once
+
+#include "codebook/VariableRecord.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+// What one variable of a codebook holds, in readable form.
+struct VariableSpec {
+    std::string name; // at most 8 characters are stored
+    std::uint16_t fileNumber = 1;
+    std::uint8_t recordNumber = 1;
+    std::string location; // for example "6-7"; at most 9 characters are stored
+    char typeCode = ' ';
+    std::string label;
+    std::string section;
+    std::vector<std::string> description;
+    // Variable number (1-based) whose description block this variable points
+    // at instead of a block of its own; 0 for its own `description`.
+    std::uint32_t sharesDescriptionOf = 0;
+    // Category lines, fields separated by the byte 0xDC (see categoryLine()).
+    std::vector<std::string> categories;
+};
+
+// code, frequency, percent and label joined by 0xDC.
+std::string categoryLine(std::string_view code, std::string_view frequency, std::string_view percent,
+                         std::string_view label);
+
+// Encodes a codebook into its index file and text file. Texts are written in
+// variable order: label, section title (a title equal to the previous
+// variable's is not written again; both point at one line), description,
+// categories. Used by tests and tools to make projects.
+class CodebookWriter {
+public:
+    struct Files {
+        std::vector<std::uint8_t> index;
+        std::vector<std::uint8_t> text;
+    };
+
+    // Encodes the variable at once (memory grows with the files, not with
+    // the specs). Returns the variable's number.
+    std::uint32_t add(const VariableSpec& variable);
+    std::size_t size() const { return descriptionRefs_.size(); }
+
+    // Puts a 0xFF filler byte after every `every` bytes of text inside lines
+    // (0 for none), for the variables added from now on; readers must ignore
+    // them.
+    void setFillerEvery(std::size_t every) { fillerEvery_ = every; }
+
+    const Files& build() const { return files_; }
+
+    // Writes <dir>/<prefix>01.CDC and <dir>/<prefix>02.CDC (host paths).
+    // Returns false with `error` set when a file cannot be written.
+    bool writeFiles(const std::filesystem::path& dir, std::string_view prefix, std::string& error) const;
+
+private:
+    void appendLine(std::string_view line);
+
+    Files files_;
+    std::vector<TextRef> descriptionRefs_;
+    std::vector<std::uint16_t> descriptionCounts_;
+    std::string previousSection_;
+    bool haveSection_ = false;
+    TextRef sectionRef_;
+    std::size_t fillerEvery_ = 0;
+};
+
+} // namespace qavn

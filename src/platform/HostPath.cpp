@@ -1,0 +1,103 @@
+#include "platform/HostPath.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
+
+namespace qavn {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+fs::path driveRoot(char letter)
+{
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    const std::string variable = std::string("QAVN_DRIVE_") + upper;
+    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0')
+        return fs::path(value);
+    return fs::path("/mnt") / std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+}
+
+// The name of `component` inside `dir` as the host spells it.
+std::string matchComponent(const fs::path& dir, const std::string& component)
+{
+    std::error_code ec;
+    if (component == "." || component == "..")
+        return component;
+    if (fs::exists(dir / component, ec))
+        return component;
+    std::vector<std::string> candidates;
+    fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec);
+    if (ec)
+        return component;
+    for (const auto& entry : it) {
+        std::string name = entry.path().filename().string();
+        if (equalIgnoringCase(name, component))
+            candidates.push_back(std::move(name));
+        if (ec)
+            break;
+    }
+    if (candidates.empty())
+        return component;
+    return *std::min_element(candidates.begin(), candidates.end());
+}
+
+} // namespace
+
+fs::path toHostPath(std::string_view dosPath)
+{
+    fs::path result;
+    std::string_view rest = dosPath;
+    if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
+        result = driveRoot(rest[0]);
+        rest.remove_prefix(2);
+    } else if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) {
+        result = "/";
+    }
+
+    std::size_t pos = 0;
+    while (pos <= rest.size()) {
+        std::size_t end = rest.find_first_of("\\/", pos);
+        if (end == std::string_view::npos)
+            end = rest.size();
+        std::string component(rest.substr(pos, end - pos));
+        if (!component.empty())
+            result /= matchComponent(result, component);
+        pos = end + 1;
+    }
+    return result;
+}
+
+bool hostPathExists(std::string_view dosPath)
+{
+    std::error_code ec;
+    return fs::exists(toHostPath(dosPath), ec);
+}
+
+std::FILE* openHostFile(std::string_view dosPath, const char* mode)
+{
+    const fs::path path = toHostPath(dosPath);
+    if (path.empty())
+        return nullptr;
+    std::error_code ec;
+    // Opening a directory for reading succeeds on this host; the program
+    // never wants that.
+    if (fs::is_directory(path, ec))
+        return nullptr;
+    return std::fopen(path.c_str(), mode);
+}
+
+} // namespace qavn

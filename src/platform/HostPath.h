@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qavn {
+
+// Maps the DOS-style paths of configuration and project files onto this host.
+//
+// - A drive letter X: becomes the directory named by the environment variable
+//   QAVN_DRIVE_X (upper-case letter), else /mnt/x (lower-case letter).
+// - Backslashes become slashes; empty components are dropped.
+// - A path without a drive letter is taken as it is: absolute when it starts
+//   with a slash, otherwise relative to the working directory.
+// - Each component is matched against the host's directory: the exact name
+//   when it exists, otherwise the first entry in sorted order that equals it
+//   ignoring ASCII letter case; a component with no match is kept as written,
+//   so paths of files still to be created map as well.
+std::filesystem::path toHostPath(std::string_view dosPath);
+
+// Whether the file or directory a DOS-style path names exists.
+bool hostPathExists(std::string_view dosPath);
+
+// std::fopen on the mapped path. Returns nullptr on failure.
+std::FILE* openHostFile(std::string_view dosPath, const char* mode);
+
+} // namespace qavn

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+namespace qavn {
+
+// White space as the C library's isspace sees it in the "C" locale.
+constexpr bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+constexpr std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+constexpr std::string_view trimmedRight(std::string_view s)
+{
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+constexpr char toUpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline std::string upperAscii(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = toUpperAscii(c);
+    return out;
+}
+
+constexpr bool startsWith(std::string_view s, std::string_view prefix)
+{
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// A decimal integer read from the start of `s` as the C library's strtol
+// reads it: leading white space skipped, an optional sign, digits up to the
+// first non-digit. No digits give 0. Values beyond the range of T saturate.
+// When `digitsFound` is given it tells whether any digit was read.
+template <typename T = long>
+T leadingInteger(std::string_view s, bool* digitsFound = nullptr)
+{
+    std::size_t i = 0;
+    while (i < s.size() && isSpace(s[i]))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<T>::min())
+                                        : static_cast<std::int64_t>(std::numeric_limits<T>::max());
+    std::int64_t value = 0;
+    bool any = false;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        any = true;
+        if (value <= limit)
+            value = value * 10 + (s[i] - '0');
+    }
+    if (digitsFound)
+        *digitsFound = any;
+    if (value > limit)
+        value = limit;
+    return static_cast<T>(negative ? -value : value);
+}
+
+} // namespace qavn

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/Session.h"
+#include "platform/ConsoleUi.h"
+#include "platform/Progress.h"
+#include "views/VariableList.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qavn::extract {
+
+// Everything the command line asked for.
+struct Options {
+    std::string arguments; // "P=ID" as the program's command line
+    bool list = false;
+    std::vector<std::uint32_t> show;
+    bool listTagged = false;
+
+    // Selection.
+    std::vector<std::string> tagLists;      // --tag LIST, each "3,17,20-25"
+    std::vector<std::string> tagFiles;      // --tags FILE
+    std::optional<std::string> andFile;     // --and FILE2 (with one --tags)
+    std::optional<std::string> orFile;      // --or FILE2 (with one --tags)
+    std::optional<std::string> searchText;  // --search TEXT
+    std::vector<std::string> searchFields;  // --in name,label,description,category
+    bool wholeWords = false;
+
+    // Outputs.
+    std::string labels = "all"; // --labels all|categorical|none
+    std::optional<std::string> sas;
+    std::optional<std::string> spss;
+    std::optional<std::string> spssDos;
+    std::optional<std::string> codebook;
+    std::optional<std::string> tagFile;
+    bool access = false;
+    std::optional<std::string> outputDir; // --output-dir, for this run only
+
+    bool wantsOutput() const { return sas || spss || spssDos || codebook || tagFile || access; }
+};
+
+// What every command works on once the project is loaded.
+struct Context {
+    Session& session;
+    VariableList& list;
+    ConsoleUi& ui;
+    Progress& progress; // a bar on standard error when it is a terminal
+};
+
+// Exit statuses.
+inline constexpr int exitOk = 0;
+inline constexpr int exitFailure = 1;
+inline constexpr int exitUsage = 2;
+
+// --list and --show.
+void printList(const Context& context);
+void printListTagged(const Context& context);
+bool printShow(Context& context, std::uint32_t variable);
+
+// Selection from --tag LIST; false with a message on stderr for a bad list.
+bool tagFromList(Context& context, const std::string& list);
+
+// --search: tags every match. Returns false when the search could not run.
+bool runSearch(Context& context, const Options& options);
+
+// The program, codebook and tag file outputs. Returns an exit status.
+int runOutputs(Context& context, const Options& options);
+
+// --access. Returns an exit status.
+int runAccess(Context& context, const Options& options);
+
+} // namespace qavn::extract

@@ -1,0 +1,260 @@
+// qavn-extract: the batch tool. Run from the folder that holds the project's
+// configuration file; it starts the project as the program does, loads every
+// variable, builds a selection and writes what the command line asks for.
+
+#include "ConsoleProgress.h"
+#include "Extract.h"
+
+#include "app/Configuration.h"
+#include "codebook/Loader.h"
+#include "platform/Strings.h"
+#include "search/TagImport.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using namespace qavn;
+using namespace qavn::extract;
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: qavn-extract P=ID [options]\n"
+    "Run from the folder that holds the project's configuration file (IDQAV.CFG).\n"
+    "\n"
+    "Listing:\n"
+    "  --list                 one line per variable: number, TAB, row text\n"
+    "  --show N               the variable's record, description and categories\n"
+    "  --list-tagged          the selected variables, as --list prints them\n"
+    "Selection (together the union):\n"
+    "  --tag LIST             variable numbers and ranges, e.g. 3,17,20-25\n"
+    "  --tags FILE            a tag file; with --and FILE2 or --or FILE2 two files combined\n"
+    "  --search TEXT          every variable that matches TEXT\n"
+    "  --in FIELDS            name,label,description,category (default name)\n"
+    "  --whole-words          whole words only\n"
+    "Outputs (any number in one call):\n"
+    "  --labels all|categorical|none   which variables get value labels (default all)\n"
+    "  --sas FILE  --spss FILE  --spss-dos FILE  --codebook FILE  --tag-file FILE\n"
+    "  --access               comma-delimited extracts of the raw data into the output directory\n"
+    "  --output-dir DIR       output directory for this run instead of the configured one\n"
+    "\n"
+    "  --help, --version\n";
+
+bool parse(int argc, char** argv, Options& options, std::string& error)
+{
+    bool haveProject = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        auto optionalValue = [&](std::optional<std::string>& out) {
+            std::string v;
+            if (!value(v))
+                return false;
+            out = v;
+            return true;
+        };
+        std::string v;
+        if (arg == "--list") {
+            options.list = true;
+        } else if (arg == "--list-tagged") {
+            options.listTagged = true;
+        } else if (arg == "--show") {
+            if (!value(v))
+                return false;
+            bool digits = false;
+            const long n = leadingInteger<long>(v, &digits);
+            if (!digits || n < 1 || v.find_first_not_of("0123456789") != std::string::npos) {
+                error = "--show needs a variable number";
+                return false;
+            }
+            options.show.push_back(static_cast<std::uint32_t>(n));
+        } else if (arg == "--tag") {
+            if (!value(v))
+                return false;
+            options.tagLists.push_back(v);
+        } else if (arg == "--tags") {
+            if (!value(v))
+                return false;
+            options.tagFiles.push_back(v);
+        } else if (arg == "--and") {
+            if (!optionalValue(options.andFile))
+                return false;
+        } else if (arg == "--or") {
+            if (!optionalValue(options.orFile))
+                return false;
+        } else if (arg == "--search") {
+            if (!optionalValue(options.searchText))
+                return false;
+        } else if (arg == "--in") {
+            if (!value(v))
+                return false;
+            std::size_t pos = 0;
+            while (pos <= v.size()) {
+                const std::size_t comma = std::min(v.find(',', pos), v.size());
+                const std::string field = v.substr(pos, comma - pos);
+                if (field != "name" && field != "label" && field != "description" && field != "category") {
+                    error = "--in takes name, label, description and category";
+                    return false;
+                }
+                options.searchFields.push_back(field);
+                pos = comma + 1;
+            }
+        } else if (arg == "--whole-words") {
+            options.wholeWords = true;
+        } else if (arg == "--labels") {
+            if (!value(v))
+                return false;
+            if (v != "all" && v != "categorical" && v != "none") {
+                error = "--labels takes all, categorical or none";
+                return false;
+            }
+            options.labels = v;
+        } else if (arg == "--sas") {
+            if (!optionalValue(options.sas))
+                return false;
+        } else if (arg == "--spss") {
+            if (!optionalValue(options.spss))
+                return false;
+        } else if (arg == "--spss-dos") {
+            if (!optionalValue(options.spssDos))
+                return false;
+        } else if (arg == "--codebook") {
+            if (!optionalValue(options.codebook))
+                return false;
+        } else if (arg == "--tag-file") {
+            if (!optionalValue(options.tagFile))
+                return false;
+        } else if (arg == "--access") {
+            options.access = true;
+        } else if (arg == "--output-dir") {
+            if (!optionalValue(options.outputDir))
+                return false;
+        } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1 && arg[1] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else if (!haveProject) {
+            options.arguments = arg;
+            haveProject = true;
+        } else {
+            error = "unexpected argument " + arg;
+            return false;
+        }
+    }
+    if ((options.andFile || options.orFile) && options.tagFiles.size() != 1) {
+        error = "--and and --or combine exactly one --tags file with a second one";
+        return false;
+    }
+    if (options.andFile && options.orFile) {
+        error = "--and and --or cannot be used together";
+        return false;
+    }
+    if (!options.searchFields.empty() && !options.searchText) {
+        error = "--in goes with --search";
+        return false;
+    }
+    return true;
+}
+
+// The Setup dialog's creation mode on a terminal: three questions, then the
+// configuration file is written as the dialog writes it.
+void consoleSetup(ConsoleUi& ui, const std::string& configFile, Settings& settings)
+{
+    auto resource = ui.readLine("Resource Directory: ");
+    auto output = ui.readLine("Output Directory: ");
+    auto drive = ui.readLine("CD-ROM Drive [E]: ");
+    if (!resource || !output)
+        return;
+    settings.resourceDir = upperAscii(trimmed(*resource));
+    settings.outputDir = upperAscii(trimmed(*output));
+    const std::string letter = drive ? upperAscii(trimmed(*drive)) : std::string();
+    settings.cdromDrive = (!letter.empty() && letter[0] >= 'A' && letter[0] <= 'Z') ? letter[0] : 'E';
+    writeConfiguration(configFile, settings, SetupMode::Creation, ui);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usage, stdout);
+            return exitOk;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("qavn-extract %s\n", QAVN_VERSION);
+            return exitOk;
+        }
+    }
+    Options options;
+    std::string error;
+    if (!parse(argc, argv, options, error)) {
+        std::fprintf(stderr, "qavn-extract: %s\n%s", error.c_str(), usage);
+        return exitUsage;
+    }
+
+    ConsoleUi ui;
+    Session session(ui);
+    // A missing or malformed P= argument is a usage error of this tool.
+    std::string id;
+    if (!Session::parseCommandLine(options.arguments, id, ui))
+        return exitUsage;
+    if (!session.start(options.arguments, [&](Settings& settings) {
+            consoleSetup(ui, configurationPath(id), settings);
+        }))
+        return exitFailure;
+    if (options.outputDir)
+        session.settings.outputDir = *options.outputDir;
+
+    VariableList list(VariableList::Mode::Main, &ui);
+    {
+        ConsoleProgress loading("Loading");
+        if (!loadVariables(session.store, session.project, list, ui, loading)) {
+            ui.error(loadCanceledMessage);
+            return exitFailure;
+        }
+    }
+    ConsoleProgress progress("Working");
+    Context context{session, list, ui, progress};
+
+    for (const auto& tagList : options.tagLists) {
+        if (!tagFromList(context, tagList))
+            return exitUsage;
+    }
+    if (options.tagFiles.size() == 1 && (options.andFile || options.orFile)) {
+        importTagFiles(options.tagFiles.front(), options.andFile ? *options.andFile : *options.orFile,
+                       options.andFile ? TagCombine::And : TagCombine::Or, list, ui);
+    } else {
+        for (const auto& file : options.tagFiles) {
+            if (!importTagFile(file, list, ui))
+                return exitFailure;
+        }
+    }
+    if (options.searchText && !runSearch(context, options))
+        return exitFailure;
+
+    if (options.list)
+        printList(context);
+    for (std::uint32_t n : options.show) {
+        if (!printShow(context, n))
+            return exitFailure;
+    }
+    if (options.listTagged)
+        printListTagged(context);
+
+    int status = exitOk;
+    if (options.wantsOutput()) {
+        status = runOutputs(context, options);
+        if (status == exitOk && options.access)
+            status = runAccess(context, options);
+    }
+    progress.finish();
+    return status;
+}

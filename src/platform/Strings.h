@@ -62,20 +62,28 @@ T leadingInteger(std::string_view s, bool* digitsFound = nullptr)
         negative = s[i] == '-';
         ++i;
     }
-    const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<T>::min())
-                                        : static_cast<std::int64_t>(std::numeric_limits<T>::max());
-    std::int64_t value = 0;
+    // Magnitudes are gathered unsigned so that the most negative value of T
+    // is reached without overflow.
+    const std::uint64_t limit =
+        negative ? static_cast<std::uint64_t>(-(static_cast<std::int64_t>(std::numeric_limits<T>::min()) + 1)) + 1
+                 : static_cast<std::uint64_t>(std::numeric_limits<T>::max());
+    std::uint64_t value = 0;
     bool any = false;
     for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
         any = true;
-        if (value <= limit)
-            value = value * 10 + (s[i] - '0');
+        const auto digit = static_cast<std::uint64_t>(s[i] - '0');
+        const bool overflows = value > limit / 10 || (value == limit / 10 && digit > limit % 10);
+        value = overflows ? limit : value * 10 + digit;
     }
     if (digitsFound)
         *digitsFound = any;
     if (value > limit)
         value = limit;
-    return static_cast<T>(negative ? -value : value);
+    if (!negative)
+        return static_cast<T>(value);
+    if (value == 0)
+        return 0;
+    return static_cast<T>(-static_cast<std::int64_t>(value - 1) - 1);
 }
 
 } // namespace qavn

@@ -1,0 +1,323 @@
+#include "TestProject.h"
+
+#include "app/Configuration.h"
+#include "app/ProjectSpec.h"
+#include "app/Session.h"
+#include "platform/ScriptedUi.h"
+#include "platform/Strings.h"
+
+#include <climits>
+
+#include <gtest/gtest.h>
+
+namespace qavn {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+constexpr const char* invalidData = "QAVSPEC File Has Invalid Data !\nCannot Run QAVN.";
+const std::string defaultSas = "***** You WILL need to edit this code *******;\r\n"
+                               "***** Check all PROC FORMAT statements ******;\r\n"
+                               "***** Check all MERGE statements ************;\r\n"
+                               "***** Check for unneeded semicolons *********;\r\n";
+const std::string defaultSpss = "* You will need to EDIT this code!  Please check all.\r\n"
+                                "* FILE=  and MATCH FILES statements.\r\n";
+
+struct SpecRead {
+    bool ok;
+    ProjectSpec spec;
+    std::vector<std::string> messages;
+};
+
+SpecRead readSpec(const std::string& bytes, const std::string& id = "ZEL")
+{
+    TempDir dir;
+    test::ScopedEnv drive("QAVN_DRIVE_R", dir.path().string());
+    writeFile(dir / ("QAVSPEC." + id), bytes);
+    ScriptedUi ui;
+    SpecRead result;
+    result.spec.filePrefix = id;
+    result.ok = readProjectSpec("R:", result.spec, ui);
+    result.messages = ui.messageTexts();
+    return result;
+}
+
+TEST(ProjectSpecTest, ReadsTheSmallestFileWithDefaultHeaders)
+{
+    const auto r = readSpec("SAMPLE STUDY\nZEL\n1\n2 1-6 DATA\\YOUTH.DAT\n");
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(r.spec.dataSetTitle, "SAMPLE STUDY");
+    EXPECT_EQ(r.spec.filePrefix, "ZEL");
+    ASSERT_EQ(r.spec.dataFiles.size(), 1u);
+    const DataFileEntry& f = r.spec.dataFiles[0];
+    EXPECT_EQ(f.linesPerCase, 2);
+    EXPECT_EQ(f.idLocation, "1-6");
+    EXPECT_EQ(f.dataPath, "DATA\\YOUTH.DAT");
+    EXPECT_EQ(f.fileTitle, "YOUTH");
+    EXPECT_EQ(f.firstRow, 0u);
+    EXPECT_TRUE(f.hasIdentifier());
+    EXPECT_EQ(r.spec.sasHeader, defaultSas);
+    EXPECT_EQ(r.spec.spssHeader, defaultSpss);
+}
+
+TEST(ProjectSpecTest, HeaderLinesReplaceTheDefaultsAndBlankLinesAreSkipped)
+{
+    const auto r = readSpec("  SAMPLE STUDY \r\nZEL\r\n  3abc\r\n1 0 A.DAT\r\n1 1-5 B.DAT\r\n3 1-5 DISK1.DAT\\PART.ONE\r\n"
+                            "\r\n   \r\n LIBNAME IN 'D:\\' \r\n\r\n");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.spec.dataSetTitle, "SAMPLE STUDY");
+    ASSERT_EQ(r.spec.dataFiles.size(), 3u);
+    EXPECT_FALSE(r.spec.dataFiles[0].hasIdentifier());
+    EXPECT_EQ(r.spec.dataFiles[2].fileTitle, "PART");
+    EXPECT_EQ(r.spec.sasHeader, "LIBNAME IN 'D:\\';\r\n");
+    EXPECT_EQ(r.spec.spssHeader, "LIBNAME IN 'D:\\'.\r\n");
+}
+
+TEST(ProjectSpecTest, FailuresShowTheirMessages)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string message;
+    };
+    const std::string path = "R:\\QAVSPEC.ZEL";
+    const std::vector<Case> cases = {
+        {"ends within the first three lines", "TITLE\nZEL\n", invalidData},
+        {"empty file", "", invalidData},
+        {"count of zero", "TITLE\nZEL\n0\n1 0 A.DAT\n", "Cannot Open '" + path + "' Has Invalid Entry !"},
+        {"non-numeric count", "TITLE\nZEL\nthree\n1 0 A.DAT\n", "Cannot Open '" + path + "' Has Invalid Entry !"},
+        {"blank count line", "TITLE\nZEL\n\n1 0 A.DAT\n", "Cannot Open '" + path + "' Has Invalid Entry !"},
+        {"negative count", "TITLE\nZEL\n-2\n1 0 A.DAT\n", invalidData},
+        {"missing data file lines", "TITLE\nZEL\n3\n1 0 A.DAT\n", invalidData},
+        {"one-field data file line", "TITLE\nZEL\n1\n2\n", invalidData},
+        {"two-field data file line", "TITLE\nZEL\n1\n2 1-5\n", invalidData},
+        {"blank data file line", "TITLE\nZEL\n1\n\n", invalidData},
+        {"no lines per case", "TITLE\nZEL\n1\nX 1-5 A.DAT\n", invalidData},
+        {"zero lines per case", "TITLE\nZEL\n1\n0 1-5 A.DAT\n", invalidData},
+        {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", invalidData},
+        {"over-long identifier location", "TITLE\nZEL\n1\n1 " + std::string(112, '1') + " A.DAT\n", invalidData},
+        {"over-long title line", std::string(5000, 'T') + "\nZEL\n1\n1 0 A.DAT\n", invalidData},
+        {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\n" + std::string(5000, 'H') + "\n", invalidData},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = readSpec(c.bytes);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.messages, std::vector<std::string>{c.message});
+    }
+}
+
+TEST(ProjectSpecTest, LimitsThatStillFitAreAccepted)
+{
+    const auto r = readSpec("TITLE\nZEL\n1\n1 " + std::string(111, '1') + " " + std::string(79, 'P') + "\n" +
+                            std::string(997, 'H') + "\n");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.spec.dataFiles[0].dataPath.size(), 79u);
+    EXPECT_EQ(r.spec.sasHeader, std::string(997, 'H') + ";\r\n");
+}
+
+TEST(ProjectSpecTest, MissingFileIsReportedWithItsPath)
+{
+    TempDir dir;
+    test::ScopedEnv drive("QAVN_DRIVE_R", dir.path().string());
+    ScriptedUi ui;
+    ProjectSpec spec;
+    spec.filePrefix = "NONE";
+    EXPECT_FALSE(readProjectSpec("R:\\RES", spec, ui));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot Open 'R:\\RES\\QAVSPEC.NONE' !"});
+    EXPECT_EQ(ui.messages()[0].icon, Ui::Icon::Stop);
+}
+
+TEST(ConfigurationTest, ValuesAreTrimmedAndUpperCased)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    writeFile(dir / "ZELQAV.CFG", "d:\\survey\\data\r\n  d:\\out\r\n   f  \r\n1\r\n1\r\n3");
+    Settings s;
+    ASSERT_TRUE(readConfigurationFile("ZELQAV.CFG", s));
+    EXPECT_EQ(s.resourceDir, "D:\\SURVEY\\DATA");
+    EXPECT_EQ(s.outputDir, "D:\\OUT");
+    EXPECT_EQ(s.cdromDrive, 'F');
+
+    writeFile(dir / "ONEQAV.CFG", "c:\\res");
+    Settings one;
+    ASSERT_TRUE(readConfigurationFile("ONEQAV.CFG", one));
+    EXPECT_EQ(one.resourceDir, "C:\\RES");
+    EXPECT_EQ(one.outputDir, "");
+    EXPECT_EQ(one.cdromDrive, '\0');
+}
+
+TEST(ConfigurationTest, CreationWritesTheExactBytes)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    Settings s;
+    s.resourceDir = "D:\\RES";
+    s.outputDir = "D:\\OUT";
+    s.cdromDrive = 'E';
+    ScriptedUi ui;
+    ASSERT_TRUE(writeConfiguration("ZELQAV.CFG", s, SetupMode::Creation, ui));
+    EXPECT_EQ(readFile(dir / "ZELQAV.CFG"), "D:\\RES\r\nD:\\OUT\r\nE\r\n0\r\n0\r\n2");
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST(ConfigurationTest, ChangeKeepsLinesFourToSixAndDropsTheRest)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    Settings s;
+    s.resourceDir = "C:\\NEW";
+    s.outputDir = "C:\\OUT2";
+    s.cdromDrive = 'G';
+    ScriptedUi ui;
+
+    writeFile(dir / "AQAV.CFG", "X\r\nY\r\nD\r\n 1 \r\n1\r\n3\r\nseven\r\neight\r\n");
+    ASSERT_TRUE(writeConfiguration("AQAV.CFG", s, SetupMode::Change, ui));
+    EXPECT_EQ(readFile(dir / "AQAV.CFG"), "C:\\NEW\r\nC:\\OUT2\r\nG\r\n1\r\n1\r\n3");
+
+    writeFile(dir / "BQAV.CFG", "X\nY\nD\n");
+    ASSERT_TRUE(writeConfiguration("BQAV.CFG", s, SetupMode::Change, ui));
+    EXPECT_EQ(readFile(dir / "BQAV.CFG"), "C:\\NEW\r\nC:\\OUT2\r\nG\r\n\r\n\r\n");
+
+    // No previous file in change mode: the message, and nothing is written.
+    EXPECT_FALSE(writeConfiguration("CQAV.CFG", s, SetupMode::Change, ui));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot Open CQAV.CFG !"});
+    EXPECT_FALSE(std::filesystem::exists(dir / "CQAV.CFG"));
+    // No temporary file is left behind by any of the rewrites.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+TEST(ConfigurationTest, AFailedWriteIsReportedAndLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    // A directory in the file's place makes the final rename fail, for root too.
+    std::filesystem::create_directories(dir / "ZELQAV.CFG" / "inside");
+    Settings s;
+    s.resourceDir = "NEW";
+    ScriptedUi ui;
+    EXPECT_FALSE(writeConfiguration("ZELQAV.CFG", s, SetupMode::Creation, ui));
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text.rfind("Cannot Write ZELQAV.CFG !\n", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "ZELQAV.CFG" / "inside"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(ConfigurationTest, MissingFileOffersTheSetupDialog)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    ScriptedUi ui;
+    Settings s;
+    int dialogs = 0;
+    EXPECT_FALSE(readConfiguration("ZEL", s, ui, [&](Settings&) { ++dialogs; }));
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Cannot Find ZELQAV.CFG !\nDo You Want to Create It ? ");
+    EXPECT_EQ(ui.messages()[0].buttons, Ui::Buttons::YesNo);
+    EXPECT_EQ(ui.messages()[0].icon, Ui::Icon::Stop);
+    EXPECT_EQ(dialogs, 0);
+
+    ui.queueAnswer(Ui::Answer::Yes);
+    EXPECT_TRUE(readConfiguration("ZEL", s, ui, [&](Settings& settings) {
+        ++dialogs;
+        settings.resourceDir = "C:\\RES";
+    }));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(s.resourceDir, "C:\\RES");
+}
+
+TEST(SessionTest, CommandLine)
+{
+    struct Case {
+        const char* line;
+        bool ok;
+        const char* id;
+    };
+    for (const Case& c : {Case{"P=ZEL", true, "ZEL"}, Case{"p=zel", true, "ZEL"}, Case{"   P=ZEL  ", true, "ZEL  "},
+                          Case{"P=", true, ""}, Case{"ZEL", false, ""}, Case{"", false, ""}, Case{"Q=ZEL", false, ""},
+                          Case{"P", false, ""}}) {
+        SCOPED_TRACE(c.line);
+        ScriptedUi ui;
+        std::string id;
+        EXPECT_EQ(Session::parseCommandLine(c.line, id, ui), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(id, c.id);
+            EXPECT_TRUE(ui.messages().empty());
+        } else {
+            EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{
+                                             "Invalid Parameter !\nStart QAVN with setup file.\nQAVN P='project ID'\n"
+                                             "Ex) QAVN P=ZEL"});
+        }
+    }
+}
+
+TEST(SessionTest, StartsAProjectAndChecksTheRawData)
+{
+    test::TestProject project;
+    project.add(test::variable("AGE", "Age"));
+    project.dataFiles[0].rawLines = {"12"};
+    project.write();
+
+    ScriptedUi ui;
+    Session session(ui);
+    ASSERT_TRUE(session.start("P=zel", [](Settings&) { FAIL() << "no setup expected"; }));
+    EXPECT_TRUE(ui.messages().empty());
+    EXPECT_EQ(session.projectId, "ZEL");
+    EXPECT_EQ(session.settings.resourceDir, "C:\\RES");
+    EXPECT_EQ(session.project.dataSetTitle, "SAMPLE STUDY");
+    EXPECT_EQ(session.store.recordCount(), 1u);
+    EXPECT_TRUE(session.settings.dataOnCd);
+
+    std::filesystem::remove(project.driveD() / "DATA" / "FILE1.DAT");
+    Session without(ui);
+    ASSERT_TRUE(without.start("P=ZEL", [](Settings&) {}));
+    EXPECT_FALSE(without.settings.dataOnCd);
+}
+
+TEST(SessionTest, StartStopsAtTheFirstFailure)
+{
+    test::TestProject project;
+    project.add(test::variable("AGE", "Age"));
+    project.write();
+    std::filesystem::remove(project.resourceDir() / "ZEL02.CDC");
+
+    ScriptedUi ui;
+    Session session(ui);
+    EXPECT_FALSE(session.start("P=ZEL", [](Settings&) {}));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot Open ZEL02.CDC !"});
+
+    ScriptedUi noConfig;
+    Session other(noConfig);
+    EXPECT_FALSE(other.start("P=OTHER", [](Settings&) {}));
+    EXPECT_EQ(noConfig.messageTexts(),
+              std::vector<std::string>{"Cannot Find OTHERQAV.CFG !\nDo You Want to Create It ? "});
+}
+
+} // namespace
+} // namespace qavn
+
+namespace qavn {
+namespace {
+
+TEST(StringsTest, LeadingIntegerReadsLikeTheCLibraryAndSaturates)
+{
+    bool digits = false;
+    EXPECT_EQ(leadingInteger<long>("  3 abc"), 3);
+    EXPECT_EQ(leadingInteger<long>("-17x"), -17);
+    EXPECT_EQ(leadingInteger<long>("+8"), 8);
+    EXPECT_EQ(leadingInteger<long>("abc", &digits), 0);
+    EXPECT_FALSE(digits);
+    EXPECT_EQ(leadingInteger<long>("-", &digits), 0);
+    EXPECT_FALSE(digits);
+    EXPECT_EQ(leadingInteger<std::int32_t>("99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(leadingInteger<std::int32_t>("-2147483648"), INT32_MIN);
+    EXPECT_EQ(leadingInteger<std::int32_t>("-2147483649"), INT32_MIN);
+    EXPECT_EQ(leadingInteger<long>("-9223372036854775808"), LONG_MIN);
+    EXPECT_EQ(leadingInteger<long>(std::string(300, '9')), LONG_MAX);
+}
+
+} // namespace
+} // namespace qavn

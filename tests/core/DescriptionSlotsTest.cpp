@@ -1,5 +1,7 @@
 #include "app/ProjectSpec.h"
 #include "views/DescriptionSlots.h"
+#include "views/TaggedItems.h"
+#include "views/VariableList.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +94,30 @@ TEST(DescriptionTextsTest, CaptionInfoLineAndCategoryItems)
         EXPECT_EQ(item.percent, c.item.percent);
         EXPECT_EQ(item.label, c.item.label);
     }
+}
+
+
+TEST(TaggedItemsTest, ListsTaggedRowsInListOrderWithoutTouchingTheMainList)
+{
+    VariableList main;
+    main.setRowCount(5);
+    for (std::uint32_t r = 1; r <= 5; ++r)
+        main.appendRow("V" + std::to_string(r) + "       Label " + std::to_string(r), rowData(r == 4 ? 'A' : ' ', 1));
+    main.showList(5);
+    main.tagRow(4);
+    main.tagRow(2);
+    const std::uint32_t anchor = main.anchorRow();
+
+    VariableList dialog(VariableList::Mode::TaggedItems);
+    fillTaggedItems(main, dialog);
+    ASSERT_EQ(dialog.rowCount(), 2u);
+    EXPECT_EQ(dialog.rowText(1), "V2       Label 2");
+    EXPECT_EQ(dialog.rowText(2), "V4       Label 4");
+    EXPECT_EQ(dialog.rowInfo(2).typeCode, 'A');
+    EXPECT_EQ(dialog.tagCount(), 0u);
+    EXPECT_FALSE(dialog.inputEnabled());
+    EXPECT_EQ(main.tagCount(), 2u);
+    EXPECT_EQ(main.anchorRow(), anchor);
 }
 
 } // namespace

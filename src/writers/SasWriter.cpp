@@ -1,0 +1,178 @@
+#include "app/ProjectSpec.h"
+#include "app/Settings.h"
+#include "platform/TextOutput.h"
+#include "views/VariableList.h"
+#include "writers/ProgramWriters.h"
+#include "writers/StatementBuilders.h"
+#include "writers/WriterContext.h"
+
+namespace qavn {
+
+namespace {
+
+// A statement whose entries are collected in a pending text that starts as
+// two blanks and is written on a line of its own whenever it passes 45
+// characters.
+class WrappedStatement {
+public:
+    explicit WrappedStatement(TextOutput& out) : out_(out) {}
+
+    // Writes `keyword` before the first entry.
+    void add(std::string_view keyword, std::string_view entry)
+    {
+        if (!started_) {
+            out_.write(keyword);
+            started_ = true;
+        }
+        pending_ += entry;
+        if (pending_.size() > 45) {
+            out_.write("\n");
+            out_.write(pending_);
+            pending_ = "  ";
+        }
+    }
+    bool started() const { return started_; }
+    // The rest of the pending text on a line of its own, when it holds more
+    // than the indent and a short entry.
+    void flushPending()
+    {
+        if (pending_.size() > 4) {
+            out_.write("\n");
+            out_.write(pending_);
+        }
+    }
+
+private:
+    TextOutput& out_;
+    std::string pending_ = "  ";
+    bool started_ = false;
+};
+
+// PROC FREQ (FORMAT, TABLES) and PROC UNIVARIATE for data file f. Returns
+// false when a walk ended in an abort; what was written stays.
+bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
+{
+    TextOutput& out = context.out();
+
+    WrappedStatement format(out);
+    bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
+        if (!wantsFrequencies(context, record))
+            return;
+        std::string entry = context.list.rowName(n);
+        entry += record.typeCode == 'A' ? " $" : " ";
+        entry += formatName(record.variableName());
+        entry += ". ";
+        format.add("PROC FREQ;\nFORMAT", entry);
+    });
+    if (!walked)
+        return false;
+    if (format.started()) {
+        format.flushPending();
+        out.write(";\n\n");
+    }
+
+    WrappedStatement tables(out);
+    walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
+        if (wantsFrequencies(context, record))
+            tables.add("TABLES", context.list.rowName(n) + " ");
+    });
+    if (!walked)
+        return false;
+    if (tables.started()) {
+        tables.flushPending();
+        out.write(";\n\n");
+    }
+
+    WrappedStatement var(out);
+    walked = forEachMember(context, f, first, [&](const VariableRecord&, std::uint32_t n) {
+        if (wantsStatistics(context.list.rowInfo(n).typeCode))
+            var.add("PROC UNIVARIATE;VAR", context.list.rowName(n) + " ");
+    });
+    if (!walked)
+        return false;
+    if (var.started()) {
+        var.flushPending();
+        out.write(";\n\n");
+    }
+    return true;
+}
+
+// One data file's part of the program. Result: the number of variables that
+// opened a VALUE entry, or nullopt on an abort before the analysis
+// statements.
+std::optional<std::uint32_t> writeSasStep(WriterContext& context, std::uint32_t f, std::uint32_t first)
+{
+    // An abort in the data list (cancel or an unreadable record) ends the
+    // step here, so an unreadable record is reported once.
+    if (!writeDataList(context, Dialect::Sas, f, first))
+        return std::nullopt;
+    if (!writeLabels(context, Dialect::Sas, f, first))
+        return std::nullopt;
+
+    TextOutput& out = context.out();
+    std::uint32_t count = 0;
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+        if (!wantsValueLabels(context, record, context.reservedChoice))
+            return;
+        ++count;
+        if (count == 1)
+            out.write("PROC FORMAT;\n");
+        std::string name = formatName(record.variableName());
+        if (record.typeCode == 'A')
+            name.insert(0, 1, '$');
+        std::string prefix = " VALUE " + name;
+        if (name.size() < 8)
+            prefix.append(8 - name.size(), ' ');
+        writeCategoryLines(context, record, Dialect::Sas, prefix);
+    });
+    if (!walked)
+        return std::nullopt;
+    if (count > 0)
+        out.write("\n");
+
+    context.progress(2);
+    // An abort here only cuts the analysis short; the cancel flag stays set,
+    // so the next step ends at once.
+    writeAnalysis(context, f, first);
+    context.progress(2);
+    return count;
+}
+
+} // namespace
+
+bool writeSasProgram(WriterContext& context)
+{
+    TextOutput& out = context.out();
+    const ProjectSpec& project = context.project;
+    // The header's lines end in CR LF, so its closing line end leaves an
+    // empty line after it.
+    writeHeaderText(context, project.sasHeader);
+    out.print("LIBNAME %s '%s';\n\n", project.filePrefix.c_str(), context.settings.outputDir.c_str());
+
+    const std::string mergeStart = "DATA " + project.filePrefix + ".EXTRACT;MERGE X";
+    std::string merge = mergeStart;
+    int merged = 0;
+    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
+        const DataFileEntry& file = project.dataFiles[f - 1];
+        const std::optional<std::uint32_t> result = writeSasStep(context, f, file.firstRow);
+        if (!result) {
+            context.setCancelled();
+            return false;
+        }
+        if (*result == 0)
+            continue;
+        context.writtenFiles.push_back(f);
+        if (file.hasIdentifier()) {
+            if (merge.size() != mergeStart.size())
+                merge += "           X";
+            merge += std::to_string(f) + "\n";
+            ++merged;
+        }
+    }
+    if (merged > 1)
+        out.print("%s           ;BY ID;\n", merge.c_str());
+    out.write("\nRUN;");
+    return !context.cancelled();
+}
+
+} // namespace qavn

@@ -1,0 +1,317 @@
+#include "writers/StatementBuilders.h"
+
+#include "app/ProjectSpec.h"
+#include "app/Settings.h"
+#include "codebook/CodebookStore.h"
+#include "platform/TextOutput.h"
+#include "views/VariableList.h"
+#include "writers/WriterContext.h"
+
+namespace qavn {
+
+namespace {
+
+// Statement lines are written once their pending text passes this length.
+constexpr std::size_t wrapLength = 45;
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The opening line of the data-list statement, without its line end.
+std::string dataListOpening(const WriterContext& context, Dialect dialect, std::uint32_t f,
+                            const DataFileEntry& file)
+{
+    std::string drive;
+    if (context.settings.cdromDrive != '\0') {
+        drive.push_back(context.settings.cdromDrive);
+        drive.push_back(':');
+    }
+    const std::string path = drive + "\\" + file.dataPath;
+    std::string line;
+    if (dialect == Dialect::Sas) {
+        line = "DATA X" + std::to_string(f) + ";INFILE '" + path + "' LRECL=1024 PAD;INPUT";
+        if (file.hasIdentifier())
+            line += " ID " + file.idLocation;
+        return line;
+    }
+    line = "DATA LIST FILE='" + path + "'";
+    if (dialect == Dialect::SpssWin)
+        line += " FIXED RECORDS=" + std::to_string(file.linesPerCase);
+    line += file.hasIdentifier() ? " / ID " + file.idLocation : std::string(" /  ");
+    return line;
+}
+
+} // namespace
+
+bool isSpss(Dialect dialect)
+{
+    return dialect == Dialect::SpssDos || dialect == Dialect::SpssWin;
+}
+
+std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect dialect, std::uint32_t f,
+                                           std::uint32_t first)
+{
+    context.progress(3);
+    const DataFileEntry* file = context.project.dataFile(f);
+    if (!file)
+        return 0;
+    TextOutput& out = context.out();
+    const bool sas = dialect == Dialect::Sas;
+
+    std::uint32_t count = 0;
+    long r = 1;
+    std::string pending;
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+        ++count;
+        if (count == 1) {
+            out.print("%s\n", dataListOpening(context, dialect, f, *file).c_str());
+            pending.clear();
+        }
+        const long recordNumber = record.recordNumber;
+        if (dialect == Dialect::SpssWin) {
+            if (recordNumber > 1 && recordNumber != r)
+                pending += " /" + std::to_string(recordNumber) + " ";
+        } else {
+            for (long k = r; k < recordNumber; ++k)
+                pending += " / ";
+        }
+        r = recordNumber;
+
+        const std::string_view name = record.variableName();
+        if (pending.size() < 2) {
+            pending.assign(name);
+            pending += ' ';
+        } else {
+            pending += ' ';
+            pending += name;
+            pending += ' ';
+        }
+
+        const char type = record.typeCode;
+        const bool decimals = type != ' ' && type != '0' && type != 'A';
+        if (sas) {
+            if (type == 'A')
+                pending += "$ ";
+            pending += record.locationText();
+            if (decimals) {
+                pending += " .";
+                pending += type;
+                pending += ' ';
+            }
+        } else {
+            pending += record.locationText();
+            if (type == 'A') {
+                pending += " (A) ";
+            } else if (decimals) {
+                pending += " (";
+                pending += type;
+                pending += ") ";
+            }
+        }
+
+        if (pending.size() > wrapLength) {
+            out.write(count == 1 ? " " : "  ");
+            out.write(pending);
+            out.write("\n");
+            pending.clear();
+        }
+    });
+    if (!walked)
+        return std::nullopt;
+
+    if (count > 0) {
+        if (pending.size() > 3) {
+            out.write("  ");
+            out.write(pending);
+            pending.clear();
+        }
+        if (dialect != Dialect::SpssWin) {
+            for (long k = r; k < file->linesPerCase; ++k)
+                pending += "  /";
+        }
+        const char end = sas ? ';' : ' ';
+        if (pending.size() > 1) {
+            out.write(pending);
+            out.put(' ');
+        }
+        out.put(end);
+        out.write("\n\n");
+    }
+    return count;
+}
+
+std::optional<std::uint32_t> writeLabels(WriterContext& context, Dialect dialect, std::uint32_t f,
+                                         std::uint32_t first)
+{
+    context.progress(3);
+    TextOutput& out = context.out();
+    const bool sas = dialect == Dialect::Sas;
+    std::uint32_t count = 0;
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
+        ++count;
+        if (count == 1)
+            out.write(sas ? "LABEL" : "VARIABLE LABELS");
+        out.write("\n  ");
+        out.write(record.variableName());
+        out.put(sas ? '=' : ' ');
+        out.write(quoted(context.list.rowLabel(n)));
+    });
+    if (!walked)
+        return std::nullopt;
+    if (count > 0)
+        out.write(sas ? ";\n\n" : "\n");
+    return count;
+}
+
+std::uint32_t writeCategoryLines(WriterContext& context, const VariableRecord& record, Dialect dialect,
+                                 std::string_view prefix)
+{
+    TextOutput& out = context.out();
+    const bool text = dialect == Dialect::Text;
+    const bool sas = dialect == Dialect::Sas;
+    const std::string continuation(sas ? 15 : 12, ' ');
+    std::string acc(prefix);
+    std::uint32_t count = 0;
+    context.store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
+                            [&](std::string_view line) {
+                                const CategoryFields fields = splitCategoryLine(line);
+                                if (text) {
+                                    ++count;
+                                    if (count > 1)
+                                        out.write("\n");
+                                    out.print("%9.*s%7.*s%6.*s %.*s", static_cast<int>(fields.code.size()),
+                                              fields.code.data(), static_cast<int>(fields.frequency.size()),
+                                              fields.frequency.data(), static_cast<int>(fields.percent.size()),
+                                              fields.percent.data(), static_cast<int>(fields.label.size()),
+                                              fields.label.data());
+                                    return true;
+                                }
+                                const char last = fields.code.empty() ? '\0' : fields.code.back();
+                                if (!isDigit(last) && last != '\'')
+                                    return true;
+                                ++count;
+                                acc.append(8, ' ');
+                                acc += fields.code;
+                                acc += sas ? '=' : ' ';
+                                acc += quoted(fields.label);
+                                if (count > 1)
+                                    out.write("\n");
+                                out.write(acc);
+                                acc = continuation;
+                                return true;
+                            });
+    if (count > 0) {
+        out.put(sas ? ';' : ' ');
+        out.write("\n");
+    }
+    return count;
+}
+
+CategoryStart categoryStart(const WriterContext& context, const VariableRecord& record)
+{
+    CategoryStart start;
+    if (record.categoryLineCount == 0)
+        return start;
+    const auto text = context.store.textBytes();
+    const std::size_t offset = record.categoryRef.offset();
+    if (offset >= text.size())
+        return start;
+    const std::size_t window = std::min<std::size_t>(CodebookStore::labelWindow, text.size() - offset);
+    const std::uint8_t* bytes = text.data() + offset;
+
+    std::size_t p = 0;
+    while (p < window && bytes[p] == textbyte::filler)
+        ++p;
+    if (p < window && bytes[p] != textbyte::lineEnd)
+        start.firstCodeByte = static_cast<char>(bytes[p]);
+
+    // The label begins after the third separator of the first line; the
+    // separator has to lie within the first 50 bytes.
+    constexpr std::size_t separatorWindow = 50;
+    int separators = 0;
+    for (p = 0; p < window && p < separatorWindow; ++p) {
+        if (bytes[p] == textbyte::lineEnd)
+            return start;
+        if (bytes[p] == textbyte::fieldSeparator && ++separators == 3)
+            break;
+    }
+    if (separators < 3)
+        return start;
+    for (++p; p < window && bytes[p] == textbyte::filler; ++p) {
+    }
+    if (p < window && bytes[p] != textbyte::lineEnd)
+        start.firstLabelByte = static_cast<char>(bytes[p]);
+    return start;
+}
+
+bool valueLabelRule(char typeCode, CategoryStart start, int reservedChoice)
+{
+    if (reservedChoice == choice::all)
+        return true;
+    if (reservedChoice == choice::categorical && typeCode == ' ')
+        return true;
+    if (reservedChoice == choice::noReserved && start.firstLabelByte != '{')
+        return true;
+    return frequencyRule(typeCode, start) && typeCode == 'A';
+}
+
+bool frequencyRule(char typeCode, CategoryStart start)
+{
+    if (typeCode == ' ')
+        return true;
+    const char c0 = start.firstCodeByte;
+    return typeCode == 'A' && (c0 == '\'' || c0 == 'B' || c0 == 'C');
+}
+
+bool wantsValueLabels(const WriterContext& context, const VariableRecord& record, int reservedChoice)
+{
+    return valueLabelRule(record.typeCode, categoryStart(context, record), reservedChoice);
+}
+
+bool wantsFrequencies(const WriterContext& context, const VariableRecord& record)
+{
+    return frequencyRule(record.typeCode, categoryStart(context, record));
+}
+
+bool wantsStatistics(char typeCode)
+{
+    return typeCode != ' ' && typeCode != 'A';
+}
+
+std::string formatName(std::string_view name)
+{
+    std::string result(name);
+    if (result.size() >= 8)
+        result.resize(7);
+    result += 'F';
+    return result;
+}
+
+std::string quoted(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size() + 2);
+    result += '\'';
+    for (char c : text) {
+        result += c;
+        if (c == '\'')
+            result += '\'';
+    }
+    result += '\'';
+    return result;
+}
+
+void writeHeaderText(WriterContext& context, std::string_view header)
+{
+    std::string text(header);
+    for (char& c : text) {
+        if (c == '\r' || c == '\x1A')
+            c = ' ';
+    }
+    text += '\n';
+    context.out().write(text);
+}
+
+} // namespace qavn

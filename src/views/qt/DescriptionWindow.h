@@ -1,0 +1,116 @@
+#pragma once
+
+#include "views/DescriptionSlots.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QListView;
+class QPlainTextEdit;
+class QRadioButton;
+class QStringListModel;
+class QToolButton;
+
+namespace qavn {
+
+class CodebookStore;
+class VariableList;
+struct ProjectSpec;
+
+// One description and frequency window: the variable's description in one
+// view and its category lines in the other, with the pin that keeps the
+// window on its variable. Closing hides it. Activation by any means but a
+// mouse click into it unpins it and brings it to the list's active row.
+class DescriptionWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class View { Description, Frequency };
+
+    DescriptionWindow(int slot, VariableList& list, CodebookStore& store, const ProjectSpec& project,
+                      QWidget* owner);
+
+    int slot() const { return slot_; }
+    std::uint32_t row() const { return row_; }
+    bool pinned() const { return pinned_; }
+    View view() const { return view_; }
+
+    void setView(View view);
+    void setPinned(bool pinned);
+    // Brings the window to the list's active row; nothing when it shows it.
+    void refresh();
+
+    // What the owner is told.
+    std::function<void(int slot, bool pinned)> onPinChanged;
+    std::function<void(int slot, std::uint32_t row)> onRowShown;
+    std::function<void(int slot)> onHidden;
+    std::function<void()> onHelp;
+
+    // The texts shown, for tests.
+    QString infoText() const;
+    QString descriptionText() const;
+    QStringList categoryLines() const;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void applyView();
+
+    int slot_;
+    VariableList& list_;
+    CodebookStore& store_;
+    const ProjectSpec& project_;
+    std::uint32_t row_ = 0;
+    bool pinned_ = false;
+    View view_ = View::Description;
+
+    QToolButton* pinUp_;
+    QToolButton* pinDown_;
+    QRadioButton* descriptionButton_;
+    QRadioButton* frequencyButton_;
+    QLabel* info_;
+    QPlainTextEdit* text_;
+    QWidget* headings_;
+    QListView* categories_;
+    QStringListModel* categoryModel_;
+};
+
+// The two description window slots of the application: showDescription picks
+// the slot, makes or shows its window and brings it to the active row.
+class DescriptionWindows : public QObject {
+    Q_OBJECT
+public:
+    enum class Request { Unchanged, Frequency };
+
+    DescriptionWindows(VariableList& list, CodebookStore& store, const ProjectSpec& project, QWidget* owner);
+    ~DescriptionWindows() override;
+
+    void showDescription(Request request = Request::Unchanged);
+    DescriptionWindow* window(int slot) const { return windows_[slot]; }
+    // Destroys both windows; their slots become empty.
+    void destroyAll();
+
+    std::function<void()> onHelp;
+    // A window was closed (hidden): the main window takes the focus back.
+    std::function<void()> onWindowHidden;
+
+private:
+    DescriptionWindow* make(int slot);
+
+    VariableList& list_;
+    CodebookStore& store_;
+    const ProjectSpec& project_;
+    QWidget* owner_;
+    QPointer<DescriptionWindow> windows_[2];
+    DescriptionSlots slots_;
+};
+
+} // namespace qavn

@@ -1,0 +1,45 @@
+#include "views/qt/TaggedItemsDialog.h"
+
+#include "platform/Ui.h"
+#include "views/TaggedItems.h"
+#include "views/qt/VariableListView.h"
+
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+
+namespace qavn {
+
+TaggedItemsDialog::TaggedItemsDialog(const VariableList& main, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Tagged Items"));
+    setObjectName(QStringLiteral("taggedItemsDialog"));
+    fillTaggedItems(main, list_);
+
+    view_ = new VariableListView(list_, this);
+    view_->setObjectName(QStringLiteral("taggedItemsGrid"));
+    view_->setColumnHidden(VariableTableModel::TagColumn, true);
+    view_->horizontalHeader()->setStretchLastSection(true);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(3, 3, 3, 8);
+    layout->addWidget(view_, 1);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+    resize(420, 265);
+}
+
+void TaggedItemsDialog::run(const VariableList& main, Ui& ui, QWidget* parent)
+{
+    if (main.tagCount() < 1) {
+        ui.message("No Tagged Item !", Ui::Buttons::Ok, Ui::Icon::Stop);
+        return;
+    }
+    TaggedItemsDialog dialog(main, parent);
+    dialog.exec();
+}
+
+} // namespace qavn

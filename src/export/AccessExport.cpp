@@ -1,0 +1,489 @@
+#include "export/AccessExport.h"
+
+#include "app/ProjectSpec.h"
+#include "app/Settings.h"
+#include "codebook/CodebookStore.h"
+#include "export/RawDataReader.h"
+#include "platform/HostPath.h"
+#include "platform/Progress.h"
+#include "platform/Strings.h"
+#include "platform/TextOutput.h"
+#include "platform/Ui.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <exception>
+#include <memory>
+
+namespace qavn {
+
+ColumnRange parseColumnLocation(std::string_view location)
+{
+    ColumnRange range;
+    const std::size_t minus = location.find('-');
+    range.first = leadingInteger<std::int32_t>(location.substr(0, minus));
+    range.last = minus == std::string_view::npos ? range.first : leadingInteger<std::int32_t>(location.substr(minus + 1));
+    return range;
+}
+
+std::string accessPartName(std::string_view outputDir, std::string_view dataPath, int part, int partCount)
+{
+    std::string base(dataPath.substr(0, dataPath.find('.')));
+    // Separators and a drive colon would let the name leave the output
+    // directory; with everything from the first full stop dropped, no ".."
+    // can remain either.
+    for (char& c : base) {
+        if (c == '/' || c == '\\' || c == ':')
+            c = '_';
+    }
+    std::string name(outputDir);
+    name += '\\';
+    name += base;
+    if (partCount > 1)
+        name += static_cast<char>('a' + part);
+    name += ".txt";
+    return name;
+}
+
+void appendAccessValue(std::string& line, std::string_view value, char typeCode)
+{
+    // Short values keep their blanks: a one- to three-character code is
+    // written exactly as the data hold it.
+    if (value.size() > 3)
+        value = trimmedRight(value);
+    line.push_back(' ');
+    if (typeCode == 'A') {
+        line.push_back('"');
+        const std::size_t at = line.size();
+        line.append(value);
+        for (std::size_t i = at; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == ',' || c == '\'' || c == '"')
+                line[i] = ' ';
+        }
+        line.push_back('"');
+    } else {
+        line.append(value);
+    }
+    line.push_back(',');
+}
+
+namespace {
+
+// Where a tagged variable stands relative to the data file being walked: the
+// tagged list is ascending and the catalogue holds the variables data file by
+// data file, so a walk skips the ones before and stops at the first past.
+enum class Walk { Abort, Before, Member, Past };
+
+struct Column {
+    std::string name;
+    std::size_t offset = 0;  // first column - 1
+    std::size_t width = 1;
+    std::int64_t needed = 1; // line length the value needs: first column + width - 1
+    char typeCode = ' ';
+    std::uint32_t line = 1;  // line of the case, 1-based
+    bool isIdentifier = false;
+    bool repeats = false;    // an identifier column after the first: the remembered identifier
+    std::size_t part = 0;
+};
+
+struct Part {
+    FileTextOutput out;
+    std::string name;
+    std::string line;
+};
+
+std::string inQuotes(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+class ExportRun {
+public:
+    ExportRun(std::span<const std::uint32_t> tagged, CodebookStore& store, const ProjectSpec& project,
+              const Settings& settings, Ui& ui, Progress& progress)
+        : tagged_(tagged), store_(store), project_(project), settings_(settings), ui_(ui), progress_(progress)
+    {
+    }
+
+    AccessExportResult run();
+
+private:
+    enum class Read { Ended, Stopped, Failed };
+
+    Walk classify(std::size_t i, std::uint32_t f, const DataFileEntry& file);
+    bool makeColumn(std::string name, std::string_view location, char typeCode, std::uint32_t line,
+                    std::string_view dataPath, Column& column);
+    bool planParts(std::uint32_t f, const DataFileEntry& file, int& partCount);
+    bool openPart(int j, int partCount, const DataFileEntry& file);
+    bool buildColumns(std::uint32_t f, const DataFileEntry& file);
+    Read readCases(const DataFileEntry& file, const std::string& rawName);
+    bool closeParts();
+    bool cancelled() const { return progress_.cancel != 0; }
+
+    void refuse(const std::string& reason);
+    void writeFailed(const Part& part);
+
+    std::span<const std::uint32_t> tagged_;
+    CodebookStore& store_;
+    const ProjectSpec& project_;
+    const Settings& settings_;
+    Ui& ui_;
+    Progress& progress_;
+
+    AccessExportResult result_;
+    std::array<std::unique_ptr<Part>, AccessLimits::maxParts> parts_;
+    int partCount_ = 0;
+    std::vector<Column> columns_;
+    std::uint32_t neededLines_ = 1;
+    RawDataReader reader_;
+};
+
+Walk ExportRun::classify(std::size_t i, std::uint32_t f, const DataFileEntry& file)
+{
+    if (cancelled())
+        return Walk::Abort;
+    const std::uint32_t n = tagged_[i];
+    if (n < file.firstRow)
+        return Walk::Before;
+    if (!store_.readRecord(n))
+        return Walk::Abort;
+    return store_.record().fileNumber == f ? Walk::Member : Walk::Past;
+}
+
+void ExportRun::refuse(const std::string& reason)
+{
+    ui_.message(std::string(accessFailureMessage) + "\n" + reason, Ui::Buttons::Ok, Ui::Icon::None);
+}
+
+void ExportRun::writeFailed(const Part& part)
+{
+    refuse(part.out.errorText() + "\n" + part.name);
+}
+
+bool ExportRun::makeColumn(std::string name, std::string_view location, char typeCode, std::uint32_t line,
+                           std::string_view dataPath, Column& column)
+{
+    const ColumnRange range = parseColumnLocation(location);
+    std::int64_t width = std::int64_t{range.last} - range.first + 1;
+    if (width <= 0)
+        width = 1;
+    column.isIdentifier = name == "ID";
+    const std::string what =
+        (column.isIdentifier ? "The identifier " : "The variable ") + name + " of " + std::string(dataPath);
+    if (range.first < 1) {
+        refuse(what + " has the location " + inQuotes(location) + ", which starts before column 1.");
+        return false;
+    }
+    if (line < 1) {
+        refuse(what + " lies on line 0 of a case.");
+        return false;
+    }
+    if (static_cast<std::uint64_t>(width) > AccessLimits::maxValue) {
+        refuse(what + " has the location " + inQuotes(location) + ", wider than 7,999 characters.");
+        return false;
+    }
+    if (column.isIdentifier && static_cast<std::uint64_t>(width) > AccessLimits::maxIdentifier) {
+        refuse(what + " has the location " + inQuotes(location) + ", wider than 99 characters.");
+        return false;
+    }
+    column.name = std::move(name);
+    column.offset = static_cast<std::size_t>(range.first - 1);
+    column.width = static_cast<std::size_t>(width);
+    column.needed = range.first + width - 1;
+    column.typeCode = typeCode;
+    column.line = line;
+    return true;
+}
+
+bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partCount)
+{
+    const bool hasIdentifier = file.hasIdentifier();
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < tagged_.size(); ++i) {
+        const Walk walk = classify(i, f, file);
+        if (walk == Walk::Abort)
+            return false;
+        if (walk == Walk::Before)
+            continue;
+        if (walk == Walk::Past)
+            break;
+        const VariableRecord& record = store_.record();
+        Column probe;
+        if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
+                        record.recordNumber, file.dataPath, probe))
+            return false;
+        ++count;
+        if (count % AccessLimits::columnsPerPart == 0 && hasIdentifier)
+            ++count;
+    }
+    partCount = 0;
+    if (count == 0)
+        return true;
+
+    if (hasIdentifier) {
+        if (file.idLocation.size() > AccessLimits::maxIdLocation) {
+            refuse("The identifier location " + inQuotes(file.idLocation) + " of " + file.dataPath +
+                   " is longer than 51 characters.");
+            return false;
+        }
+        Column probe;
+        if (!makeColumn("ID", file.idLocation, ' ', 1, file.dataPath, probe))
+            return false;
+    }
+    const std::int64_t parts = (count - 1) / AccessLimits::columnsPerPart + 1;
+    if (parts > AccessLimits::maxParts) {
+        refuse("The tagged variables of " + file.dataPath + " need " + std::to_string(parts) +
+               " files of 255 columns; at most 30 can be written. Tag fewer variables of this data file.");
+        return false;
+    }
+    partCount = static_cast<int>(parts);
+    // A name an earlier data file of this run already wrote would be replaced
+    // without a word; refuse before anything is truncated.
+    for (int j = 0; j < partCount; ++j) {
+        const std::string name = accessPartName(settings_.outputDir, file.dataPath, j, partCount);
+        const auto clash = std::find_if(result_.generatedFiles.begin(), result_.generatedFiles.end(),
+                                        [&](const std::string& used) { return upperAscii(used) == upperAscii(name); });
+        if (clash != result_.generatedFiles.end()) {
+            refuse("The file " + name + " for " + file.dataPath +
+                   " has already been written for an earlier data file of this project.");
+            return false;
+        }
+    }
+    for (int j = 0; j < partCount; ++j) {
+        if (!openPart(j, partCount, file))
+            return false;
+    }
+    return true;
+}
+
+bool ExportRun::openPart(int j, int partCount, const DataFileEntry& file)
+{
+    auto& slot = parts_[static_cast<std::size_t>(j)];
+    if (!slot)
+        slot = std::make_unique<Part>();
+    Part& part = *slot;
+    part.out.close();
+    part.name = accessPartName(settings_.outputDir, file.dataPath, j, partCount);
+    part.line.clear();
+    if (!part.out.open(part.name)) {
+        ui_.error("Cannot Open " + part.name);
+        return false;
+    }
+    progress_.setText(accessfield::dataFile, "from [" + file.dataPath + "] !");
+    result_.generatedFiles.push_back(part.name);
+    return true;
+}
+
+bool ExportRun::buildColumns(std::uint32_t f, const DataFileEntry& file)
+{
+    const bool hasIdentifier = file.hasIdentifier();
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < tagged_.size(); ++i) {
+        const Walk walk = classify(i, f, file);
+        if (walk == Walk::Abort)
+            return false;
+        if (walk == Walk::Before)
+            continue;
+        if (walk == Walk::Past)
+            break;
+        // Copy the record's fields before anything else uses the store.
+        const VariableRecord record = store_.record();
+        if (k % AccessLimits::columnsPerPart == 0 && hasIdentifier) {
+            Column id;
+            if (!makeColumn("ID", file.idLocation, ' ', 1, file.dataPath, id))
+                return false;
+            id.part = k / AccessLimits::columnsPerPart;
+            parts_[id.part]->line += "ID,";
+            columns_.push_back(std::move(id));
+            ++k;
+        }
+        Column column;
+        if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
+                        record.recordNumber, file.dataPath, column))
+            return false;
+        column.part = k / AccessLimits::columnsPerPart;
+        parts_[column.part]->line += column.name + ",";
+        columns_.push_back(std::move(column));
+        ui_.pumpStep();
+        if (cancelled())
+            return false;
+        ++k;
+    }
+
+    // Only the first column of a case reads an identifier; every later
+    // identifier column repeats it. The case needs the lines up to the
+    // furthest one a value is cut from.
+    neededLines_ = 1;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        Column& column = columns_[i];
+        column.repeats = column.isIdentifier && i > 0;
+        if (!column.repeats)
+            neededLines_ = std::max(neededLines_, column.line);
+    }
+
+    for (int j = 0; j < partCount_; ++j) {
+        Part& part = *parts_[static_cast<std::size_t>(j)];
+        if (!part.line.empty())
+            part.line.back() = ' ';
+        part.line += '\n';
+        part.out.write(part.line);
+        part.line.clear();
+        if (part.out.failed()) {
+            writeFailed(part);
+            return false;
+        }
+    }
+    return true;
+}
+
+ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::string& rawName)
+{
+    const std::int64_t linesPerCase = file.linesPerCase;
+    long caseCount = 0;
+    char counter[24];
+
+    auto refused = [&](RawDataReader::Status status) {
+        if (status == RawDataReader::Status::TooLong)
+            refuse("Line " + std::to_string(reader_.lineNumber() + 1) + " of " + rawName +
+                   " is longer than 14,999 characters.");
+        else
+            refuse(reader_.errorText() + "\n" + rawName);
+        return Read::Failed;
+    };
+
+    std::vector<Part*> parts;
+    for (int j = 0; j < partCount_; ++j)
+        parts.push_back(parts_[static_cast<std::size_t>(j)].get());
+
+    for (;;) {
+        reader_.beginCase();
+        for (std::uint32_t l = 0; l < neededLines_; ++l) {
+            const auto status = reader_.nextLine(true);
+            if (status == RawDataReader::Status::End)
+                return Read::Ended; // an unfinished case is not written
+            if (status != RawDataReader::Status::Ok)
+                return refused(status);
+        }
+
+        std::string_view identifier;
+        for (const Column& column : columns_) {
+            std::string_view value;
+            if (column.repeats) {
+                value = identifier;
+            } else {
+                const std::string_view line = reader_.caseLine(column.line - 1);
+                value = static_cast<std::int64_t>(line.size()) < column.needed ? std::string_view(" ")
+                                                                               : line.substr(column.offset, column.width);
+                if (column.isIdentifier)
+                    identifier = value;
+            }
+            appendAccessValue(parts[column.part]->line, value, column.typeCode);
+        }
+        for (Part* part : parts) {
+            if (part->line.size() > 1)
+                part->line.back() = ' ';
+            part->line += '\n';
+            part->out.write(part->line);
+            part->line.clear();
+            if (part->out.failed()) {
+                writeFailed(*part);
+                return Read::Failed;
+            }
+        }
+
+        ++caseCount;
+        const auto written = std::to_chars(counter, counter + sizeof counter, caseCount);
+        progress_.setText(accessfield::caseCount, std::string_view(counter, static_cast<std::size_t>(written.ptr - counter)));
+        ui_.pumpStep();
+        if (cancelled())
+            return Read::Stopped;
+
+        if (static_cast<std::int64_t>(neededLines_) > linesPerCase) {
+            ui_.message(accessLinesMessage, Ui::Buttons::Ok, Ui::Icon::None);
+            progress_.cancel = 1;
+            return Read::Stopped;
+        }
+        reader_.beginCase();
+        for (std::int64_t l = neededLines_; l < linesPerCase; ++l) {
+            const auto status = reader_.nextLine(false);
+            if (status == RawDataReader::Status::End)
+                return Read::Ended;
+            if (status != RawDataReader::Status::Ok)
+                return refused(status);
+        }
+    }
+}
+
+bool ExportRun::closeParts()
+{
+    for (int j = 0; j < partCount_; ++j) {
+        Part& part = *parts_[static_cast<std::size_t>(j)];
+        if (!part.out.close()) {
+            writeFailed(part);
+            return false;
+        }
+    }
+    return true;
+}
+
+AccessExportResult ExportRun::run()
+{
+    try {
+        ui_.pumpStep();
+        ui_.pumpStep();
+        result_.generatedFiles.emplace_back();
+        const std::uint32_t fileCount = static_cast<std::uint32_t>(project_.dataFiles.size());
+        for (std::uint32_t f = 1; f <= fileCount; ++f) {
+            const DataFileEntry& file = *project_.dataFile(f);
+            partCount_ = 0;
+            if (!planParts(f, file, partCount_))
+                return result_;
+            if (partCount_ > 0) {
+                const char drive = settings_.cdromDrive != '\0' ? settings_.cdromDrive : '?';
+                const std::string rawName = std::string(1, drive) + ":\\" + file.dataPath;
+                std::string error;
+                if (!reader_.open(toHostPath(rawName), error)) {
+                    ui_.error("Cannot Open " + rawName);
+                    return result_;
+                }
+                ui_.pumpStep();
+                columns_.clear();
+                if (cancelled())
+                    return result_;
+                if (!buildColumns(f, file))
+                    return result_;
+                const Read read = readCases(file, rawName);
+                if (read == Read::Failed)
+                    return result_;
+                if (read == Read::Ended && !closeParts())
+                    return result_;
+            }
+            if (cancelled())
+                return result_;
+        }
+        reader_.close();
+        if (fileCount > 0)
+            result_.completed = true;
+    } catch (const std::exception& e) {
+        std::string text(e.what());
+        if (text.size() > 199)
+            text.resize(199);
+        refuse(text);
+        result_.completed = false;
+    }
+    return result_;
+}
+
+} // namespace
+
+AccessExportResult runAccessExport(std::span<const std::uint32_t> tagged, CodebookStore& store,
+                                   const ProjectSpec& project, const Settings& settings, Ui& ui,
+                                   Progress& progress)
+{
+    ExportRun run(tagged, store, project, settings, ui, progress);
+    return run.run();
+}
+
+} // namespace qavn

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+class CodebookStore;
+class Progress;
+class Ui;
+struct ProjectSpec;
+struct Settings;
+
+// The "Access DB" output: comma-delimited files cut by column positions out
+// of the raw fixed-column data files, for loading into a database.
+//
+// For every data file that holds tagged variables one file is written, or
+// several when the columns do not fit in 255 (suffixes a, b, ...; the
+// identifier column opens every part). Each file starts with a header line of
+// the column names and holds one line per case; lines end in CR LF. Names:
+// outputDir + "\" + dataPath with slashes, backslashes and colons turned into
+// underscores, cut at its first full stop, + suffix + ".txt" (so a name can
+// never point outside outputDir). Values: longer than 3 characters with
+// trailing white space removed; alphanumeric (type code A) with commas,
+// apostrophes and double quotes blanked and put in double quotes; every value
+// preceded by a blank and followed by a comma, the last comma of a line
+// replaced by a blank.
+//
+// Every value is cut from its own line of the case, whatever the order of
+// the tagged variables' lines. A case of a data file is linesPerCase lines;
+// when a tagged variable lies beyond that, the first case is written and the
+// run stops with "Aborting the process !\nThe data has more lines per record
+// specified in QAVSPEC !" (cancel set). A last case that ends before the
+// lines the tagged variables need is dropped.
+//
+// What the export refuses, with a message and no files for that data file,
+// instead of cutting wrong data:
+// - a location whose first column is below 1, or a variable on line 0;
+//   (a location without a minus sign is a one-column field);
+// - a column wider than 7,999 characters, an identifier wider than 99, an
+//   identifier location text longer than 51 characters;
+// - more than 30 part files for one data file (7,650 columns);
+// - a part file name already written by an earlier data file of the run
+//   (the later file would silently replace the earlier one).
+// While reading, a raw data line longer than 14,999 characters (line end
+// included) or a read error ends the run with a message; a write error on a
+// part file (a full disk) ends it with "Cannot update Access database !\n"
+// and the system's text.
+
+// The dialog fields the run fills (Progress::setText).
+namespace accessfield {
+inline constexpr std::string_view dataFile = "1048";  // "from [%s] !" with dataPath
+inline constexpr std::string_view caseCount = "1050"; // the case counter, "%ld"
+} // namespace accessfield
+
+inline constexpr std::string_view accessLinesMessage =
+    "Aborting the process !\nThe data has more lines per record specified in QAVSPEC !";
+inline constexpr std::string_view accessFailureMessage = "Cannot update Access database !";
+
+struct AccessLimits {
+    static constexpr int columnsPerPart = 255;
+    static constexpr int maxParts = 30;
+    static constexpr std::size_t maxValue = 7999;
+    static constexpr std::size_t maxIdentifier = 99;
+    static constexpr std::size_t maxIdLocation = 51;
+};
+
+struct AccessExportResult {
+    // True when every data file was gone through; only then does the caller
+    // show the generated files. False after a cancel, an abort or a failure
+    // (each has shown its message, a cancel none).
+    bool completed = false;
+    // The generated-files list: an empty first entry (this output has no
+    // chosen path), then each part file's name as built from outputDir, in
+    // the order written.
+    std::vector<std::string> generatedFiles;
+};
+
+// Runs the whole export on the calling thread. `tagged` holds the numbers of
+// the tagged variables in ascending order. Messages go through `ui`, whose
+// pump step runs at the start, after each raw data file is opened, after
+// each column is built and after each case. `progress.cancel` is polled at
+// those points (and set by the run when it aborts); its setText() receives
+// the accessfield texts. Files written before a cancel or failure stay on
+// disk; every file is closed when this returns.
+AccessExportResult runAccessExport(std::span<const std::uint32_t> tagged, CodebookStore& store,
+                                   const ProjectSpec& project, const Settings& settings, Ui& ui,
+                                   Progress& progress);
+
+// First and last column of a location text: cut at the first minus sign,
+// each side a decimal integer (leading blanks, optional sign, digits; none
+// gives 0). A text without a minus sign is a one-column field.
+struct ColumnRange {
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+};
+ColumnRange parseColumnLocation(std::string_view location);
+
+// The name of part `part` (0-based) of `partCount` for a data file.
+std::string accessPartName(std::string_view outputDir, std::string_view dataPath, int part, int partCount);
+
+// Appends one value to a data line: the trim rule, then " value," or
+// " \"value\"," for type code A with commas, apostrophes and quotes blanked.
+void appendAccessValue(std::string& line, std::string_view value, char typeCode);
+
+} // namespace qavn

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+// Streams a raw fixed-column data file line by line through one fixed buffer.
+//
+// A line is the bytes up to and including its line feed (a carriage return
+// before it stays part of the line), or the bytes after the last line feed
+// when the file does not end with one. The file is read with large read()
+// calls into the buffer; the only bytes kept are those of the current case
+// (the lines taken with `keep` since the last beginCase()) and the bytes not
+// yet consumed, so memory does not grow with the file.
+//
+// Views returned by caseLine() stay valid until the next nextLine() or
+// beginCase().
+class RawDataReader {
+public:
+    // Longest line, line-end characters included.
+    static constexpr std::size_t maxLineLength = 14999;
+    static constexpr std::size_t defaultCapacity = std::size_t{8} << 20;
+
+    enum class Status { Ok, End, TooLong, ReadError };
+
+    // `capacity` is the buffer size; it grows by itself when one case needs
+    // more (which only very long cases do).
+    explicit RawDataReader(std::size_t capacity = defaultCapacity);
+    ~RawDataReader();
+    RawDataReader(const RawDataReader&) = delete;
+    RawDataReader& operator=(const RawDataReader&) = delete;
+
+    // Opens a regular file for reading; false with `error` set otherwise.
+    bool open(const std::filesystem::path& path, std::string& error);
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Forgets the lines of the previous case.
+    void beginCase();
+
+    // Consumes the next line. With `keep` it becomes caseLine(caseLineCount()
+    // - 1). End: no line is left. TooLong: the next line holds more than
+    // maxLineLength characters (nothing is consumed). ReadError: the system
+    // failed to read; errorText() tells why.
+    Status nextLine(bool keep);
+
+    std::size_t caseLineCount() const { return kept_.size(); }
+    std::string_view caseLine(std::size_t i) const
+    {
+        return {buffer_.data() + caseStart_ + kept_[i].offset, kept_[i].length};
+    }
+
+    // Lines consumed so far; after TooLong, the number of the line refused
+    // is lineNumber() + 1.
+    std::uint64_t lineNumber() const { return lineNumber_; }
+    const std::string& errorText() const { return error_; }
+
+private:
+    struct Span {
+        std::size_t offset; // from caseStart_
+        std::size_t length;
+    };
+
+    // Makes at least maxLineLength + 1 unconsumed bytes available unless the
+    // file ends first. False on a read error.
+    bool fill();
+
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    std::size_t caseStart_ = 0; // bytes before it may be discarded
+    std::size_t position_ = 0;  // next unconsumed byte
+    std::size_t end_ = 0;       // end of the bytes read
+    bool eof_ = false;
+    std::vector<Span> kept_;
+    std::uint64_t lineNumber_ = 0;
+    std::string error_;
+};
+
+} // namespace qavn

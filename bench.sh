@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds the benchmark programs (Release, in build/bench), makes the cached
+# synthetic projects under build/bench-data once, runs every bench_* program
+# and prints one table of their results.
+#
+#   ./bench.sh            all benchmarks
+#   ./bench.sh NAME...    only bench_NAME... (for example ./bench.sh codebook_read)
+#
+# The window benchmarks (bench/gui_*.cpp) need Qt; they are built when Qt 6 is
+# found and run offscreen.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build="$root/build/bench"
+data="$root/build/bench-data"
+
+gui=OFF
+if cmake --find-package -DNAME=Qt6 -DCOMPILER_ID=GNU -DLANGUAGE=CXX -DMODE=EXIST >/dev/null 2>&1 \
+    || [[ -d /usr/lib/x86_64-linux-gnu/cmake/Qt6 || -d /usr/lib/cmake/Qt6 ]]; then
+    gui=ON
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQAVN_BUILD_TESTS=OFF -DQAVN_BUILD_GUI=$gui -DQAVN_SANITIZE=OFF >/dev/null
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+cmake --build "$build" -j2 >/dev/null || cmake --build "$build" -j1
+mkdir -p "$data"
+export QAVN_MKPROJECT="$build/bin/qavn-mkproject"
+
+# The million-variable project most benchmarks read, made once.
+if [[ ! -f "$data/syn1m/.complete" ]]; then
+    rm -rf "$data/syn1m.tmp" "$data/syn1m"
+    echo "making $data/syn1m (1,000,000 variables, once) ..." >&2
+    start=$(date +%s.%N)
+    "$QAVN_MKPROJECT" --synthetic --variables 1000000 --cases 10 --seed 1 --id SYN \
+        --out "$data/syn1m.tmp" >/dev/null
+    end=$(date +%s.%N)
+    touch "$data/syn1m.tmp/.complete"
+    mv "$data/syn1m.tmp" "$data/syn1m"
+    printf 'made in %.1f s\n' "$(echo "$end - $start" | bc)" >&2
+fi
+
+programs=()
+if [[ $# -gt 0 ]]; then
+    for name in "$@"; do programs+=("$build/bin/bench_$name"); done
+else
+    for p in "$build"/bin/bench_*; do [[ -x "$p" ]] && programs+=("$p"); done
+fi
+
+rows=$(mktemp)
+trap 'rm -f "$rows"' EXIT
+failed=0
+for p in "${programs[@]}"; do
+    name=$(basename "$p")
+    echo "running $name ..." >&2
+    if ! "$p" "$data" | tee -a "$rows" | grep -v '^ROW' >&2; then :; fi
+    if [[ ${PIPESTATUS[0]} -ne 0 ]]; then
+        echo "$name failed" >&2
+        failed=1
+    fi
+done
+
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+memory=$(awk '/MemTotal/ { printf "%.1f GB", $2 / 1048576 }' /proc/meminfo)
+echo
+echo "Machine: $(nproc) CPUs, $memory memory, $cpu"
+echo
+grep '^ROW' "$rows" | awk -F'\t' '
+    BEGIN { printf "| %-62s | %10s | %-28s | %10s | %7s |\n", "operation", "QAVN (s)", "anchor", "anchor (s)", "ratio"
+            printf "|%s|%s|%s|%s|%s|\n", "----------------------------------------------------------------", "------------", "------------------------------", "------------", "---------" }
+    { ratio = ($5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
+      printf "| %-62s | %10.3f | %-28s | %10.3f | %7s |\n", $2, $3, $4, $5, ratio }'
+exit $failed

@@ -1,0 +1,171 @@
+#include "ProjectFiles.h"
+
+#include "app/Configuration.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+
+namespace qavn::mkproject {
+
+namespace fs = std::filesystem;
+
+fs::path Layout::rawDataFile(std::string_view dataPath) const
+{
+    fs::path path = root / "d";
+    std::size_t pos = 0;
+    while (pos <= dataPath.size()) {
+        std::size_t end = dataPath.find_first_of("\\/", pos);
+        if (end == std::string_view::npos)
+            end = dataPath.size();
+        if (end > pos)
+            path /= std::string(dataPath.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return path;
+}
+
+bool createLayout(const Layout& layout, std::string& error)
+{
+    for (const fs::path& dir : {layout.resourceDir(), layout.outputDir(), layout.root / "d"}) {
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec) {
+            error = "cannot create " + dir.string() + ": " + ec.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string specificationText(std::string_view title, std::string_view prefix,
+                              const std::vector<SpecDataFile>& dataFiles,
+                              const std::vector<std::string>& headerLines)
+{
+    std::string text;
+    text.append(title).append("\r\n");
+    text.append(prefix).append("\r\n");
+    text.append(std::to_string(dataFiles.size())).append("\r\n");
+    for (const SpecDataFile& f : dataFiles)
+        text.append(std::to_string(f.linesPerCase) + " " + f.idLocation + " " + f.dataPath + "\r\n");
+    for (const std::string& line : headerLines)
+        text.append(line).append("\r\n");
+    return text;
+}
+
+bool writeWholeFile(const fs::path& path, std::string_view bytes, std::string& error)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = "cannot create " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
+bool writeProjectFiles(const Layout& layout, std::string_view specText, std::string& error)
+{
+    const std::string resource = "C:\\QAVN\\" + layout.id;
+    return writeWholeFile(layout.resourceDir() / ("QAVSPEC." + layout.id), specText, error) &&
+           writeWholeFile(layout.configurationFile(),
+                          configurationText(resource, "C:\\QAVN\\OUT", 'D', "0", "0", "2"), error);
+}
+
+std::optional<Columns> parseLocation(std::string_view text)
+{
+    auto number = [](std::string_view digits, int& out) {
+        if (digits.empty() || digits.size() > 6)
+            return false;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
+        return ec == std::errc() && end == digits.data() + digits.size() && out >= 1;
+    };
+    Columns c;
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) {
+        if (!number(text, c.first))
+            return std::nullopt;
+        c.last = c.first;
+    } else if (!number(text.substr(0, dash), c.first) || !number(text.substr(dash + 1), c.last)) {
+        return std::nullopt;
+    }
+    if (c.last < c.first)
+        return std::nullopt;
+    return c;
+}
+
+std::string locationText(Columns columns)
+{
+    return std::to_string(columns.first) + "-" + std::to_string(columns.last);
+}
+
+std::optional<std::string> badProjectId(std::string_view id)
+{
+    if (id.empty() || id.size() > 8)
+        return "a project ID has 1 to 8 characters";
+    for (char c : id)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
+            return "a project ID holds only upper-case letters, digits and underscores";
+    return std::nullopt;
+}
+
+std::optional<std::string> badVariableName(std::string_view name)
+{
+    if (name.empty() || name.size() > 8)
+        return "a variable name has 1 to 8 characters";
+    if (name[0] >= '0' && name[0] <= '9')
+        return "a variable name does not start with a digit";
+    for (char c : name)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'))
+            return "a variable name holds only letters, digits and underscores";
+    return std::nullopt;
+}
+
+std::string percentText(std::uint64_t count, std::uint64_t total)
+{
+    if (total == 0)
+        return "0.0";
+    const std::uint64_t tenths = (count * 1000 + total / 2) / total;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+std::optional<std::string> toCodebookText(std::string_view utf8, std::string& error)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        unsigned code = b;
+        if (b >= 0x80) {
+            // Only two-byte sequences can stay within U+00FF.
+            if ((b & 0xE0) != 0xC0 || i + 1 >= utf8.size()) {
+                error = "holds a character beyond U+00FF, which the single-byte codebook cannot store";
+                return std::nullopt;
+            }
+            code = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
+            if (code > 0xFF) {
+                error = "holds a character beyond U+00FF, which the single-byte codebook cannot store";
+                return std::nullopt;
+            }
+        }
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0)) {
+            error = "holds a control character";
+            return std::nullopt;
+        }
+        if (code == 0xDB || code == 0xDC || code == 0xFF) {
+            error = "holds the character U+00" + std::string(code == 0xDB ? "DB" : code == 0xDC ? "DC" : "FF") +
+                    ", which the codebook text file reserves";
+            return std::nullopt;
+        }
+        out.push_back(static_cast<char>(code));
+    }
+    return out;
+}
+
+} // namespace qavn::mkproject

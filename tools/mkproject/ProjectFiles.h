@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn::mkproject {
+
+// Column limits of the raw data. A raw line, its CR LF included, must stay
+// within the 14,999 characters that readers take as one line; a location is
+// stored in 9 characters, so automatic layout keeps to 4-digit columns.
+constexpr int maxRawColumn = 14997;
+constexpr int maxLayoutColumn = 9999;
+constexpr int maxValueWidth = 7999;
+constexpr int maxRecordLines = 255;
+// A codebook text line holds at most 80 characters.
+constexpr std::size_t maxTextLine = 80;
+
+// Where a project made with --out DIR puts its files:
+//   DIR/<ID>QAV.CFG              configuration (C:\QAVN\<ID>, C:\QAVN\OUT, drive D)
+//   DIR/c/QAVN/<ID>/             QAVSPEC.<ID>, <prefix>01.CDC, <prefix>02.CDC
+//   DIR/c/QAVN/OUT/              output directory
+//   DIR/d/<dataPath>             raw data files
+struct Layout {
+    std::filesystem::path root;
+    std::string id;
+
+    std::filesystem::path resourceDir() const { return root / "c" / "QAVN" / id; }
+    std::filesystem::path outputDir() const { return root / "c" / "QAVN" / "OUT"; }
+    std::filesystem::path rawDataFile(std::string_view dataPath) const;
+    std::filesystem::path configurationFile() const { return root / (id + "QAV.CFG"); }
+};
+
+struct SpecDataFile {
+    int linesPerCase = 1;
+    std::string idLocation; // "0" for none
+    std::string dataPath;
+};
+
+// Creates the directories of the layout. Returns false with `error` set.
+bool createLayout(const Layout& layout, std::string& error);
+
+// The project specification file's bytes (lines end CR LF).
+std::string specificationText(std::string_view title, std::string_view prefix,
+                              const std::vector<SpecDataFile>& dataFiles,
+                              const std::vector<std::string>& headerLines);
+
+// Writes the specification and configuration files of the layout.
+bool writeProjectFiles(const Layout& layout, std::string_view specText, std::string& error);
+
+bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+
+// A column location "first-last" or "first" (digits only, 1-based).
+struct Columns {
+    int first = 0;
+    int last = 0;
+    int width() const { return last - first + 1; }
+};
+std::optional<Columns> parseLocation(std::string_view text);
+std::string locationText(Columns columns);
+
+// A project ID usable in file names and on the command line: 1-8 letters,
+// digits or underscores. Returns the reason when it is not.
+std::optional<std::string> badProjectId(std::string_view id);
+
+// A variable name: 1-8 letters, digits or underscores, not starting with a digit.
+std::optional<std::string> badVariableName(std::string_view name);
+
+// Percent of `count` in `total` with one decimal, rounded half up ("12.5").
+std::string percentText(std::uint64_t count, std::uint64_t total);
+
+// Converts UTF-8 text to the codebook's single-byte (Latin-1) text. Fails for
+// characters beyond U+00FF, control characters and the bytes 0xDB, 0xDC and
+// 0xFF that the text file reserves.
+std::optional<std::string> toCodebookText(std::string_view utf8, std::string& error);
+
+} // namespace qavn::mkproject

@@ -1,0 +1,67 @@
+#include "app/qt/OutputCommands.h"
+
+#include "app/Session.h"
+#include "app/qt/OutputDialogs.h"
+#include "export/AccessExport.h"
+#include "platform/Ui.h"
+#include "views/VariableList.h"
+#include "writers/WriterContext.h"
+#include "writers/WriterDriver.h"
+
+namespace qavn {
+
+OutputCommands::OutputCommands(Session& session, VariableList& list, Ui& ui, QWidget* parent)
+    : session_(session), list_(list), ui_(ui), parent_(parent)
+{
+    askReservedCodes = [this] { return askReservedCodeChoice(parent_); };
+    runWritingDialog = [](WritingDialog& dialog) { dialog.exec(); };
+    showGeneratedFiles = [this](const std::vector<std::string>& lines) {
+        GeneratedFilesDialog dialog(lines, parent_);
+        dialog.exec();
+    };
+}
+
+void OutputCommands::run(int kind)
+{
+    const OutputKindInfo* info = outputKindInfo(kind);
+    if (!info)
+        return;
+    if (!checkTaggedItems(list_, ui_))
+        return;
+
+    WriterRequest request;
+    request.kind = kind;
+    if (kind != static_cast<int>(OutputKind::AccessDb)) {
+        auto chosen = ui_.chooseFile(Ui::FileDialog::Save, info->filter, session_.settings.outputDir);
+        if (!chosen)
+            return;
+        request.chosenPath = *chosen;
+    }
+    if (info->asksReservedCodes) {
+        request.reservedChoice = askReservedCodes();
+        if (request.reservedChoice == 0)
+            return;
+    }
+
+    const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_};
+    AccessExportRunner access = [this](WriterContext& context) {
+        const AccessExportResult result = runAccessExport(context.tagged, context.store, context.project,
+                                                          context.settings, context.ui, context.progressSink);
+        context.generatedFiles = result.generatedFiles;
+        if (result.completed)
+            showGeneratedFiles(generatedFilesLines(result.generatedFiles));
+        return result.completed;
+    };
+    WritingDialog dialog(info->dialogTemplate,
+                         [&](WritingDialog& self) { runWriterDriver(services, request, self, access); }, parent_);
+    runWritingDialog(dialog);
+}
+
+void OutputCommands::viewOutput()
+{
+    if (auto chosen = ui_.chooseFile(Ui::FileDialog::Open, "SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|",
+                                     session_.settings.outputDir))
+        ui_.openInViewer(*chosen);
+}
+
+} // namespace qavn

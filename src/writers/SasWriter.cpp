@@ -10,51 +10,13 @@ namespace qavn {
 
 namespace {
 
-// A statement whose entries are collected in a pending text that starts as
-// two blanks and is written on a line of its own whenever it passes 45
-// characters.
-class WrappedStatement {
-public:
-    explicit WrappedStatement(TextOutput& out) : out_(out) {}
-
-    // Writes `keyword` before the first entry.
-    void add(std::string_view keyword, std::string_view entry)
-    {
-        if (!started_) {
-            out_.write(keyword);
-            started_ = true;
-        }
-        pending_ += entry;
-        if (pending_.size() > 45) {
-            out_.write("\n");
-            out_.write(pending_);
-            pending_ = "  ";
-        }
-    }
-    bool started() const { return started_; }
-    // The rest of the pending text on a line of its own, when it holds more
-    // than the indent and a short entry.
-    void flushPending()
-    {
-        if (pending_.size() > 4) {
-            out_.write("\n");
-            out_.write(pending_);
-        }
-    }
-
-private:
-    TextOutput& out_;
-    std::string pending_ = "  ";
-    bool started_ = false;
-};
-
 // PROC FREQ (FORMAT, TABLES) and PROC UNIVARIATE for data file f. Returns
 // false when a walk ended in an abort; what was written stays.
 bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
 {
     TextOutput& out = context.out();
 
-    WrappedStatement format(out);
+    WrappedList format(out, "PROC FREQ;\nFORMAT");
     bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (!wantsFrequencies(context, record))
             return;
@@ -62,7 +24,7 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
         entry += record.typeCode == 'A' ? " $" : " ";
         entry += formatName(record.variableName());
         entry += ". ";
-        format.add("PROC FREQ;\nFORMAT", entry);
+        format.add(entry);
     });
     if (!walked)
         return false;
@@ -71,10 +33,10 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
         out.write(";\n\n");
     }
 
-    WrappedStatement tables(out);
+    WrappedList tables(out, "TABLES");
     walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsFrequencies(context, record))
-            tables.add("TABLES", context.list.rowName(n) + " ");
+            tables.add(context.list.rowName(n) + " ");
     });
     if (!walked)
         return false;
@@ -83,10 +45,10 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
         out.write(";\n\n");
     }
 
-    WrappedStatement var(out);
+    WrappedList var(out, "PROC UNIVARIATE;VAR");
     walked = forEachMember(context, f, first, [&](const VariableRecord&, std::uint32_t n) {
         if (wantsStatistics(context.list.rowInfo(n).typeCode))
-            var.add("PROC UNIVARIATE;VAR", context.list.rowName(n) + " ");
+            var.add(context.list.rowName(n) + " ");
     });
     if (!walked)
         return false;

@@ -7,47 +7,11 @@
 #include "writers/WriterContext.h"
 
 #include <cstdio>
+#include <string>
 
 namespace qavn {
 
 namespace {
-
-// A variable list of FREQUENCIES or DESCRIPTIVES: entries collected in a
-// pending text that starts as two blanks and is written on a line of its own
-// whenever it passes 45 characters.
-class VariableListCommand {
-public:
-    VariableListCommand(TextOutput& out, std::string_view keyword) : out_(out), keyword_(keyword) {}
-
-    void add(const std::string& name)
-    {
-        if (!started_) {
-            out_.write(keyword_);
-            started_ = true;
-        }
-        pending_ += name;
-        pending_ += ' ';
-        if (pending_.size() > 45) {
-            out_.write("\n");
-            out_.write(pending_);
-            pending_ = "  ";
-        }
-    }
-    bool started() const { return started_; }
-    void flushPending()
-    {
-        if (pending_.size() > 4) {
-            out_.write("\n");
-            out_.write(pending_);
-        }
-    }
-
-private:
-    TextOutput& out_;
-    std::string_view keyword_;
-    std::string pending_ = "  ";
-    bool started_ = false;
-};
 
 // One data file's commands. Result: 1 when it wrote a value label, a
 // FREQUENCIES or a DESCRIPTIVES entry, 0 otherwise, nullopt on an abort.
@@ -93,10 +57,10 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
                   static_cast<unsigned>(f));
     }
 
-    VariableListCommand frequencies(out, "FREQUENCIES VARIABLES=");
+    WrappedList frequencies(out, "FREQUENCIES VARIABLES=");
     walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsFrequencies(context, record))
-            frequencies.add(context.list.rowName(n));
+            frequencies.add(context.list.rowName(n) + " ");
     });
     if (!walked)
         return std::nullopt;
@@ -106,10 +70,10 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
         out.write(".\n\n");
     }
 
-    VariableListCommand descriptives(out, "DESCRIPTIVES VARIABLES=");
+    WrappedList descriptives(out, "DESCRIPTIVES VARIABLES=");
     walked = forEachMember(context, f, first, [&](const VariableRecord&, std::uint32_t n) {
         if (wantsStatistics(context.list.rowInfo(n).typeCode))
-            descriptives.add(context.list.rowName(n));
+            descriptives.add(context.list.rowName(n) + " ");
     });
     if (!walked)
         return std::nullopt;

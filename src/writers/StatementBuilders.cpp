@@ -289,6 +289,28 @@ std::string formatName(std::string_view name)
     return result;
 }
 
+void WrappedList::add(std::string_view entry)
+{
+    if (!started_) {
+        out_.write(keyword_);
+        started_ = true;
+    }
+    pending_ += entry;
+    if (pending_.size() > wrapLength) {
+        out_.write("\n");
+        out_.write(pending_);
+        pending_ = "  ";
+    }
+}
+
+void WrappedList::flushPending()
+{
+    if (pending_.size() > 2) {
+        out_.write("\n");
+        out_.write(pending_);
+    }
+}
+
 std::string quoted(std::string_view text)
 {
     std::string result;

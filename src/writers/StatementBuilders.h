@@ -7,6 +7,7 @@
 
 namespace qavn {
 
+class TextOutput;
 class WriterContext;
 struct VariableRecord;
 
@@ -83,6 +84,28 @@ bool frequencyRule(char typeCode, CategoryStart start);
 // The name of the variable's value format: the name with "F" appended, or
 // with its 8th character replaced by "F" when it has 8.
 std::string formatName(std::string_view name);
+
+// A list of variables in an analysis statement (SAS FORMAT, TABLES, VAR;
+// SPSS FREQUENCIES, DESCRIPTIVES): the keyword goes out with the first
+// entry; entries collect in a pending text that starts as two blanks and is
+// written on a line of its own whenever it passes 45 characters.
+class WrappedList {
+public:
+    WrappedList(TextOutput& out, std::string_view keyword) : out_(out), keyword_(keyword) {}
+
+    void add(std::string_view entry);
+    bool started() const { return started_; }
+    // Writes the entries still pending on a line of their own. Any entry
+    // counts, also a one-letter name (pending "  X "), which must not be
+    // dropped from the statement.
+    void flushPending();
+
+private:
+    TextOutput& out_;
+    std::string_view keyword_;
+    std::string pending_ = "  ";
+    bool started_ = false;
+};
 
 // `text` between apostrophes with every apostrophe inside it doubled.
 std::string quoted(std::string_view text);

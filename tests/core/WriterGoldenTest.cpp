@@ -26,6 +26,11 @@ struct GoldenCase {
     std::vector<std::uint32_t> tagged;
 };
 
+void PrintTo(const GoldenCase& c, std::ostream* os)
+{
+    *os << c.writer << "/" << c.name;
+}
+
 const std::vector<GoldenCase>& goldenCases()
 {
     static const std::vector<GoldenCase> cases = {

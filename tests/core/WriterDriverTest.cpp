@@ -1,0 +1,314 @@
+// The writer driver around the writers: file naming, its messages, progress,
+// Cancel and write failures, the tag file, and the shape of the SAS and SPSS
+// programs across data files.
+
+#include "WriterTestSupport.h"
+
+#include "search/TagImport.h"
+#include "writers/ProgramWriters.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace qavn {
+namespace {
+
+using test::lf;
+using test::TestProject;
+using test::variable;
+using test::WriterHarness;
+
+// A progress that remembers what it was told.
+class RecordingProgress : public Progress {
+public:
+    void setRange(long maximum) override { range = maximum; }
+    void advance(long step) override { total += step; }
+    long range = 0;
+    long total = 0;
+};
+
+TEST(WriterDriver, OutputFileNaming)
+{
+    struct Case {
+        const char* chosen;
+        int kind;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"RESULT", 1, "RESULT.SAS"},
+        {"result.prg", 1, "result.prg"},
+        {"C:\\MY.DIR\\OUT", 3, "C:\\MY.DIR\\OUT"},
+        {" \tout \r\n", 4, "out.TAG"},
+        {"x", 2, "x.SPS"},
+        {"x", 3, "x.SPS"},
+        {"x", 5, "x.TXT"},
+        {"x", 6, "x"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(outputFileName(c.chosen, c.kind), c.expected) << c.chosen << " kind " << c.kind;
+
+    ASSERT_NE(outputKindInfo(1), nullptr);
+    EXPECT_EQ(outputKindInfo(1)->filter, "SAS Code|*.sas|");
+    EXPECT_EQ(outputKindInfo(6)->dialogTemplate, 145);
+    EXPECT_EQ(outputKindInfo(0), nullptr);
+    EXPECT_EQ(outputKindInfo(7), nullptr);
+}
+
+TEST(WriterDriver, GeneratedFilesDialogLines)
+{
+    const auto lines = generatedFilesLines({"", "C:\\OUT\\X1.txt"});
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], std::string(88, '-'));
+    EXPECT_EQ(lines[1], "Following output files have been generated");
+    EXPECT_EQ(lines[2], lines[0]);
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "C:\\OUT\\X1.txt");
+}
+
+TEST(WriterDriver, MessagesForNoTagsAndUnopenableFile)
+{
+    TestProject p;
+    test::addWorkedExample(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+
+    EXPECT_FALSE(checkTaggedItems(h.list, h.ui));
+    EXPECT_EQ(h.ui.messageTexts(), std::vector<std::string>{"No Tagged Item !\nPlease Tag Items First."});
+    EXPECT_EQ(h.ui.messages().front().icon, Ui::Icon::Stop);
+    h.ui.clearMessages();
+
+    h.tag({12});
+    EXPECT_TRUE(checkTaggedItems(h.list, h.ui));
+    const OutputResult result = h.run(1, choice::all, "C:\\NOWHERE\\RESULT");
+    EXPECT_EQ(result.status, OutputStatus::Failed);
+    EXPECT_EQ(result.fileName, "C:\\NOWHERE\\RESULT.SAS");
+    EXPECT_EQ(h.ui.messageTexts(), std::vector<std::string>{"Cannot Open C:\\NOWHERE\\RESULT.SAS"});
+    EXPECT_EQ(h.progress.cancel, 1);
+    EXPECT_FALSE(std::filesystem::exists(p.root() / "c" / "NOWHERE"));
+}
+
+TEST(WriterDriver, WriteFailureIsReportedNotSuccess)
+{
+    TestProject p;
+    test::addWorkedExample(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({12, 13, 14, 15, 16});
+
+    for (int kind = 1; kind <= 5; ++kind) {
+        SCOPED_TRACE(kind);
+        h.ui.clearMessages();
+        h.progress.cancel = 0;
+        FileTextOutput output;
+        output.failFromWrite(1); // the disk is full from the first write on
+        const OutputResult result = h.run(kind, choice::all, "C:\\OUT\\FULL", &output);
+        EXPECT_EQ(result.status, OutputStatus::Failed);
+        ASSERT_EQ(h.ui.messages().size(), 1u);
+        EXPECT_EQ(h.ui.messages()[0].text, "Cannot Write " + result.fileName + " !\n" + std::strerror(ENOSPC));
+        EXPECT_EQ(h.ui.messages()[0].icon, Ui::Icon::Stop);
+    }
+}
+
+TEST(WriterDriver, CancelMidRunKeepsThePartialFile)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "1-5", "DATA\\FILE1.DAT", {}}};
+    for (int i = 1; i <= 60; ++i) {
+        auto v = variable("Q" + std::to_string(i), "Question " + std::to_string(i), "S", 1, 1, "6");
+        v.description = {"Asked of everyone", "in the second wave"};
+        v.categories = {categoryLine("1", "10", "50.0", "Yes"), categoryLine("2", "10", "50.0", "No")};
+        p.add(v);
+    }
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    for (std::uint32_t r = 1; r <= 60; ++r)
+        h.list.tagRow(r);
+
+    const std::string fullPath = (p.outputDir() / "full.txt").string();
+    ASSERT_EQ(h.run(5, 0, fullPath).status, OutputStatus::Written);
+    const std::string full = test::readFile(fullPath);
+
+    // Collecting 60 tags makes 56 pump steps; the writer then makes one
+    // every tenth variable. Cancel at the writer's second one (variable 11):
+    // the writer stops after that variable is complete.
+    const std::string partPath = (p.outputDir() / "part.txt").string();
+    h.ui.cancelAfter(58, h.progress.cancel);
+    const OutputResult result = h.run(5, 0, partPath);
+    EXPECT_EQ(result.status, OutputStatus::Stopped);
+    EXPECT_TRUE(h.ui.messages().empty());
+    const std::string part = test::readFile(partPath);
+    ASSERT_LT(part.size(), full.size());
+    EXPECT_EQ(full.compare(0, part.size(), part), 0);
+    EXPECT_NE(part.find("Variable[    12]"), std::string::npos);
+    EXPECT_EQ(part.find("Variable[    13]"), std::string::npos);
+    EXPECT_EQ(part.substr(part.size() - 5), " \r\n\r\n");
+
+    // A SAS program cancelled in its statements never gets its RUN;.
+    h.progress.cancel = 0;
+    h.ui.cancelAfter(58, h.progress.cancel);
+    ASSERT_EQ(h.run(1, choice::all, (p.outputDir() / "part.sas").string()).status, OutputStatus::Stopped);
+    const std::string sas = test::readFile(p.outputDir() / "part.sas");
+    EXPECT_NE(sas.find("DATA X1;"), std::string::npos);
+    EXPECT_EQ(sas.find("RUN;"), std::string::npos);
+}
+
+TEST(WriterDriver, ProgressRangeFinalStepAndTheExportDialog)
+{
+    TestProject p;
+    test::addWorkedExample(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({12, 14, 15, 16});
+
+    RecordingProgress bar;
+    WriterRequest tagRequest{4, 0, (p.outputDir() / "t.tag").string()};
+    ASSERT_EQ(runWriterDriver(h.services(), tagRequest, bar).status, OutputStatus::Written);
+    EXPECT_EQ(bar.range, 300);
+    // 1 + one for each of the four tags + 1 while collecting, one step for the tag
+    // file's first line, then the final 300.
+    EXPECT_EQ(bar.total, 1 + 4 + 1 + 1 + 300);
+
+    // The data export's dialog shows its own counter: no bar, no pump step.
+    RecordingProgress exportBar;
+    const std::size_t pumpsBefore = h.ui.pumpSteps();
+    bool ran = false;
+    AccessExportRunner runner = [&](WriterContext& context) {
+        ran = true;
+        EXPECT_EQ(context.output, nullptr);
+        EXPECT_EQ(context.tagged, (std::vector<std::uint32_t>{12, 14, 15, 16}));
+        EXPECT_EQ(context.dialogTemplate, 145);
+        context.progress(10);
+        context.generatedFiles = {"", "C:\\OUT\\X1.txt"};
+        return true;
+    };
+    const OutputResult result = runWriterDriver(h.services(), WriterRequest{6, 0, ""}, exportBar, runner);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(result.status, OutputStatus::Written);
+    EXPECT_EQ(result.generatedFiles, (std::vector<std::string>{"", "C:\\OUT\\X1.txt"}));
+    EXPECT_EQ(exportBar.total, 0);
+    EXPECT_EQ(h.ui.pumpSteps(), pumpsBefore);
+    EXPECT_TRUE(h.ui.messages().empty());
+}
+
+TEST(WriterDriver, TagFileWrittenAndImportedBack)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "0", "DATA\\FILE1.DAT", {}}};
+    for (int i = 1; i <= 1210; ++i)
+        p.add(variable("V" + std::to_string(i), "L", "S"));
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({3, 17, 1204});
+
+    const std::string path = (p.outputDir() / "SEL").string();
+    const OutputResult result = h.run(4, 0, path);
+    ASSERT_EQ(result.status, OutputStatus::Written);
+    EXPECT_EQ(result.fileName, path + ".TAG");
+    EXPECT_EQ(test::readFile(result.fileName), "     3\r\n    17\r\n  1204\r\n");
+
+    h.list.clearAllTags();
+    ASSERT_TRUE(importTagFile(result.fileName, h.list, h.ui));
+    EXPECT_EQ(h.list.tagCount(), 3u);
+    EXPECT_TRUE(h.list.isTagged(3) && h.list.isTagged(17) && h.list.isTagged(1204));
+
+    // Numbers of more than six digits are written whole.
+    StringTextOutput out;
+    auto context = h.context(4, 0, out);
+    context->tagged = {999999, 1234567};
+    EXPECT_TRUE(writeTagFile(*context));
+    EXPECT_EQ(out.text(), "999999\r\n1234567\r\n");
+}
+
+// Two data files: file 1 without identifier columns, file 2 with; file 3
+// with identifier columns and only a numeric variable.
+void addThreeFiles(TestProject& p)
+{
+    p.dataFiles = {TestProject::DataFile{1, "0", "DATA\\A.DAT", {}}, TestProject::DataFile{1, "1-4", "DATA\\B.DAT", {}},
+                   TestProject::DataFile{1, "1-4", "DATA\\C.DAT", {}}};
+    auto a = variable("A", "Alpha", "S", 1, 1, "5");
+    a.categories = {categoryLine("1", "1", "100.0", "One")};
+    p.add(a);
+    auto b = variable("B", "Beta", "S", 2, 1, "5");
+    b.categories = {categoryLine("1", "1", "100.0", "One")};
+    p.add(b);
+    p.add(variable("C", "Gamma", "S", 3, 1, "5-9", '0'));
+}
+
+TEST(WriterDriver, ProgramsMergeOnlyFilesWithIdentifiersAndLabels)
+{
+    TestProject p;
+    addThreeFiles(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2, 3});
+
+    // Categorical: file 3's numeric variable gets no VALUE, so file 3 is not
+    // merged; file 1 has no ID; only file 2 is left, so no MERGE at all.
+    ASSERT_EQ(h.run(1, choice::categorical, "C:\\OUT\\M.SAS").status, OutputStatus::Written);
+    std::string sas = lf(test::readFile(p.outputDir() / "M.SAS"));
+    EXPECT_NE(sas.find("DATA X1;INFILE 'D:\\DATA\\A.DAT' LRECL=1024 PAD;INPUT\nA 5 ;\n"), std::string::npos) << sas;
+    EXPECT_NE(sas.find("DATA X3;"), std::string::npos);
+    EXPECT_EQ(sas.find("EXTRACT;MERGE"), std::string::npos);
+    // A one-letter name is not lost from the end of a statement.
+    EXPECT_NE(sas.find("PROC UNIVARIATE;VAR\n  C ;\n\n\nRUN;"), std::string::npos) << sas;
+
+    // All: file 3 is productive too; files 2 and 3 are merged.
+    ASSERT_EQ(h.run(1, choice::all, "C:\\OUT\\M2.SAS").status, OutputStatus::Written);
+    sas = lf(test::readFile(p.outputDir() / "M2.SAS"));
+    EXPECT_NE(sas.find("DATA ZEL.EXTRACT;MERGE X2\n           X3\n           ;BY ID;\n\nRUN;"), std::string::npos)
+        << sas;
+
+    // SPSS: every step is productive, MATCH FILES names only 2 and 3.
+    ASSERT_EQ(h.run(2, choice::categorical, "C:\\OUT\\M.SPS").status, OutputStatus::Written);
+    const std::string spss = lf(test::readFile(p.outputDir() / "M.SPS"));
+    EXPECT_NE(spss.find("\nMATCH FILES /FILE='C:\\OUT\\X2'\n  /FILE='C:\\OUT\\X3'\n        /BY ID.\n\n"
+                        "SAVE OUTFILE='C:\\OUT\\XTRACT' /Compressed.\n\nFINISH.\n"),
+              std::string::npos)
+        << spss;
+}
+
+TEST(WriterDriver, ValueLabelKeywordSurvivesAVariableWithoutUsableCodes)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "1-4", "DATA\\A.DAT", {}}};
+    auto letters = variable("LET", "Letters only", "S", 1, 1, "5");
+    letters.categories = {categoryLine("X", "1", "50.0", "Ex"), categoryLine("Y", "1", "50.0", "Why")};
+    p.add(letters);
+    auto refused = variable("REF", "Reserved first", "S", 1, 1, "6");
+    refused.categories = {categoryLine("-1", "1", "50.0", "{Refused}"), categoryLine("1", "1", "50.0", "Yes")};
+    p.add(refused);
+    auto num = variable("NUM", "Numeric", "S", 1, 1, "7", '0');
+    num.categories = {categoryLine("1", "1", "100.0", "One")};
+    p.add(num);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2, 3});
+
+    ASSERT_EQ(h.run(3, choice::all, "C:\\OUT\\V.SPS").status, OutputStatus::Written);
+    const std::string spss = lf(test::readFile(p.outputDir() / "V.SPS"));
+    // The keyword waits for the first label actually written, and then
+    // comes without the empty line before it.
+    EXPECT_NE(spss.find("  NUM 'Numeric'\nVALUE LABELS\n    REF             -1 '{Refused}'\n                    1 'Yes' \n"
+                        "  / NUM             1 'One' \n"),
+              std::string::npos)
+        << spss;
+
+    // None: the variable whose first label is reserved gets no labels; the
+    // SAS program still opens PROC FORMAT for the letter codes and still
+    // names every frequency variable's format.
+    ASSERT_EQ(h.run(1, choice::noReserved, "C:\\OUT\\V.SAS").status, OutputStatus::Written);
+    const std::string sas = lf(test::readFile(p.outputDir() / "V.SAS"));
+    EXPECT_NE(sas.find("PROC FORMAT;\n VALUE NUMF            1='One';\n\n"), std::string::npos) << sas;
+    EXPECT_EQ(sas.find("REFF "), std::string::npos);
+    EXPECT_NE(sas.find("FORMAT\n  LET LETF. REF REFF. ;\n"), std::string::npos) << sas;
+}
+
+} // namespace
+} // namespace qavn

@@ -124,11 +124,35 @@ void VariableList::setTag(std::uint32_t row, bool on)
         ++tagCount_;
     else if (tagCount_ > 0)
         --tagCount_;
+    if (batchDepth_ > 0) {
+        if (batchFirst_ == 0 || row < batchFirst_)
+            batchFirst_ = row;
+        batchLast_ = std::max(batchLast_, row);
+        return;
+    }
     if (observer_) {
         observer_->tagsChanged(row, row);
         if (mode_ == Mode::Main)
             observer_->tagCountChanged(tagCount_);
     }
+}
+
+void VariableList::beginBatch()
+{
+    if (batchDepth_++ == 0)
+        batchFirst_ = batchLast_ = 0;
+}
+
+void VariableList::endBatch()
+{
+    if (--batchDepth_ > 0 || batchFirst_ == 0)
+        return;
+    if (observer_) {
+        observer_->tagsChanged(batchFirst_, batchLast_);
+        if (mode_ == Mode::Main)
+            observer_->tagCountChanged(tagCount_);
+    }
+    batchFirst_ = batchLast_ = 0;
 }
 
 int VariableList::tagRow(std::uint32_t row)
@@ -173,12 +197,14 @@ int VariableList::tagRange(std::uint32_t row)
     if (wait)
         ui_->setWaitCursor(true);
     const bool tag = isTagged(anchor);
+    beginBatch();
     for (std::uint32_t r = low; r <= high; ++r) {
         if (tag)
             tagRow(r);
         else
             untagRow(r);
     }
+    endBatch();
     if (wait)
         ui_->setWaitCursor(false);
     return 1;
@@ -186,10 +212,12 @@ int VariableList::tagRange(std::uint32_t row)
 
 void VariableList::clearAllTags()
 {
+    beginBatch();
     for (std::uint32_t r = 1; r <= rowCount_ && tagCount_ > 0; ++r) {
         if (isTagged(r))
             setTag(r, false);
     }
+    endBatch();
     anchorRow_ = 0;
 }
 

@@ -94,6 +94,11 @@ public:
 private:
     bool valid(std::uint32_t row) const { return row >= 1 && row <= rowCount_; }
     void setTag(std::uint32_t row, bool on);
+    // While a batch is open, tag changes are gathered and told to the
+    // observer once, as one span of rows and one count, when it closes: a
+    // range of a million rows then costs one repaint, not a million.
+    void beginBatch();
+    void endBatch();
 
     Mode mode_;
     Ui* ui_;
@@ -109,6 +114,9 @@ private:
     std::vector<std::uint32_t> data_;
     std::vector<std::uint8_t> tags_;
     std::string pendingRow_;
+    int batchDepth_ = 0;
+    std::uint32_t batchFirst_ = 0; // 0: nothing changed in the batch
+    std::uint32_t batchLast_ = 0;
 };
 
 } // namespace qavn

@@ -1,0 +1,217 @@
+#include "TestProject.h"
+
+#include "app/ProjectSpec.h"
+#include "codebook/CodebookStore.h"
+#include "codebook/Loader.h"
+#include "platform/Progress.h"
+#include "platform/ScriptedUi.h"
+#include "views/Navigation.h"
+#include "views/VariableList.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qavn {
+namespace {
+
+using test::TestProject;
+using test::variable;
+
+struct Var {
+    const char* section;
+    std::uint16_t file;
+};
+
+// A project written to disk, opened and loaded into a list.
+struct Loaded {
+    Loaded(const std::vector<Var>& vars, std::size_t files = 3)
+    {
+        project.dataFiles.clear();
+        for (std::size_t f = 1; f <= files; ++f) {
+            TestProject::DataFile file;
+            file.dataPath = "DATA\\FILE" + std::to_string(f) + ".DAT";
+            project.dataFiles.push_back(file);
+        }
+        int n = 0;
+        for (const Var& v : vars)
+            project.add(variable("V" + std::to_string(++n), "Label", v.section, v.file));
+        project.write();
+        spec.filePrefix = "ZEL";
+        EXPECT_TRUE(readProjectSpec("C:\\RES", spec, ui));
+        EXPECT_TRUE(store.open("C:\\RES", "ZEL"));
+        Progress progress;
+        EXPECT_TRUE(loadVariables(store, spec, list, ui, progress));
+    }
+
+    std::uint32_t from(std::uint32_t row, void (*move)(VariableList&, CodebookStore&))
+    {
+        list.goToRow(row);
+        move(list, store);
+        return list.activeRow();
+    }
+    std::uint32_t fileFrom(std::uint32_t row, void (*move)(VariableList&, CodebookStore&, const ProjectSpec&))
+    {
+        list.goToRow(row);
+        move(list, store, spec);
+        return list.activeRow();
+    }
+
+    TestProject project;
+    ScriptedUi ui;
+    ProjectSpec spec;
+    CodebookStore store{ui};
+    VariableList list{VariableList::Mode::Main, &ui};
+};
+
+TEST(Navigation, SectionsWalkToTheFirstRowOfTheirNeighbour)
+{
+    // Sections X X Y X Z Z: a title that comes back starts a new section.
+    Loaded p({{"X", 1}, {"X", 1}, {"Y", 1}, {"X", 1}, {"Z", 1}, {"Z", 1}});
+    struct Case {
+        std::uint32_t from;
+        std::uint32_t next;
+        std::uint32_t prev;
+    };
+    for (const Case& c : std::vector<Case>{{1, 3, 1}, {2, 3, 1}, {3, 4, 1}, {4, 5, 3}, {5, 5, 4}, {6, 6, 4}}) {
+        SCOPED_TRACE(c.from);
+        EXPECT_EQ(p.from(c.from, goToNextSection), c.next);
+        EXPECT_EQ(p.from(c.from, goToPrevSection), c.prev);
+    }
+    EXPECT_TRUE(p.ui.messages().empty());
+}
+
+TEST(Navigation, PrevSectionWalkingPastRowOneLandsOnRowOne)
+{
+    // The walk skips the active section (rows 2-3 of "B") and all of "A"
+    // down past row 1.
+    Loaded p({{"A", 1}, {"B", 1}, {"B", 1}});
+    EXPECT_EQ(p.from(3, goToPrevSection), 1u);
+    EXPECT_EQ(p.from(2, goToPrevSection), 1u);
+    Loaded single({{"A", 1}, {"A", 1}});
+    EXPECT_EQ(single.from(2, goToPrevSection), 1u);
+    EXPECT_EQ(single.from(1, goToNextSection), 1u);
+}
+
+TEST(Navigation, SectionTitlesCompareExactly)
+{
+    // Case and trailing blanks make titles differ.
+    Loaded p({{"Income", 1}, {"INCOME", 1}, {"INCOME ", 1}});
+    EXPECT_EQ(p.from(1, goToNextSection), 2u);
+    EXPECT_EQ(p.from(2, goToNextSection), 3u);
+}
+
+TEST(Navigation, FilesGoToTheFirstRowOfTheNeighbouringFile)
+{
+    Loaded p({{"S", 1}, {"S", 1}, {"S", 2}, {"S", 2}, {"S", 2}, {"S", 3}});
+    ASSERT_EQ(p.spec.dataFiles[0].firstRow, 1u);
+    ASSERT_EQ(p.spec.dataFiles[1].firstRow, 3u);
+    ASSERT_EQ(p.spec.dataFiles[2].firstRow, 6u);
+    EXPECT_EQ(p.fileFrom(1, goToNextFile), 3u);
+    EXPECT_EQ(p.fileFrom(4, goToNextFile), 6u);
+    EXPECT_EQ(p.fileFrom(6, goToNextFile), 6u); // last file: stays
+    EXPECT_EQ(p.fileFrom(5, goToPrevFile), 1u);
+    EXPECT_EQ(p.fileFrom(6, goToPrevFile), 3u);
+    EXPECT_EQ(p.fileFrom(2, goToPrevFile), 2u); // file 1: stays
+}
+
+TEST(Navigation, AFileWithoutVariablesIsNotAPlaceToGo)
+{
+    Loaded p({{"S", 1}, {"S", 1}, {"S", 3}});
+    ASSERT_EQ(p.spec.dataFiles[1].firstRow, 0u);
+    EXPECT_EQ(p.fileFrom(1, goToNextFile), 1u);
+    EXPECT_EQ(p.fileFrom(3, goToPrevFile), 3u);
+}
+
+TEST(Navigation, TopBottomAndTags)
+{
+    Loaded p({{"S", 1}, {"S", 1}, {"S", 1}, {"S", 1}, {"S", 1}, {"S", 1}});
+    p.list.goToRow(4);
+    goToTopOfList(p.list);
+    EXPECT_EQ(p.list.activeRow(), 1u);
+    goToBottomOfList(p.list);
+    EXPECT_EQ(p.list.activeRow(), 6u);
+
+    p.list.tagRow(2);
+    p.list.tagRow(5);
+    p.list.goToRow(3);
+    goToNextTag(p.list);
+    EXPECT_EQ(p.list.activeRow(), 5u);
+    goToNextTag(p.list); // on the last tagged row: stays
+    EXPECT_EQ(p.list.activeRow(), 5u);
+    goToPrevTag(p.list);
+    EXPECT_EQ(p.list.activeRow(), 2u);
+    goToPrevTag(p.list);
+    EXPECT_EQ(p.list.activeRow(), 2u);
+    p.list.tagRow(1);
+    goToPrevTag(p.list); // row 1 is reached
+    EXPECT_EQ(p.list.activeRow(), 1u);
+    p.list.clearAllTags();
+    goToNextTag(p.list);
+    EXPECT_EQ(p.list.activeRow(), 1u);
+}
+
+// Progress that remembers what the loader told it.
+struct RecordingProgress : Progress {
+    long range = -1;
+    std::vector<long> steps;
+    void setRange(long maximum) override { range = maximum; }
+    void advance(long step) override { steps.push_back(step); }
+};
+
+TEST(Loading, ProgressStepsFollowTheBlocks)
+{
+    struct Case {
+        std::size_t records;
+        long range;
+        std::vector<long> steps;
+    };
+    for (const Case& c : std::vector<Case>{{1, 0, {15, 0}}, {41, 4, {15, 4}}, {200, 20, {15, 15, 20}}}) {
+        SCOPED_TRACE(c.records);
+        TestProject project;
+        for (std::size_t i = 1; i <= c.records; ++i)
+            project.add(variable("V" + std::to_string(i), "Label " + std::to_string(i)));
+        project.write();
+        ScriptedUi ui;
+        ProjectSpec spec;
+        spec.filePrefix = "ZEL";
+        ASSERT_TRUE(readProjectSpec("C:\\RES", spec, ui));
+        CodebookStore store(ui);
+        ASSERT_TRUE(store.open("C:\\RES", "ZEL"));
+        VariableList list(VariableList::Mode::Main, &ui);
+        RecordingProgress progress;
+        ASSERT_TRUE(loadVariables(store, spec, list, ui, progress));
+        EXPECT_EQ(progress.range, c.range);
+        EXPECT_EQ(progress.steps, c.steps);
+        EXPECT_TRUE(list.shown());
+        EXPECT_EQ(list.rowCount(), c.records);
+        EXPECT_EQ(list.activeRow(), 1u);
+        EXPECT_EQ(list.rowName(c.records), "V" + std::to_string(c.records));
+        EXPECT_EQ(list.rowLabel(c.records), "Label " + std::to_string(c.records));
+    }
+}
+
+TEST(Loading, CancelIsSeenAfterTheBlockAndTheListStaysHidden)
+{
+    TestProject project;
+    for (int i = 1; i <= 400; ++i)
+        project.add(variable("V" + std::to_string(i), "Label"));
+    project.write();
+    ScriptedUi ui;
+    ProjectSpec spec;
+    spec.filePrefix = "ZEL";
+    ASSERT_TRUE(readProjectSpec("C:\\RES", spec, ui));
+    CodebookStore store(ui);
+    ASSERT_TRUE(store.open("C:\\RES", "ZEL"));
+    VariableList list(VariableList::Mode::Main, &ui);
+    RecordingProgress progress;
+    // Pump steps: one before the first block, then after blocks 0, 4, 8...
+    ui.cancelAfter(2, progress.cancel);
+    EXPECT_FALSE(loadVariables(store, spec, list, ui, progress));
+    EXPECT_FALSE(list.shown());
+    EXPECT_EQ(progress.steps, std::vector<long>{15});
+    EXPECT_EQ(mainWindowTitle(spec), "QAVN - [SAMPLE STUDY]");
+}
+
+} // namespace
+} // namespace qavn

@@ -1,0 +1,79 @@
+#include "app/qt/Commands.h"
+
+#include <array>
+
+namespace qavn {
+
+namespace {
+
+using E = EnabledBy;
+
+constexpr std::array commands{
+    CommandInfo{command::outputSas, "SAS-PC", "Create File for SAS-PC Code", "SAS-PC Code", nullptr, E::CommandsEnabled},
+    CommandInfo{command::outputSpss, "SPSS", "Create File for SPSS Include File", "SPSS Include", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::outputCodebook, "Codebook Text", "Create File for Codebook", "Codebook Text", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::outputTagFile, "Tag File", "Create File from Tagged Items", "Tag File", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::outputAccess, "Access DB", "Create File for MS Access Database", "Access DB", nullptr,
+                E::DataOnCd},
+    CommandInfo{command::viewOutput, "View Output", "", "", nullptr, E::CommandsEnabled},
+    CommandInfo{command::importTagFiles, "Import Tag Files", "Import Tag File", "Import Tag File", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::setup, "Setup", "Change System Setup", "Setup", nullptr, E::CommandsEnabled},
+    CommandInfo{command::exit, "Exit", "Quit the application", "", nullptr, E::Always},
+    CommandInfo{command::topOfList, "Top of List", "Move to the Top of List", "Top of List", ":/qavn/toolbar/top.png",
+                E::CommandsEnabled},
+    CommandInfo{command::prevSection, "Prev Section", "Move to Previous Section", "Prev Section",
+                ":/qavn/toolbar/prevsection.png", E::CommandsEnabled},
+    CommandInfo{command::nextSection, "Next Section", "Move to Next Section", "Next Section",
+                ":/qavn/toolbar/nextsection.png", E::CommandsEnabled},
+    CommandInfo{command::bottomOfList, "Bottom of List", "Move to the Bottom of List", "Bottom of List",
+                ":/qavn/toolbar/bottom.png", E::CommandsEnabled},
+    CommandInfo{command::prevFile, "Prev File", "Move to Previous File", "Prev File", ":/qavn/toolbar/prevfile.png",
+                E::CommandsEnabled},
+    CommandInfo{command::nextFile, "Next File", "Move to Next File", "Next File", ":/qavn/toolbar/nextfile.png",
+                E::CommandsEnabled},
+    CommandInfo{command::tagItem, "Tag Item", "Tag Current Item", "Tag", nullptr, E::CommandsEnabled},
+    CommandInfo{command::untagItem, "Untag Item", "Untag Current Item", "Untag", nullptr, E::CommandsEnabled},
+    CommandInfo{command::clearAllTag, "Clear All Tag", "Clear All Tagged Item(s)", "Clear All", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::prevTag, "&Prev Tag", "Move to Previous Tagged Item", "Prev Tag", ":/qavn/toolbar/prevtag.png",
+                E::CommandsEnabled},
+    CommandInfo{command::nextTag, "&Next Tag", "Move to Next Tagged Item", "Next Tag", ":/qavn/toolbar/nexttag.png",
+                E::CommandsEnabled},
+    CommandInfo{command::description, "&Description", "View Description of Tagged Item", "Description", nullptr,
+                E::CommandsEnabled},
+    CommandInfo{command::taggedItems, "&Tagged Items", "View All Tagged Item", "Tagged Item",
+                ":/qavn/toolbar/taggeditems.png", E::CommandsEnabled},
+    CommandInfo{command::search, "&Search", "Search", "Search", ":/qavn/toolbar/search.png", E::Always},
+    CommandInfo{command::helpContents, "Contents    F1", "", "", nullptr, E::Always},
+    CommandInfo{command::about, "About", "", "", nullptr, E::Always},
+};
+
+constexpr std::array toolbar{command::topOfList, command::prevFile,  command::prevSection, command::nextSection,
+                             command::nextFile,  command::bottomOfList, 0,                   command::prevTag,
+                             command::nextTag,   0,                    command::taggedItems, command::search};
+
+} // namespace
+
+std::span<const CommandInfo> commandTable()
+{
+    return commands;
+}
+
+const CommandInfo* findCommand(int id)
+{
+    for (const CommandInfo& info : commands)
+        if (info.id == id)
+            return &info;
+    return nullptr;
+}
+
+std::span<const int> toolbarLayout()
+{
+    return toolbar;
+}
+
+} // namespace qavn

@@ -1,0 +1,373 @@
+#include "app/qt/MainWindow.h"
+
+#include "app/Session.h"
+#include "app/qt/AboutDialog.h"
+#include "app/qt/HelpWindow.h"
+#include "app/qt/LoadingDialog.h"
+#include "codebook/Loader.h"
+#include "platform/Ui.h"
+#include "views/Navigation.h"
+#include "views/qt/Resources.h"
+#include "views/qt/VariableListView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace qavn {
+
+namespace {
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+MainWindow::MainWindow(Session& session, Ui& ui, QWidget* parent)
+    : QMainWindow(parent), session_(session), ui_(ui), list_(VariableList::Mode::Main, &ui)
+{
+    initResources();
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QString::fromLatin1(initialTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/qavn/qavn.png")));
+    createActions();
+    createMenus();
+    createToolBar();
+    createStatusBar();
+
+    view_ = new VariableListView(list_, this);
+    view_->setHelpHandler([this] { showHelpContents(); });
+    connect(view_->variableModel(), &VariableTableModel::activeRowUpdated, this, &MainWindow::updateToolbarLabel);
+    connect(view_->variableModel(), &VariableTableModel::tagCountUpdated, this, &MainWindow::showTagCount);
+    // The list stays hidden until loading has filled it.
+    auto* centre = new QWidget(this);
+    centre->setObjectName(QStringLiteral("listArea"));
+    auto* layout = new QVBoxLayout(centre);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+    view_->hide();
+    setCentralWidget(centre);
+
+    installDefaultHandlers();
+    updateCommandStates();
+    // The flags change from elsewhere (a running search); the commands follow
+    // them the way an idle update would.
+    stateTimer_ = new QTimer(this);
+    stateTimer_->setInterval(100);
+    connect(stateTimer_, &QTimer::timeout, this, [this] {
+        if (session_.commandsEnabled != lastCommandsEnabled_ ||
+            static_cast<int>(session_.settings.dataOnCd) != lastDataOnCd_)
+            updateCommandStates();
+    });
+    stateTimer_->start();
+    resize(720, 520);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createActions()
+{
+    for (const CommandInfo& info : commandTable()) {
+        auto* action = new QAction(QString::fromLatin1(info.menuText), this);
+        action->setData(info.id);
+        action->setObjectName(QStringLiteral("command%1").arg(info.id));
+        if (info.prompt[0] != '\0')
+            action->setStatusTip(QString::fromLatin1(info.prompt));
+        if (info.toolTip[0] != '\0')
+            action->setToolTip(QString::fromLatin1(info.toolTip));
+        if (info.icon != nullptr)
+            action->setIcon(QIcon(QString::fromLatin1(info.icon)));
+        // The menu has no keyboard accelerators: F1 reaches help through the
+        // list's own key handling.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setIconVisibleInMenu(false);
+        const int id = info.id;
+        connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+        actions_[id] = action;
+    }
+}
+
+void MainWindow::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    QMenu* output = file->addMenu(QStringLiteral("Output"));
+    for (int id : {command::outputSas, command::outputSpss, command::outputCodebook, command::outputTagFile,
+                   command::outputAccess})
+        output->addAction(action(id));
+    file->addAction(action(command::viewOutput));
+    file->addSeparator();
+    file->addAction(action(command::importTagFiles));
+    file->addSeparator();
+    file->addAction(action(command::setup));
+    file->addAction(action(command::exit));
+
+    QMenu* move = bar->addMenu(QStringLiteral("&Move"));
+    move->addAction(action(command::topOfList));
+    move->addAction(action(command::prevSection));
+    move->addAction(action(command::nextSection));
+    move->addAction(action(command::bottomOfList));
+    move->addSeparator();
+    move->addAction(action(command::prevFile));
+    move->addAction(action(command::nextFile));
+
+    QMenu* tag = bar->addMenu(QStringLiteral("&Tag"));
+    tag->addAction(action(command::tagItem));
+    tag->addAction(action(command::untagItem));
+    tag->addAction(action(command::clearAllTag));
+    tag->addSeparator();
+    tag->addAction(action(command::prevTag));
+    tag->addAction(action(command::nextTag));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->addAction(action(command::description));
+    view->addAction(action(command::taggedItems));
+
+    bar->addAction(action(command::search));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(action(command::helpContents));
+    help->addAction(action(command::about));
+
+    for (QMenu* menu : {file, output, move, tag, view, help})
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::updateCommandStates);
+}
+
+void MainWindow::createToolBar()
+{
+    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolBar_->setObjectName(QStringLiteral("toolBar"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setIconSize(QSize(16, 15));
+    toolBar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolBar_->toggleViewAction()->setEnabled(false);
+    for (int id : toolbarLayout()) {
+        if (id == 0)
+            toolBar_->addSeparator();
+        else
+            toolBar_->addAction(action(id));
+    }
+    auto* gap = new QWidget(toolBar_);
+    gap->setFixedWidth(12);
+    toolBar_->addWidget(gap);
+    toolbarLabel_ = new QLabel(QString(11, QLatin1Char(' ')), toolBar_);
+    toolbarLabel_->setObjectName(QStringLiteral("toolbarLabel"));
+    toolbarLabel_->setMinimumWidth(340);
+    toolbarLabel_->setFixedHeight(18);
+    toolbarLabel_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    toolBar_->addWidget(toolbarLabel_);
+}
+
+void MainWindow::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    // The message pane shows the command prompts, and "Ready" when idle.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& message) {
+        if (message.isEmpty())
+            bar->showMessage(QStringLiteral("Ready"));
+    });
+    bar->showMessage(QStringLiteral("Ready"));
+
+    const auto pane = [bar](const QString& name, const QString& text, const QString& sizedBy) {
+        auto* label = new QLabel(text, bar);
+        label->setObjectName(name);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(sizedBy) + 8);
+        bar->addPermanentWidget(label);
+        return label;
+    };
+    // The lock states cannot be read portably; the panes keep their place
+    // and name as indicators.
+    QLabel* cap = pane(QStringLiteral("capIndicator"), QStringLiteral("CAP"), QStringLiteral("CAP"));
+    QLabel* num = pane(QStringLiteral("numIndicator"), QStringLiteral("NUM"), QStringLiteral("NUM"));
+    cap->setEnabled(false);
+    num->setEnabled(false);
+    tagPane_ = pane(QStringLiteral("tagPane"), QString(), QStringLiteral("Tag 000000 "));
+    tagPane_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    showTagCount(0);
+}
+
+QAction* MainWindow::action(int id) const
+{
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::setCommandHandler(int id, std::function<void()> handler)
+{
+    if (!action(id))
+        return;
+    if (handler)
+        handlers_[id] = std::move(handler);
+    else
+        handlers_.erase(id);
+    updateCommandStates();
+}
+
+bool MainWindow::hasCommandHandler(int id) const
+{
+    return handlers_.count(id) != 0;
+}
+
+bool MainWindow::trigger(int id)
+{
+    QAction* a = action(id);
+    if (!a)
+        return false;
+    updateCommandStates();
+    if (!a->isEnabled())
+        return false;
+    a->trigger();
+    return true;
+}
+
+void MainWindow::setDescriptionHandler(std::function<void()> handler)
+{
+    view_->setDescriptionHandler(std::move(handler));
+}
+
+void MainWindow::updateCommandStates()
+{
+    lastCommandsEnabled_ = session_.commandsEnabled;
+    lastDataOnCd_ = session_.settings.dataOnCd ? 1 : 0;
+    for (const CommandInfo& info : commandTable()) {
+        bool enabled = false;
+        switch (info.enabledBy) {
+        case EnabledBy::CommandsEnabled:
+            enabled = session_.commandsEnabled != 0;
+            break;
+        case EnabledBy::DataOnCd:
+            enabled = session_.settings.dataOnCd;
+            break;
+        case EnabledBy::Always:
+            enabled = true;
+            break;
+        }
+        action(info.id)->setEnabled(enabled && hasCommandHandler(info.id));
+    }
+}
+
+void MainWindow::installDefaultHandlers()
+{
+    VariableList& list = list_;
+    Session& s = session_;
+    setCommandHandler(command::topOfList, [&list] { goToTopOfList(list); });
+    setCommandHandler(command::bottomOfList, [&list] { goToBottomOfList(list); });
+    setCommandHandler(command::nextSection, [&list, &s] { goToNextSection(list, s.store); });
+    setCommandHandler(command::prevSection, [&list, &s] { goToPrevSection(list, s.store); });
+    setCommandHandler(command::nextFile, [&list, &s] { goToNextFile(list, s.store, s.project); });
+    setCommandHandler(command::prevFile, [&list, &s] { goToPrevFile(list, s.store, s.project); });
+    setCommandHandler(command::tagItem, [&list] { list.tagRow(list.activeRow()); });
+    setCommandHandler(command::untagItem, [&list] { list.untagRow(list.activeRow()); });
+    setCommandHandler(command::clearAllTag, [&list] { list.clearAllTags(); });
+    setCommandHandler(command::prevTag, [&list] { goToPrevTag(list); });
+    setCommandHandler(command::nextTag, [&list] { goToNextTag(list); });
+    setCommandHandler(command::helpContents, [this] { showHelpContents(); });
+    setCommandHandler(command::about, [this] { showAbout(); });
+    setCommandHandler(command::exit, [this] { close(); });
+}
+
+void MainWindow::runCommand(int id)
+{
+    const auto it = handlers_.find(id);
+    if (it == handlers_.end())
+        return;
+    // The list has no rows to act on until loading has shown it.
+    const CommandInfo* info = findCommand(id);
+    const bool needsList = info && info->enabledBy == EnabledBy::CommandsEnabled && id != command::setup &&
+                           id != command::viewOutput;
+    if (needsList && !list_.shown())
+        return;
+    const std::function<void()> handler = it->second;
+    handler();
+    if (id != command::exit && view_ && view_->isVisible())
+        view_->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::loadProject()
+{
+    LoadingDialog* dialog = nullptr;
+    bool loaded = false;
+    LoadingDialog box(this, [&] {
+        loaded = loadVariables(session_.store, session_.project, list_, ui_, *dialog);
+    });
+    dialog = &box;
+    box.exec();
+    if (!loaded || box.cancel) {
+        ui_.error(loadCanceledMessage);
+        return false;
+    }
+    view_->show();
+    view_->setFocus(Qt::OtherFocusReason);
+    updateToolbarLabel(list_.activeRow());
+    setWindowTitle(latin1(mainWindowTitle(session_.project)));
+    return true;
+}
+
+void MainWindow::updateToolbarLabel(std::uint32_t row)
+{
+    if (!session_.store.isOpen() || !list_.shown())
+        return;
+    std::string title;
+    if (!session_.store.sectionTitleOf(row, title))
+        return;
+    const DataFileEntry* file = session_.project.dataFile(session_.store.record().fileNumber);
+    std::string text = (file ? file->fileTitle : std::string()) + ": " + title;
+    if (text.size() > maxLabelText)
+        text.resize(maxLabelText);
+    toolbarLabel_->setText(latin1(text));
+}
+
+void MainWindow::showTagCount(quint32 count)
+{
+    tagPane_->setText(QString::fromStdString(VariableList::tagPaneText(count)));
+}
+
+void MainWindow::showHelpContents()
+{
+    const QString path = HelpWindow::findHelpFile();
+    if (path.isEmpty()) {
+        ui_.error("Cannot Open " + std::string(HelpWindow::fileName) + " !");
+        return;
+    }
+    if (!help_)
+        help_ = new HelpWindow(this);
+    if (!help_->open(path)) {
+        ui_.error("Cannot Open " + path.toStdString() + " !");
+        return;
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+HelpWindow* MainWindow::helpWindow() const
+{
+    return help_;
+}
+
+void MainWindow::showAbout()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (closeHandler_)
+        closeHandler_();
+    event->accept();
+}
+
+} // namespace qavn

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/qt/Commands.h"
+#include "views/VariableList.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+
+class QAction;
+class QLabel;
+class QTimer;
+class QToolBar;
+
+namespace qavn {
+
+class HelpWindow;
+class Session;
+class Ui;
+class VariableListView;
+
+// The main window: the menu bar, the toolbar with its ten buttons and the
+// label for the active row's file and section, the variable list, and the
+// status bar with the message pane, CAP, NUM and the tag pane.
+//
+// Every command is a QAction carrying its ID in data(). The Move, Tag, Help,
+// About and Exit commands are handled here; others get their handler through
+// setCommandHandler() and stay greyed until they have one.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int maxLabelText = 99;
+    static constexpr const char* initialTitle = "Varibrow";
+
+    // The session and the Ui must outlive the window.
+    MainWindow(Session& session, Ui& ui, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    VariableList& variableList() { return list_; }
+    VariableListView* listView() const { return view_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QLabel* toolbarLabel() const { return toolbarLabel_; }
+    QLabel* tagPane() const { return tagPane_; }
+
+    // The action of a command ID, or nullptr.
+    QAction* action(int id) const;
+    // Runs `handler` for the command; the keyboard focus goes back to the
+    // variable list afterwards. Replaces any earlier handler.
+    void setCommandHandler(int id, std::function<void()> handler);
+    bool hasCommandHandler(int id) const;
+    // Runs a command as the menu would, when it is enabled.
+    bool trigger(int id);
+
+    // showDescription: called for a double-click on a row text and for the
+    // cell notification, with the active row already set.
+    void setDescriptionHandler(std::function<void()> handler);
+    // The application's closing steps, run before the window closes.
+    void setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
+
+    // Greys or enables every command from commandsEnabled and dataOnCd. Done
+    // by itself when the flags change; callers that change them may call it
+    // to see the effect at once.
+    void updateCommandStates();
+
+    // Loads every variable under the loading dialog. On success the list is
+    // shown with row 1 active, it has the focus and the title is set; a
+    // cancel shows its message and returns false.
+    bool loadProject();
+
+    // "%s: %s" with the data file's fileTitle and the section title of `row`,
+    // at most 99 characters. The label keeps its text when the record cannot
+    // be read.
+    void updateToolbarLabel(std::uint32_t row);
+
+    void showHelpContents();
+    void showAbout();
+    HelpWindow* helpWindow() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void installDefaultHandlers();
+    void runCommand(int id);
+    void showTagCount(quint32 count);
+
+    Session& session_;
+    Ui& ui_;
+    VariableList list_;
+    VariableListView* view_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* toolbarLabel_ = nullptr;
+    QLabel* tagPane_ = nullptr;
+    QTimer* stateTimer_ = nullptr;
+    QPointer<HelpWindow> help_;
+    std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> handlers_;
+    std::function<void()> closeHandler_;
+    int lastCommandsEnabled_ = -1;
+    int lastDataOnCd_ = -1;
+};
+
+} // namespace qavn

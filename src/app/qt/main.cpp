@@ -1,0 +1,35 @@
+#include "app/qt/Application.h"
+#include "platform/qt/QtUi.h"
+#include "views/qt/Resources.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    // Without a display Qt cannot start at all; say so the program's way
+    // instead of letting the platform plugin abort.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr &&
+        std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fputs("Varibrow32: Cannot load DLLs\n", stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qavn"));
+    QApplication::setApplicationVersion(QStringLiteral(QAVN_VERSION));
+    qavn::initResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qavn/qavn.png")));
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+
+    qavn::QtUi ui;
+    qavn::Application application(ui);
+    const bool started = application.start(arguments.join(QLatin1Char(' ')).toLocal8Bit().toStdString());
+    const int result = started ? QApplication::exec() : 1;
+    application.exit();
+    return result;
+}

@@ -1,0 +1,20 @@
+#include "views/qt/Resources.h"
+
+#include <QtCore/qglobal.h>
+
+#include <mutex>
+
+static void registerQavnResources()
+{
+    Q_INIT_RESOURCE(qavn);
+}
+
+namespace qavn {
+
+void initResources()
+{
+    static std::once_flag once;
+    std::call_once(once, registerQavnResources);
+}
+
+} // namespace qavn

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace qavn {
+
+// Registers the program's pictures and icons (":/qavn/..."). The resources
+// live in a static library, so they are registered explicitly; calling this
+// more than once is harmless.
+void initResources();
+
+} // namespace qavn

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+namespace qavn {
+
+// Paints the variable list's cells: the tag picture centred in column 1, and
+// the row text of column 2 in two parts, the name (first 9 characters) 2
+// pixels in and the label (from the 10th character) 88 pixels in, both 1
+// pixel below the cell's top, in the row's colours.
+class VariableListDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    static constexpr int nameX = 2;
+    static constexpr int labelX = 88;
+    static constexpr int textY = 1;
+
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        return nullptr;
+    }
+};
+
+} // namespace qavn

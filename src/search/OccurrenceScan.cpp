@@ -1,0 +1,161 @@
+#include "search/OccurrenceScan.h"
+
+#include "codebook/VariableRecord.h"
+#include "platform/Strings.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace qavn {
+
+namespace {
+
+constexpr bool isSkipped(std::uint8_t b)
+{
+    return b == textbyte::filler || b == textbyte::lineEnd;
+}
+
+constexpr std::uint8_t fold(std::uint8_t b)
+{
+    return (b >= 'a' && b <= 'z') ? static_cast<std::uint8_t>(b - 'a' + 'A') : b;
+}
+
+// How common a character is in codebook text, roughly: lower is rarer. The
+// scan stops at every byte equal to the anchor, so the rarest one is chosen.
+int commonness(char c)
+{
+    static constexpr std::string_view letters = "ZQJXKVBPYGFWMUCLDRHSNIOATE"; // rarest first
+    if (c == ' ')
+        return 100;
+    const std::size_t at = letters.find(toUpperAscii(c));
+    if (at != std::string_view::npos)
+        return 20 + static_cast<int>(at) * 2;
+    if (c >= '0' && c <= '9')
+        return 50;
+    if (c == '.' || c == ',' || c == '-')
+        return 45;
+    return 10;
+}
+
+} // namespace
+
+bool OccurrenceScan::usable(std::string_view pattern)
+{
+    if (pattern.empty())
+        return false;
+    return std::all_of(pattern.begin(), pattern.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+std::uint64_t OccurrenceScan::firstAnchorFrom(std::uint64_t from) const
+{
+    const auto it = std::lower_bound(anchors_.begin(), anchors_.end(), from);
+    return it == anchors_.end() ? UINT64_MAX : *it;
+}
+
+bool OccurrenceScan::verify(const std::uint8_t* data, std::size_t size, std::size_t at) const
+{
+    std::size_t j = at;
+    for (std::size_t k = anchor_; k-- > 0;) {
+        do {
+            if (j == 0)
+                return false;
+            --j;
+        } while (isSkipped(data[j]));
+        if (fold(data[j]) != static_cast<std::uint8_t>(pattern_[k]))
+            return false;
+    }
+    j = at;
+    for (std::size_t k = anchor_ + 1; k < pattern_.size(); ++k) {
+        do {
+            if (++j >= size)
+                return false;
+        } while (isSkipped(data[j]));
+        if (fold(data[j]) != static_cast<std::uint8_t>(pattern_[k]))
+            return false;
+    }
+    return true;
+}
+
+void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view pattern)
+{
+    anchors_.clear();
+    pattern_.assign(pattern);
+    data_ = bytes.data();
+    size_ = bytes.size();
+    valid_ = true;
+
+    anchor_ = 0;
+    for (std::size_t k = 1; k < pattern_.size(); ++k) {
+        if (commonness(pattern_[k]) < commonness(pattern_[anchor_]))
+            anchor_ = k;
+    }
+    const std::uint8_t upper = static_cast<std::uint8_t>(pattern_[anchor_]);
+    // Upper-cased stored bytes equal a capital letter when they hold it in
+    // either case; any other character only as itself. A lower-case letter
+    // in the text matches nothing, as no upper-cased text holds one.
+    const bool isCapital = upper >= 'A' && upper <= 'Z';
+    const bool isSmall = upper >= 'a' && upper <= 'z';
+    const std::uint8_t lower = isCapital ? static_cast<std::uint8_t>(upper - 'A' + 'a') : upper;
+    longestLine_ = 0;
+
+    const std::uint8_t* d = bytes.data();
+    const std::size_t size = bytes.size();
+    std::int64_t lastEnd = -1;
+    std::uint64_t longest = 0;
+    std::size_t base = 0;
+
+    // The lines are measured even when nothing can match.
+    auto onAnchor = [&](std::size_t p) {
+        if (!isSmall && verify(d, size, p))
+            anchors_.push_back(p);
+    };
+
+#if defined(__SSE2__)
+    const __m128i vUpper = _mm_set1_epi8(static_cast<char>(upper));
+    const __m128i vLower = _mm_set1_epi8(static_cast<char>(lower));
+    const __m128i vEnd = _mm_set1_epi8(static_cast<char>(textbyte::lineEnd));
+    for (; base + 32 <= size; base += 32) {
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + base + 16));
+        const std::uint32_t ends =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x0, vEnd))) |
+            (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x1, vEnd))) << 16);
+        std::uint32_t hits =
+            static_cast<std::uint32_t>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x0, vUpper), _mm_cmpeq_epi8(x0, vLower)))) |
+            (static_cast<std::uint32_t>(
+                 _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x1, vUpper), _mm_cmpeq_epi8(x1, vLower))))
+             << 16);
+        if (ends) {
+            const std::int64_t first = static_cast<std::int64_t>(base) + std::countr_zero(ends);
+            longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(first - lastEnd));
+            lastEnd = static_cast<std::int64_t>(base) + 31 - std::countl_zero(ends);
+        }
+        while (hits) {
+            onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; base < size; ++base) {
+        const std::uint8_t b = d[base];
+        if (b == textbyte::lineEnd) {
+            longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(base) - lastEnd));
+            lastEnd = static_cast<std::int64_t>(base);
+        } else if (b == upper || b == lower) {
+            onAnchor(base);
+        }
+    }
+    longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(size) - lastEnd));
+    // Within one 32-byte step only the first and last line end are looked
+    // at; lines between them are shorter than the step.
+    longestLine_ = std::max<std::uint64_t>(longest, 32);
+}
+
+} // namespace qavn

@@ -1,0 +1,335 @@
+#include "search/Search.h"
+
+#include "codebook/CodebookStore.h"
+#include "codebook/DescriptionText.h"
+#include "platform/Strings.h"
+#include "platform/Ui.h"
+#include "views/VariableList.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qavn {
+
+namespace {
+
+constexpr char foldChar(char c)
+{
+    return toUpperAscii(c);
+}
+
+int compareIgnoringCase(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(foldChar(a[i]));
+        const auto y = static_cast<unsigned char>(foldChar(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+} // namespace
+
+bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_t length)
+{
+    if (position + length < text.size() && isGraphic(static_cast<unsigned char>(text[position + length])))
+        return false;
+    if (position > 0 && isGraphic(static_cast<unsigned char>(text[position - 1])))
+        return false;
+    return true;
+}
+
+std::size_t findInUpperCased(std::string_view text, std::string_view pattern)
+{
+    const std::size_t n = pattern.size();
+    if (n == 0)
+        return 0;
+    if (n > text.size())
+        return std::string_view::npos;
+    const char first = pattern[0];
+    if (first >= 'a' && first <= 'z')
+        return std::string_view::npos; // no upper-cased text holds a small letter
+    const bool firstIsCapital = first >= 'A' && first <= 'Z';
+    const char firstSmall = firstIsCapital ? static_cast<char>(first - 'A' + 'a') : first;
+    const std::size_t last = text.size() - n;
+    for (std::size_t p = 0; p <= last; ++p) {
+        const char c = text[p];
+        if (c != first && c != firstSmall)
+            continue;
+        std::size_t k = 1;
+        while (k < n && foldChar(text[p + k]) == pattern[k])
+            ++k;
+        if (k == n)
+            return p;
+    }
+    return std::string_view::npos;
+}
+
+std::string typedSearchText(std::string_view typed)
+{
+    return upperAscii(typed.substr(0, Search::maxTextLength));
+}
+
+bool addToSearchHistory(std::vector<std::string>& history, std::string_view text)
+{
+    for (const auto& entry : history) {
+        if (entry.size() >= text.size() && compareIgnoringCase(std::string_view(entry).substr(0, text.size()), text) == 0)
+            return false;
+    }
+    const auto at = std::upper_bound(history.begin(), history.end(), text, [](std::string_view a, const std::string& b) {
+        return compareIgnoringCase(a, b) < 0;
+    });
+    history.insert(at, std::string(text));
+    return true;
+}
+
+Search::Search(VariableList& list, CodebookStore& store, Ui& ui, int& commandsEnabled)
+    : list_(list), store_(store), ui_(ui), commandsEnabled_(commandsEnabled)
+{
+}
+
+std::string Search::cannotFindMessage(std::string_view text)
+{
+    return "Cannot Find '" + std::string(text) + "' !";
+}
+
+void Search::cancelSearch()
+{
+    cancel_ = 1;
+    commandsEnabled_ = 1;
+}
+
+void Search::dialogDestroyed()
+{
+    observer_ = nullptr;
+    cancel_ = 1;
+    commandsEnabled_ = 1;
+    if (running_)
+        abandoned_ = true;
+}
+
+SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
+{
+    SearchOutcome outcome;
+    if (running_)
+        return outcome;
+    const std::string_view text = std::string_view(request.text).substr(0, maxTextLength);
+    if (text.empty() || !request.fields.any())
+        return outcome;
+    addToSearchHistory(history_, text);
+    cancel_ = 0;
+    outcome.ran = true;
+
+    running_ = true;
+    abandoned_ = false;
+    commandsEnabled_ = 0;
+    if (observer_) {
+        observer_->setSearchButtonsEnabled(false);
+        observer_->setSearchStatus(searchingStatus);
+    }
+
+    text_.assign(text);
+    wholeWords_ = request.wholeWords;
+    fields_ = request.fields;
+    scanned_ = false;
+    if ((fields_.description || fields_.category) && OccurrenceScan::usable(text_)) {
+        // One pass over the text file finds every place the text can occur;
+        // blocks without such a place are passed over unread. The pass is
+        // kept for the next search with the same text.
+        const auto bytes = store_.textBytes();
+        if (!scan_.covers(bytes, text_))
+            scan_.run(bytes, text_);
+        scanned_ = true;
+    }
+
+    const bool forward = request.direction == SearchDirection::Forward;
+    const std::int64_t count = list_.rowCount();
+    std::int64_t i = list_.activeRow();
+    if (continue_)
+        i += forward ? 1 : -1;
+    const std::int64_t step = forward ? 1 : -1;
+    for (; i >= 1 && i <= count; i += step) {
+        const auto row = static_cast<std::uint32_t>(i);
+        const MatchField field = testItem(row);
+        if (field != MatchField::None) {
+            outcome.found = true;
+            if (mode == SearchMode::NextMatch) {
+                outcome.row = row;
+                outcome.field = field;
+                break;
+            }
+            list_.tagRow(row);
+            ++outcome.matches;
+        }
+        if (row % quietRowEvery != 0)
+            ui_.pumpStep();
+        if (cancel_ == 1) {
+            outcome.cancelled = true;
+            break;
+        }
+    }
+    running_ = false;
+    if (abandoned_) {
+        outcome.abandoned = true;
+        return outcome;
+    }
+    if (observer_)
+        observer_->setSearchButtonsEnabled(true);
+    if (outcome.found) {
+        if (mode == SearchMode::NextMatch) {
+            list_.goToRow(outcome.row);
+            if (observer_ && outcome.field == MatchField::Description)
+                observer_->showMatch(false);
+            else if (observer_ && outcome.field == MatchField::Category)
+                observer_->showMatch(true);
+            continue_ = true;
+        }
+    } else {
+        continue_ = false;
+        if (cancel_ != 1)
+            ui_.error(cannotFindMessage(text_));
+    }
+    commandsEnabled_ = 1;
+    if (observer_)
+        observer_->setSearchStatus(" ");
+    return outcome;
+}
+
+Search::Decision Search::decide(std::string_view text) const
+{
+    const std::size_t at = findInUpperCased(text, text_);
+    if (at == std::string_view::npos)
+        return Decision::NoOccurrence;
+    return (!wholeWords_ || passesWholeWordRule(text, at, text_.size())) ? Decision::Pass : Decision::Fail;
+}
+
+MatchField Search::testItem(std::uint32_t row)
+{
+    if (fields_.variable) {
+        const Decision d = decide(list_.rowName(row));
+        if (d != Decision::NoOccurrence)
+            return d == Decision::Pass ? MatchField::Variable : MatchField::None;
+    }
+    if (fields_.label) {
+        const Decision d = decide(list_.rowLabel(row));
+        if (d != Decision::NoOccurrence)
+            return d == Decision::Pass ? MatchField::Label : MatchField::None;
+    }
+    if (fields_.description) {
+        if (!store_.readRecord(row))
+            return MatchField::None;
+        const VariableRecord record = store_.record();
+        if (record.descriptionLineCount <= longBlockLines) {
+            if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount) ||
+                noticePossible(record.descriptionLineCount)) {
+                const Decision d = decide(descriptionText(store_, record));
+                if (d != Decision::NoOccurrence)
+                    return d == Decision::Pass ? MatchField::Description : MatchField::None;
+            }
+        } else if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount)) {
+            // A long description decides only by a passing occurrence.
+            if (descriptionDecision(record.descriptionRef, record.descriptionLineCount) == Decision::Pass)
+                return MatchField::Description;
+        }
+    }
+    if (fields_.category) {
+        if (!store_.readRecord(row))
+            return MatchField::None;
+        const VariableRecord& record = store_.record();
+        const TextRef ref = record.categoryRef;
+        const std::uint32_t lines = record.categoryLineCount;
+        if (scanned_ && !mayHold(ref, lines))
+            return MatchField::None;
+        return categoryDecision(ref, lines) == Decision::Pass ? MatchField::Category : MatchField::None;
+    }
+    return MatchField::None;
+}
+
+// A description of more than 800 lines, searched window by window in its
+// stored form (line ends and fillers included). Each window is searched only
+// as far as the description reaches: the stored bytes after its last line
+// belong to other texts of the codebook, and an occurrence there says nothing
+// about this variable.
+Search::Decision Search::descriptionDecision(const TextRef& ref, std::uint32_t lines)
+{
+    const auto bytes = store_.textBytes();
+    const std::uint64_t end = blockEnd(ref.offset(), lines);
+    Decision decision = Decision::NoOccurrence;
+    store_.forEachBlockWindow(ref, lines, [&](std::span<const std::uint8_t> window) {
+        const auto start = static_cast<std::uint64_t>(window.data() - bytes.data());
+        if (start >= end)
+            return false;
+        const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), end - start));
+        const std::string_view text(reinterpret_cast<const char*>(window.data()), length);
+        decision = decide(text);
+        return decision == Decision::NoOccurrence;
+    });
+    return decision;
+}
+
+Search::Decision Search::categoryDecision(const TextRef& ref, std::uint32_t lines)
+{
+    Decision decision = Decision::NoOccurrence;
+    if (lines <= longBlockLines) {
+        std::string joined;
+        store_.readLines(ref, lines, LineVariant::JoinedText, [&](std::string_view line) {
+            joined += line;
+            return true;
+        });
+        return decide(joined);
+    }
+    store_.readLines(ref, lines, LineVariant::LineSearch, [&](std::string_view line) {
+        decision = decide(line);
+        return decision == Decision::NoOccurrence;
+    });
+    return decision;
+}
+
+std::uint64_t Search::blockEnd(std::uint64_t start, std::uint32_t lines) const
+{
+    const auto bytes = store_.textBytes();
+    std::uint64_t p = start;
+    for (std::uint32_t k = 0; k < lines && p < bytes.size(); ++k) {
+        const void* hit = std::memchr(bytes.data() + p, textbyte::lineEnd, bytes.size() - p);
+        if (!hit)
+            return bytes.size();
+        p = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data()) + 1;
+    }
+    return std::min<std::uint64_t>(p, bytes.size());
+}
+
+bool Search::mayHold(const TextRef& ref, std::uint32_t lines) const
+{
+    if (lines == 0)
+        return false;
+    const std::uint64_t start = ref.offset();
+    const std::uint64_t anchor = scan_.firstAnchorFrom(start);
+    if (anchor == UINT64_MAX)
+        return false;
+    // No stored line is longer than the longest one, so the block ends
+    // before start + lines × longest.
+    if (anchor - start >= static_cast<std::uint64_t>(lines) * scan_.longestLine())
+        return false;
+    // The anchor lies inside the block when fewer than `lines` line ends
+    // come before it.
+    const auto bytes = store_.textBytes();
+    std::uint64_t p = start;
+    for (std::uint32_t k = 0; k < lines; ++k) {
+        const void* hit = std::memchr(bytes.data() + p, textbyte::lineEnd, anchor - p);
+        if (!hit)
+            return true;
+        p = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data()) + 1;
+    }
+    return false;
+}
+
+// The display text of a description gets the over-long notice only when it
+// passes the size limit; each line adds at most its stored bytes and CR LF.
+bool Search::noticePossible(std::uint32_t lines) const
+{
+    return static_cast<std::uint64_t>(lines) * (scan_.longestLine() + 2) > descriptionTextLimit;
+}
+
+} // namespace qavn

@@ -1,0 +1,143 @@
+#include "TestProject.h"
+
+#include "platform/ScriptedUi.h"
+#include "search/TagImport.h"
+#include "views/VariableList.h"
+
+#include <gtest/gtest.h>
+
+namespace qavn {
+namespace {
+
+using test::TempDir;
+using test::writeFile;
+
+// A list of `rows` rows, shown, as loading leaves it.
+struct Listed {
+    explicit Listed(std::uint32_t rows) : list(VariableList::Mode::Main, &ui)
+    {
+        list.setRowCount(rows);
+        for (std::uint32_t r = 1; r <= rows; ++r)
+            list.appendRow("V" + std::to_string(r) + "        LABEL", 0);
+        list.showList(rows);
+    }
+    std::vector<std::uint32_t> tagged() const
+    {
+        std::vector<std::uint32_t> rows;
+        for (std::uint32_t r = 1; r <= list.rowCount(); ++r) {
+            if (list.isTagged(r))
+                rows.push_back(r);
+        }
+        return rows;
+    }
+    ScriptedUi ui;
+    VariableList list;
+};
+
+using Rows = std::vector<std::uint32_t>;
+
+TEST(TagImportTest, OneFileTagsTheRowsInTheCatalogueOnly)
+{
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        Rows tagged;
+    } cases[] = {
+        {"numbers outside the catalogue", "3\r\n7\r\n12\r\n0\r\n-4\r\n", {3, 7}},
+        {"the writer's right-aligned numbers", "     1\r\n     4\r\n    10\r\n", {1, 4, 10}},
+        {"an empty file", "", {}},
+        {"blank lines inside", "2\r\n\r\n   \r\n5\n", {2, 5}},
+        {"garbage lines", "abc\r\n6x\r\n+8\r\nx9\r\n\t 1 \r\n", {1, 6, 8}},
+        {"no line end at the end", "9", {9}},
+        {"a huge number", "99999999999999999999\r\n4\r\n", {4}},
+        {"an over-long line is one number", std::string(60, ' ') + "3" + std::string(60, '7') + "\r\n2\r\n", {2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Listed l(10);
+        writeFile(dir / "one.tag", c.bytes);
+        EXPECT_TRUE(importTagFile((dir / "one.tag").string(), l.list, l.ui));
+        EXPECT_EQ(l.tagged(), c.tagged);
+        EXPECT_EQ(l.list.tagCount(), c.tagged.size());
+        EXPECT_TRUE(l.ui.messages().empty());
+    }
+}
+
+TEST(TagImportTest, FileThatCannotBeOpened)
+{
+    TempDir dir;
+    const std::string missing = (dir / "missing.tag").string();
+    const std::string present = (dir / "present.tag").string();
+    writeFile(present, "1\r\n2\r\n");
+
+    Listed one(10);
+    EXPECT_FALSE(importTagFile(missing, one.list, one.ui));
+    EXPECT_EQ(one.ui.messageTexts(), std::vector<std::string>{"Cannot Open " + missing + " !"});
+    EXPECT_EQ(one.ui.messages().front().icon, Ui::Icon::Stop);
+
+    Listed first(10);
+    EXPECT_FALSE(importTagFiles(missing, present, TagCombine::Or, first.list, first.ui));
+    EXPECT_EQ(first.ui.messageTexts(), (std::vector<std::string>{"Cannot Open " + missing + " !", "No Tagged Item !"}));
+    EXPECT_TRUE(first.tagged().empty());
+
+    Listed second(10);
+    EXPECT_FALSE(importTagFiles(present, missing, TagCombine::And, second.list, second.ui));
+    EXPECT_EQ(second.ui.messageTexts(),
+              (std::vector<std::string>{"Cannot Open " + missing + " !", "No Tagged Item !"}));
+    EXPECT_TRUE(second.tagged().empty());
+
+    // A field emptied completely names no file.
+    Listed empty(10);
+    EXPECT_FALSE(importTagFile("", empty.list, empty.ui));
+    EXPECT_EQ(empty.ui.messageTexts(), std::vector<std::string>{"Cannot Open  !"});
+}
+
+TEST(TagImportTest, TwoFilesCombinedByAndOrOr)
+{
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::string first;
+        std::string second;
+        TagCombine combine;
+        Rows tagged;
+        bool message; // "No Tagged Item !"
+    } cases[] = {
+        {"AND keeps the common numbers", "1\r\n4\r\n9\r\n", "4\r\n5\r\n9\r\n", TagCombine::And, {4, 9}, false},
+        {"OR keeps all of them", "1\r\n4\r\n9\r\n", "4\r\n5\r\n9\r\n", TagCombine::Or, {1, 4, 5, 9}, false},
+        {"AND with nothing in common", "1\r\n3\r\n", "2\r\n4\r\n", TagCombine::And, {}, true},
+        {"OR of an empty file and one listing 2", "", "2\r\n", TagCombine::Or, {2}, false},
+        {"OR of two empty files", "", "", TagCombine::Or, {}, true},
+        {"AND of an empty file", "", "2\r\n", TagCombine::And, {}, true},
+        {"OR of lists of different lengths", "1\r\n2\r\n3\r\n7\r\n", "8\r\n", TagCombine::Or, {1, 2, 3, 7, 8}, false},
+        {"AND skips blank and garbage lines as 0", "\r\nabc\r\n5\r\n", "5\r\n", TagCombine::And, {5}, false},
+        {"AND of numbers outside the catalogue", "11\r\n12\r\n", "12\r\n", TagCombine::And, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Listed l(10);
+        writeFile(dir / "a.tag", c.first);
+        writeFile(dir / "b.tag", c.second);
+        EXPECT_EQ(importTagFiles((dir / "a.tag").string(), (dir / "b.tag").string(), c.combine, l.list, l.ui),
+                  !c.message);
+        EXPECT_EQ(l.tagged(), c.tagged);
+        EXPECT_EQ(l.ui.messageTexts(),
+                  c.message ? std::vector<std::string>{"No Tagged Item !"} : std::vector<std::string>{});
+    }
+}
+
+TEST(TagImportTest, TagsAlreadySetStay)
+{
+    TempDir dir;
+    writeFile(dir / "a.tag", "2\r\n");
+    Listed l(5);
+    l.list.tagRow(4);
+    l.list.tagRow(2);
+    EXPECT_TRUE(importTagFile((dir / "a.tag").string(), l.list, l.ui));
+    EXPECT_EQ(l.tagged(), (Rows{2, 4}));
+    EXPECT_EQ(l.list.tagCount(), 2u);
+}
+
+} // namespace
+} // namespace qavn

@@ -301,7 +301,7 @@ void DescriptionWindow::keyPressEvent(QKeyEvent* event)
 
 DescriptionWindows::DescriptionWindows(VariableList& list, CodebookStore& store, const ProjectSpec& project,
                                        QWidget* owner)
-    : QObject(owner), list_(list), store_(store), project_(project), owner_(owner)
+    : list_(list), store_(store), project_(project), owner_(owner)
 {
 }
 

@@ -84,7 +84,8 @@ private:
 };
 
 // The two description window slots of the application: showDescription picks
-// the slot, makes or shows its window and brings it to the active row.
+// the slot, makes or shows its window and brings it to the active row. The
+// windows are children of the owner; destroying this object destroys them.
 class DescriptionWindows : public QObject {
     Q_OBJECT
 public:
@@ -108,7 +109,7 @@ private:
     VariableList& list_;
     CodebookStore& store_;
     const ProjectSpec& project_;
-    QWidget* owner_;
+    QPointer<QWidget> owner_;
     QPointer<DescriptionWindow> windows_[2];
     DescriptionSlots slots_;
 };

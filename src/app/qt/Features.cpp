@@ -1,0 +1,136 @@
+#include "app/qt/Features.h"
+
+#include "app/qt/Application.h"
+#include "app/qt/Commands.h"
+#include "app/qt/FeaturesImpl.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/OutputCommands.h"
+#include "app/qt/SetupDialog.h"
+#include "platform/Ui.h"
+#include "search/qt/ImportTagFilesDialog.h"
+#include "search/qt/SearchDialog.h"
+#include "views/qt/DescriptionWindow.h"
+#include "views/qt/TaggedItemsDialog.h"
+#include "views/qt/VariableListView.h"
+
+#include <QCoreApplication>
+
+namespace qavn {
+
+Features::Features(Application& application, Ui& ui) : impl_(std::make_unique<Impl>(application, ui))
+{
+    application.setCreationSetupDialog([this](Settings& settings) {
+        Session& session = impl_->application.session();
+        SetupDialog::run(settings, session.configurationFile(), SetupMode::Creation, impl_->ui,
+                         impl_->application.mainWindow());
+        if (MainWindow* window = impl_->application.mainWindow())
+            window->listView()->setFocus();
+    });
+    // Closing: the search dialog first (told to close, ten pump steps, then
+    // destroyed), then the description windows.
+    application.addClosingStep([this] { impl_->closeSearch(); });
+    application.addClosingStep([this] { impl_->descriptions.reset(); });
+}
+
+Features::~Features() = default;
+
+void Features::attach()
+{
+    impl_->attach();
+}
+
+Features::Impl::Impl(Application& app, Ui& u) : application(app), ui(u)
+{
+}
+
+Features::Impl::~Impl()
+{
+    // The dialogs talk to the search engine as they go; they go first.
+    delete searchDialog.data();
+    delete retiredDialog.data();
+    descriptions.reset();
+}
+
+void Features::Impl::attach()
+{
+    MainWindow* window = application.mainWindow();
+    if (!window)
+        return;
+    Session& session = application.session();
+    VariableList& list = window->variableList();
+
+    descriptions = std::make_unique<DescriptionWindows>(list, session.store, session.project, window);
+    descriptions->onHelp = [window] { window->showHelpContents(); };
+    descriptions->onWindowHidden = [window] {
+        window->activateWindow();
+        window->listView()->setFocus();
+    };
+    window->setDescriptionHandler([this] { descriptions->showDescription(); });
+    window->setCommandHandler(command::description, [this] { descriptions->showDescription(); });
+    window->setCommandHandler(command::taggedItems, [this, window, &list] {
+        TaggedItemsDialog::run(list, ui, window);
+    });
+    window->setCommandHandler(command::setup, [this, window, &session] {
+        SetupDialog::run(session.settings, session.configurationFile(), SetupMode::Change, ui, window);
+    });
+
+    outputs = std::make_unique<OutputCommands>(session, list, ui, window);
+    for (auto [id, kind] : {std::pair{command::outputSas, 1}, std::pair{command::outputSpss, 3},
+                            std::pair{command::outputCodebook, 5}, std::pair{command::outputTagFile, 4},
+                            std::pair{command::outputAccess, 6}})
+        window->setCommandHandler(id, [this, kind = kind] { outputs->run(kind); });
+    window->setCommandHandler(command::viewOutput, [this] { outputs->viewOutput(); });
+
+    window->setCommandHandler(command::importTagFiles, [this, window, &list, &session] {
+        ImportTagFilesDialog::run(list, ui, session.settings.outputDir, window);
+    });
+
+    search = std::make_unique<Search>(list, session.store, ui, session.commandsEnabled);
+    window->setCommandHandler(command::search, [this] { showSearch(); });
+}
+
+void Features::Impl::showSearch()
+{
+    MainWindow* window = application.mainWindow();
+    if (searchDialog) {
+        searchDialog->showNormal();
+        searchDialog->raise();
+        searchDialog->activateWindow();
+        search->reopen();
+        return;
+    }
+    searchDialog = new SearchDialog(*search, window);
+    searchDialog->onShowMatch = [this](bool frequency) {
+        if (descriptions)
+            descriptions->showDescription(frequency ? DescriptionWindows::Request::Frequency
+                                                    : DescriptionWindows::Request::Unchanged);
+    };
+    searchDialog->onClosed = [window] {
+        if (window) {
+            window->activateWindow();
+            window->listView()->setFocus();
+        }
+    };
+    searchDialog->onHelp = [window] {
+        if (window)
+            window->showHelpContents();
+    };
+    searchDialog->show();
+}
+
+void Features::Impl::closeSearch()
+{
+    if (!searchDialog)
+        return;
+    searchDialog->closeSearch();
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Destroyed later: a walk may still be on the stack below this step.
+    retiredDialog = searchDialog;
+    searchDialog = nullptr;
+    if (search)
+        search->dialogDestroyed();
+    retiredDialog->deleteLater();
+}
+
+} // namespace qavn

@@ -1,11 +1,12 @@
 #!/bin/bash
 # The generated SPSS command files run in a real reader: PSPP.
 #
-# Builds the demo project, writes SPSS command files (WIN and DOS dialects)
-# for every variable of all its data files with qavn-extract, points only the
-# data and output file paths at this machine (and spells /STATS= out as
-# /STATISTICS=DEFAULT, the one abbreviation PSPP does not take), runs pspp and
-# fails on any error or warning. Then every frequency table PSPP printed must
+# Builds the demo project, writes SPSS command files (WIN and DOS dialects;
+# all value labels, and none for reserved codes) for every variable of all
+# its data files with qavn-extract, points only the data and output file paths
+# at this machine (and spells /STATS= out as /STATISTICS=DEFAULT, the one
+# abbreviation PSPP does not take), runs pspp and fails on any error or
+# warning. Then every frequency table PSPP printed must
 # equal the category lines of the codebook (qavn-extract --show), count for
 # count, and be titled with the variable's label.
 #
@@ -39,10 +40,14 @@ SHOW_ARGS=()
 for ((n = 1; n <= COUNT; n++)); do SHOW_ARGS+=(--show "$n"); done
 extract "${SHOW_ARGS[@]}" >"$WORK/show.txt"
 
-for dialect in spss spss-dos; do
+# WIN with value labels for every variable; DOS without labels for reserved
+# codes, so PSPP shows some values as they are.
+for run in "spss all" "spss-dos none"; do
+    read -r dialect labels <<<"$run"
     OUT="$WORK/$dialect"
     mkdir -p "$OUT/sav"
-    extract --tag "1-$COUNT" "--$dialect" "$OUT/program.sps" || fail "qavn-extract --$dialect failed"
+    extract --tag "1-$COUNT" --labels "$labels" "--$dialect" "$OUT/program.sps" ||
+        fail "qavn-extract --$dialect failed"
     [ -s "$OUT/program.sps" ] || fail "no $dialect command file written"
 
     python3 - "$OUT/program.sps" "$OUT/run.sps" "$PROJECT/d" "$OUT/sav" <<'EOF'

@@ -1,0 +1,69 @@
+#!/bin/bash
+# qavn-extract's file outputs on the demo project: the empty selection is
+# refused, file names follow the naming rule, several outputs come from one
+# call, the label choice reaches the programs, and a tag file written by the
+# tool selects the same variables when it is read back.
+#
+# Usage: extract_outputs.sh <build>/bin <source-dir>
+set -euo pipefail
+
+BIN=$(cd "$1" && pwd)
+SRC=$(cd "$2" && pwd)
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+[ -x "$BIN/qavn-mkproject" ] || fail "qavn-mkproject not built"
+[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
+SOURCE="$SRC/samples/demo/demo.json"
+[ -f "$SOURCE" ] || fail "no demo project source at $SOURCE"
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-outputs-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+PROJECT="$WORK/project"
+"$BIN/qavn-mkproject" "$SOURCE" --out "$PROJECT" >/dev/null
+export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
+cd "$PROJECT"
+extract() { "$BIN/qavn-extract" P=DEMO "$@"; }
+OUT="$PROJECT/c/QAVN/OUT"
+
+# Nothing tagged: the message, status 1 and no file, also for the export.
+for outputs in "--sas $WORK/none.sas" "--access"; do
+    status=0
+    # shellcheck disable=SC2086
+    extract $outputs 2>"$WORK/err.txt" || status=$?
+    [ "$status" -eq 1 ] || fail "empty selection with $outputs gave status $status"
+    [ "$(cat "$WORK/err.txt")" = $'No Tagged Item !\nPlease Tag Items First.' ] ||
+        fail "empty selection message: $(cat "$WORK/err.txt")"
+done
+[ ! -e "$WORK/none.sas" ] || fail "a file was written for an empty selection"
+
+# Several outputs in one call, named by DOS paths without extension.
+extract --tag 1-40 --sas 'C:\QAVN\OUT\RESULT' --spss 'C:\QAVN\OUT\RESULT' --spss-dos "$WORK/dos.prg" \
+    --codebook 'C:\QAVN\OUT\BOOK' --tag-file 'C:\QAVN\OUT\SEL' || fail "writing five outputs failed"
+for f in RESULT.SAS RESULT.SPS BOOK.TXT SEL.TAG; do
+    [ -s "$OUT/$f" ] || fail "$f was not written"
+done
+[ -s "$WORK/dos.prg" ] || fail "a name with an extension was changed"
+tail -c 4 "$OUT/RESULT.SAS" | grep -qx 'RUN;' || fail "the SAS program does not end in RUN; without line end"
+tail -c 9 "$WORK/dos.prg" | od -c | grep -q 'F   I   N   I   S   H   .  \\r  \\n' ||
+    fail "the DOS command file does not end in FINISH. CR LF"
+[ "$(grep -c $'\r$' "$OUT/SEL.TAG")" -eq 40 ] || fail "the tag file lines do not end in CR LF"
+grep -q "^DEMO eXtract Codebook" "$OUT/BOOK.TXT" || fail "codebook text header"
+
+# The label choice: categorical labels no numeric variable, all labels more.
+extract --tag 1-40 --labels categorical --sas "$WORK/cat.sas"
+extract --tag 1-40 --labels all --sas "$WORK/all.sas"
+[ "$(grep -c ' VALUE ' "$WORK/cat.sas")" -lt "$(grep -c ' VALUE ' "$WORK/all.sas")" ] ||
+    fail "--labels categorical did not narrow the value labels"
+
+# The tag file selects the same variables again.
+extract --tag 1-40 --list-tagged >"$WORK/tagged.txt"
+extract --tags 'C:\QAVN\OUT\SEL.TAG' --list-tagged >"$WORK/reread.txt"
+cmp -s "$WORK/tagged.txt" "$WORK/reread.txt" || fail "the tag file did not select the same variables"
+
+# An output that cannot be opened fails with its message.
+status=0
+extract --tag 1 --codebook "$WORK/missing/dir/x" 2>"$WORK/err.txt" || status=$?
+[ "$status" -eq 1 ] || fail "unopenable output gave status $status"
+grep -qx "Cannot Open $WORK/missing/dir/x.TXT" "$WORK/err.txt" || fail "open failure message: $(cat "$WORK/err.txt")"
+
+echo PASS

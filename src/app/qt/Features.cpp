@@ -17,19 +17,29 @@
 
 namespace qavn {
 
-Features::Features(Application& application, Ui& ui) : impl_(std::make_unique<Impl>(application, ui))
+Features::Features(Application& application, Ui& ui) : impl_(std::make_shared<Impl>(application, ui))
 {
-    application.setCreationSetupDialog([this](Settings& settings) {
-        Session& session = impl_->application.session();
-        SetupDialog::run(settings, session.configurationFile(), SetupMode::Creation, impl_->ui,
-                         impl_->application.mainWindow());
-        if (MainWindow* window = impl_->application.mainWindow())
+    std::weak_ptr<Impl> impl = impl_;
+    application.setCreationSetupDialog([impl](Settings& settings) {
+        auto self = impl.lock();
+        if (!self)
+            return;
+        Session& session = self->application.session();
+        SetupDialog::run(settings, session.configurationFile(), SetupMode::Creation, self->ui,
+                         self->application.mainWindow());
+        if (MainWindow* window = self->application.mainWindow())
             window->listView()->setFocus();
     });
     // Closing: the search dialog first (told to close, ten pump steps, then
     // destroyed), then the description windows.
-    application.addClosingStep([this] { impl_->closeSearch(); });
-    application.addClosingStep([this] { impl_->descriptions.reset(); });
+    application.addClosingStep([impl] {
+        if (auto self = impl.lock())
+            self->closeSearch();
+    });
+    application.addClosingStep([impl] {
+        if (auto self = impl.lock())
+            self->descriptions.reset();
+    });
 }
 
 Features::~Features() = default;

@@ -11,7 +11,8 @@ class Ui;
 // Setup, the description windows, Tagged Items, Search, Import Tag Files, the
 // outputs and View Output. Made before the start (the Setup dialog may be
 // needed by it) and attached to the main window once the start succeeded;
-// lives until the program ends.
+// lives until the program ends. The closing steps it gives the application
+// do nothing once it is gone.
 class Features {
 public:
     Features(Application& application, Ui& ui);
@@ -26,7 +27,7 @@ public:
     Impl& impl() { return *impl_; }
 
 private:
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;
 };
 
 } // namespace qavn

@@ -1,0 +1,359 @@
+#include "support/QtTestSupport.h"
+
+#include "app/qt/Commands.h"
+#include "app/qt/Features.h"
+#include "app/qt/FeaturesImpl.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/OutputCommands.h"
+#include "app/qt/OutputDialogs.h"
+#include "app/qt/SetupDialog.h"
+#include "codebook/CodebookWriter.h"
+#include "search/qt/ImportTagFilesDialog.h"
+#include "search/qt/SearchDialog.h"
+#include "views/qt/DescriptionWindow.h"
+#include "views/qt/TaggedItemsDialog.h"
+#include "views/qt/VariableListView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+using namespace qavn;
+using qavn::test::GuiProject;
+using qavn::test::readFile;
+
+namespace {
+
+// A project whose variables have descriptions and category lines.
+struct FeatureProject {
+    GuiProject gui{0};
+    std::unique_ptr<Features> features;
+
+    FeatureProject()
+    {
+        for (int i = 1; i <= 12; ++i) {
+            auto v = test::variable("V" + std::to_string(i), "Label " + std::to_string(i),
+                                    i <= 6 ? "Household" : "Health", i <= 8 ? 1 : 2, 1,
+                                    std::to_string(i * 2 - 1) + "-" + std::to_string(i * 2), i == 5 ? 'A' : ' ');
+            v.description = {"Description of variable " + std::to_string(i), "It's the second line"};
+            v.categories = {categoryLine("1", "25", "3.5", "Yes"), categoryLine("2", "75", "96.5", "No")};
+            if (i == 9)
+                v.description = {"AVERAGE AGE here", "AGE, also"};
+            if (i == 10)
+                v.categories.push_back(categoryLine("9", "0", "0.0", "AGE unknown"));
+            gui.project.add(v);
+        }
+    }
+
+    bool start()
+    {
+        if (!gui.start())
+            return false;
+        features = std::make_unique<Features>(*gui.app, gui.ui);
+        features->attach();
+        return true;
+    }
+    MainWindow* window() const { return gui.window(); }
+    VariableList& list() const { return gui.window()->variableList(); }
+    Features::Impl& impl() const { return features->impl(); }
+};
+
+// Runs `check` on the modal dialog of type T once it is up, then closes it.
+template <typename T>
+void whenModal(std::function<void(T*)> check)
+{
+    QTimer::singleShot(0, [check] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        check(dialog);
+        dialog->done(QDialog::Rejected);
+    });
+}
+
+} // namespace
+
+class FeaturesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void descriptionWindowsShowAndReplaceTheOneNotUsedLast()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        auto& d = *p.impl().descriptions;
+        QVERIFY(w->trigger(command::description));
+        DescriptionWindow* first = d.window(0);
+        QVERIFY(first && first->isVisible());
+        QCOMPARE(first->windowTitle(), QStringLiteral("Description/Frequency - [V1]"));
+        QCOMPARE(first->infoText(), QStringLiteral("In DATA\\FILE1.DAT on record 1 at 1-2"));
+        QCOMPARE(first->descriptionText(),
+                 QStringLiteral("Description of variable 1\nIt's the second line\n"));
+        QCOMPARE(first->categoryLines(), (QStringList{"1\t25\t3.5\tYes", "2\t75\t96.5\tNo"}));
+
+        p.list().goToRow(2);
+        w->trigger(command::description);
+        QVERIFY(d.window(1) && d.window(1)->isVisible());
+        QCOMPARE(d.window(1)->row(), 2u);
+        QCOMPARE(first->row(), 1u);
+
+        p.list().goToRow(3);
+        w->trigger(command::description);
+        QCOMPARE(first->row(), 3u); // window 0 was not used last
+
+        // Pinned: window 1 keeps its variable, window 0 follows.
+        d.window(1)->setPinned(true);
+        p.list().goToRow(4);
+        d.showDescription();
+        QCOMPARE(first->row(), 4u);
+        // Pinning window 0 unpins window 1.
+        first->setPinned(true);
+        QVERIFY(!d.window(1)->pinned());
+
+        // Closing hides; the next request reuses the hidden window.
+        d.window(1)->close();
+        QVERIFY(!d.window(1)->isVisible());
+        p.list().goToRow(6);
+        d.showDescription(DescriptionWindows::Request::Frequency);
+        QVERIFY(d.window(1)->isVisible());
+        QCOMPARE(d.window(1)->row(), 6u);
+        QCOMPARE(d.window(1)->view(), DescriptionWindow::View::Frequency);
+        QVERIFY(d.window(1)->findChild<QRadioButton*>("viewFrequency")->isChecked());
+    }
+
+    void taggedItemsListsTheSelectionAndChangesNothing()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        w->trigger(command::taggedItems);
+        QCOMPARE(p.gui.ui.messageTexts().back(), std::string("No Tagged Item !"));
+
+        p.list().tagRow(7);
+        p.list().tagRow(2);
+        bool checked = false;
+        whenModal<TaggedItemsDialog>([&](TaggedItemsDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Tagged Items"));
+            QCOMPARE(dialog->list().rowCount(), 2u);
+            QCOMPARE(QString::fromStdString(std::string(dialog->list().rowText(1))), QStringLiteral("V2       Label 2"));
+            QCOMPARE(QString::fromStdString(std::string(dialog->list().rowText(2))), QStringLiteral("V7       Label 7"));
+            VariableListView* grid = dialog->view();
+            QVERIFY(grid->isColumnHidden(0));
+            const QPoint cell = grid->visualRect(grid->model()->index(0, 1)).center();
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+            QTest::keyClick(grid, Qt::Key_T);
+            QTest::keyClick(grid, Qt::Key_Space);
+            checked = true;
+        });
+        w->trigger(command::taggedItems);
+        QVERIFY(checked);
+        QCOMPARE(p.list().tagCount(), 2u);
+        QVERIFY(p.list().isTagged(2) && p.list().isTagged(7));
+        QVERIFY(!p.impl().descriptions->window(0));
+    }
+
+    void setupDialogWritesTheConfigurationInBothModes()
+    {
+        test::TestProject project;
+        std::filesystem::remove(project.root() / "ZELQAV.CFG");
+        ScriptedUi ui;
+        Settings settings;
+        {
+            SetupDialog dialog(settings, "ZELQAV.CFG", SetupMode::Creation, ui);
+            QCOMPARE(dialog.resourceField()->text(), QString());
+            QCOMPARE(dialog.driveList()->currentText(), QStringLiteral("E"));
+            QCOMPARE(dialog.driveList()->count(), 26);
+            dialog.resourceField()->setText("D:\\RES");
+            dialog.outputField()->setText("D:\\OUT");
+            dialog.accept();
+        }
+        QCOMPARE(QString::fromStdString(readFile(project.root() / "ZELQAV.CFG")),
+                 QStringLiteral("D:\\RES\r\nD:\\OUT\r\nE\r\n0\r\n0\r\n2"));
+        QCOMPARE(settings.outputDir, std::string("D:\\OUT"));
+
+        test::writeFile(project.root() / "ZELQAV.CFG", "D:\\RES\r\nD:\\OUT\r\nE\r\n1\r\n1\r\n3");
+        settings.cdromDrive = 'G';
+        {
+            SetupDialog dialog(settings, "ZELQAV.CFG", SetupMode::Change, ui);
+            QCOMPARE(dialog.resourceField()->text(), QStringLiteral("D:\\RES"));
+            QCOMPARE(dialog.driveList()->currentText(), QStringLiteral("G"));
+            // Browse starts in the value held, not the field's text, and a
+            // cancelled chooser leaves the field alone.
+            dialog.outputField()->setText("typed");
+            ui.queueDirectory(std::nullopt);
+            dialog.findChild<QPushButton*>("1037")->click();
+            QCOMPARE(ui.directoryRequests().back(), std::string("D:\\OUT"));
+            QCOMPARE(dialog.outputField()->text(), QStringLiteral("typed"));
+            ui.queueDirectory(std::string("C:\\NEWOUT"));
+            dialog.findChild<QPushButton*>("1037")->click();
+            QCOMPARE(dialog.outputField()->text(), QStringLiteral("C:\\NEWOUT"));
+            dialog.accept();
+        }
+        QCOMPARE(QString::fromStdString(readFile(project.root() / "ZELQAV.CFG")),
+                 QStringLiteral("D:\\RES\r\nC:\\NEWOUT\r\nG\r\n1\r\n1\r\n3"));
+        QCOMPARE(settings.outputDir, std::string("C:\\NEWOUT"));
+    }
+
+    void outputCommandsRunTheirDialogsInOrder()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        auto& outputs = *p.impl().outputs;
+        int asked = 0;
+        outputs.askReservedCodes = [&] {
+            ++asked;
+            return 12;
+        };
+
+        w->trigger(command::outputSas);
+        QCOMPARE(p.gui.ui.messageTexts().back(), std::string("No Tagged Item !\nPlease Tag Items First."));
+        QCOMPARE(asked, 0);
+        QVERIFY(p.gui.ui.fileRequests().empty());
+
+        p.list().tagRow(1);
+        p.list().tagRow(9);
+        // Cancel in the save dialog: nothing more.
+        w->trigger(command::outputSas);
+        QCOMPARE(asked, 0);
+        QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string("SAS Code|*.sas|"));
+        QCOMPARE(p.gui.ui.fileRequests().back().initialDir, std::string("C:\\OUT"));
+
+        p.gui.ui.queueFile((p.gui.project.outputDir() / "result").string());
+        w->trigger(command::outputSas);
+        QCOMPARE(asked, 1);
+        const std::string sas = readFile(p.gui.project.outputDir() / "result.SAS");
+        QVERIFY(sas.rfind("***** You WILL need to edit this code *******; \r\n", 0) == 0);
+        QVERIFY(sas.find("LABEL\r\n  V1='Label 1'") != std::string::npos);
+
+        // The tag file asks no Confirmation question.
+        p.gui.ui.queueFile((p.gui.project.outputDir() / "sel").string());
+        w->trigger(command::outputTagFile);
+        QCOMPARE(asked, 1);
+        QCOMPARE(QString::fromStdString(readFile(p.gui.project.outputDir() / "sel.TAG")),
+                 QStringLiteral("     1\r\n     9\r\n"));
+
+        // Cancel pressed in the writing dialog: the driver stops, the file stays.
+        outputs.runWritingDialog = [](WritingDialog& dialog) {
+            dialog.cancel = 1;
+            dialog.exec();
+        };
+        p.gui.ui.queueFile((p.gui.project.outputDir() / "cut.txt").string());
+        w->trigger(command::outputCodebook);
+        QVERIFY(std::filesystem::exists(p.gui.project.outputDir() / "cut.txt"));
+
+        p.gui.ui.queueFile(std::string("/tmp/whatever.sas"));
+        w->trigger(command::viewOutput);
+        QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string("SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|"));
+        QCOMPARE(p.gui.ui.viewed().back(), std::string("/tmp/whatever.sas"));
+    }
+
+    void searchDialogTypesCapitalsGreysCommandsAndTagsMatches()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QVERIFY(w->trigger(command::search));
+        SearchDialog* dialog = p.impl().searchDialog;
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->fieldBox(1013)->isChecked());
+        QVERIFY(dialog->findChild<QRadioButton*>("1030")->isChecked());
+        QVERIFY(dialog->button(2)->isDefault());
+
+        QTest::keyClicks(dialog->findWhat()->lineEdit(), "v1");
+        QCOMPARE(dialog->findWhat()->currentText(), QStringLiteral("V1"));
+
+        bool greyed = false;
+        p.gui.ui.onEveryPump([&] {
+            if (p.gui.app->session().commandsEnabled == 0) {
+                w->updateCommandStates();
+                greyed = !w->action(command::tagItem)->isEnabled() && w->action(command::search)->isEnabled() &&
+                         !dialog->button(3)->isEnabled() &&
+                         dialog->status()->text() == QStringLiteral("Please Wait While Searching");
+            }
+        });
+        dialog->button(3)->click(); // Tag All Match: V1, V10, V11, V12
+        p.gui.ui.onEveryPump({});
+        QVERIFY(greyed);
+        QCOMPARE(p.list().tagCount(), 4u);
+        QCOMPARE(p.gui.app->session().commandsEnabled, 1);
+        QCOMPARE(dialog->status()->text(), QStringLiteral(" "));
+        QVERIFY(dialog->button(3)->isEnabled());
+        QCOMPARE(dialog->findWhat()->count(), 1);
+
+        // A match in the category lines opens the frequency view.
+        dialog->findWhat()->setEditText("AGE UNKNOWN");
+        dialog->fieldBox(1013)->setChecked(false);
+        dialog->fieldBox(1001)->setChecked(true);
+        dialog->button(1031)->click();
+        QCOMPARE(p.list().activeRow(), 10u);
+        QVERIFY(p.impl().descriptions->window(0));
+        QCOMPARE(p.impl().descriptions->window(0)->view(), DescriptionWindow::View::Frequency);
+
+        // Close hides the dialog; the Search command brings it back as it was.
+        dialog->button(2)->click();
+        QVERIFY(!dialog->isVisible());
+        w->trigger(command::search);
+        QCOMPARE(p.impl().searchDialog.data(), dialog);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->fieldBox(1001)->isChecked());
+    }
+
+    void importTagFilesAsksFirstAndCombines()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        VariableList& list = p.list();
+        const auto dir = p.gui.project.outputDir();
+        test::writeFile(dir / "a.tag", "     1\r\n     4\r\n     9\r\n");
+        test::writeFile(dir / "b.tag", "     4\r\n     5\r\n     9\r\n");
+
+        auto importWith = [&](const QString& one, const QString& two, bool useOr) {
+            ImportTagFilesDialog::run(list, p.gui.ui, "C:\\OUT", p.window(), [&](ImportTagFilesDialog& d) {
+                QCOMPARE(d.file1()->text(), QStringLiteral(" "));
+                QVERIFY(d.andButton()->isChecked());
+                d.file1()->setText(one);
+                d.file2()->setText(two);
+                if (useOr)
+                    d.orButton()->setChecked(true);
+                d.import();
+            });
+        };
+        importWith(QString::fromStdString((dir / "a.tag").string()), QString::fromStdString((dir / "b.tag").string()),
+                   false);
+        QCOMPARE(list.tagCount(), 2u);
+        QVERIFY(list.isTagged(4) && list.isTagged(9));
+
+        // Tags exist: No keeps them and shows no dialog.
+        bool shown = false;
+        ImportTagFilesDialog::run(list, p.gui.ui, "C:\\OUT", p.window(), [&](ImportTagFilesDialog&) { shown = true; });
+        QVERIFY(!shown);
+        QCOMPARE(p.gui.ui.messageTexts().back(),
+                 std::string("You Already Have Tagged Item(s) !\nWant to Clear Them and Import Tag File(s) ?"));
+        QCOMPARE(list.tagCount(), 2u);
+
+        // Yes clears them first; OR of the two files.
+        p.gui.ui.queueAnswer(Ui::Answer::Yes);
+        importWith(QString::fromStdString((dir / "a.tag").string()), QString::fromStdString((dir / "b.tag").string()),
+                   true);
+        QCOMPARE(list.tagCount(), 4u);
+
+        // Yes, then Cancel: no item stays tagged.
+        p.gui.ui.queueAnswer(Ui::Answer::Yes);
+        ImportTagFilesDialog::run(list, p.gui.ui, "C:\\OUT", p.window(), [](ImportTagFilesDialog& d) { d.reject(); });
+        QCOMPARE(list.tagCount(), 0u);
+
+        // One field left as a blank: the other file alone.
+        importWith(QStringLiteral(" "), QString::fromStdString((dir / "b.tag").string()), false);
+        QCOMPARE(list.tagCount(), 3u);
+    }
+};
+
+QAVN_QTEST_MAIN(FeaturesTest)
+#include "tst_features.moc"

@@ -260,19 +260,17 @@ void MainWindow::updateCommandStates()
 
 void MainWindow::installDefaultHandlers()
 {
-    VariableList& list = list_;
-    Session& s = session_;
-    setCommandHandler(command::topOfList, [&list] { goToTopOfList(list); });
-    setCommandHandler(command::bottomOfList, [&list] { goToBottomOfList(list); });
-    setCommandHandler(command::nextSection, [&list, &s] { goToNextSection(list, s.store); });
-    setCommandHandler(command::prevSection, [&list, &s] { goToPrevSection(list, s.store); });
-    setCommandHandler(command::nextFile, [&list, &s] { goToNextFile(list, s.store, s.project); });
-    setCommandHandler(command::prevFile, [&list, &s] { goToPrevFile(list, s.store, s.project); });
-    setCommandHandler(command::tagItem, [&list] { list.tagRow(list.activeRow()); });
-    setCommandHandler(command::untagItem, [&list] { list.untagRow(list.activeRow()); });
-    setCommandHandler(command::clearAllTag, [&list] { list.clearAllTags(); });
-    setCommandHandler(command::prevTag, [&list] { goToPrevTag(list); });
-    setCommandHandler(command::nextTag, [&list] { goToNextTag(list); });
+    setCommandHandler(command::topOfList, [this] { goToTopOfList(list_); });
+    setCommandHandler(command::bottomOfList, [this] { goToBottomOfList(list_); });
+    setCommandHandler(command::nextSection, [this] { goToNextSection(list_, session_.store); });
+    setCommandHandler(command::prevSection, [this] { goToPrevSection(list_, session_.store); });
+    setCommandHandler(command::nextFile, [this] { goToNextFile(list_, session_.store, session_.project); });
+    setCommandHandler(command::prevFile, [this] { goToPrevFile(list_, session_.store, session_.project); });
+    setCommandHandler(command::tagItem, [this] { list_.tagRow(list_.activeRow()); });
+    setCommandHandler(command::untagItem, [this] { list_.untagRow(list_.activeRow()); });
+    setCommandHandler(command::clearAllTag, [this] { list_.clearAllTags(); });
+    setCommandHandler(command::prevTag, [this] { goToPrevTag(list_); });
+    setCommandHandler(command::nextTag, [this] { goToNextTag(list_); });
     setCommandHandler(command::helpContents, [this] { showHelpContents(); });
     setCommandHandler(command::about, [this] { showAbout(); });
     setCommandHandler(command::exit, [this] { close(); });

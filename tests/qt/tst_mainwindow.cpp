@@ -1,0 +1,372 @@
+#include "support/QtTestSupport.h"
+
+#include "app/qt/Commands.h"
+#include "app/qt/HelpWindow.h"
+#include "app/qt/LoadingDialog.h"
+#include "app/qt/MainWindow.h"
+#include "views/qt/VariableListView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
+
+using namespace qavn;
+using qavn::test::GuiProject;
+
+namespace {
+
+// "text" for an action, "-" for a separator, "text>" for a submenu.
+QStringList describe(const QList<QAction*>& actions)
+{
+    QStringList out;
+    for (QAction* a : actions) {
+        if (a->isSeparator())
+            out << QStringLiteral("-");
+        else if (a->menu())
+            out << a->text() + QStringLiteral(">");
+        else
+            out << a->text();
+    }
+    return out;
+}
+
+QMenu* menuNamed(MainWindow* w, const QString& title)
+{
+    for (QAction* a : w->menuBar()->actions())
+        if (a->text() == title)
+            return a->menu();
+    return nullptr;
+}
+
+QPoint cellCentre(VariableListView* view, int row, int column)
+{
+    return view->visualRect(view->model()->index(row - 1, column)).center();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startShowsTheLoadedList()
+    {
+        GuiProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("QAVN - [SAMPLE STUDY]"));
+        QVERIFY(w->listView()->isVisible());
+        QCOMPARE(w->variableList().rowCount(), 120u);
+        QCOMPARE(w->variableList().activeRow(), 1u);
+        QCOMPARE(w->tagPane()->text(), QStringLiteral("Tag      0 "));
+        QCOMPARE(w->toolbarLabel()->text(), QStringLiteral("FILE1: Household"));
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Ready"));
+        QVERIFY(p.ui.messages().empty());
+    }
+
+    void menuBarHasEveryItemInOrder()
+    {
+        GuiProject p(10);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QCOMPARE(describe(w->menuBar()->actions()),
+                 (QStringList{"&File>", "&Move>", "&Tag>", "&View>", "&Search", "&Help>"}));
+        QCOMPARE(describe(menuNamed(w, "&File")->actions()),
+                 (QStringList{"Output>", "View Output", "-", "Import Tag Files", "-", "Setup", "Exit"}));
+        QCOMPARE(describe(menuNamed(w, "&File")->actions().front()->menu()->actions()),
+                 (QStringList{"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB"}));
+        QCOMPARE(describe(menuNamed(w, "&Move")->actions()),
+                 (QStringList{"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File",
+                              "Next File"}));
+        QCOMPARE(describe(menuNamed(w, "&Tag")->actions()),
+                 (QStringList{"Tag Item", "Untag Item", "Clear All Tag", "-", "&Prev Tag", "&Next Tag"}));
+        QCOMPARE(describe(menuNamed(w, "&View")->actions()), (QStringList{"&Description", "&Tagged Items"}));
+        QCOMPARE(describe(menuNamed(w, "&Help")->actions()), (QStringList{"Contents    F1", "About"}));
+        // Every action carries its command ID.
+        for (const CommandInfo& info : commandTable())
+            QCOMPARE(w->action(info.id)->data().toInt(), info.id);
+        QCOMPARE(w->action(command::outputSas)->statusTip(), QStringLiteral("Create File for SAS-PC Code"));
+        QCOMPARE(w->action(command::outputSas)->toolTip(), QStringLiteral("SAS-PC Code"));
+    }
+
+    void toolBarHasTenButtonsAndTwoSeparators()
+    {
+        GuiProject p(10);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QList<int> ids;
+        for (QAction* a : w->toolBar()->actions()) {
+            if (a->isSeparator())
+                ids << 0;
+            else if (a->data().isValid())
+                ids << a->data().toInt();
+        }
+        QCOMPARE(ids, (QList<int>{32818, 32823, 32822, 32817, 32824, 32819, 0, 32820, 32810, 0, 32795, 32779}));
+        QCOMPARE(w->action(command::nextTag)->toolTip(), QStringLiteral("Next Tag"));
+        QCOMPARE(w->action(command::nextTag)->statusTip(), QStringLiteral("Move to Next Tagged Item"));
+        QVERIFY(!w->action(command::topOfList)->icon().isNull());
+        QCOMPARE(w->toolbarLabel()->objectName(), QStringLiteral("toolbarLabel"));
+    }
+
+    void commandsGreyWhileCommandsEnabledIsZero()
+    {
+        GuiProject p(10);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        // Handlers for the commands still to come, so that only the flags decide.
+        for (const CommandInfo& info : commandTable())
+            if (!w->hasCommandHandler(info.id))
+                w->setCommandHandler(info.id, [] {});
+        for (bool dataOnCd : {false, true}) {
+            p.app->session().settings.dataOnCd = dataOnCd;
+            for (int enabled : {1, 0}) {
+                p.app->session().commandsEnabled = enabled;
+                w->updateCommandStates();
+                for (const CommandInfo& info : commandTable()) {
+                    bool expected = true;
+                    if (info.enabledBy == EnabledBy::CommandsEnabled)
+                        expected = enabled != 0;
+                    else if (info.enabledBy == EnabledBy::DataOnCd)
+                        expected = dataOnCd;
+                    QVERIFY2(w->action(info.id)->isEnabled() == expected, info.menuText);
+                }
+            }
+        }
+        // Without any call the window follows a change of the flag.
+        p.app->session().commandsEnabled = 1;
+        QTRY_VERIFY(w->action(command::topOfList)->isEnabled());
+        p.app->session().commandsEnabled = 0;
+        QTRY_VERIFY(!w->action(command::topOfList)->isEnabled());
+        QVERIFY(!w->trigger(command::bottomOfList));
+        QCOMPARE(w->variableList().activeRow(), 1u);
+    }
+
+    void commandsWithoutHandlerStayGreyUntilOneIsSet()
+    {
+        GuiProject p(10);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QVERIFY(!w->action(command::viewOutput)->isEnabled());
+        int runs = 0;
+        w->setCommandHandler(command::viewOutput, [&runs] { ++runs; });
+        QVERIFY(w->action(command::viewOutput)->isEnabled());
+        QVERIFY(w->trigger(command::viewOutput));
+        QCOMPARE(runs, 1);
+        QVERIFY(w->listView()->hasFocus() || !QApplication::focusWindow());
+    }
+
+    void clicksInTheTagColumnToggleAndShiftClicksTagRanges()
+    {
+        GuiProject p(60);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        VariableListView* view = w->listView();
+        VariableList& list = w->variableList();
+        QWidget* cells = view->viewport();
+
+        QTest::mouseClick(cells, Qt::LeftButton, {}, cellCentre(view, 3, 0));
+        QVERIFY(list.isTagged(3));
+        QCOMPARE(list.activeRow(), 3u);
+        QCOMPARE(w->tagPane()->text(), QStringLiteral("Tag      1 "));
+        QCOMPARE(view->model()->data(view->model()->index(2, 0), VariableTableModel::TaggedRole).toBool(), true);
+
+        // Shift held down (the key seen by the list) and a click on row 8.
+        QTest::keyPress(view, Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(view->shiftDown());
+        QTest::mouseClick(cells, Qt::LeftButton, Qt::ShiftModifier, cellCentre(view, 8, 0));
+        QTest::keyRelease(view, Qt::Key_Shift);
+        for (std::uint32_t r = 3; r <= 8; ++r)
+            QVERIFY(list.isTagged(r));
+        QCOMPARE(list.tagCount(), 6u);
+        QCOMPARE(list.anchorRow(), 8u);
+        QCOMPARE(w->tagPane()->text(), QStringLiteral("Tag      6 "));
+
+        // A click on the row text moves the active row and tags nothing.
+        QTest::mouseClick(cells, Qt::LeftButton, {}, cellCentre(view, 5, 1));
+        QCOMPARE(list.activeRow(), 5u);
+        QCOMPARE(list.tagCount(), 6u);
+
+        // Toggling row 3 off, then Shift+click up to row 1 untags 1..3.
+        QTest::mouseClick(cells, Qt::LeftButton, {}, cellCentre(view, 3, 0));
+        QTest::mouseClick(cells, Qt::LeftButton, Qt::ShiftModifier, cellCentre(view, 1, 0));
+        QCOMPARE(list.tagCount(), 5u);
+        QVERIFY(!list.isTagged(1) && !list.isTagged(3) && list.isTagged(4));
+
+        // Header and the space below the rows change no tag.
+        QTest::mouseClick(view->horizontalHeader(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(list.tagCount(), 5u);
+    }
+
+    void keyRules()
+    {
+        GuiProject p(60);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        VariableListView* view = w->listView();
+        VariableList& list = w->variableList();
+        view->setFocus();
+
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(list.activeRow(), 2u);
+        QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier); // consumed
+        QCOMPARE(list.activeRow(), 2u);
+        QTest::keyClick(view, Qt::Key_Home); // consumed
+        QCOMPARE(list.activeRow(), 2u);
+        QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier); // consumed
+        QCOMPARE(list.activeRow(), 2u);
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(view->currentIndex().column(), 1);
+
+        QTest::keyClick(view, Qt::Key_T);
+        QVERIFY(list.isTagged(2));
+        QCOMPARE(w->tagPane()->text(), QStringLiteral("Tag      1 "));
+        QTest::keyClick(view, Qt::Key_T);
+        QVERIFY(!list.isTagged(2));
+
+        QTest::keyClick(view, Qt::Key_Up);
+        QCOMPARE(list.activeRow(), 1u);
+        QTest::keyClick(view, Qt::Key_PageUp); // row 1: consumed
+        QCOMPARE(list.activeRow(), 1u);
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QVERIFY(list.activeRow() > 1u);
+
+        QVERIFY(w->trigger(command::bottomOfList));
+        QCOMPARE(list.activeRow(), 60u);
+        QTest::keyClick(view, Qt::Key_PageDown); // last row: consumed
+        QCOMPARE(list.activeRow(), 60u);
+        // The active row is scrolled into view.
+        QVERIFY(view->viewport()->rect().intersects(view->visualRect(view->currentIndex())));
+        QCOMPARE(w->toolbarLabel()->text(), QStringLiteral("FILE2: Health"));
+
+        int descriptions = 0;
+        w->setDescriptionHandler([&descriptions] { ++descriptions; });
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cellCentre(view, 60, 1));
+        QCOMPARE(descriptions, 1);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(descriptions, 2);
+    }
+
+    void f1OpensTheHelpAtItsContents()
+    {
+        GuiProject p(5);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QTest::keyClick(w->listView(), Qt::Key_F1);
+        QVERIFY(p.ui.messages().empty());
+        QVERIFY(w->helpWindow());
+        QTRY_VERIFY(w->helpWindow()->isVisible());
+        QVERIFY(w->helpWindow()->browser()->toPlainText().contains(QStringLiteral("QAVN Help Contents")));
+
+        qputenv("QAVN_HELP_FILE", "/nonexistent/QAVN.HLP");
+        w->showHelpContents();
+        qunsetenv("QAVN_HELP_FILE");
+        QCOMPARE(p.ui.messageTexts(), std::vector<std::string>{"Cannot Open QAVN.HLP !"});
+    }
+
+    void moveAndTagCommands()
+    {
+        GuiProject p(100);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        VariableList& list = w->variableList();
+        QVERIFY(w->trigger(command::nextSection));
+        QCOMPARE(list.activeRow(), 41u); // "Household" covers rows 1-40
+        QCOMPARE(w->toolbarLabel()->text(), QStringLiteral("FILE1: Income"));
+        QVERIFY(w->trigger(command::nextFile));
+        QCOMPARE(list.activeRow(), 51u);
+        QVERIFY(w->trigger(command::prevSection)); // from inside "Income" to the start of "Household"
+        QCOMPARE(list.activeRow(), 1u);
+        QVERIFY(w->trigger(command::nextSection));
+        QVERIFY(w->trigger(command::tagItem));
+        QVERIFY(w->trigger(command::topOfList));
+        QVERIFY(w->trigger(command::nextTag));
+        QCOMPARE(list.activeRow(), 41u);
+        QVERIFY(w->trigger(command::untagItem));
+        QCOMPARE(w->tagPane()->text(), QStringLiteral("Tag      0 "));
+        list.tagRow(7);
+        QVERIFY(w->trigger(command::clearAllTag));
+        QCOMPARE(list.tagCount(), 0u);
+    }
+
+    void longLabelTextIsCut()
+    {
+        GuiProject p(0);
+        const std::string longSection(150, 'S');
+        p.project.add(test::variable("X", "x", longSection));
+        QVERIFY(p.start());
+        const QString text = p.window()->toolbarLabel()->text();
+        QCOMPARE(text.size(), 99);
+        QVERIFY(text.startsWith(QStringLiteral("FILE1: SSS")));
+    }
+
+    void badCommandLineEndsTheStart()
+    {
+        GuiProject p(5);
+        QVERIFY(!p.start("ZEL"));
+        QCOMPARE(p.ui.messageTexts(),
+                 std::vector<std::string>{
+                     "Invalid Parameter !\nStart QAVN with setup file.\nQAVN P='project ID'\nEx) QAVN P=ZEL"});
+        QCOMPARE(p.ui.messages().front().icon, Ui::Icon::Stop);
+        QVERIFY(!p.window());
+    }
+
+    void missingComponentsEndTheStartFirst()
+    {
+        GuiProject p(5);
+        p.project.write();
+        p.app = std::make_unique<Application>(p.ui);
+        p.app->setComponentCheck([] { return false; });
+        QVERIFY(!p.app->start("P=ZEL"));
+        QCOMPARE(p.ui.messageTexts(), std::vector<std::string>{"Cannot load DLLs"});
+        QCOMPARE(p.ui.pumpSteps(), 0u); // no logo wait
+        QVERIFY(!p.app->mainWindow());
+    }
+
+    void cancelDuringLoadingEndsTheStart()
+    {
+        GuiProject p(400);
+        bool clicked = false;
+        p.ui.onEveryPump([&clicked] {
+            if (clicked)
+                return;
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<LoadingDialog*>(top);
+                if (dialog && dialog->isVisible()) {
+                    QCOMPARE(dialog->progressBar()->maximum(), 40);
+                    QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+                    clicked = true;
+                }
+            }
+        });
+        QVERIFY(!p.start());
+        QVERIFY(clicked);
+        QCOMPARE(p.ui.messageTexts(),
+                 std::vector<std::string>{"Data Loading Has Been Canceled! Please Restart Application."});
+        QVERIFY(!p.window());
+    }
+
+    void exitClosesTheWindow()
+    {
+        GuiProject p(5);
+        QVERIFY(p.start());
+        int closing = 0;
+        p.app->addClosingStep([&closing] { ++closing; });
+        QVERIFY(p.window()->trigger(command::exit));
+        QTRY_VERIFY(!p.window()->isVisible());
+        QCOMPARE(closing, 1);
+        QVERIFY(p.app->session().project.dataFiles.empty());
+        p.app->exit(); // nothing left to do
+        QCOMPARE(closing, 1);
+    }
+};
+
+QAVN_QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

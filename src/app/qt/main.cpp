@@ -1,4 +1,5 @@
 #include "app/qt/Application.h"
+#include "app/qt/Features.h"
 #include "platform/qt/QtUi.h"
 #include "views/qt/Resources.h"
 
@@ -28,7 +29,10 @@ int main(int argc, char** argv)
 
     qavn::QtUi ui;
     qavn::Application application(ui);
+    qavn::Features features(application, ui);
     const bool started = application.start(arguments.join(QLatin1Char(' ')).toLocal8Bit().toStdString());
+    if (started)
+        features.attach();
     const int result = started ? QApplication::exec() : 1;
     application.exit();
     return result;

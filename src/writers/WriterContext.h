@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codebook/CodebookStore.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,14 +10,12 @@
 
 namespace qavn {
 
-class CodebookStore;
 class Progress;
 class TextOutput;
 class Ui;
 class VariableList;
 struct ProjectSpec;
 struct Settings;
-struct VariableRecord;
 
 // The six outputs of File > Output, numbered as the menu commands pass them.
 enum class OutputKind : int {
@@ -132,12 +132,6 @@ std::string outputFileName(std::string_view chosenPath, int kind);
 // The lines the generated-files dialog shows: 88 hyphens, "Following output
 // files have been generated", 88 hyphens, then `files` in order.
 std::vector<std::string> generatedFilesLines(const std::vector<std::string>& files);
-
-} // namespace qavn
-
-#include "codebook/CodebookStore.h"
-
-namespace qavn {
 
 template <typename Member>
 bool forEachMember(WriterContext& context, std::uint32_t f, std::uint32_t first, Member&& member)

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace qavn::mkproject {
@@ -192,6 +193,37 @@ void fillRecordText(std::array<char, 8>& field, std::string_view text)
     std::copy_n(text.begin(), std::min(text.size(), field.size()), field.begin());
 }
 
+// Progress of a long run on a terminal: the phase and its percentage, on one
+// line that each report overwrites. Silent when standard error is a file.
+class ProgressLine {
+public:
+    ProgressLine() : enabled_(::isatty(2) != 0) {}
+    ~ProgressLine()
+    {
+        if (shown_)
+            std::fputs("\r\033[K", stderr);
+    }
+
+    void report(const std::string& phase, std::uint64_t done, std::uint64_t total)
+    {
+        if (!enabled_ || total == 0)
+            return;
+        const int percent = static_cast<int>(done * 100 / total);
+        if (percent == last_ && phase == phase_)
+            return;
+        last_ = percent;
+        phase_ = phase;
+        shown_ = true;
+        std::fprintf(stderr, "\r\033[Kqavn-mkproject: %s %d%%", phase.c_str(), percent);
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    int last_ = -1;
+    std::string phase_;
+};
+
 } // namespace
 
 bool buildSynthetic(const SyntheticOptions& options, std::string& error)
@@ -257,6 +289,7 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
     // Pass 2: the raw data, case by case. Every value drawn for a variable
     // with categories is one of its codes, so counting the draws counts the
     // data as written.
+    ProgressLine progress;
     std::vector<std::uint32_t> counts(countTotal, 0);
     std::vector<SpecDataFile> specFiles;
     Random random(Random::derive(options.seed, 0xDA7A));
@@ -283,6 +316,7 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
         }
         std::string caseText;
         for (std::uint32_t c = 1; c <= options.cases; ++c) {
+            progress.report("raw data file " + std::to_string(f + 1), c - 1, options.cases);
             caseText = blank;
             char id[identifierWidth + 1];
             std::snprintf(id, sizeof id, "%0*u", identifierWidth, c);
@@ -351,6 +385,8 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
     std::string sectionTitle;
     std::string line;
     for (std::uint64_t k = 1; k <= n; ++k) {
+        if (k % 4096 == 1)
+            progress.report("codebook", k - 1, n);
         const Shape& s = shapes[k - 1];
         Random r(Random::derive(options.seed ^ 0x7E47ull, k));
         VariableRecord record;

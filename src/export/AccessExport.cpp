@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -46,27 +47,74 @@ std::string accessPartName(std::string_view outputDir, std::string_view dataPath
     return name;
 }
 
+namespace {
+
+// Byte tables of the value formatting: trailing white space (as isspace sees
+// it) and the characters an alphanumeric value must not carry into a
+// comma-delimited line.
+struct ValueTables {
+    bool space[256] = {};
+    char quoted[256] = {};
+    constexpr ValueTables()
+    {
+        for (int c = 0; c < 256; ++c) {
+            space[c] = isSpace(static_cast<char>(c));
+            quoted[c] = (c == ',' || c == '\'' || c == '"') ? ' ' : static_cast<char>(c);
+        }
+    }
+};
+constexpr ValueTables tables;
+
+// The longest piece writeValue() produces for a value of `size` characters.
+constexpr std::size_t pieceSize(std::size_t size)
+{
+    return size + 4;
+}
+
+// Short values are copied in one block of this size when both sides have
+// that much room: the reader keeps padding after every line, the line
+// buffers keep it at their end, and the blank of a short line is padded too.
+constexpr std::size_t copyBlock = 16;
+static_assert(copyBlock <= RawDataReader::tailPadding);
+constexpr char paddedBlank[copyBlock] = {' '};
+
+// Writes one value piece at `out` and returns the end. Short values keep
+// their blanks: a one- to three-character code is written exactly as the
+// data hold it. With `padded`, copyBlock bytes may be read at `value` and
+// written at the value's place in `out` whatever the value's size.
+template <bool padded>
+char* writeValue(char* out, const char* value, std::size_t size, char typeCode)
+{
+    if (size > 3) {
+        while (size > 0 && tables.space[static_cast<unsigned char>(value[size - 1])])
+            --size;
+    }
+    *out++ = ' ';
+    if (typeCode == 'A') {
+        *out++ = '"';
+        for (std::size_t i = 0; i < size; ++i)
+            out[i] = tables.quoted[static_cast<unsigned char>(value[i])];
+        out += size;
+        *out++ = '"';
+    } else {
+        if (padded && size <= copyBlock)
+            std::memcpy(out, value, copyBlock);
+        else
+            std::memcpy(out, value, size);
+        out += size;
+    }
+    *out++ = ',';
+    return out;
+}
+
+} // namespace
+
 void appendAccessValue(std::string& line, std::string_view value, char typeCode)
 {
-    // Short values keep their blanks: a one- to three-character code is
-    // written exactly as the data hold it.
-    if (value.size() > 3)
-        value = trimmedRight(value);
-    line.push_back(' ');
-    if (typeCode == 'A') {
-        line.push_back('"');
-        const std::size_t at = line.size();
-        line.append(value);
-        for (std::size_t i = at; i < line.size(); ++i) {
-            const char c = line[i];
-            if (c == ',' || c == '\'' || c == '"')
-                line[i] = ' ';
-        }
-        line.push_back('"');
-    } else {
-        line.append(value);
-    }
-    line.push_back(',');
+    const std::size_t at = line.size();
+    line.resize(at + pieceSize(value.size()));
+    char* end = writeValue<false>(line.data() + at, value.data(), value.size(), typeCode);
+    line.resize(static_cast<std::size_t>(end - line.data()));
 }
 
 namespace {
@@ -96,7 +144,10 @@ struct Part {
 
 std::string inQuotes(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted(1, '"');
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 class ExportRun {
@@ -353,9 +404,17 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
         return Read::Failed;
     };
 
+    // Each part's data line is built in place in a buffer sized once for the
+    // longest line its columns can give.
     std::vector<Part*> parts;
+    std::vector<char*> cursors(static_cast<std::size_t>(partCount_));
     for (int j = 0; j < partCount_; ++j)
         parts.push_back(parts_[static_cast<std::size_t>(j)].get());
+    std::vector<std::size_t> capacity(parts.size(), 2 + copyBlock);
+    for (const Column& column : columns_)
+        capacity[column.part] += pieceSize(column.repeats ? columns_.front().width : column.width);
+    for (std::size_t j = 0; j < parts.size(); ++j)
+        parts[j]->line.assign(capacity[j], '\0');
 
     for (;;) {
         reader_.beginCase();
@@ -367,28 +426,33 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
                 return refused(status);
         }
 
-        std::string_view identifier;
+        for (std::size_t j = 0; j < parts.size(); ++j)
+            cursors[j] = parts[j]->line.data();
+        std::string_view identifier(paddedBlank, 0);
         for (const Column& column : columns_) {
             std::string_view value;
             if (column.repeats) {
                 value = identifier;
             } else {
                 const std::string_view line = reader_.caseLine(column.line - 1);
-                value = static_cast<std::int64_t>(line.size()) < column.needed ? std::string_view(" ")
-                                                                               : line.substr(column.offset, column.width);
+                value = static_cast<std::int64_t>(line.size()) < column.needed
+                            ? std::string_view(paddedBlank, 1)
+                            : line.substr(column.offset, column.width);
                 if (column.isIdentifier)
                     identifier = value;
             }
-            appendAccessValue(parts[column.part]->line, value, column.typeCode);
+            cursors[column.part] =
+                writeValue<true>(cursors[column.part], value.data(), value.size(), column.typeCode);
         }
-        for (Part* part : parts) {
-            if (part->line.size() > 1)
-                part->line.back() = ' ';
-            part->line += '\n';
-            part->out.write(part->line);
-            part->line.clear();
-            if (part->out.failed()) {
-                writeFailed(*part);
+        for (std::size_t j = 0; j < parts.size(); ++j) {
+            Part& part = *parts[j];
+            char* end = cursors[j];
+            if (end - part.line.data() > 1)
+                end[-1] = ' ';
+            *end++ = '\n';
+            part.out.write(std::string_view(part.line.data(), static_cast<std::size_t>(end - part.line.data())));
+            if (part.out.failed()) {
+                writeFailed(part);
                 return Read::Failed;
             }
         }

@@ -75,10 +75,10 @@ bool RawDataReader::fill()
         end_ -= caseStart_;
         caseStart_ = 0;
     }
-    if (buffer_.size() - end_ < lookahead)
-        buffer_.resize(std::max(buffer_.size() * 2, end_ + 4 * lookahead));
+    if (buffer_.size() - tailPadding - end_ < lookahead)
+        buffer_.resize(std::max(buffer_.size() * 2, end_ + 4 * lookahead + tailPadding));
     while (end_ - position_ < lookahead && !eof_) {
-        const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - tailPadding - end_);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

@@ -25,6 +25,9 @@ public:
     // Longest line, line-end characters included.
     static constexpr std::size_t maxLineLength = 14999;
     static constexpr std::size_t defaultCapacity = std::size_t{8} << 20;
+    // Bytes after the end of every line that may be read (never used as
+    // data), so that short values can be copied in fixed-size blocks.
+    static constexpr std::size_t tailPadding = 32;
 
     enum class Status { Ok, End, TooLong, ReadError };
 

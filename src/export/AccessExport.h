@@ -39,17 +39,22 @@ struct Settings;
 //
 // What the export refuses, with a message and no files for that data file,
 // instead of cutting wrong data:
-// - a location whose first column is below 1, or a variable on line 0;
-//   (a location without a minus sign is a one-column field);
-// - a column wider than 7,999 characters, an identifier wider than 99, an
-//   identifier location text longer than 51 characters;
-// - more than 30 part files for one data file (7,650 columns);
+// - a location whose first column is below 1, or a variable on line 0 (a
+//   location without a minus sign is a one-column field);
+// - a column wider than 7,999 characters, an identifier wider than 99
+//   (the file's identifier or a variable named ID), an identifier location
+//   text longer than 51 characters;
+// - more than 30 part files for one data file (7,650 columns); parts 27 to
+//   30 carry the characters after z as suffixes ({ | } ~);
 // - a part file name already written by an earlier data file of the run
 //   (the later file would silently replace the earlier one).
 // While reading, a raw data line longer than 14,999 characters (line end
 // included) or a read error ends the run with a message; a write error on a
 // part file (a full disk) ends it with "Cannot update Access database !\n"
-// and the system's text.
+// and the system's text. Every "Cannot update Access database !" box has an
+// OK button and no icon. With no CD-ROM drive configured the raw data file
+// is looked for on drive "?", which does not exist, so the run ends with
+// "Cannot Open ?:\..." rather than reading some other file.
 
 // The dialog fields the run fills (Progress::setText).
 namespace accessfield {

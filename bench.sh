@@ -65,8 +65,15 @@ echo
 echo "Machine: $(nproc) CPUs, $memory memory, $cpu"
 echo
 grep '^ROW' "$rows" | awk -F'\t' '
-    BEGIN { printf "| %-62s | %10s | %-28s | %10s | %7s |\n", "operation", "QAVN (s)", "anchor", "anchor (s)", "ratio"
-            printf "|%s|%s|%s|%s|%s|\n", "----------------------------------------------------------------", "------------", "------------------------------", "------------", "---------" }
-    { ratio = ($5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
-      printf "| %-62s | %10.3f | %-28s | %10.3f | %7s |\n", $2, $3, $4, $5, ratio }'
+    function rule(w,   s) { s = ""; while (w-- > 0) s = s "-"; return s }
+    { n++; op[n] = $2; q[n] = sprintf("%.3f", $3); an[n] = $4; a[n] = sprintf("%.3f", $5)
+      r[n] = ($5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
+      if (length(op[n]) > w1) w1 = length(op[n]); if (length(an[n]) > w3) w3 = length(an[n]) }
+    END {
+      if (w1 < 9) w1 = 9; if (w3 < 6) w3 = 6
+      printf "| %-*s | %10s | %-*s | %10s | %7s |\n", w1, "operation", "QAVN (s)", w3, "anchor", "anchor (s)", "ratio"
+      printf "|%s|%s|%s|%s|%s|\n", rule(w1 + 2), rule(12), rule(w3 + 2), rule(12), rule(9)
+      for (i = 1; i <= n; i++)
+        printf "| %-*s | %10s | %-*s | %10s | %7s |\n", w1, op[i], q[i], w3, an[i], a[i], r[i]
+    }'
 exit $failed

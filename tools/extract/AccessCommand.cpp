@@ -1,3 +1,4 @@
+#include "ConsoleProgress.h"
 #include "Extract.h"
 
 #include "export/AccessExport.h"
@@ -23,21 +24,19 @@ public:
     {
         if (field == accessfield::dataFile) {
             file_ = std::string(text);
-            cases_.clear();
+            calls_ = 0;
+            display_.setText({}, file_);
         } else if (field == accessfield::caseCount) {
-            cases_.assign(text);
             // The counter moves once a case; the display redraws a few times
-            // a second at most, so hand it only every 4096th.
-            if ((++calls_ & 4095) != 1)
-                return;
+            // a second at most, so hand it the first and every 4096th.
+            if ((calls_++ & 4095) == 0)
+                display_.setText({}, "Processing the record # " + std::string(text) + " " + file_);
         }
-        display_.setText({}, "Processing the record # " + cases_ + " " + file_);
     }
 
 private:
     Progress& display_;
     std::string file_;
-    std::string cases_;
     unsigned calls_ = 0;
 };
 
@@ -61,6 +60,9 @@ int runAccess(Context& context, const Options& options)
         run.generatedFiles = std::move(exported.generatedFiles);
         return exported.completed;
     });
+    // Clear the progress line before the list goes to the same terminal.
+    if (auto* console = dynamic_cast<ConsoleProgress*>(&context.progress))
+        console->finish();
     if (result.status != OutputStatus::Written) {
         std::fprintf(stderr, "qavn-extract: the data export did not complete\n");
         return exitFailure;

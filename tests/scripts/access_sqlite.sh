@@ -192,6 +192,22 @@ check_project() {
 check_project "$work/fixture.json" ACC
 # A value the fixture must have produced: blanked punctuation inside quotes.
 grep -q '" O NEIL  JR"\|"O NEIL  JR"' "$work/ACC-out/SURVEY_WAVE1.txt" || fail "ACC: no O'NEIL, JR value"
+# Exit statuses: nothing tagged (the message once), an output directory that
+# does not exist (the part file cannot be created).
+(
+    cd "$work/ACC"
+    export QAVN_DRIVE_C="$work/ACC/c" QAVN_DRIVE_D="$work/ACC/d"
+    if "$bin/qavn-extract" P=ACC --access --output-dir "$work/ACC-out" > /dev/null 2> "$work/untagged.err"; then
+        echo "FAIL: ACC: an export with nothing tagged succeeded"; exit 1
+    fi
+    [[ $(grep -c 'No Tagged Item !' "$work/untagged.err") == 1 ]] \
+        || { echo "FAIL: ACC: 'No Tagged Item !' not shown exactly once"; cat "$work/untagged.err"; exit 1; }
+    if "$bin/qavn-extract" P=ACC --tag 1 --access --output-dir "$work/missing" > "$work/missing.out" 2> "$work/missing.err"; then
+        echo "FAIL: ACC: an export into a missing directory succeeded"; exit 1
+    fi
+    grep -q "Cannot Open $work/missing" "$work/missing.err" && [[ ! -s "$work/missing.out" ]] \
+        || { echo "FAIL: ACC: no 'Cannot Open' for the missing directory"; cat "$work/missing.err"; exit 1; }
+) || failures=$((failures + 1))
 if [[ -f "$src/samples/demo/demo.json" ]]; then
     check_project "$src/samples/demo/demo.json" DEMO
 fi

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <initializer_list>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -107,8 +109,9 @@ public:
             problem(where, "must be an integer");
             return false;
         }
-        const std::int64_t n = v.is_number_unsigned() && v.get<std::uint64_t>() > INT64_MAX
-                                   ? INT64_MAX
+        constexpr auto largest = std::numeric_limits<std::int64_t>::max();
+        const std::int64_t n = v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(largest)
+                                   ? largest
                                    : v.get<std::int64_t>();
         if (n < low || n > high) {
             problem(where, "must lie in " + std::to_string(low) + ".." + std::to_string(high));

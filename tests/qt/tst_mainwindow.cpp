@@ -152,8 +152,16 @@ private slots:
     void commandsWithoutHandlerStayGreyUntilOneIsSet()
     {
         GuiProject p(10);
-        QVERIFY(p.start());
+        p.project.write();
+        p.app = std::make_unique<Application>(p.ui);
+        int searches = 0;
+        p.app->addMainWindowSetup([&searches](MainWindow& w) {
+            w.setCommandHandler(command::search, [&searches] { ++searches; });
+        });
+        QVERIFY(p.app->start("P=ZEL"));
         MainWindow* w = p.window();
+        QVERIFY(w->trigger(command::search));
+        QCOMPARE(searches, 1);
         QVERIFY(!w->action(command::viewOutput)->isEnabled());
         int runs = 0;
         w->setCommandHandler(command::viewOutput, [&runs] { ++runs; });

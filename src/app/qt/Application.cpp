@@ -67,6 +67,8 @@ bool Application::start(std::string_view arguments)
 
     mainWindow_ = new MainWindow(session_, ui_);
     mainWindow_->setCloseHandler([this] { closingSteps(); });
+    for (const auto& setup : windowSetups_)
+        setup(*mainWindow_);
     if (auto* qtUi = dynamic_cast<QtUi*>(&ui_))
         qtUi->setParentWindow(mainWindow_);
     mainWindow_->show();

@@ -45,6 +45,13 @@ public:
     // goes on with the empty settings.
     void setCreationSetupDialog(std::function<void(Settings&)> dialog) { creationSetup_ = std::move(dialog); }
 
+    // Run once the main window exists, before the project is read and
+    // loaded: where the features attach their command handlers
+    // (MainWindow::setCommandHandler) and the description hook.
+    void addMainWindowSetup(std::function<void(MainWindow&)> setup) { windowSetups_.push_back(std::move(setup)); }
+
+    Ui& ui() const { return ui_; }
+
     // A closing step (closing the search dialog, destroying the description
     // windows), run in the order added, before the data-file list is freed.
     void addClosingStep(std::function<void()> step) { closingSteps_.push_back(std::move(step)); }
@@ -66,6 +73,7 @@ private:
     QPointer<MainWindow> mainWindow_;
     std::function<void(Settings&)> creationSetup_;
     std::vector<std::function<void()>> closingSteps_;
+    std::vector<std::function<void(MainWindow&)>> windowSetups_;
     std::function<bool()> componentCheck_;
     QString logoPath_;
 };

@@ -1,0 +1,171 @@
+// The window over the million-variable project, offscreen: loading every
+// variable into the list (time and memory per variable), paging and the
+// Move commands at that size with the repaint they cause, a Shift+click over
+// the whole list, and a million pump steps with no event waiting.
+
+#include "BenchSupport.h"
+
+#include "app/Session.h"
+#include "app/qt/Commands.h"
+#include "app/qt/MainWindow.h"
+#include "codebook/Loader.h"
+#include "platform/Progress.h"
+#include "platform/ScriptedUi.h"
+#include "platform/qt/QtUi.h"
+#include "views/VariableList.h"
+#include "views/qt/VariableListView.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+using namespace qavn;
+
+namespace {
+
+// Anonymous resident memory in bytes: what the program itself holds, without
+// the mapped codebook files that the page cache shares.
+long rssAnonBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        long kb = 0;
+        if (key == "RssAnon:" && status >> kb)
+            return kb * 1024;
+        status.ignore(1 << 20, '\n');
+    }
+    return 0;
+}
+
+constexpr double frame = 1.0 / 60.0;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_gui_window BENCH-DATA-DIR\n");
+        return 1;
+    }
+    const std::filesystem::path project = bench::millionProject(argv[1]);
+    ::setenv("QAVN_DRIVE_C", (project / "c").c_str(), 1);
+    ::setenv("QAVN_DRIVE_D", (project / "d").c_str(), 1);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (::chdir(project.c_str()) != 0)
+        return 1;
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+
+    // The anchor of the load: the core's own loading into a list, no window.
+    double coreLoad = 0;
+    {
+        ScriptedUi quiet;
+        Session session(quiet);
+        if (!session.start("P=SYN", [](Settings&) {}))
+            return 1;
+        coreLoad = bench::bestOf(2, [&] {
+            VariableList list(VariableList::Mode::Main, &quiet);
+            Progress progress;
+            if (!loadVariables(session.store, session.project, list, quiet, progress))
+                std::exit(1);
+        });
+    }
+
+    QtUi ui;
+    Session session(ui);
+    if (!session.start("P=SYN", [](Settings&) {}))
+        return 1;
+    MainWindow window(session, ui);
+    window.resize(900, 700);
+    window.show();
+    QCoreApplication::processEvents();
+    const long before = rssAnonBytes();
+    const double start = bench::seconds();
+    if (!window.loadProject())
+        return 1;
+    window.listView()->viewport()->repaint();
+    const double load = bench::seconds() - start;
+    const long grown = rssAnonBytes() - before;
+    const std::uint32_t rows = window.variableList().rowCount();
+    const double perVariable = rows ? static_cast<double>(grown) / rows : 0;
+    std::fprintf(stderr, "loaded %u variables; anonymous memory grew %.1f MB, %.1f bytes per variable\n", rows,
+                 grown / 1e6, perVariable);
+    char name[160];
+    std::snprintf(name, sizeof name, "window: load 1M variables into the list (%.0f bytes/variable)", perVariable);
+    bench::row(name, load, "core loadVariables, no window", coreLoad);
+
+    VariableListView* view = window.listView();
+    view->setFocus();
+    const auto press = [view](int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent down(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(view, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, mods);
+        QApplication::sendEvent(view, &up);
+        view->viewport()->repaint();
+    };
+
+    // Paging: the mean time of one Page Down with its repaint, mid-list.
+    window.variableList().goToRow(rows / 2);
+    const int pages = 500;
+    double t = bench::seconds();
+    for (int i = 0; i < pages; ++i)
+        press(Qt::Key_PageDown);
+    bench::row("window: one Page Down at 1M rows, with repaint", (bench::seconds() - t) / pages,
+               "one 60 Hz frame", frame);
+
+    const int arrows = 2000;
+    t = bench::seconds();
+    for (int i = 0; i < arrows; ++i)
+        press(Qt::Key_Down);
+    bench::row("window: one Down arrow at 1M rows, with repaint", (bench::seconds() - t) / arrows, "one 60 Hz frame",
+               frame);
+
+    const auto command = [&](int id) {
+        const double s = bench::seconds();
+        window.trigger(id);
+        view->viewport()->repaint();
+        return bench::seconds() - s;
+    };
+    command(command::topOfList);
+    bench::row("window: Bottom of List at 1M rows", command(command::bottomOfList), "one 60 Hz frame", frame);
+    bench::row("window: Top of List at 1M rows", command(command::topOfList), "one 60 Hz frame", frame);
+    bench::row("window: Next File at 1M rows", command(command::nextFile), "one 60 Hz frame", frame);
+    bench::row("window: Next Section at 1M rows", command(command::nextSection), "one 60 Hz frame", frame);
+    window.variableList().tagRow(1);
+    command(command::bottomOfList);
+    bench::row("window: Prev Tag across 1M untagged rows", command(command::prevTag), "one 60 Hz frame", frame);
+
+    // Shift+click over the whole list, then Clear All Tag.
+    command(command::topOfList);
+    window.variableList().goToRow(rows);
+    t = bench::seconds();
+    window.variableList().tagRange(rows);
+    view->viewport()->repaint();
+    const double range = bench::seconds() - t;
+    bench::row("window: Shift+click tag range over 1M rows", range, "one 60 Hz frame", frame);
+    bench::row("window: Clear All Tag of 1M tagged rows", command(command::clearAllTag), "one 60 Hz frame", frame);
+    if (window.variableList().tagCount() != 0)
+        return 1;
+
+    // A million pump steps with nothing waiting, against a million plain
+    // processEvents calls.
+    QCoreApplication::processEvents();
+    t = bench::seconds();
+    for (int i = 0; i < 1'000'000; ++i)
+        ui.pumpStep();
+    const double pump = bench::seconds() - t;
+    t = bench::seconds();
+    for (int i = 0; i < 1'000'000; ++i)
+        QCoreApplication::processEvents();
+    const double raw = bench::seconds() - t;
+    bench::row("Qt pump step x 1,000,000, no events waiting", pump, "QCoreApplication::processEvents x 1,000,000",
+               raw);
+    return 0;
+}

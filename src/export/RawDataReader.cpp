@@ -32,8 +32,8 @@ bool RawDataReader::open(const std::filesystem::path& path, std::string& error)
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = "Not a regular file";
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        error = std::strerror(EISDIR);
         ::close(fd);
         return false;
     }

@@ -38,7 +38,8 @@ public:
     RawDataReader(const RawDataReader&) = delete;
     RawDataReader& operator=(const RawDataReader&) = delete;
 
-    // Opens a regular file for reading; false with `error` set otherwise.
+    // Opens a file (not a directory) for reading; false with `error` set
+    // otherwise.
     bool open(const std::filesystem::path& path, std::string& error);
     void close();
     bool isOpen() const { return fd_ >= 0; }

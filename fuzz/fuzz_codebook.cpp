@@ -1,0 +1,94 @@
+// The codebook store over a fuzzed index file and text file: every record,
+// every line reference, section titles, every line reader variant, the block
+// search windows, and loading into a variable list.
+
+#include "FuzzSupport.h"
+
+#include "app/ProjectSpec.h"
+#include "codebook/CodebookStore.h"
+#include "codebook/Loader.h"
+#include "platform/Progress.h"
+#include "platform/ScriptedUi.h"
+#include "views/VariableList.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace qavn;
+
+namespace {
+
+constexpr std::uint32_t maxRecords = 64;
+constexpr LineVariant variants[] = {LineVariant::ListLines,   LineVariant::JoinedText, LineVariant::LineSearch,
+                                    LineVariant::DisplayText, LineVariant::BlockSearch, LineVariant::FileEcho,
+                                    LineVariant::CategoryFields};
+
+void readBlock(CodebookStore& store, TextRef ref, std::uint32_t count)
+{
+    for (auto variant : variants) {
+        std::uint32_t seen = 0;
+        const auto delivered = store.readLines(ref, count, variant, [&](std::string_view line) {
+            ++seen;
+            if (variant == LineVariant::CategoryFields)
+                (void)splitCategoryLine(line);
+            return true;
+        });
+        fuzz::require(delivered == seen && delivered <= count, "readLines counts what it delivers");
+    }
+    std::size_t windows = 0;
+    store.forEachBlockWindow(ref, count, [&](std::span<const std::uint8_t> w) {
+        fuzz::require(w.size() <= store.textBytes().size(), "a window lies within the text file");
+        return ++windows < 10000;
+    });
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto parts = fuzz::splitInput(data, size, 2);
+    const std::string resourceDir = fuzz::writeCodebook(parts[0], parts[1]);
+
+    ScriptedUi ui;
+    CodebookStore store(ui);
+    if (!store.open(resourceDir, "FZ"))
+        return 0;
+    const std::uint32_t records = std::min(store.recordCount(), maxRecords);
+    for (std::uint32_t k = 1; k <= records; ++k) {
+        if (!store.readRecord(k))
+            continue;
+        const VariableRecord r = store.record();
+        const VariableRecord again = store.recordAt(k);
+        fuzz::require(again.labelRef == r.labelRef && again.fileNumber == r.fileNumber, "recordAt agrees");
+        for (TextRef ref : {r.labelRef, r.categoryRef, r.descriptionRef, r.sectionRef}) {
+            const auto line = store.readLine(ref);
+            fuzz::require(line.size() <= CodebookStore::labelWindow, "a line fits its window");
+        }
+        std::string title;
+        store.sectionTitleOf(k, title);
+        readBlock(store, r.categoryRef, r.categoryLineCount);
+        readBlock(store, r.descriptionRef, r.descriptionLineCount);
+    }
+    store.readRecord(0);
+    store.readRecord(store.recordCount() + 1);
+
+    ProjectSpec project;
+    project.filePrefix = "FZ";
+    project.dataSetTitle = "FUZZ";
+    project.dataFiles.resize(2);
+    project.dataFiles[0].dataPath = "A.DAT";
+    project.dataFiles[1].dataPath = "B.DAT";
+    if (store.recordCount() <= 4096) {
+        VariableList list(VariableList::Mode::Main, &ui);
+        Progress progress;
+        if (loadVariables(store, project, list, ui, progress)) {
+            fuzz::require(list.rowCount() == store.recordCount(), "one row per record");
+            for (std::uint32_t row = 1; row <= std::min(list.rowCount(), maxRecords); ++row) {
+                (void)list.rowName(row);
+                (void)list.rowLabel(row);
+                (void)list.rowInfo(row);
+            }
+        }
+    }
+    return 0;
+}

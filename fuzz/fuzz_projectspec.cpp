@@ -1,0 +1,28 @@
+// The project specification reader over a fuzzed QAVSPEC file.
+
+#include "FuzzSupport.h"
+
+#include "app/ProjectSpec.h"
+#include "platform/ScriptedUi.h"
+
+using namespace qavn;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto dir = fuzz::freshDir("res");
+    fuzz::writeBytes(dir / "QAVSPEC.FZ", std::string_view(reinterpret_cast<const char*>(data), size));
+
+    ScriptedUi ui;
+    ProjectSpec spec;
+    spec.filePrefix = "FZ";
+    if (readProjectSpec(dir.string(), spec, ui)) {
+        for (const auto& f : spec.dataFiles) {
+            fuzz::require(f.idLocation.size() <= ProjectSpec::maxIdLocation, "identifier location kept short");
+            fuzz::require(f.dataPath.size() <= ProjectSpec::maxDataPath, "data path kept short");
+            fuzz::require(f.fileTitle == fileTitleOf(f.dataPath), "file title from the data path");
+        }
+        for (std::uint32_t k = 0; k <= spec.dataFiles.size() + 1; ++k)
+            (void)spec.dataFile(k);
+    }
+    return 0;
+}

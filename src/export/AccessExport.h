@@ -59,7 +59,8 @@ struct Settings;
 // The dialog fields the run fills (Progress::setText).
 namespace accessfield {
 inline constexpr std::string_view dataFile = "1048";  // "from [%s] !" with dataPath
-inline constexpr std::string_view caseCount = "1050"; // the case counter, "%ld"
+inline constexpr std::string_view caseCount = "1050"; // the case counter, "%ld", set once a case:
+                                                     // a dialog should repaint it on a timer
 } // namespace accessfield
 
 inline constexpr std::string_view accessLinesMessage =

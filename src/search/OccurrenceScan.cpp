@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <immintrin.h>
 #endif
 
 namespace qavn {
@@ -82,41 +82,67 @@ bool OccurrenceScan::verify(const std::uint8_t* data, std::size_t size, std::siz
     return true;
 }
 
-void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view pattern)
+namespace {
+
+// What a scan carries from one stretch of bytes to the next.
+struct LineTrack {
+    std::int64_t lastEnd = -1; // position of the last line end seen
+    std::uint64_t longest = 0; // longest distance between line ends seen
+};
+
+// Line ends are tracked without branching: a step with no line end leaves
+// the track as it was. Within one step only its first and last line end are
+// looked at, the lines between them being shorter than the step.
+inline void trackEnds(LineTrack& track, std::size_t base, std::uint64_t ends, int width)
 {
-    anchors_.clear();
-    pattern_.assign(pattern);
-    data_ = bytes.data();
-    size_ = bytes.size();
-    valid_ = true;
+    const bool any = ends != 0;
+    const std::int64_t first = static_cast<std::int64_t>(base) + std::countr_zero(ends);
+    const std::int64_t last = static_cast<std::int64_t>(base) + (width - 1) - std::countl_zero(ends);
+    const std::uint64_t gap = any ? static_cast<std::uint64_t>(first - track.lastEnd) : 0;
+    track.longest = std::max(track.longest, gap);
+    track.lastEnd = any ? last : track.lastEnd;
+}
 
-    anchor_ = 0;
-    for (std::size_t k = 1; k < pattern_.size(); ++k) {
-        if (commonness(pattern_[k]) < commonness(pattern_[anchor_]))
-            anchor_ = k;
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QAVN_SCAN_AVX2 1
+// 64 bytes a step from `base`; returns where it stopped.
+template <typename OnAnchor>
+__attribute__((target("avx2"))) std::size_t scanAvx2(const std::uint8_t* d, std::size_t size, std::size_t base,
+                                                     std::uint8_t upper, std::uint8_t lower, LineTrack& track,
+                                                     OnAnchor& onAnchor)
+{
+    const __m256i vUpper = _mm256_set1_epi8(static_cast<char>(upper));
+    const __m256i vLower = _mm256_set1_epi8(static_cast<char>(lower));
+    const __m256i vEnd = _mm256_set1_epi8(static_cast<char>(textbyte::lineEnd));
+    for (; base + 64 <= size; base += 64) {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + base + 32));
+        const std::uint64_t ends =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x0, vEnd))) |
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x1, vEnd))))
+             << 32);
+        std::uint64_t hits =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                _mm256_or_si256(_mm256_cmpeq_epi8(x0, vUpper), _mm256_cmpeq_epi8(x0, vLower)))) |
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                 _mm256_or_si256(_mm256_cmpeq_epi8(x1, vUpper), _mm256_cmpeq_epi8(x1, vLower)))))
+             << 32);
+        trackEnds(track, base, ends, 64);
+        while (hits) {
+            onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
+            hits &= hits - 1;
+        }
     }
-    const std::uint8_t upper = static_cast<std::uint8_t>(pattern_[anchor_]);
-    // Upper-cased stored bytes equal a capital letter when they hold it in
-    // either case; any other character only as itself. A lower-case letter
-    // in the text matches nothing, as no upper-cased text holds one.
-    const bool isCapital = upper >= 'A' && upper <= 'Z';
-    const bool isSmall = upper >= 'a' && upper <= 'z';
-    const std::uint8_t lower = isCapital ? static_cast<std::uint8_t>(upper - 'A' + 'a') : upper;
-    longestLine_ = 0;
-
-    const std::uint8_t* d = bytes.data();
-    const std::size_t size = bytes.size();
-    std::int64_t lastEnd = -1;
-    std::uint64_t longest = 0;
-    std::size_t base = 0;
-
-    // The lines are measured even when nothing can match.
-    auto onAnchor = [&](std::size_t p) {
-        if (!isSmall && verify(d, size, p))
-            anchors_.push_back(p);
-    };
+    return base;
+}
+#endif
 
 #if defined(__SSE2__)
+// 32 bytes a step from `base`; returns where it stopped.
+template <typename OnAnchor>
+std::size_t scanSse2(const std::uint8_t* d, std::size_t size, std::size_t base, std::uint8_t upper,
+                     std::uint8_t lower, LineTrack& track, OnAnchor& onAnchor)
+{
     const __m128i vUpper = _mm_set1_epi8(static_cast<char>(upper));
     const __m128i vLower = _mm_set1_epi8(static_cast<char>(lower));
     const __m128i vEnd = _mm_set1_epi8(static_cast<char>(textbyte::lineEnd));
@@ -132,30 +158,68 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
             (static_cast<std::uint32_t>(
                  _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x1, vUpper), _mm_cmpeq_epi8(x1, vLower))))
              << 16);
-        if (ends) {
-            const std::int64_t first = static_cast<std::int64_t>(base) + std::countr_zero(ends);
-            longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(first - lastEnd));
-            lastEnd = static_cast<std::int64_t>(base) + 31 - std::countl_zero(ends);
-        }
+        trackEnds(track, base, ends, 32);
         while (hits) {
             onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
             hits &= hits - 1;
         }
     }
+    return base;
+}
+#endif
+
+} // namespace
+
+void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view pattern)
+{
+    anchors_.clear();
+    pattern_.assign(pattern);
+    data_ = bytes.data();
+    size_ = bytes.size();
+    valid_ = true;
+
+    anchor_ = 0;
+    for (std::size_t k = 1; k < pattern_.size(); ++k) {
+        if (commonness(pattern_[k]) < commonness(pattern_[anchor_]))
+            anchor_ = k;
+    }
+    const std::uint8_t upper = static_cast<std::uint8_t>(pattern_[anchor_]);
+    // Upper-cased stored bytes equal a capital letter when they hold it in
+    // either case; any other character only as itself. A small letter in the
+    // text matches nothing, as no upper-cased text holds one (the lines are
+    // measured all the same).
+    const bool isCapital = upper >= 'A' && upper <= 'Z';
+    const bool isSmall = upper >= 'a' && upper <= 'z';
+    const std::uint8_t lower = isCapital ? static_cast<std::uint8_t>(upper - 'A' + 'a') : upper;
+
+    const std::uint8_t* d = bytes.data();
+    const std::size_t size = bytes.size();
+    LineTrack track;
+    auto onAnchor = [&](std::size_t p) {
+        if (!isSmall && verify(d, size, p))
+            anchors_.push_back(p);
+    };
+
+    std::size_t base = 0;
+#if defined(QAVN_SCAN_AVX2)
+    if (__builtin_cpu_supports("avx2"))
+        base = scanAvx2(d, size, base, upper, lower, track, onAnchor);
+#endif
+#if defined(__SSE2__)
+    base = scanSse2(d, size, base, upper, lower, track, onAnchor);
 #endif
     for (; base < size; ++base) {
         const std::uint8_t b = d[base];
         if (b == textbyte::lineEnd) {
-            longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(base) - lastEnd));
-            lastEnd = static_cast<std::int64_t>(base);
+            track.longest = std::max(track.longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(base) - track.lastEnd));
+            track.lastEnd = static_cast<std::int64_t>(base);
         } else if (b == upper || b == lower) {
             onAnchor(base);
         }
     }
-    longest = std::max<std::uint64_t>(longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(size) - lastEnd));
-    // Within one 32-byte step only the first and last line end are looked
-    // at; lines between them are shorter than the step.
-    longestLine_ = std::max<std::uint64_t>(longest, 32);
+    track.longest =
+        std::max(track.longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(size) - track.lastEnd));
+    longestLine_ = std::max<std::uint64_t>(track.longest, 64);
 }
 
 } // namespace qavn

@@ -50,7 +50,7 @@ public:
 
     // The largest number of stored bytes from one line's first byte to its
     // line end (included); the end of the file counts as a line end. At
-    // least 32.
+    // least 64.
     std::uint64_t longestLine() const { return longestLine_; }
 
 private:

@@ -7,7 +7,12 @@
 #include "views/VariableList.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qavn {
 
@@ -41,6 +46,30 @@ bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_
     return true;
 }
 
+namespace {
+
+// The first byte in [p, end) equal to `a` or `b`, or nullptr.
+const char* findEither(const char* p, const char* end, char a, char b)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    for (; end - p >= 16; p += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)));
+        if (mask)
+            return p + std::countr_zero(static_cast<unsigned>(mask));
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == a || *p == b)
+            return p;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::size_t findInUpperCased(std::string_view text, std::string_view pattern)
 {
     const std::size_t n = pattern.size();
@@ -51,18 +80,15 @@ std::size_t findInUpperCased(std::string_view text, std::string_view pattern)
     const char first = pattern[0];
     if (first >= 'a' && first <= 'z')
         return std::string_view::npos; // no upper-cased text holds a small letter
-    const bool firstIsCapital = first >= 'A' && first <= 'Z';
-    const char firstSmall = firstIsCapital ? static_cast<char>(first - 'A' + 'a') : first;
-    const std::size_t last = text.size() - n;
-    for (std::size_t p = 0; p <= last; ++p) {
-        const char c = text[p];
-        if (c != first && c != firstSmall)
-            continue;
+    const char firstSmall = (first >= 'A' && first <= 'Z') ? static_cast<char>(first - 'A' + 'a') : first;
+    const char* const begin = text.data();
+    const char* const stop = begin + (text.size() - n) + 1; // one past the last possible start
+    for (const char* p = begin; (p = findEither(p, stop, first, firstSmall)) != nullptr; ++p) {
         std::size_t k = 1;
-        while (k < n && foldChar(text[p + k]) == pattern[k])
+        while (k < n && foldChar(p[k]) == pattern[k])
             ++k;
         if (k == n)
-            return p;
+            return static_cast<std::size_t>(p - begin);
     }
     return std::string_view::npos;
 }
@@ -208,7 +234,8 @@ Search::Decision Search::decide(std::string_view text) const
 MatchField Search::testItem(std::uint32_t row)
 {
     if (fields_.variable) {
-        const Decision d = decide(list_.rowName(row));
+        // rowName(row), without building a string.
+        const Decision d = decide(trimmed(list_.rowText(row).substr(0, 8)));
         if (d != Decision::NoOccurrence)
             return d == Decision::Pass ? MatchField::Variable : MatchField::None;
     }
@@ -217,9 +244,11 @@ MatchField Search::testItem(std::uint32_t row)
         if (d != Decision::NoOccurrence)
             return d == Decision::Pass ? MatchField::Label : MatchField::None;
     }
+    bool haveRecord = false;
     if (fields_.description) {
         if (!store_.readRecord(row))
             return MatchField::None;
+        haveRecord = true;
         const VariableRecord record = store_.record();
         if (record.descriptionLineCount <= longBlockLines) {
             if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount) ||
@@ -235,7 +264,9 @@ MatchField Search::testItem(std::uint32_t row)
         }
     }
     if (fields_.category) {
-        if (!store_.readRecord(row))
+        // Reading the texts leaves the current record as it was, so the
+        // record read for the description serves here too.
+        if (!haveRecord && !store_.readRecord(row))
             return MatchField::None;
         const VariableRecord& record = store_.record();
         const TextRef ref = record.categoryRef;

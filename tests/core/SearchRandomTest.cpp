@@ -202,7 +202,20 @@ TEST(SearchRandomTest, AgreesWithTheRulesOnRandomCodebooks)
             std::string text;
             const VariableSpec& spec = specs[static_cast<std::size_t>(random.pick(0, 39))];
             std::string source;
-            switch (random.pick(0, 5)) {
+            switch (random.pick(0, 6)) {
+            case 6:
+                // The end of one category line and the start of the next:
+                // one text where the lines are joined, none line by line.
+                if (spec.categories.size() >= 2) {
+                    const std::size_t i = static_cast<std::size_t>(
+                        random.pick(0, static_cast<int>(spec.categories.size()) - 2));
+                    const std::string& a = spec.categories[i];
+                    const std::string tail = a.substr(a.size() - std::min<std::size_t>(a.size(), 3));
+                    source = tail + spec.categories[i + 1].substr(0, 2);
+                    if (source.find('\xDC') != std::string::npos)
+                        source = source.substr(0, source.find('\xDC'));
+                }
+                break;
             case 0: source = spec.label; break;
             case 1: source = spec.description.empty() ? spec.name : spec.description[0]; break;
             case 2:

@@ -137,6 +137,9 @@ private slots:
                     else if (info.enabledBy == EnabledBy::DataOnCd)
                         expected = dataOnCd;
                     QVERIFY2(w->action(info.id)->isEnabled() == expected, info.menuText);
+                    for (QAction* item : w->menuBar()->actions())
+                        if (item->data().toInt() == info.id)
+                            QVERIFY(item->isEnabled() == expected);
                 }
             }
         }

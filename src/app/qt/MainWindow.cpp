@@ -130,7 +130,14 @@ void MainWindow::createMenus()
     view->addAction(action(command::description));
     view->addAction(action(command::taggedItems));
 
-    bar->addAction(action(command::search));
+    // A menu bar shows an action's picture instead of its text, so the bar
+    // gets a text-only twin of the toolbar's Search action.
+    auto* searchItem = new QAction(action(command::search)->text(), this);
+    searchItem->setData(command::search);
+    searchItem->setStatusTip(action(command::search)->statusTip());
+    connect(searchItem, &QAction::triggered, this, [this] { runCommand(command::search); });
+    menuTwins_.emplace(command::search, searchItem);
+    bar->addAction(searchItem);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(action(command::helpContents));
@@ -254,7 +261,11 @@ void MainWindow::updateCommandStates()
             enabled = true;
             break;
         }
-        action(info.id)->setEnabled(enabled && hasCommandHandler(info.id));
+        const bool on = enabled && hasCommandHandler(info.id);
+        action(info.id)->setEnabled(on);
+        const auto twin = menuTwins_.find(info.id);
+        if (twin != menuTwins_.end())
+            twin->second->setEnabled(on);
     }
 }
 

@@ -100,6 +100,7 @@ private:
     QTimer* stateTimer_ = nullptr;
     QPointer<HelpWindow> help_;
     std::map<int, QAction*> actions_;
+    std::map<int, QAction*> menuTwins_;
     std::map<int, std::function<void()>> handlers_;
     std::function<void()> closeHandler_;
     int lastCommandsEnabled_ = -1;

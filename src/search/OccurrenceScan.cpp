@@ -88,6 +88,7 @@ namespace {
 struct LineTrack {
     std::int64_t lastEnd = -1; // position of the last line end seen
     std::uint64_t longest = 0; // longest distance between line ends seen
+    bool stop = false;         // too many places found: the scan is of no use
 };
 
 // Line ends are tracked without branching: a step with no line end leaves
@@ -128,9 +129,13 @@ __attribute__((target("avx2"))) std::size_t scanAvx2(const std::uint8_t* d, std:
                  _mm256_or_si256(_mm256_cmpeq_epi8(x1, vUpper), _mm256_cmpeq_epi8(x1, vLower)))))
              << 32);
         trackEnds(track, base, ends, 64);
-        while (hits) {
-            onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
-            hits &= hits - 1;
+        if (hits) {
+            do {
+                onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
+                hits &= hits - 1;
+            } while (hits);
+            if (track.stop)
+                return base + 64;
         }
     }
     return base;
@@ -159,9 +164,13 @@ std::size_t scanSse2(const std::uint8_t* d, std::size_t size, std::size_t base, 
                  _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x1, vUpper), _mm_cmpeq_epi8(x1, vLower))))
              << 16);
         trackEnds(track, base, ends, 32);
-        while (hits) {
-            onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
-            hits &= hits - 1;
+        if (hits) {
+            do {
+                onAnchor(base + static_cast<std::size_t>(std::countr_zero(hits)));
+                hits &= hits - 1;
+            } while (hits);
+            if (track.stop)
+                return base + 32;
         }
     }
     return base;
@@ -177,6 +186,7 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
     data_ = bytes.data();
     size_ = bytes.size();
     valid_ = true;
+    useful_ = true;
 
     anchor_ = 0;
     for (std::size_t k = 1; k < pattern_.size(); ++k) {
@@ -195,9 +205,16 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
     const std::uint8_t* d = bytes.data();
     const std::size_t size = bytes.size();
     LineTrack track;
+    // A text found nearly everywhere (a single common letter, say) would
+    // make the list of places as large as the file and spare no block from
+    // being read: the scan gives up and the search reads every block.
+    const std::size_t limit = size / 256 + 4096;
     auto onAnchor = [&](std::size_t p) {
-        if (!isSmall && verify(d, size, p))
+        if (!isSmall && verify(d, size, p)) {
             anchors_.push_back(p);
+            if (anchors_.size() > limit)
+                track.stop = true;
+        }
     };
 
     std::size_t base = 0;
@@ -206,9 +223,10 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
         base = scanAvx2(d, size, base, upper, lower, track, onAnchor);
 #endif
 #if defined(__SSE2__)
-    base = scanSse2(d, size, base, upper, lower, track, onAnchor);
+    if (!track.stop)
+        base = scanSse2(d, size, base, upper, lower, track, onAnchor);
 #endif
-    for (; base < size; ++base) {
+    for (; base < size && !track.stop; ++base) {
         const std::uint8_t b = d[base];
         if (b == textbyte::lineEnd) {
             track.longest = std::max(track.longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(base) - track.lastEnd));
@@ -220,6 +238,11 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
     track.longest =
         std::max(track.longest, static_cast<std::uint64_t>(static_cast<std::int64_t>(size) - track.lastEnd));
     longestLine_ = std::max<std::uint64_t>(track.longest, 64);
+    if (track.stop) {
+        anchors_.clear();
+        anchors_.shrink_to_fit();
+        useful_ = false;
+    }
 }
 
 } // namespace qavn

@@ -42,6 +42,10 @@ public:
         return valid_ && bytes.data() == data_ && bytes.size() == size_ && pattern == pattern_;
     }
 
+    // False when the text was found in too many places for the scan to be
+    // kept; every block must then be read.
+    bool useful() const { return useful_; }
+
     // The anchor positions, ascending.
     const std::vector<std::uint64_t>& anchors() const { return anchors_; }
 
@@ -63,6 +67,7 @@ private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     bool valid_ = false;
+    bool useful_ = false;
 };
 
 } // namespace qavn

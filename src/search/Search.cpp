@@ -167,7 +167,7 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
         const auto bytes = store_.textBytes();
         if (!scan_.covers(bytes, text_))
             scan_.run(bytes, text_);
-        scanned_ = true;
+        scanned_ = scan_.useful();
     }
 
     const bool forward = request.direction == SearchDirection::Forward;

@@ -70,6 +70,22 @@ VariableRecord CodebookStore::recordAt(std::uint32_t k) const
     return VariableRecord::decode(index_.bytes().data() + static_cast<std::size_t>(k - 1) * VariableRecord::size);
 }
 
+namespace {
+
+// Appends the bytes of [b, e) to `out` without the filler bytes, a run at a
+// time.
+void appendWithoutFillers(std::string& out, const std::uint8_t* b, const std::uint8_t* e)
+{
+    while (b < e) {
+        const auto* filler = static_cast<const std::uint8_t*>(std::memchr(b, textbyte::filler, static_cast<std::size_t>(e - b)));
+        const std::uint8_t* runEnd = filler ? filler : e;
+        out.append(reinterpret_cast<const char*>(b), static_cast<std::size_t>(runEnd - b));
+        b = filler ? filler + 1 : e;
+    }
+}
+
+} // namespace
+
 std::string_view CodebookStore::readLine(TextRef ref)
 {
     line_.clear();
@@ -77,14 +93,10 @@ std::string_view CodebookStore::readLine(TextRef ref)
     const std::size_t start = ref.offset();
     if (start >= text.size())
         return line_;
-    const std::size_t end = std::min(text.size(), start + labelWindow);
-    for (std::size_t p = start; p < end; ++p) {
-        const std::uint8_t b = text[p];
-        if (b == textbyte::lineEnd)
-            break;
-        if (b != textbyte::filler)
-            line_.push_back(static_cast<char>(b));
-    }
+    const std::uint8_t* b = text.data() + start;
+    const std::size_t window = std::min(text.size() - start, labelWindow);
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(b, textbyte::lineEnd, window));
+    appendWithoutFillers(line_, b, end ? end : b + window);
     return line_;
 }
 
@@ -187,12 +199,9 @@ std::uint32_t CodebookStore::readLines(TextRef ref, std::uint32_t count, LineVar
         ref, count, windowSize(variant, count), [](std::span<const std::uint8_t>) { return true; },
         [&](const std::uint8_t* b, const std::uint8_t* e) {
             line_.clear();
-            for (; b < e; ++b) {
-                const std::uint8_t c = *b;
-                if (c == textbyte::filler)
-                    continue;
-                line_.push_back((separatorToTab && c == textbyte::fieldSeparator) ? '\t' : static_cast<char>(c));
-            }
+            appendWithoutFillers(line_, b, e);
+            if (separatorToTab)
+                std::replace(line_.begin(), line_.end(), static_cast<char>(textbyte::fieldSeparator), '\t');
             return consumer(std::string_view(line_));
         });
 }

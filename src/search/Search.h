@@ -91,8 +91,17 @@ public:
 // occurrence of the text in the upper-cased field text must pass the
 // whole-word rule (when Whole Words is on). Descriptions of at most 800 lines
 // are searched as the description window shows them (over-long notice
-// included), longer ones window by window; category lines joined into one
-// text, or line by line in blocks of more than 800 lines.
+// included), longer ones window by window in their stored form (each window
+// only as far as the description's last line end: the bytes after it belong
+// to other texts); category lines joined into one text, or line by line in
+// blocks of more than 800 lines.
+//
+// Finding the matches does not need every block read: one scan of the text
+// file per search text (kept while the text stays the same) lists the places
+// where the text can occur, and only blocks holding such a place, or
+// descriptions long enough to get the over-long notice, are read and tested
+// by the rules above. Texts with characters outside printable ASCII are
+// tested by the rules alone.
 //
 // Messages: "Cannot Find '<text>' !" when nothing matched and the search was
 // not cancelled; the store's own message when a record cannot be read (the

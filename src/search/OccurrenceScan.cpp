@@ -52,6 +52,32 @@ bool OccurrenceScan::usable(std::string_view pattern)
     return std::all_of(pattern.begin(), pattern.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
+std::size_t OccurrenceScan::anchorIndex(std::string_view pattern)
+{
+    std::size_t at = 0;
+    for (std::size_t k = 1; k < pattern.size(); ++k) {
+        if (commonness(pattern[k]) < commonness(pattern[at]))
+            at = k;
+    }
+    return at;
+}
+
+std::uint64_t OccurrenceScan::firstAnchorFrom(std::uint64_t from, std::size_t& hint) const
+{
+    const std::size_t n = anchors_.size();
+    if (hint > n)
+        hint = n;
+    // Ascending lookups move the hint a little forward each time.
+    if ((hint == 0 || anchors_[hint - 1] < from) && (hint == n || anchors_[hint] >= from))
+        return hint == n ? UINT64_MAX : anchors_[hint];
+    if (hint < n && anchors_[hint] < from && (hint + 1 == n || anchors_[hint + 1] >= from)) {
+        ++hint;
+        return hint == n ? UINT64_MAX : anchors_[hint];
+    }
+    hint = static_cast<std::size_t>(std::lower_bound(anchors_.begin(), anchors_.end(), from) - anchors_.begin());
+    return hint == n ? UINT64_MAX : anchors_[hint];
+}
+
 std::uint64_t OccurrenceScan::firstAnchorFrom(std::uint64_t from) const
 {
     const auto it = std::lower_bound(anchors_.begin(), anchors_.end(), from);
@@ -188,11 +214,7 @@ void OccurrenceScan::run(std::span<const std::uint8_t> bytes, std::string_view p
     valid_ = true;
     useful_ = true;
 
-    anchor_ = 0;
-    for (std::size_t k = 1; k < pattern_.size(); ++k) {
-        if (commonness(pattern_[k]) < commonness(pattern_[anchor_]))
-            anchor_ = k;
-    }
+    anchor_ = anchorIndex(pattern_);
     const std::uint8_t upper = static_cast<std::uint8_t>(pattern_[anchor_]);
     // Upper-cased stored bytes equal a capital letter when they hold it in
     // either case; any other character only as itself. A small letter in the

@@ -50,7 +50,14 @@ public:
     const std::vector<std::uint64_t>& anchors() const { return anchors_; }
 
     // The first anchor at or after `from`, or UINT64_MAX when there is none.
+    // `hint` (start it at 0) remembers where the last lookup ended, which
+    // makes lookups in ascending order cheap.
     std::uint64_t firstAnchorFrom(std::uint64_t from) const;
+    std::uint64_t firstAnchorFrom(std::uint64_t from, std::size_t& hint) const;
+
+    // The index of the character of `pattern` to look for first: the one
+    // that is likely rarest in codebook text.
+    static std::size_t anchorIndex(std::string_view pattern);
 
     // The largest number of stored bytes from one line's first byte to its
     // line end (included); the end of the file counts as a line end. At

@@ -70,21 +70,27 @@ const char* findEither(const char* p, const char* end, char a, char b)
 
 } // namespace
 
-std::size_t findInUpperCased(std::string_view text, std::string_view pattern)
+std::size_t findInUpperCased(std::string_view text, std::string_view pattern, std::size_t anchor)
 {
     const std::size_t n = pattern.size();
     if (n == 0)
         return 0;
     if (n > text.size())
         return std::string_view::npos;
-    const char first = pattern[0];
-    if (first >= 'a' && first <= 'z')
+    if (anchor >= n)
+        anchor = 0;
+    const char a = pattern[anchor];
+    if (a >= 'a' && a <= 'z')
         return std::string_view::npos; // no upper-cased text holds a small letter
-    const char firstSmall = (first >= 'A' && first <= 'Z') ? static_cast<char>(first - 'A' + 'a') : first;
+    const char aSmall = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
+    // Candidates for the anchor character come in ascending order, so the
+    // first whole match found is the first occurrence.
     const char* const begin = text.data();
-    const char* const stop = begin + (text.size() - n) + 1; // one past the last possible start
-    for (const char* p = begin; (p = findEither(p, stop, first, firstSmall)) != nullptr; ++p) {
-        std::size_t k = 1;
+    const char* const stop = begin + (text.size() - n) + anchor + 1; // past the last possible anchor
+    for (const char* q = findEither(begin + anchor, stop, a, aSmall); q != nullptr;
+         q = findEither(q + 1, stop, a, aSmall)) {
+        const char* p = q - anchor;
+        std::size_t k = 0;
         while (k < n && foldChar(p[k]) == pattern[k])
             ++k;
         if (k == n)
@@ -157,6 +163,9 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
     }
 
     text_.assign(text);
+    anchor_ = OccurrenceScan::anchorIndex(text_);
+    descriptionHint_ = 0;
+    categoryHint_ = 0;
     wholeWords_ = request.wholeWords;
     fields_ = request.fields;
     scanned_ = false;
@@ -225,7 +234,7 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
 
 Search::Decision Search::decide(std::string_view text) const
 {
-    const std::size_t at = findInUpperCased(text, text_);
+    const std::size_t at = findInUpperCased(text, text_, anchor_);
     if (at == std::string_view::npos)
         return Decision::NoOccurrence;
     return (!wholeWords_ || passesWholeWordRule(text, at, text_.size())) ? Decision::Pass : Decision::Fail;
@@ -251,13 +260,13 @@ MatchField Search::testItem(std::uint32_t row)
         haveRecord = true;
         const VariableRecord record = store_.record();
         if (record.descriptionLineCount <= longBlockLines) {
-            if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount) ||
+            if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount, descriptionHint_) ||
                 noticePossible(record.descriptionLineCount)) {
                 const Decision d = decide(descriptionText(store_, record));
                 if (d != Decision::NoOccurrence)
                     return d == Decision::Pass ? MatchField::Description : MatchField::None;
             }
-        } else if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount)) {
+        } else if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount, descriptionHint_)) {
             // A long description decides only by a passing occurrence.
             if (descriptionDecision(record.descriptionRef, record.descriptionLineCount) == Decision::Pass)
                 return MatchField::Description;
@@ -271,7 +280,7 @@ MatchField Search::testItem(std::uint32_t row)
         const VariableRecord& record = store_.record();
         const TextRef ref = record.categoryRef;
         const std::uint32_t lines = record.categoryLineCount;
-        if (scanned_ && !mayHold(ref, lines))
+        if (scanned_ && !mayHold(ref, lines, categoryHint_))
             return MatchField::None;
         return categoryDecision(ref, lines) == Decision::Pass ? MatchField::Category : MatchField::None;
     }
@@ -331,12 +340,12 @@ std::uint64_t Search::blockEnd(std::uint64_t start, std::uint32_t lines) const
     return std::min<std::uint64_t>(p, bytes.size());
 }
 
-bool Search::mayHold(const TextRef& ref, std::uint32_t lines) const
+bool Search::mayHold(const TextRef& ref, std::uint32_t lines, std::size_t& hint) const
 {
     if (lines == 0)
         return false;
     const std::uint64_t start = ref.offset();
-    const std::uint64_t anchor = scan_.firstAnchorFrom(start);
+    const std::uint64_t anchor = scan_.firstAnchorFrom(start, hint);
     if (anchor == UINT64_MAX)
         return false;
     // No stored line is longer than the longest one, so the block ends

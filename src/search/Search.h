@@ -160,7 +160,7 @@ private:
     Decision categoryDecision(const TextRef& ref, std::uint32_t lines);
     // Whether the block of `lines` lines at `ref` may hold the text (false
     // only when it certainly does not).
-    bool mayHold(const TextRef& ref, std::uint32_t lines) const;
+    bool mayHold(const TextRef& ref, std::uint32_t lines, std::size_t& hint) const;
     bool noticePossible(std::uint32_t lines) const;
     std::uint64_t blockEnd(std::uint64_t start, std::uint32_t lines) const;
 
@@ -180,8 +180,11 @@ private:
     std::string text_;
     bool wholeWords_ = false;
     SearchFields fields_;
+    std::size_t anchor_ = 0; // the text's character to look for first
     bool scanned_ = false; // scan_ holds the current text's anchors
     OccurrenceScan scan_;
+    std::size_t descriptionHint_ = 0; // where the anchor lookups of this walk got to
+    std::size_t categoryHint_ = 0;
 };
 
 // The whole-word rule: the occurrence of `length` characters at `position`
@@ -199,8 +202,9 @@ constexpr bool isGraphic(unsigned char c)
 }
 
 // The first position of `pattern` in `text` upper-cased (a to z only), or
-// npos.
-std::size_t findInUpperCased(std::string_view text, std::string_view pattern);
+// npos. `anchor` is the index of the pattern character to look for first
+// (any index gives the same result; a rare character is faster).
+std::size_t findInUpperCased(std::string_view text, std::string_view pattern, std::size_t anchor = 0);
 
 // The Find What text as the dialog holds it: every lower-case letter a to z
 // typed becomes its capital, and only the first 99 characters are kept.

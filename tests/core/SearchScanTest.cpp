@@ -1,4 +1,5 @@
 #include "search/OccurrenceScan.h"
+#include "search/Search.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,30 @@ TEST(SearchScanTest, GivesUpOnTextsFoundAlmostEverywhere)
     EXPECT_FALSE(OccurrenceScan::usable("A\tB"));
     EXPECT_FALSE(OccurrenceScan::usable(""));
     EXPECT_TRUE(OccurrenceScan::usable("AGE, (1)"));
+}
+
+} // namespace
+} // namespace qavn
+
+namespace qavn {
+namespace {
+
+TEST(SearchScanTest, FieldMatchingFindsTheFirstOccurrenceFromAnyAnchor)
+{
+    const std::string texts[] = {"", "a", "average age, age", "XAGEAGE", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaage", "ag\xFF" "e age"};
+    const std::string patterns[] = {"AGE", "A", "E", "AGE,", "GE A", "ZZ", "age"};
+    for (const auto& text : texts) {
+        std::string upper = text;
+        for (char& c : upper)
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        for (const auto& pattern : patterns) {
+            const std::size_t want = upper.find(pattern);
+            for (std::size_t anchor = 0; anchor < pattern.size(); ++anchor)
+                EXPECT_EQ(findInUpperCased(text, pattern, anchor), want) << text << " / " << pattern << " @" << anchor;
+        }
+    }
+    EXPECT_EQ(OccurrenceScan::anchorIndex("TENTHMARK"), 8u); // K
+    EXPECT_EQ(OccurrenceScan::anchorIndex("ZQXJ"), 0u);
 }
 
 } // namespace

@@ -105,6 +105,15 @@ public:
     std::span<const std::uint8_t> indexBytes() const { return index_.bytes(); }
     std::span<const std::uint8_t> textBytes() const { return text_.bytes(); }
 
+    // Gives the pages of both files read so far back to the system (see
+    // MappedFile::releaseResidentPages); nothing read through the store
+    // becomes invalid.
+    void releaseResidentPages() const
+    {
+        index_.releaseResidentPages();
+        text_.releaseResidentPages();
+    }
+
     Ui& ui() const { return *ui_; }
 
 private:

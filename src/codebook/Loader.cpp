@@ -50,6 +50,10 @@ bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& lis
             return false;
         ++blockNumber;
     }
+    // Loading has read every label, which brings most of the text file into
+    // the resident set; the list now holds what it needs, so those pages go
+    // back to the system's cache until a description or a search reads them.
+    store.releaseResidentPages();
     list.showList(lastRow);
     progress.advance(static_cast<long>(lastRow / 10));
     list.goToRow(1);

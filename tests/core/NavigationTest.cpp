@@ -188,6 +188,9 @@ TEST(Loading, ProgressStepsFollowTheBlocks)
         EXPECT_EQ(list.activeRow(), 1u);
         EXPECT_EQ(list.rowName(c.records), "V" + std::to_string(c.records));
         EXPECT_EQ(list.rowLabel(c.records), "Label " + std::to_string(c.records));
+        // The store still reads after loading has let its pages go.
+        ASSERT_TRUE(store.readRecord(static_cast<std::uint32_t>(c.records)));
+        EXPECT_EQ(store.readLine(store.record().labelRef), "Label " + std::to_string(c.records));
     }
 }
 

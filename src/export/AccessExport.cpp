@@ -15,7 +15,9 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace qavn {
 
@@ -168,6 +170,8 @@ private:
                     std::string_view dataPath, Column& column);
     bool planParts(std::uint32_t f, const DataFileEntry& file, int& partCount);
     bool openPart(int j, int partCount, const DataFileEntry& file);
+    // The project file (raw data or codebook) that `name` is, or empty.
+    std::string inputFileAt(const std::string& name) const;
     bool buildColumns(std::uint32_t f, const DataFileEntry& file);
     Read readCases(const DataFileEntry& file, const std::string& rawName);
     bool closeParts();
@@ -290,10 +294,23 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
         return false;
     }
     partCount = static_cast<int>(parts);
+    // Without an output directory the names would start at the root of the
+    // file system.
+    if (trimmed(settings_.outputDir).empty()) {
+        refuse("No output directory is set. Choose one with Setup.");
+        return false;
+    }
     // A name an earlier data file of this run already wrote would be replaced
     // without a word; refuse before anything is truncated.
     for (int j = 0; j < partCount; ++j) {
         const std::string name = accessPartName(settings_.outputDir, file.dataPath, j, partCount);
+        // Nor may a part replace a file the export reads: a raw data file
+        // (the output directory may be the data's own folder) or the codebook.
+        if (const std::string input = inputFileAt(name); !input.empty()) {
+            refuse("The file " + name + " for " + file.dataPath + " would replace " + input +
+                   ". Choose another output directory with Setup.");
+            return false;
+        }
         const auto clash = std::find_if(result_.generatedFiles.begin(), result_.generatedFiles.end(),
                                         [&](const std::string& used) { return upperAscii(used) == upperAscii(name); });
         if (clash != result_.generatedFiles.end()) {
@@ -307,6 +324,25 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
             return false;
     }
     return true;
+}
+
+std::string ExportRun::inputFileAt(const std::string& name) const
+{
+    const auto target = toHostPath(name);
+    std::error_code ec;
+    if (!std::filesystem::exists(target, ec))
+        return {};
+    std::vector<std::string> inputs;
+    const char drive = settings_.cdromDrive != '\0' ? settings_.cdromDrive : '?';
+    for (const auto& other : project_.dataFiles)
+        inputs.push_back(std::string(1, drive) + ":\\" + other.dataPath);
+    for (const char* suffix : {"01.CDC", "02.CDC"})
+        inputs.push_back(settings_.resourceDir + "\\" + project_.filePrefix + suffix);
+    for (const auto& input : inputs) {
+        if (std::filesystem::equivalent(target, toHostPath(input), ec))
+            return input;
+    }
+    return {};
 }
 
 bool ExportRun::openPart(int j, int partCount, const DataFileEntry& file)

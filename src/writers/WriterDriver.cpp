@@ -1,6 +1,8 @@
 #include "writers/WriterDriver.h"
 
+#include "platform/HostPath.h"
 #include "platform/Progress.h"
+#include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "platform/Ui.h"
 #include "views/VariableList.h"
@@ -56,6 +58,14 @@ bool checkTaggedItems(const VariableList& list, Ui& ui)
         return true;
     ui.error(noTaggedItemMessage);
     return false;
+}
+
+bool confirmReplacement(std::string_view chosenPath, int kind, Ui& ui)
+{
+    const std::string name = outputFileName(chosenPath, kind);
+    if (name == trimmed(chosenPath) || !hostPathExists(name))
+        return true;
+    return ui.askYesNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
 }
 
 OutputResult runWriterDriver(const WriterServices& services, const WriterRequest& request, Progress& progress,

@@ -56,6 +56,13 @@ struct OutputResult {
 // !\nPlease Tag Items First." and returns false.
 bool checkTaggedItems(const VariableList& list, Ui& ui);
 
+// The save dialog asks before the chosen file is replaced, but the naming
+// rule may add an extension and so name another file ("RESULT" becomes
+// "RESULT.SAS"). When that other file exists, asks "<name> already exists.\n
+// Do you want to replace it?"; returns false when the answer is No, so that
+// nothing is truncated the user did not agree to.
+bool confirmReplacement(std::string_view chosenPath, int kind, Ui& ui);
+
 // The writer driver, run once the writing dialog is on screen; `progress` is
 // that dialog's bar and cancel flag (set to 0..300 here for kinds 1-5).
 //

@@ -36,6 +36,8 @@ void OutputCommands::run(int kind)
         if (!chosen)
             return;
         request.chosenPath = *chosen;
+        if (!confirmReplacement(request.chosenPath, kind, ui_))
+            return;
     }
     if (info->asksReservedCodes) {
         request.reservedChoice = askReservedCodes();

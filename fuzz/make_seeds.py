@@ -2,9 +2,13 @@
 """Writes the seed inputs of the codebook-based fuzz targets: a small
 codebook in the index and text file formats (the first variables of the demo
 project, cut down), joined with the other files each target reads by the cut
-mark. Run from the repository root: python3 fuzz/make_seeds.py"""
+mark. Run from the repository root: python3 fuzz/make_seeds.py [DEMO_DIR]
+With DEMO_DIR (made by qavn-mkproject samples/demo/demo.json --out DEMO_DIR)
+the first twelve records of the built demo codebook and the start of its
+text and raw data become seeds as well."""
 import os
 import struct
+import sys
 
 CUT = b"\n@@CUT@@\n"
 
@@ -81,6 +85,23 @@ def main():
     write("writers", "demo-odd", index + CUT + text + CUT + b"\x82")
     write("export", "demo", index + CUT + text + CUT + RAW + CUT + b"3\n1-5\nDATA\\PARENT97.DAT\n")
     write("export", "no-id", one_index + CUT + one_text + CUT + RAW + CUT + b"2\n0\n..\\..\\X.DAT\n")
+
+    if len(sys.argv) > 1:
+        demo(sys.argv[1])
+
+
+def demo(root):
+    res = os.path.join(root, "c", "QAVN", "DEMO")
+    with open(os.path.join(res, "DEMO01.CDC"), "rb") as f:
+        index = f.read()[:12 * 47]
+    with open(os.path.join(res, "DEMO02.CDC"), "rb") as f:
+        text = f.read()[:2900]
+    with open(os.path.join(root, "d", "DATA", "YOUTH97.DAT"), "rb") as f:
+        raw = b"".join(f.read().splitlines(keepends=True)[:6])
+    write("codebook", "demo-cut", index + CUT + text)
+    write("search", "demo-cut", index + CUT + text + CUT + b"\x0eHOUSEHOLD")
+    write("writers", "demo-cut", index + CUT + text + CUT + b"\x02")
+    write("export", "demo-cut", index + CUT + text + CUT + raw + CUT + b"3\n1-5\nDATA\\YOUTH97.DAT\n")
 
 
 main()

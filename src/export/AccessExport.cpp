@@ -2,6 +2,7 @@
 
 #include "app/ProjectSpec.h"
 #include "app/Settings.h"
+#include "codebook/Classification.h"
 #include "codebook/CodebookStore.h"
 #include "export/RawDataReader.h"
 #include "platform/HostPath.h"
@@ -124,7 +125,6 @@ namespace {
 // Where a tagged variable stands relative to the data file being walked: the
 // tagged list is ascending and the catalogue holds the variables data file by
 // data file, so a walk skips the ones before and stops at the first past.
-enum class Walk { Abort, Before, Member, Past };
 
 struct Column {
     std::string name;
@@ -165,7 +165,7 @@ public:
 private:
     enum class Read { Ended, Stopped, Failed };
 
-    Walk classify(std::size_t i, std::uint32_t f, const DataFileEntry& file);
+    Classification classify(std::size_t i, std::uint32_t f, const DataFileEntry& file);
     bool makeColumn(std::string name, std::string_view location, char typeCode, std::uint32_t line,
                     std::string_view dataPath, Column& column);
     bool planParts(std::uint32_t f, const DataFileEntry& file, int& partCount);
@@ -195,16 +195,9 @@ private:
     RawDataReader reader_;
 };
 
-Walk ExportRun::classify(std::size_t i, std::uint32_t f, const DataFileEntry& file)
+Classification ExportRun::classify(std::size_t i, std::uint32_t f, const DataFileEntry& file)
 {
-    if (cancelled())
-        return Walk::Abort;
-    const std::uint32_t n = tagged_[i];
-    if (n < file.firstRow)
-        return Walk::Before;
-    if (!store_.readRecord(n))
-        return Walk::Abort;
-    return store_.record().fileNumber == f ? Walk::Member : Walk::Past;
+    return classifyTagged(tagged_, i, f, file.firstRow, store_, cancelled());
 }
 
 void ExportRun::refuse(const std::string& reason)
@@ -257,12 +250,12 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
     const bool hasIdentifier = file.hasIdentifier();
     std::int64_t count = 0;
     for (std::size_t i = 0; i < tagged_.size(); ++i) {
-        const Walk walk = classify(i, f, file);
-        if (walk == Walk::Abort)
+        const Classification walk = classify(i, f, file);
+        if (walk == Classification::Abort)
             return false;
-        if (walk == Walk::Before)
+        if (walk == Classification::Before)
             continue;
-        if (walk == Walk::Past)
+        if (walk == Classification::Past)
             break;
         const VariableRecord& record = store_.record();
         Column probe;
@@ -368,12 +361,12 @@ bool ExportRun::buildColumns(std::uint32_t f, const DataFileEntry& file)
     const bool hasIdentifier = file.hasIdentifier();
     std::size_t k = 0;
     for (std::size_t i = 0; i < tagged_.size(); ++i) {
-        const Walk walk = classify(i, f, file);
-        if (walk == Walk::Abort)
+        const Classification walk = classify(i, f, file);
+        if (walk == Classification::Abort)
             return false;
-        if (walk == Walk::Before)
+        if (walk == Classification::Before)
             continue;
-        if (walk == Walk::Past)
+        if (walk == Classification::Past)
             break;
         // Copy the record's fields before anything else uses the store.
         const VariableRecord record = store_.record();

@@ -60,16 +60,7 @@ void WriterContext::setCancelled()
 
 Classification classify(WriterContext& context, std::size_t i, std::uint32_t f, std::uint32_t first)
 {
-    if (context.cancelled())
-        return Classification::Abort;
-    if (i >= context.tagged.size())
-        return Classification::Past;
-    const std::uint32_t n = context.tagged[i];
-    if (n < first)
-        return Classification::Before;
-    if (!context.store.readRecord(n))
-        return Classification::Abort;
-    return context.store.record().fileNumber == f ? Classification::Member : Classification::Past;
+    return classifyTagged(context.tagged, i, f, first, context.store, context.cancelled());
 }
 
 std::string outputFileName(std::string_view chosenPath, int kind)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codebook/Classification.h"
+
 #include "codebook/CodebookStore.h"
 
 #include <cstddef>
@@ -101,14 +103,6 @@ public:
     void setCancelled();
 
     TextOutput& out() { return *output; }
-};
-
-// Result of the classification step for position i of the tagged list.
-enum class Classification {
-    Abort,  // cancel flag set, or the variable's record could not be read
-    Before, // belongs to an earlier data file: skip it
-    Member, // belongs to data file f; its record is the store's current record
-    Past,   // belongs to a later data file: the walk is over
 };
 
 // The classification step: position `i` (0-based) of the tagged list against

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace qavn {
+
+class CodebookStore;
+
+// Where position i of an ascending list of tagged variables stands against
+// data file f, whose first variable is `first`. The catalogue holds the
+// variables of data file 1 first, then those of file 2, and so on, so a walk
+// from position 0 that skips Before and stops at the first Past sees exactly
+// the tagged variables of f.
+enum class Classification {
+    Abort,  // cancelled, or the variable's record could not be read (the store said so)
+    Before, // belongs to an earlier data file: skip it without reading its record
+    Member, // belongs to data file f; its record is the store's current record
+    Past,   // belongs to a later data file (or lies past the list): the walk is over
+};
+
+Classification classifyTagged(std::span<const std::uint32_t> tagged, std::size_t i, std::uint32_t f,
+                              std::uint32_t first, CodebookStore& store, bool cancelled);
+
+} // namespace qavn

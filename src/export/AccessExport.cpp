@@ -122,10 +122,6 @@ void appendAccessValue(std::string& line, std::string_view value, char typeCode)
 
 namespace {
 
-// Where a tagged variable stands relative to the data file being walked: the
-// tagged list is ascending and the catalogue holds the variables data file by
-// data file, so a walk skips the ones before and stops at the first past.
-
 struct Column {
     std::string name;
     std::size_t offset = 0;  // first column - 1

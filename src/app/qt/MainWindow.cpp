@@ -6,6 +6,7 @@
 #include "app/qt/LoadingDialog.h"
 #include "codebook/Loader.h"
 #include "platform/Ui.h"
+#include "platform/qt/QtText.h"
 #include "views/Navigation.h"
 #include "views/qt/Resources.h"
 #include "views/qt/VariableListView.h"
@@ -20,15 +21,6 @@
 #include <QVBoxLayout>
 
 namespace qavn {
-
-namespace {
-
-QString latin1(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 MainWindow::MainWindow(Session& session, Ui& ui, QWidget* parent)
     : QMainWindow(parent), session_(session), ui_(ui), list_(VariableList::Mode::Main, &ui)

@@ -1,5 +1,7 @@
 #include "app/qt/OutputDialogs.h"
 
+#include "platform/qt/QtText.h"
+
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QLabel>
@@ -60,7 +62,7 @@ void WritingDialog::advance(long step)
 
 void WritingDialog::setText(std::string_view field, std::string_view text)
 {
-    const QString value = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    const QString value = latin1(text);
     if (field == "1050" && counter_)
         counter_->setText(value);
     else if (field == "1048" && from_)
@@ -152,7 +154,7 @@ GeneratedFilesDialog::GeneratedFilesDialog(const std::vector<std::string>& lines
     list->setObjectName(QStringLiteral("1001"));
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (const auto& line : lines)
-        list->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
+        list->addItem(latin1(line));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

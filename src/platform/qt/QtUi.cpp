@@ -1,6 +1,7 @@
 #include "platform/qt/QtUi.h"
 
 #include "platform/HostPath.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -41,7 +42,7 @@ QtUi::QtUi()
 Ui::Answer QtUi::message(std::string_view text, Buttons buttons, Icon icon)
 {
     QMessageBox box(parent_);
-    box.setWindowTitle(QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
+    box.setWindowTitle(latin1(caption));
     box.setText(fromLocal8(text));
     switch (icon) {
     case Icon::Stop:

@@ -1,5 +1,7 @@
 #include "search/qt/SearchDialog.h"
 
+#include "platform/qt/QtText.h"
+
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -159,7 +161,7 @@ SearchOutcome SearchDialog::startSearch(SearchMode mode)
     if (outcome.abandoned)
         return outcome; // this dialog is on its way out
     refreshHistory();
-    findWhat_->setEditText(QString::fromLatin1(r.text.data(), static_cast<qsizetype>(r.text.size())));
+    findWhat_->setEditText(latin1(r.text));
     return outcome;
 }
 
@@ -168,7 +170,7 @@ void SearchDialog::refreshHistory()
     const QString current = findWhat_->currentText();
     findWhat_->clear();
     for (const auto& entry : engine_.history())
-        findWhat_->addItem(QString::fromLatin1(entry.data(), static_cast<qsizetype>(entry.size())));
+        findWhat_->addItem(latin1(entry));
     findWhat_->setEditText(current);
 }
 
@@ -188,7 +190,7 @@ void SearchDialog::setSearchButtonsEnabled(bool enabled)
 
 void SearchDialog::setSearchStatus(std::string_view text)
 {
-    status_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    status_->setText(latin1(text));
 }
 
 void SearchDialog::showMatch(bool frequencyView)
@@ -199,17 +201,8 @@ void SearchDialog::showMatch(bool frequencyView)
 
 void SearchDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_F1) {
-        if (onHelp)
-            onHelp();
-        event->accept();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        closeSearch();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!handleWindowKey(event, onHelp, [this] { closeSearch(); }))
+        QDialog::keyPressEvent(event);
 }
 
 void SearchDialog::closeEvent(QCloseEvent* event)

@@ -3,6 +3,7 @@
 #include "app/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
 #include "codebook/DescriptionText.h"
+#include "platform/qt/QtText.h"
 #include "views/VariableList.h"
 
 #include <QApplication>
@@ -23,11 +24,6 @@
 namespace qavn {
 
 namespace {
-
-QString latin1(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The pin pictures: a pin standing up (not pinned) or pushed in (pinned).
 QPixmap pinPicture(bool down)
@@ -286,17 +282,8 @@ void DescriptionWindow::closeEvent(QCloseEvent* event)
 
 void DescriptionWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_F1) {
-        if (onHelp)
-            onHelp();
-        event->accept();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!handleWindowKey(event, onHelp, [this] { close(); }))
+        QWidget::keyPressEvent(event);
 }
 
 DescriptionWindows::DescriptionWindows(VariableList& list, CodebookStore& store, const ProjectSpec& project,

@@ -1,5 +1,6 @@
 #include "views/qt/VariableTableModel.h"
 
+#include "platform/qt/QtText.h"
 #include "views/qt/Resources.h"
 
 #include <limits>
@@ -103,7 +104,7 @@ QVariant VariableTableModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole: {
         const std::string_view text = list_.rowText(row);
-        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+        return latin1(text);
     }
     case Qt::ForegroundRole:
         return textColour(list_.rowInfo(row).typeCode);

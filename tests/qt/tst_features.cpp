@@ -240,7 +240,7 @@ private slots:
                  QStringLiteral("     1\r\n     9\r\n"));
 
         // Cancel pressed in the writing dialog: the driver stops, the file stays.
-        outputs.runWritingDialog = [](WritingDialog& dialog) {
+        outputs.runWritingDialog = [](WorkDialog& dialog) {
             dialog.cancel = 1;
             dialog.exec();
         };

@@ -1,11 +1,9 @@
 #include "app/qt/LoadingDialog.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -13,19 +11,18 @@
 namespace qavn {
 
 LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), work_(std::move(work))
+    : WorkDialog(parent, Qt::Dialog | Qt::FramelessWindowHint, std::move(work))
 {
     setObjectName(QStringLiteral("loadingDialog"));
-    setModal(true);
     auto* frame = new QFrame(this);
     frame->setFrameShape(QFrame::Box);
     frame->setLineWidth(1);
     frame->setStyleSheet(QStringLiteral("QFrame#loadingFrame { border: 1px solid black; }"));
     frame->setObjectName(QStringLiteral("loadingFrame"));
 
-    auto* label = new QLabel(QString::fromLatin1(text), frame);
-    label->setObjectName(QStringLiteral("loadingText"));
-    label->setAlignment(Qt::AlignCenter);
+    label_ = new QLabel(QString::fromLatin1(text), frame);
+    label_->setObjectName(QStringLiteral("loadingText"));
+    label_->setAlignment(Qt::AlignCenter);
     bar_ = new QProgressBar(frame);
     bar_->setObjectName(QStringLiteral("loadingProgress"));
     bar_->setRange(0, 0);
@@ -37,7 +34,7 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel = 1; });
 
     auto* inner = new QVBoxLayout(frame);
-    inner->addWidget(label);
+    inner->addWidget(label_);
     inner->addWidget(bar_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -66,39 +63,9 @@ void LoadingDialog::advance(long step)
     bar_->setValue(static_cast<int>(value));
 }
 
-void LoadingDialog::reject()
+void LoadingDialog::setMessage(const QString& message)
 {
-    // Only the work closes the dialog.
-    cancel = 1;
-    if (finished_)
-        QDialog::reject();
-}
-
-void LoadingDialog::closeEvent(QCloseEvent* event)
-{
-    if (!finished_) {
-        cancel = 1;
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void LoadingDialog::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!started_) {
-        started_ = true;
-        QTimer::singleShot(0, this, &LoadingDialog::run);
-    }
-}
-
-void LoadingDialog::run()
-{
-    if (work_)
-        work_();
-    finished_ = true;
-    done(cancel ? QDialog::Rejected : QDialog::Accepted);
+    label_->setText(message);
 }
 
 } // namespace qavn

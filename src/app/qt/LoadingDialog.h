@@ -1,22 +1,19 @@
 #pragma once
 
-#include "platform/Progress.h"
-
-#include <QDialog>
+#include "app/qt/WorkDialog.h"
 
 #include <functional>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
 namespace qavn {
 
 // The modal dialog shown while the variables load: "Loading Data, Please
-// Wait...", a progress bar and Cancel. The work starts by a queued call once
-// the dialog is on screen, and the dialog closes when the work returns.
-// Cancel (and Esc, and the window's close box) only sets the cancel flag;
-// the work looks at it and ends early.
-class LoadingDialog : public QDialog, public Progress {
+// Wait...", a progress bar and Cancel (see WorkDialog). The writing dialog of
+// the outputs is the same dialog with its own text.
+class LoadingDialog : public WorkDialog {
     Q_OBJECT
 public:
     static constexpr const char* text = "Loading Data, Please Wait...";
@@ -29,22 +26,13 @@ public:
 
     QProgressBar* progressBar() const { return bar_; }
     QPushButton* cancelButton() const { return cancelButton_; }
-
-public slots:
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    // Replaces "Loading Data, Please Wait...".
+    void setMessage(const QString& message);
 
 private:
-    void run();
-
-    std::function<void()> work_;
+    QLabel* label_;
     QProgressBar* bar_;
     QPushButton* cancelButton_;
-    bool started_ = false;
-    bool finished_ = false;
 };
 
 } // namespace qavn

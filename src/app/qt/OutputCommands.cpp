@@ -1,12 +1,16 @@
 #include "app/qt/OutputCommands.h"
 
 #include "app/Session.h"
+#include "app/qt/LoadingDialog.h"
 #include "app/qt/OutputDialogs.h"
 #include "export/AccessExport.h"
 #include "platform/Ui.h"
+#include "platform/qt/QtText.h"
 #include "views/VariableList.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
+
+#include <memory>
 
 namespace qavn {
 
@@ -14,7 +18,7 @@ OutputCommands::OutputCommands(Session& session, VariableList& list, Ui& ui, QWi
     : session_(session), list_(list), ui_(ui), parent_(parent)
 {
     askReservedCodes = [this] { return askReservedCodeChoice(parent_); };
-    runWritingDialog = [](WritingDialog& dialog) { dialog.exec(); };
+    runWritingDialog = [](WorkDialog& dialog) { dialog.exec(); };
     showGeneratedFiles = [this](const std::vector<std::string>& lines) {
         GeneratedFilesDialog dialog(lines, parent_);
         dialog.exec();
@@ -54,9 +58,18 @@ void OutputCommands::run(int kind)
             showGeneratedFiles(generatedFilesLines(result.generatedFiles));
         return result.completed;
     };
-    WritingDialog dialog(info->dialogTemplate,
-                         [&](WritingDialog& self) { runWriterDriver(services, request, self, access); }, parent_);
-    runWritingDialog(dialog);
+    // The writer runs once the writing dialog is on screen; the dialog is its
+    // progress bar (template 121) or record counter (145) and cancel flag.
+    std::unique_ptr<WorkDialog> dialog;
+    auto work = [&] { runWriterDriver(services, request, *dialog, access); };
+    if (info->dialogTemplate == exportTemplate) {
+        dialog = std::make_unique<ExportDialog>(parent_, work);
+    } else {
+        auto writing = std::make_unique<LoadingDialog>(parent_, work);
+        writing->setMessage(latin1(writingDialogText));
+        dialog = std::move(writing);
+    }
+    runWritingDialog(*dialog);
 }
 
 void OutputCommands::viewOutput()

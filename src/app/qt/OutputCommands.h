@@ -12,7 +12,7 @@ namespace qavn {
 class Session;
 class Ui;
 class VariableList;
-class WritingDialog;
+class WorkDialog;
 
 // File > Output (SAS-PC, SPSS, Codebook Text, Tag File, Access DB) and File >
 // View Output: the dialogs in their order around the writer driver.
@@ -29,7 +29,7 @@ public:
 
     // The modal steps, replaceable so that tests can answer them.
     std::function<int()> askReservedCodes;
-    std::function<void(WritingDialog&)> runWritingDialog;
+    std::function<void(WorkDialog&)> runWritingDialog;
     std::function<void(const std::vector<std::string>& lines)> showGeneratedFiles;
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Progress.h"
+#include "app/qt/WorkDialog.h"
 
 #include <QDialog>
 
@@ -9,45 +9,24 @@
 #include <vector>
 
 class QLabel;
-class QProgressBar;
 
 namespace qavn {
 
-// The writing dialog. Template 121: "Writing Data, Please Wait..." over a bar
-// of 0..300; template 145: "Processing the record # " with the case counter
-// and the "from file" text the export fills. Cancel only sets the cancel
-// flag; the work, started once the dialog is on screen, polls it and the
-// dialog closes when the work returns.
-class WritingDialog : public QDialog, public Progress {
+// The writing dialog of the data export: "Processing the record # " with the
+// case counter (field "1050") and the "from file" text (field "1048") that
+// the export fills, and Cancel. The other outputs write under the loading
+// dialog's template with its own text (LoadingDialog::setMessage).
+class ExportDialog : public WorkDialog {
     Q_OBJECT
 public:
-    WritingDialog(int dialogTemplate, std::function<void(WritingDialog&)> work, QWidget* parent = nullptr);
+    ExportDialog(QWidget* parent, std::function<void()> work);
 
-    void setRange(long maximum) override;
-    void advance(long step) override;
     void setText(std::string_view field, std::string_view text) override;
-
-    int dialogTemplate() const { return template_; }
-    QProgressBar* bar() const { return bar_; }
     QString fieldText(const QString& field) const;
 
-public slots:
-    void reject() override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    void runWork();
-
-    int template_;
-    std::function<void(WritingDialog&)> work_;
-    bool started_ = false;
-    bool finished_ = false;
-    QProgressBar* bar_ = nullptr;
-    QLabel* counter_ = nullptr; // 1050
-    QLabel* from_ = nullptr;    // 1048
+    QLabel* counter_; // 1050
+    QLabel* from_;    // 1048
 };
 
 // "Confirmation": "Want to Label Reserved Code ?" with All (the default),

@@ -48,6 +48,7 @@ struct FeatureProject {
                 v.categories.push_back(categoryLine("9", "0", "0.0", "AGE unknown"));
             gui.project.add(v);
         }
+        gui.project.dataFiles[0].rawLines = {"0102030405060708", "1112131415161718"};
     }
 
     bool start()
@@ -252,6 +253,34 @@ private slots:
         w->trigger(command::viewOutput);
         QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string("SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|"));
         QCOMPARE(p.gui.ui.viewed().back(), std::string("/tmp/whatever.sas"));
+    }
+
+    void accessDbRunsWithoutFileDialogsAndListsTheFiles()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QVERIFY(w->action(command::outputAccess)->isEnabled());
+        auto& outputs = *p.impl().outputs;
+        std::vector<std::string> shown;
+        outputs.showGeneratedFiles = [&](const std::vector<std::string>& lines) { shown = lines; };
+        QString counter;
+        outputs.runWritingDialog = [&](WorkDialog& dialog) {
+            QVERIFY(qobject_cast<ExportDialog*>(&dialog));
+            dialog.exec();
+            counter = static_cast<ExportDialog&>(dialog).fieldText("1050");
+        };
+        p.list().tagRow(2);
+        p.list().tagRow(3);
+        QVERIFY(w->trigger(command::outputAccess));
+        QVERIFY(p.gui.ui.fileRequests().empty());
+        QCOMPARE(counter, QStringLiteral("2"));
+        QCOMPARE(shown.size(), 5u);
+        QCOMPARE(shown[1], std::string("Following output files have been generated"));
+        QCOMPARE(shown[3], std::string());
+        QCOMPARE(shown[4], std::string("C:\\OUT\\DATA_FILE1.txt"));
+        QCOMPARE(QString::fromStdString(readFile(p.gui.project.outputDir() / "DATA_FILE1.txt")),
+                 QStringLiteral("V2,V3 \r\n 02, 03 \r\n 12, 13 \r\n"));
     }
 
     void searchDialogTypesCapitalsGreysCommandsAndTagsMatches()

@@ -1,14 +1,19 @@
 // The codebook store over a fuzzed index file and text file: every record,
 // every line reference, section titles, every line reader variant, the block
-// search windows, and loading into a variable list.
+// search windows, loading into a variable list, then what the browser does
+// with a row: the description text and info line, the frequency list items,
+// and navigation by section and by data file.
 
 #include "FuzzSupport.h"
 
 #include "app/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
+#include "codebook/DescriptionText.h"
 #include "codebook/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
+#include "views/DescriptionSlots.h"
+#include "views/Navigation.h"
 #include "views/VariableList.h"
 
 #include <algorithm>
@@ -83,10 +88,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Progress progress;
         if (loadVariables(store, project, list, ui, progress)) {
             fuzz::require(list.rowCount() == store.recordCount(), "one row per record");
-            for (std::uint32_t row = 1; row <= std::min(list.rowCount(), maxRecords); ++row) {
+            const std::uint32_t rows = std::min(list.rowCount(), maxRecords);
+            for (std::uint32_t row = 1; row <= rows; ++row) {
                 (void)list.rowName(row);
                 (void)list.rowLabel(row);
                 (void)list.rowInfo(row);
+                if (store.readRecord(row)) {
+                    const VariableRecord r = store.record();
+                    (void)descriptionInfoLine(r, project);
+                    (void)descriptionText(store, r);
+                    store.readLines(r.categoryRef, r.categoryLineCount, LineVariant::ListLines,
+                                    [](std::string_view line) {
+                                        (void)splitCategoryItem(line);
+                                        return true;
+                                    });
+                }
+                using Step = void (*)(VariableList&, CodebookStore&, const ProjectSpec&);
+                const Step steps[] = {
+                    [](VariableList& l, CodebookStore& s, const ProjectSpec&) { goToNextSection(l, s); },
+                    [](VariableList& l, CodebookStore& s, const ProjectSpec&) { goToPrevSection(l, s); },
+                    [](VariableList& l, CodebookStore& s, const ProjectSpec& p) { goToNextFile(l, s, p); },
+                    [](VariableList& l, CodebookStore& s, const ProjectSpec& p) { goToPrevFile(l, s, p); },
+                };
+                for (Step step : steps) {
+                    list.goToRow(row);
+                    step(list, store, project);
+                    fuzz::require(list.activeRow() >= 1 && list.activeRow() <= list.rowCount(),
+                                  "navigation stays in the list");
+                }
             }
         }
     }

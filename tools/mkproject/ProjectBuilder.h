@@ -15,8 +15,9 @@ namespace qavn::mkproject {
 bool layOutColumns(ProjectModel& model, std::vector<std::string>& problems);
 
 // Writes the whole project under `out`: raw data drawn from the seed, then
-// the codebook whose category lines count that data, the specification and
-// configuration files, and `logo` (when not empty) copied beside them.
+// the codebook whose category lines count that data, the project
+// specification and configuration files, and `logo` (when not empty) copied
+// beside them.
 bool buildProject(const ProjectModel& model, const std::filesystem::path& out, const std::filesystem::path& logo,
                   std::string& error);
 

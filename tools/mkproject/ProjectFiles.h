@@ -48,7 +48,7 @@ std::string specificationText(std::string_view title, std::string_view prefix,
                               const std::vector<SpecDataFile>& dataFiles,
                               const std::vector<std::string>& headerLines);
 
-// Writes the specification and configuration files of the layout.
+// Writes the project specification file and the configuration file of the layout.
 bool writeProjectFiles(const Layout& layout, std::string_view specText, std::string& error);
 
 bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error);

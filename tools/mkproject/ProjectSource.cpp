@@ -198,7 +198,7 @@ void SourceReader::project(const json& root, ProjectModel& model)
                 if (!textValue(h[i], where, line, 997))
                     continue;
                 if (line.find_first_not_of(' ') == std::string::npos)
-                    problem(where, "is empty; the specification file skips empty header lines");
+                    problem(where, "is empty; the project specification file skips empty header lines");
                 else
                     model.headerLines.push_back(line);
             }

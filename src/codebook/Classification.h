@@ -23,4 +23,41 @@ enum class Classification {
 Classification classifyTagged(std::span<const std::uint32_t> tagged, std::size_t i, std::uint32_t f,
                               std::uint32_t first, CodebookStore& store, bool cancelled);
 
+// Walks the tagged list from position 0 for data file f and calls
+// member(record, n) for each member variable, with a copy of its record and
+// its number; `cancelled()` is asked before each position. Returns false when
+// the walk ended with Abort or when `member` returned false.
+template <typename Cancelled, typename Member>
+bool forEachTaggedMember(std::span<const std::uint32_t> tagged, std::uint32_t f, std::uint32_t first,
+                         CodebookStore& store, Cancelled&& cancelled, Member&& member);
+
+} // namespace qavn
+
+#include "codebook/CodebookStore.h"
+
+namespace qavn {
+
+template <typename Cancelled, typename Member>
+bool forEachTaggedMember(std::span<const std::uint32_t> tagged, std::uint32_t f, std::uint32_t first,
+                         CodebookStore& store, Cancelled&& cancelled, Member&& member)
+{
+    for (std::size_t i = 0; i < tagged.size(); ++i) {
+        switch (classifyTagged(tagged, i, f, first, store, cancelled())) {
+        case Classification::Abort:
+            return false;
+        case Classification::Before:
+            continue;
+        case Classification::Past:
+            return true;
+        case Classification::Member: {
+            const VariableRecord record = store.record();
+            if (!member(record, tagged[i]))
+                return false;
+            break;
+        }
+        }
+    }
+    return true;
+}
+
 } // namespace qavn

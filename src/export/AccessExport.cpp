@@ -161,7 +161,6 @@ public:
 private:
     enum class Read { Ended, Stopped, Failed };
 
-    Classification classify(std::size_t i, std::uint32_t f, const DataFileEntry& file);
     bool makeColumn(std::string name, std::string_view location, char typeCode, std::uint32_t line,
                     std::string_view dataPath, Column& column);
     bool planParts(std::uint32_t f, const DataFileEntry& file, int& partCount);
@@ -190,11 +189,6 @@ private:
     std::uint32_t neededLines_ = 1;
     RawDataReader reader_;
 };
-
-Classification ExportRun::classify(std::size_t i, std::uint32_t f, const DataFileEntry& file)
-{
-    return classifyTagged(tagged_, i, f, file.firstRow, store_, cancelled());
-}
 
 void ExportRun::refuse(const std::string& reason)
 {
@@ -245,23 +239,20 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
 {
     const bool hasIdentifier = file.hasIdentifier();
     std::int64_t count = 0;
-    for (std::size_t i = 0; i < tagged_.size(); ++i) {
-        const Classification walk = classify(i, f, file);
-        if (walk == Classification::Abort)
-            return false;
-        if (walk == Classification::Before)
-            continue;
-        if (walk == Classification::Past)
-            break;
-        const VariableRecord& record = store_.record();
-        Column probe;
-        if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
-                        record.recordNumber, file.dataPath, probe))
-            return false;
-        ++count;
-        if (count % AccessLimits::columnsPerPart == 0 && hasIdentifier)
+    const bool walked = forEachTaggedMember(
+        tagged_, f, file.firstRow, store_, [this] { return cancelled(); },
+        [&](const VariableRecord& record, std::uint32_t) {
+            Column probe;
+            if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
+                            record.recordNumber, file.dataPath, probe))
+                return false;
             ++count;
-    }
+            if (count % AccessLimits::columnsPerPart == 0 && hasIdentifier)
+                ++count;
+            return true;
+        });
+    if (!walked)
+        return false;
     partCount = 0;
     if (count == 0)
         return true;
@@ -356,37 +347,33 @@ bool ExportRun::buildColumns(std::uint32_t f, const DataFileEntry& file)
 {
     const bool hasIdentifier = file.hasIdentifier();
     std::size_t k = 0;
-    for (std::size_t i = 0; i < tagged_.size(); ++i) {
-        const Classification walk = classify(i, f, file);
-        if (walk == Classification::Abort)
-            return false;
-        if (walk == Classification::Before)
-            continue;
-        if (walk == Classification::Past)
-            break;
-        // Copy the record's fields before anything else uses the store.
-        const VariableRecord record = store_.record();
-        if (k % AccessLimits::columnsPerPart == 0 && hasIdentifier) {
-            Column id;
-            if (!makeColumn("ID", file.idLocation, ' ', 1, file.dataPath, id))
+    const bool walked = forEachTaggedMember(
+        tagged_, f, file.firstRow, store_, [this] { return cancelled(); },
+        [&](const VariableRecord& record, std::uint32_t) {
+            if (k % AccessLimits::columnsPerPart == 0 && hasIdentifier) {
+                Column id;
+                if (!makeColumn("ID", file.idLocation, ' ', 1, file.dataPath, id))
+                    return false;
+                id.part = k / AccessLimits::columnsPerPart;
+                parts_[id.part]->line += "ID,";
+                columns_.push_back(std::move(id));
+                ++k;
+            }
+            Column column;
+            if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
+                            record.recordNumber, file.dataPath, column))
                 return false;
-            id.part = k / AccessLimits::columnsPerPart;
-            parts_[id.part]->line += "ID,";
-            columns_.push_back(std::move(id));
+            column.part = k / AccessLimits::columnsPerPart;
+            parts_[column.part]->line += column.name + ",";
+            columns_.push_back(std::move(column));
+            ui_.pumpStep();
+            if (cancelled())
+                return false;
             ++k;
-        }
-        Column column;
-        if (!makeColumn(std::string(record.variableName()), record.locationText(), record.typeCode,
-                        record.recordNumber, file.dataPath, column))
-            return false;
-        column.part = k / AccessLimits::columnsPerPart;
-        parts_[column.part]->line += column.name + ",";
-        columns_.push_back(std::move(column));
-        ui_.pumpStep();
-        if (cancelled())
-            return false;
-        ++k;
-    }
+            return true;
+        });
+    if (!walked)
+        return false;
 
     // Only the first column of a case reads an identifier; every later
     // identifier column repeats it. The case needs the lines up to the

@@ -130,22 +130,11 @@ std::vector<std::string> generatedFilesLines(const std::vector<std::string>& fil
 template <typename Member>
 bool forEachMember(WriterContext& context, std::uint32_t f, std::uint32_t first, Member&& member)
 {
-    for (std::size_t i = 0; i < context.tagged.size(); ++i) {
-        switch (classify(context, i, f, first)) {
-        case Classification::Abort:
-            return false;
-        case Classification::Before:
-            continue;
-        case Classification::Past:
-            return true;
-        case Classification::Member: {
-            const VariableRecord record = context.store.record();
-            member(record, context.tagged[i]);
-            break;
-        }
-        }
-    }
-    return true;
+    return forEachTaggedMember(context.tagged, f, first, context.store, [&] { return context.cancelled(); },
+                               [&](const VariableRecord& record, std::uint32_t n) {
+                                   member(record, n);
+                                   return true;
+                               });
 }
 
 } // namespace qavn

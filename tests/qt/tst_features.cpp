@@ -334,6 +334,34 @@ private slots:
         QVERIFY(dialog->fieldBox(1001)->isChecked());
     }
 
+    void closingTheProgramDuringASearchEndsItCleanly()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        w->trigger(command::search);
+        SearchDialog* dialog = p.impl().searchDialog;
+        dialog->findWhat()->setEditText("NOWHERE");
+        dialog->fieldBox(1014)->setChecked(true);
+        bool closed = false;
+        p.gui.ui.onEveryPump([&] {
+            if (!closed) {
+                closed = true;
+                w->close();
+            }
+        });
+        const SearchOutcome outcome = dialog->startSearch(SearchMode::TagAll);
+        p.gui.ui.onEveryPump({});
+        QVERIFY(closed);
+        QVERIFY(outcome.abandoned);
+        QVERIFY(!outcome.found);
+        QCOMPARE(p.gui.app->session().commandsEnabled, 1);
+        QVERIFY(!p.impl().searchDialog);
+        // No "Cannot Find" after the program began to close.
+        for (const auto& text : p.gui.ui.messageTexts())
+            QVERIFY(text.find("Cannot Find") == std::string::npos);
+    }
+
     void importTagFilesAsksFirstAndCombines()
     {
         FeatureProject p;

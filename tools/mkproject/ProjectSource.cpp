@@ -44,8 +44,8 @@ public:
 
     void allowOnly(const json& object, const std::string& path, std::initializer_list<const char*> keys)
     {
-        for (const auto& [key, value] : object.items()) {
-            (void)value;
+        for (const auto& item : object.items()) {
+            const std::string& key = item.key();
             if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; }))
                 problem(path + "." + key, "unknown key");
         }

@@ -17,31 +17,6 @@ namespace qavn {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads whole lines: a configuration line is one value however long it is,
-// never split into several.
-bool readWholeLine(std::FILE* file, std::string& line)
-{
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(file)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        line.push_back(static_cast<char>(c));
-    }
-    return any;
-}
-
-} // namespace
-
 std::string configurationPath(std::string_view projectId)
 {
     return std::string(projectId) + "QAV.CFG";
@@ -52,6 +27,8 @@ bool readConfigurationFile(std::string_view path, Settings& settings)
     FilePtr file(openHostFile(path, "rb"));
     if (!file)
         return false;
+    // A configuration line is one value however long it is, never split into
+    // several; the line end goes with the trimming.
     std::string line;
     for (int n = 1; n <= 3 && readWholeLine(file.get(), line); ++n) {
         const std::string value = upperAscii(trimmed(line));

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::string_view invalidData = "QAVSPEC File Has Invalid Data !\nCannot Run QAVN.";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // "%d %s %s": an integer, then two words separated by white space.
 bool parseDataFileLine(std::string_view line, DataFileEntry& entry)
 {
@@ -64,7 +60,7 @@ std::string fileTitleOf(std::string_view dataPath)
 bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui)
 {
     const std::string path = std::string(resourceDir) + "\\QAVSPEC." + spec.filePrefix;
-    std::unique_ptr<std::FILE, FileCloser> file(openHostFile(path, "rb"));
+    FilePtr file(openHostFile(path, "rb"));
     if (!file) {
         ui.error("Cannot Open '" + path + "' !");
         return false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,11 @@ bool hostPathExists(std::string_view dosPath);
 
 // std::fopen on the mapped path. Returns nullptr on failure.
 std::FILE* openHostFile(std::string_view dosPath, const char* mode);
+
+// An open C file that closes itself.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace qavn

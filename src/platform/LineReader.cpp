@@ -28,4 +28,16 @@ bool LineReader::next(std::string& line)
     return true;
 }
 
+bool readWholeLine(std::FILE* file, std::string& line)
+{
+    line.clear();
+    int c;
+    while ((c = std::getc(file)) != EOF) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n')
+            break;
+    }
+    return !line.empty();
+}
+
 } // namespace qavn

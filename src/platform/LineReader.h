@@ -29,4 +29,9 @@ private:
     bool whole_ = true;
 };
 
+// Reads one whole line however long, its line end ("\n", and a "\r" before
+// it) kept, so that a blank line ("\n") is told apart from the end of the
+// file, which leaves `line` empty and returns false.
+bool readWholeLine(std::FILE* file, std::string& line);
+
 } // namespace qavn

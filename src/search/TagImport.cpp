@@ -1,6 +1,7 @@
 #include "search/TagImport.h"
 
 #include "platform/HostPath.h"
+#include "platform/LineReader.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
 #include "views/VariableList.h"
@@ -13,25 +14,6 @@
 namespace qavn {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// One whole line with its line end, so that a blank line in the file is told
-// apart from the end of the file (which leaves `line` empty).
-bool readLine(std::FILE* file, std::string& line)
-{
-    line.clear();
-    int c;
-    while ((c = std::getc(file)) != EOF) {
-        line.push_back(static_cast<char>(c));
-        if (c == '\n')
-            break;
-    }
-    return !line.empty();
-}
 
 void tagValue(VariableList& list, long value)
 {
@@ -54,7 +36,7 @@ bool importTagFile(std::string_view path, VariableList& list, Ui& ui)
         return false;
     }
     std::string line;
-    while (readLine(file.get(), line))
+    while (readWholeLine(file.get(), line))
         tagValue(list, tagFileValue(line));
     return true;
 }
@@ -79,11 +61,11 @@ bool importTagFiles(std::string_view first, std::string_view second, TagCombine 
     std::string lineA;
     std::string lineB;
     auto nextA = [&] {
-        if (!readLine(a.get(), lineA))
+        if (!readWholeLine(a.get(), lineA))
             lineA.clear();
     };
     auto nextB = [&] {
-        if (!readLine(b.get(), lineB))
+        if (!readWholeLine(b.get(), lineB))
             lineB.clear();
     };
     nextA();

@@ -3,6 +3,7 @@
 #include "Random.h"
 
 #include "codebook/CodebookWriter.h"
+#include "platform/HostPath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,11 +18,6 @@ namespace qavn::mkproject {
 namespace fs = std::filesystem;
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Widest column used on each record line of each data file.
 std::vector<std::vector<int>> lineWidths(const ProjectModel& model)

@@ -5,6 +5,7 @@
 
 #include "codebook/CodebookWriter.h"
 #include "codebook/VariableRecord.h"
+#include "platform/HostPath.h"
 
 #include <algorithm>
 #include <array>
@@ -22,11 +23,6 @@ namespace qavn::mkproject {
 namespace fs = std::filesystem;
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int identifierWidth = 8; // columns 1-8 on line 1 of every data file
 

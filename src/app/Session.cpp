@@ -22,9 +22,9 @@ bool Session::parseCommandLine(std::string_view arguments, std::string& projectI
     return true;
 }
 
-std::string Session::configurationPath(std::string_view id)
+std::string Session::configurationFile() const
 {
-    return qavn::configurationPath(id);
+    return configurationPath(projectId);
 }
 
 bool Session::start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog)

@@ -36,7 +36,7 @@ public:
     bool start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
 
     // The configuration file start-up read and the Setup dialog rewrites.
-    std::string configurationFile() const { return configurationPath(projectId); }
+    std::string configurationFile() const;
 
     std::string projectId;
     Settings settings;
@@ -45,7 +45,6 @@ public:
     int commandsEnabled = 1;
 
 private:
-    static std::string configurationPath(std::string_view id);
     Ui* ui_;
 };
 

@@ -8,8 +8,8 @@
 // The project (a small codebook and DATA\BIG.DAT) is made once under
 // BENCH_DATA_DIR/access1g.
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "codebook/CodebookStore.h"
 #include "codebook/CodebookWriter.h"
 #include "export/AccessExport.h"

@@ -5,15 +5,15 @@
 
 #include "BenchSupport.h"
 
-#include "app/Session.h"
+#include "codebook/OpenProject.h"
 #include "app/qt/Commands.h"
 #include "app/qt/MainWindow.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "platform/qt/QtUi.h"
-#include "views/VariableList.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/VariableList.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     double coreLoad = 0;
     {
         ScriptedUi quiet;
-        Session session(quiet);
+        OpenProject session(quiet);
         if (!session.start("P=SYN", [](Settings&) {}))
             return 1;
         coreLoad = bench::bestOf(2, [&] {
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     }
 
     QtUi ui;
-    Session session(ui);
+    OpenProject session(ui);
     if (!session.start("P=SYN", [](Settings&) {}))
         return 1;
     MainWindow window(session, ui);

@@ -11,7 +11,7 @@
 #include "codebook/CodebookStore.h"
 #include "platform/ScriptedUi.h"
 #include "search/Search.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,11 +5,11 @@
 
 #include "BenchSupport.h"
 
-#include "app/Session.h"
-#include "codebook/Loader.h"
+#include "codebook/OpenProject.h"
+#include "catalogue/Loader.h"
 #include "platform/ConsoleUi.h"
 #include "platform/Progress.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     fs::current_path(project);
 
     ConsoleUi ui;
-    Session session(ui);
+    OpenProject session(ui);
     if (!session.start("P=SYN", [](Settings&) {}))
         return 1;
     VariableList list(VariableList::Mode::Main, &ui);

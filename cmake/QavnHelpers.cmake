@@ -3,6 +3,7 @@
 add_library(qavn_options INTERFACE)
 add_library(qavn::options ALIAS qavn_options)
 target_compile_options(qavn_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+target_compile_definitions(qavn_options INTERFACE QAVN_VERSION="${PROJECT_VERSION}")
 # GCC 12 reports false -Wrestrict overlaps inside std::string's operator+ when
 # optimising (GCC bugs 105329, 105651); keep the warning but not as an error.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

@@ -6,15 +6,15 @@
 
 #include "FuzzSupport.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
 #include "codebook/DescriptionText.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
-#include "views/DescriptionSlots.h"
-#include "views/Navigation.h"
-#include "views/VariableList.h"
+#include "catalogue/DescriptionSlots.h"
+#include "catalogue/Navigation.h"
+#include "catalogue/VariableList.h"
 
 #include <algorithm>
 #include <string>

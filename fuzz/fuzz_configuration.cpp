@@ -3,8 +3,8 @@
 
 #include "FuzzSupport.h"
 
-#include "app/Configuration.h"
-#include "app/Settings.h"
+#include "project/Configuration.h"
+#include "project/Settings.h"
 #include "platform/ScriptedUi.h"
 
 #include <filesystem>

@@ -4,8 +4,8 @@
 
 #include "FuzzSupport.h"
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
 #include "platform/Progress.h"

@@ -2,7 +2,7 @@
 
 #include "FuzzSupport.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "platform/ScriptedUi.h"
 
 using namespace qavn;

@@ -3,13 +3,13 @@
 
 #include "FuzzSupport.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "search/Search.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 using namespace qavn;
 

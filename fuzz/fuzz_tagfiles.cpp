@@ -5,7 +5,7 @@
 
 #include "platform/ScriptedUi.h"
 #include "search/TagImport.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <memory>
 #include <string>

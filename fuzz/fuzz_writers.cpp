@@ -4,13 +4,13 @@
 
 #include "FuzzSupport.h"
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "codebook/CodebookStore.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterDriver.h"
 
 #include <filesystem>

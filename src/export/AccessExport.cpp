@@ -1,7 +1,7 @@
 #include "export/AccessExport.h"
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "codebook/Classification.h"
 #include "codebook/CodebookStore.h"
 #include "export/RawDataReader.h"

@@ -4,7 +4,7 @@
 #include "codebook/DescriptionText.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <algorithm>
 #include <bit>

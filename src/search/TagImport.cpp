@@ -4,7 +4,7 @@
 #include "platform/LineReader.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <cstdio>
 #include <limits>

@@ -1,10 +1,10 @@
 #include "writers/StatementBuilders.h"
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "codebook/CodebookStore.h"
 #include "platform/TextOutput.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
 
 namespace qavn {

@@ -1,4 +1,4 @@
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
 #include "platform/TextOutput.h"
 #include "writers/ProgramWriters.h"

@@ -5,7 +5,7 @@
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "platform/Ui.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/ProgramWriters.h"
 #include "writers/WriterContext.h"
 

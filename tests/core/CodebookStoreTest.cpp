@@ -1,12 +1,12 @@
 #include "TestProject.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/Catalogue.h"
 #include "codebook/CodebookStore.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 

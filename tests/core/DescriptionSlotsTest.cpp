@@ -1,7 +1,7 @@
-#include "app/ProjectSpec.h"
-#include "views/DescriptionSlots.h"
-#include "views/TaggedItems.h"
-#include "views/VariableList.h"
+#include "project/ProjectSpec.h"
+#include "catalogue/DescriptionSlots.h"
+#include "catalogue/TaggedItems.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "TestProject.h"
 
-#include "app/Session.h"
-#include "codebook/Loader.h"
+#include "codebook/OpenProject.h"
+#include "catalogue/Loader.h"
 #include "export/AccessExport.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ class AccessExportTest : public ::testing::Test {
 protected:
     test::TestProject project;
     ScriptedUi ui;
-    Session session{ui};
+    OpenProject session{ui};
     RecordingProgress progress;
 
     test::TestProject::DataFile& file(std::size_t f = 1) { return project.dataFiles[f - 1]; }
@@ -145,7 +145,7 @@ TEST_F(AccessExportTest, PartsSplitAt255Columns)
         p.dataFiles[0].rawLines = {line};
         p.write();
         ScriptedUi u;
-        Session s(u);
+        OpenProject s(u);
         ASSERT_TRUE(s.start("P=ZEL", [](Settings&) {}));
         VariableList list(VariableList::Mode::Main, &u);
         Progress loading;
@@ -342,7 +342,7 @@ TEST_F(AccessExportTest, RefusesWhatCannotBeCutFaithfully)
         p.add(variable("V", "L", "S", 1, c.line, c.location));
         p.write();
         ScriptedUi u;
-        Session s(u);
+        OpenProject s(u);
         ASSERT_TRUE(s.start("P=ZEL", [](Settings&) {}));
         VariableList list(VariableList::Mode::Main, &u);
         Progress loading, pr;

@@ -6,13 +6,13 @@
 
 #include "TestProject.h"
 
-#include "app/Session.h"
-#include "codebook/Loader.h"
+#include "codebook/OpenProject.h"
+#include "catalogue/Loader.h"
 #include "export/AccessExport.h"
 #include "export/RawDataReader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 
@@ -192,7 +192,7 @@ TEST(ExportReferenceTest, InLineOrderTheExportMatchesTheLineByLineModel)
             test::writeFile(project.driveD() / "DATA" / ("F" + std::to_string(f + 1) + ".DAT"), files[f].raw);
 
         ScriptedUi ui;
-        Session session(ui);
+        OpenProject session(ui);
         ASSERT_TRUE(session.start("P=ZEL", [](Settings&) {}));
         VariableList list(VariableList::Mode::Main, &ui);
         Progress loading, progress;

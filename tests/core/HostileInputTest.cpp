@@ -5,19 +5,19 @@
 
 #include "TestProject.h"
 
-#include "app/Configuration.h"
-#include "app/ProjectSpec.h"
-#include "app/Session.h"
+#include "project/Configuration.h"
+#include "project/ProjectSpec.h"
+#include "codebook/OpenProject.h"
 #include "codebook/CodebookStore.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "export/AccessExport.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "search/Search.h"
 #include "search/TagImport.h"
-#include "views/DescriptionSlots.h"
-#include "views/Navigation.h"
-#include "views/VariableList.h"
+#include "catalogue/DescriptionSlots.h"
+#include "catalogue/Navigation.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterDriver.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +73,7 @@ protected:
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     test::TestProject project;
     ScriptedUi ui;
-    Session session{ui};
+    OpenProject session{ui};
     VariableList list{VariableList::Mode::Main, &ui};
 };
 

@@ -1,8 +1,8 @@
 #include "TestProject.h"
 
-#include "app/Configuration.h"
-#include "app/ProjectSpec.h"
-#include "app/Session.h"
+#include "project/Configuration.h"
+#include "project/ProjectSpec.h"
+#include "codebook/OpenProject.h"
 #include "platform/ScriptedUi.h"
 #include "platform/Strings.h"
 
@@ -262,7 +262,7 @@ TEST(SessionTest, StartsAProjectAndChecksTheRawData)
     project.write();
 
     ScriptedUi ui;
-    Session session(ui);
+    OpenProject session(ui);
     ASSERT_TRUE(session.start("P=zel", [](Settings&) { FAIL() << "no setup expected"; }));
     EXPECT_TRUE(ui.messages().empty());
     EXPECT_EQ(session.projectId, "ZEL");
@@ -272,7 +272,7 @@ TEST(SessionTest, StartsAProjectAndChecksTheRawData)
     EXPECT_TRUE(session.settings.dataOnCd);
 
     std::filesystem::remove(project.driveD() / "DATA" / "FILE1.DAT");
-    Session without(ui);
+    OpenProject without(ui);
     ASSERT_TRUE(without.start("P=ZEL", [](Settings&) {}));
     EXPECT_FALSE(without.settings.dataOnCd);
 }
@@ -285,12 +285,12 @@ TEST(SessionTest, StartStopsAtTheFirstFailure)
     std::filesystem::remove(project.resourceDir() / "ZEL02.CDC");
 
     ScriptedUi ui;
-    Session session(ui);
+    OpenProject session(ui);
     EXPECT_FALSE(session.start("P=ZEL", [](Settings&) {}));
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot Open ZEL02.CDC !"});
 
     ScriptedUi noConfig;
-    Session other(noConfig);
+    OpenProject other(noConfig);
     EXPECT_FALSE(other.start("P=OTHER", [](Settings&) {}));
     EXPECT_EQ(noConfig.messageTexts(),
               std::vector<std::string>{"Cannot Find OTHERQAV.CFG !\nDo You Want to Create It ? "});

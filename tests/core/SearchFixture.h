@@ -6,7 +6,7 @@
 #include "codebook/CodebookStore.h"
 #include "platform/ScriptedUi.h"
 #include "search/Search.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "platform/ScriptedUi.h"
 #include "search/TagImport.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/ScriptedUi.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <gtest/gtest.h>
 

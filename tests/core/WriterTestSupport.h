@@ -5,12 +5,12 @@
 
 #include "TestProject.h"
 
-#include "app/Session.h"
-#include "codebook/Loader.h"
+#include "codebook/OpenProject.h"
+#include "catalogue/Loader.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "platform/TextOutput.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -98,7 +98,7 @@ public:
 
     static inline std::string projectId = "ZEL";
     ScriptedUi ui;
-    Session session{ui};
+    OpenProject session{ui};
     VariableList list{VariableList::Mode::Main, &ui};
     Progress progress;
     bool started = false;

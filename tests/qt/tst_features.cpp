@@ -10,9 +10,9 @@
 #include "codebook/CodebookWriter.h"
 #include "search/qt/ImportTagFilesDialog.h"
 #include "search/qt/SearchDialog.h"
-#include "views/qt/DescriptionWindow.h"
-#include "views/qt/TaggedItemsDialog.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/qt/DescriptionWindow.h"
+#include "catalogue/qt/TaggedItemsDialog.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/MainWindow.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "support/QtTestSupport.h"
 
-#include "views/VariableList.h"
-#include "views/qt/VariableListView.h"
-#include "views/qt/VariableTableModel.h"
+#include "catalogue/VariableList.h"
+#include "catalogue/qt/VariableListView.h"
+#include "catalogue/qt/VariableTableModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Session.h"
+#include "codebook/OpenProject.h"
 #include "platform/ConsoleUi.h"
 #include "platform/Progress.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <optional>
 #include <string>
@@ -42,7 +42,7 @@ struct Options {
 
 // What every command works on once the project is loaded.
 struct Context {
-    Session& session;
+    OpenProject& session;
     VariableList& list;
     ConsoleUi& ui;
     Progress& progress; // a bar on standard error when it is a terminal

@@ -5,8 +5,8 @@
 #include "ConsoleProgress.h"
 #include "Extract.h"
 
-#include "app/Configuration.h"
-#include "codebook/Loader.h"
+#include "project/Configuration.h"
+#include "catalogue/Loader.h"
 #include "platform/Strings.h"
 #include "search/TagImport.h"
 
@@ -201,7 +201,7 @@ int main(int argc, char** argv)
     }
 
     ConsoleUi ui;
-    Session session(ui);
+    OpenProject session(ui);
     // A missing or malformed P= argument is a usage error of this tool.
     std::string id;
     if (!Session::parseCommandLine(options.arguments, id, ui))

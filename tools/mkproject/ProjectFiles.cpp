@@ -1,6 +1,6 @@
 #include "ProjectFiles.h"
 
-#include "app/Configuration.h"
+#include "project/Configuration.h"
 
 #include <cerrno>
 #include <charconv>

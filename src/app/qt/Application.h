@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Session.h"
+#include "codebook/OpenProject.h"
 
 #include <QPointer>
 
@@ -37,7 +37,7 @@ public:
     // done). Always called at the end of the run, also after a failed start.
     void exit();
 
-    Session& session() { return session_; }
+    OpenProject& session() { return session_; }
     MainWindow* mainWindow() const;
 
     // The Setup dialog in creation mode, run when the configuration file is
@@ -69,7 +69,7 @@ private:
     void closingSteps();
 
     Ui& ui_;
-    Session session_;
+    OpenProject session_;
     QPointer<MainWindow> mainWindow_;
     std::function<void(Settings&)> creationSetup_;
     std::vector<std::function<void()>> closingSteps_;

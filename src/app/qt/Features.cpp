@@ -9,9 +9,9 @@
 #include "platform/Ui.h"
 #include "search/qt/ImportTagFilesDialog.h"
 #include "search/qt/SearchDialog.h"
-#include "views/qt/DescriptionWindow.h"
-#include "views/qt/TaggedItemsDialog.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/qt/DescriptionWindow.h"
+#include "catalogue/qt/TaggedItemsDialog.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QCoreApplication>
 
@@ -24,7 +24,7 @@ Features::Features(Application& application, Ui& ui) : impl_(std::make_shared<Im
         auto self = impl.lock();
         if (!self)
             return;
-        Session& session = self->application.session();
+        OpenProject& session = self->application.session();
         SetupDialog::run(settings, session.configurationFile(), SetupMode::Creation, self->ui,
                          self->application.mainWindow());
         if (MainWindow* window = self->application.mainWindow())
@@ -66,7 +66,7 @@ void Features::Impl::attach()
     MainWindow* window = application.mainWindow();
     if (!window)
         return;
-    Session& session = application.session();
+    OpenProject& session = application.session();
     VariableList& list = window->variableList();
 
     descriptions = std::make_unique<DescriptionWindows>(list, session.store, session.project, window);

@@ -1,15 +1,15 @@
 #include "app/qt/MainWindow.h"
 
-#include "app/Session.h"
+#include "codebook/OpenProject.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
-#include "views/Navigation.h"
-#include "views/qt/Resources.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/Navigation.h"
+#include "catalogue/qt/Resources.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -22,7 +22,7 @@
 
 namespace qavn {
 
-MainWindow::MainWindow(Session& session, Ui& ui, QWidget* parent)
+MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     : QMainWindow(parent), session_(session), ui_(ui), list_(VariableList::Mode::Main, &ui)
 {
     initResources();

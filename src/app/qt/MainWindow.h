@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/qt/Commands.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,7 +17,7 @@ class QToolBar;
 namespace qavn {
 
 class HelpWindow;
-class Session;
+class OpenProject;
 class Ui;
 class VariableListView;
 
@@ -35,7 +35,7 @@ public:
     static constexpr const char* initialTitle = "Varibrow";
 
     // The session and the Ui must outlive the window.
-    MainWindow(Session& session, Ui& ui, QWidget* parent = nullptr);
+    MainWindow(OpenProject& session, Ui& ui, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     VariableList& variableList() { return list_; }
@@ -90,7 +90,7 @@ private:
     void runCommand(int id);
     void showTagCount(quint32 count);
 
-    Session& session_;
+    OpenProject& session_;
     Ui& ui_;
     VariableList list_;
     VariableListView* view_ = nullptr;

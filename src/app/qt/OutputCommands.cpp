@@ -1,12 +1,12 @@
 #include "app/qt/OutputCommands.h"
 
-#include "app/Session.h"
+#include "codebook/OpenProject.h"
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/OutputDialogs.h"
 #include "export/AccessExport.h"
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -14,7 +14,7 @@
 
 namespace qavn {
 
-OutputCommands::OutputCommands(Session& session, VariableList& list, Ui& ui, QWidget* parent)
+OutputCommands::OutputCommands(OpenProject& session, VariableList& list, Ui& ui, QWidget* parent)
     : session_(session), list_(list), ui_(ui), parent_(parent)
 {
     askReservedCodes = [this] { return askReservedCodeChoice(parent_); };

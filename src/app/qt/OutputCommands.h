@@ -9,7 +9,7 @@
 
 namespace qavn {
 
-class Session;
+class OpenProject;
 class Ui;
 class VariableList;
 class WorkDialog;
@@ -18,7 +18,7 @@ class WorkDialog;
 // View Output: the dialogs in their order around the writer driver.
 class OutputCommands {
 public:
-    OutputCommands(Session& session, VariableList& list, Ui& ui, QWidget* parent);
+    OutputCommands(OpenProject& session, VariableList& list, Ui& ui, QWidget* parent);
 
     // An output run of `kind` (1-6): nothing tagged → the message; then, but
     // for the data export, the save dialog and, for the program kinds, the
@@ -33,7 +33,7 @@ public:
     std::function<void(const std::vector<std::string>& lines)> showGeneratedFiles;
 
 private:
-    Session& session_;
+    OpenProject& session_;
     VariableList& list_;
     Ui& ui_;
     QPointer<QWidget> parent_;

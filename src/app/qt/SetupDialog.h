@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Configuration.h"
-#include "app/Settings.h"
+#include "project/Configuration.h"
+#include "project/Settings.h"
 
 #include <QDialog>
 

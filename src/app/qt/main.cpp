@@ -1,7 +1,7 @@
 #include "app/qt/Application.h"
 #include "app/qt/Features.h"
 #include "platform/qt/QtUi.h"
-#include "views/qt/Resources.h"
+#include "catalogue/qt/Resources.h"
 
 #include <QApplication>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "platform/Ui.h"
 #include "search/TagImport.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

@@ -10,7 +10,7 @@ class QRadioButton;
 
 namespace qavn {
 
-class Session;
+class OpenProject;
 class Ui;
 class VariableList;
 

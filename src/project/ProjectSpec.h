@@ -46,6 +46,10 @@ struct ProjectSpec {
 // its first ".".
 std::string fileTitleOf(std::string_view dataPath);
 
+// The title the program shows for an open project: "QAVN - [" + the data
+// set title + "]".
+std::string mainWindowTitle(const ProjectSpec& project);
+
 // Reads resourceDir + "\QAVSPEC." + spec.filePrefix into `spec`, with the
 // program's messages. Returns false when the start cannot go on.
 bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui);

@@ -1,4 +1,4 @@
-#include "app/Configuration.h"
+#include "project/Configuration.h"
 
 #include "platform/HostPath.h"
 #include "platform/LineReader.h"

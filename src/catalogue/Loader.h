@@ -22,7 +22,4 @@ inline constexpr std::string_view loadCanceledMessage =
 // loadCanceledMessage. On success the list is shown with row 1 active.
 bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& list, Ui& ui, Progress& progress);
 
-// The main window's title once loading has succeeded.
-std::string mainWindowTitle(const ProjectSpec& project);
-
 } // namespace qavn

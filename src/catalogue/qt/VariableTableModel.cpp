@@ -1,7 +1,7 @@
-#include "views/qt/VariableTableModel.h"
+#include "catalogue/qt/VariableTableModel.h"
 
 #include "platform/qt/QtText.h"
-#include "views/qt/Resources.h"
+#include "catalogue/qt/Resources.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <QDialog>
 

@@ -1,11 +1,11 @@
-#include "codebook/Loader.h"
+#include "catalogue/Loader.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/Catalogue.h"
 #include "codebook/CodebookStore.h"
 #include "platform/Progress.h"
 #include "platform/Ui.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <array>
 
@@ -58,11 +58,6 @@ bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& lis
     progress.advance(static_cast<long>(lastRow / 10));
     list.goToRow(1);
     return true;
-}
-
-std::string mainWindowTitle(const ProjectSpec& project)
-{
-    return "QAVN - [" + project.dataSetTitle + "]";
 }
 
 } // namespace qavn

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/DescriptionSlots.h"
+#include "catalogue/DescriptionSlots.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "project/Settings.h"
 #include "platform/FunctionRef.h"
 
 #include <string>

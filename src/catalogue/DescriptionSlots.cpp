@@ -1,6 +1,6 @@
-#include "views/DescriptionSlots.h"
+#include "catalogue/DescriptionSlots.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 
 namespace qavn {
 

@@ -1,6 +1,6 @@
-#include "views/qt/VariableListView.h"
+#include "catalogue/qt/VariableListView.h"
 
-#include "views/qt/VariableListDelegate.h"
+#include "catalogue/qt/VariableListDelegate.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "views/qt/VariableListDelegate.h"
+#include "catalogue/qt/VariableListDelegate.h"
 
-#include "views/qt/VariableTableModel.h"
+#include "catalogue/qt/VariableTableModel.h"
 
 #include <QPainter>
 

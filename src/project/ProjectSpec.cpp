@@ -1,4 +1,4 @@
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 
 #include "platform/HostPath.h"
 #include "platform/LineReader.h"
@@ -139,6 +139,11 @@ bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui)
             spec.spssHeader.append(text).append(".\r\n");
     }
     return ok;
+}
+
+std::string mainWindowTitle(const ProjectSpec& project)
+{
+    return "QAVN - [" + project.dataSetTitle + "]";
 }
 
 } // namespace qavn

@@ -1,10 +1,10 @@
-#include "views/qt/DescriptionWindow.h"
+#include "catalogue/qt/DescriptionWindow.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
 #include "codebook/DescriptionText.h"
 #include "platform/qt/QtText.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <QApplication>
 #include <QBoxLayout>

@@ -1,8 +1,8 @@
-#include "views/Navigation.h"
+#include "catalogue/Navigation.h"
 
-#include "app/ProjectSpec.h"
+#include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include <string>
 

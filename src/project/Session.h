@@ -1,8 +1,7 @@
 #pragma once
 
-#include "app/ProjectSpec.h"
-#include "app/Settings.h"
-#include "codebook/CodebookStore.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "platform/FunctionRef.h"
 
 #include <string>
@@ -12,13 +11,14 @@ namespace qavn {
 
 class Ui;
 
-// What the application holds for one project run, without any window: the
-// settings, the project specification, the open codebook and the flag that
-// greys most commands while a search runs. The window and the batch tool
-// both start it with the same steps.
+// What the application knows of one project run, without any window: the
+// project ID, the settings and the project specification, and the flag that
+// greys most commands while a search runs. The codebook files are opened a
+// layer up (OpenProject), so that the window and the batch tool start a
+// project with the same steps.
 class Session {
 public:
-    explicit Session(Ui& ui) : store(ui), ui_(&ui) {}
+    explicit Session(Ui& ui) : ui_(&ui) {}
 
     Ui& ui() const { return *ui_; }
 
@@ -29,11 +29,11 @@ public:
     static constexpr std::string_view usageMessage =
         "Invalid Parameter !\nStart QAVN with setup file.\nQAVN P='project ID'\nEx) QAVN P=ZEL";
 
-    // Start-up steps after the main window exists: command line,
-    // configuration (with `setupDialog` offered when it is missing), project
-    // specification, codebook files, CD-ROM check. Every failure has shown
-    // its message when this returns false.
-    bool start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
+    // The start-up steps that read the project's own files: command line,
+    // configuration (with `setupDialog` offered when it is missing) and
+    // project specification. Every failure has shown its message when this
+    // returns false.
+    bool readProject(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
 
     // The configuration file start-up read and the Setup dialog rewrites.
     std::string configurationFile() const;
@@ -41,7 +41,6 @@ public:
     std::string projectId;
     Settings settings;
     ProjectSpec project;
-    CodebookStore store;
     int commandsEnabled = 1;
 
 private:

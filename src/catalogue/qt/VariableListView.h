@@ -1,7 +1,7 @@
 #pragma once
 
-#include "views/VariableList.h"
-#include "views/qt/VariableTableModel.h"
+#include "catalogue/VariableList.h"
+#include "catalogue/qt/VariableTableModel.h"
 
 #include <QTableView>
 

@@ -1,8 +1,8 @@
-#include "views/qt/TaggedItemsDialog.h"
+#include "catalogue/qt/TaggedItemsDialog.h"
 
 #include "platform/Ui.h"
-#include "views/TaggedItems.h"
-#include "views/qt/VariableListView.h"
+#include "catalogue/TaggedItems.h"
+#include "catalogue/qt/VariableListView.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 #include "platform/Strings.h"
 #include "platform/Ui.h"

@@ -1,6 +1,6 @@
-#include "app/Session.h"
+#include "project/Session.h"
 
-#include "app/Configuration.h"
+#include "project/Configuration.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
 
@@ -27,7 +27,7 @@ std::string Session::configurationFile() const
     return configurationPath(projectId);
 }
 
-bool Session::start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog)
+bool Session::readProject(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog)
 {
     if (!parseCommandLine(arguments, projectId, *ui_))
         return false;
@@ -35,12 +35,7 @@ bool Session::start(std::string_view arguments, FunctionRef<void(Settings&)> set
     settings.programDir = programDirectory();
     if (!readConfiguration(projectId, settings, *ui_, setupDialog))
         return false;
-    if (!readProjectSpec(settings.resourceDir, project, *ui_))
-        return false;
-    if (!store.open(settings.resourceDir, project.filePrefix))
-        return false;
-    checkDataOnCd(settings, project.dataFiles.front().dataPath);
-    return true;
+    return readProjectSpec(settings.resourceDir, project, *ui_);
 }
 
 std::string programDirectory()

@@ -1,4 +1,4 @@
-#include "views/qt/Resources.h"
+#include "catalogue/qt/Resources.h"
 
 #include <QtCore/qglobal.h>
 

@@ -1,6 +1,6 @@
-#include "views/TaggedItems.h"
+#include "catalogue/TaggedItems.h"
 
-#include "views/VariableList.h"
+#include "catalogue/VariableList.h"
 
 namespace qavn {
 

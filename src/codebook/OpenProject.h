@@ -1,0 +1,24 @@
+#pragma once
+
+#include "codebook/CodebookStore.h"
+#include "project/Session.h"
+
+namespace qavn {
+
+// A project opened for browsing: the session's settings and specification
+// with the two codebook files open. The window and the batch tool both start
+// one with the same steps.
+class OpenProject : public Session {
+public:
+    explicit OpenProject(Ui& ui) : Session(ui), store(ui) {}
+
+    // Start-up steps after the main window exists: command line,
+    // configuration (with `setupDialog` offered when it is missing), project
+    // specification, codebook files, CD-ROM check. Every failure has shown
+    // its message when this returns false.
+    bool start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
+
+    CodebookStore store;
+};
+
+} // namespace qavn

@@ -2,7 +2,10 @@
 # target of the project links.
 add_library(qavn_options INTERFACE)
 add_library(qavn::options ALIAS qavn_options)
-target_compile_options(qavn_options INTERFACE -Wall -Wextra -Wpedantic -Werror)
+target_compile_options(qavn_options INTERFACE -Wall -Wextra -Wpedantic)
+if(QAVN_WERROR)
+  target_compile_options(qavn_options INTERFACE -Werror)
+endif()
 target_compile_definitions(qavn_options INTERFACE QAVN_VERSION="${PROJECT_VERSION}")
 # GCC 12 reports false -Wrestrict overlaps inside std::string's operator+ when
 # optimising (GCC bugs 105329, 105651); keep the warning but not as an error.
@@ -23,14 +26,13 @@ function(qavn_add_executable name)
 endfunction()
 
 # qavn_add_test(name SOURCES ... LIBS ... [QT])
-# Declares one test program and registers it with CTest. Test data paths come
-# in at build time as QAVN_TEST_DATA and QAVN_SOURCE_DIR.
+# Declares one test program and registers it with CTest. The source and build
+# trees come in at build time as QAVN_SOURCE_DIR and QAVN_BINARY_DIR.
 function(qavn_add_test name)
   cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE qavn::options ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE
-    QAVN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
     QAVN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     QAVN_BINARY_DIR="${CMAKE_BINARY_DIR}")
   if(NOT ARG_TIMEOUT)

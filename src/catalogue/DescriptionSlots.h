@@ -39,7 +39,6 @@ public:
     void unpin(int slot);
 
     const Window& window(int slot) const { return windows_[slot]; }
-    int lastUsed() const { return lastUsed_; }
 
 private:
     Window windows_[2];

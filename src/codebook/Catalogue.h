@@ -32,11 +32,4 @@ constexpr char typeCodeOf(std::uint32_t rowData)
     return static_cast<char>((rowData >> 16) & 0xFF);
 }
 
-// Section titles are equal when they have the same length and bytes; letter
-// case and trailing blanks count.
-constexpr bool sameSection(std::string_view a, std::string_view b)
-{
-    return a == b;
-}
-
 } // namespace qavn

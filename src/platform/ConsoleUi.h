@@ -22,10 +22,6 @@ public:
     void openInViewer(const std::string& path) override;
     std::uint64_t ticks() override;
 
-    // Whether questions are read from the input (a terminal) or answered No.
-    bool interactive() const { return interactive_; }
-    void setInteractive(bool on) { interactive_ = on; }
-
     // Reads one line from the input when interactive; nothing otherwise.
     std::optional<std::string> readLine(std::string_view prompt);
 

@@ -22,13 +22,6 @@ constexpr std::string_view trimmed(std::string_view s)
     return s;
 }
 
-constexpr std::string_view trimmedRight(std::string_view s)
-{
-    while (!s.empty() && isSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 constexpr char toUpperAscii(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -40,11 +33,6 @@ inline std::string upperAscii(std::string_view s)
     for (char& c : out)
         c = toUpperAscii(c);
     return out;
-}
-
-constexpr bool startsWith(std::string_view s, std::string_view prefix)
-{
-    return s.substr(0, prefix.size()) == prefix;
 }
 
 // A decimal integer read from the start of `s` as the C library's strtol

@@ -28,9 +28,12 @@ QString HelpWindow::findHelpFile()
     const QString forced = qEnvironmentVariable("QAVN_HELP_FILE");
     if (!forced.isEmpty())
         return QFileInfo::exists(forced) ? forced : QString();
+    // Beside the program in the build tree; in the data folder the program
+    // was installed with; in the data folder of a copy moved elsewhere.
     const QDir programDir(QCoreApplication::applicationDirPath());
     const QStringList candidates{
         programDir.filePath(name),
+        QDir(QStringLiteral(QAVN_DATA_DIR)).filePath(name),
         programDir.filePath(QStringLiteral("../share/qavn/") + name),
     };
     for (const QString& candidate : candidates)

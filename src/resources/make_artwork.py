@@ -201,19 +201,54 @@ def search(c):
         c.rect(9 + i, 9 + i, 10 + i, 10 + i, BLACK)
 
 
-def program_icon():
-    c = Canvas(32, 32, NONE)
+def program_icon(size=32):
+    """The program icon drawn on a size by size grid (designed at 32)."""
+    k = size / 32
+
+    def at(v):
+        return int(round(v * k))
+
+    def span(v0, v1):
+        # Both ends scaled; a one-pixel line stays at least one pixel wide.
+        a = at(v0)
+        return a, max(a, at(v1 + 1) - 1)
+
+    c = Canvas(size, size, NONE)
     # a closed codebook with a magnifier
-    c.rect(4, 2, 25, 29, NAVY)
-    c.rect(6, 2, 7, 29, (0, 0, 80))
-    c.rect(9, 5, 23, 9, WHITE)
+    c.rect(span(4, 25)[0], span(2, 29)[0], span(4, 25)[1], span(2, 29)[1], NAVY)
+    c.rect(span(6, 7)[0], span(2, 29)[0], span(6, 7)[1], span(2, 29)[1], (0, 0, 80))
+    c.rect(span(9, 23)[0], span(5, 9)[0], span(9, 23)[1], span(5, 9)[1], WHITE)
     for y in (13, 16, 19):
-        c.hline(10, 22, y, (150, 170, 230))
-    c.circle(21, 21, 7, BLACK, 2.0)
-    c.circle(21, 21, 5, (200, 230, 255), 5)
+        for yy in range(span(y, y)[0], span(y, y)[1] + 1):
+            c.hline(span(10, 22)[0], span(10, 22)[1], yy, (150, 170, 230))
+    c.circle(21 * k, 21 * k, 7 * k, BLACK, 2.0 * k)
+    c.circle(21 * k, 21 * k, 5 * k, (200, 230, 255), 5 * k)
     for i in range(5):
-        c.rect(26 + i, 26 + i, 27 + i, 27 + i, RED)
+        c.rect(span(26 + i, 27 + i)[0], span(26 + i, 27 + i)[0], span(26 + i, 27 + i)[1],
+               span(26 + i, 27 + i)[1], RED)
     return c
+
+
+# The sizes the desktop's icon theme looks for, beside the scalable one.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def program_icon_svg():
+    """The program icon as a scalable picture, the same drawing on a 32 grid."""
+    return """<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
+  <rect x="4" y="2" width="22" height="28" fill="#000080"/>
+  <rect x="6" y="2" width="2" height="28" fill="#000050"/>
+  <rect x="9" y="5" width="15" height="5" fill="#ffffff"/>
+  <g fill="#96aae6">
+    <rect x="10" y="13" width="13" height="1"/>
+    <rect x="10" y="16" width="13" height="1"/>
+    <rect x="10" y="19" width="13" height="1"/>
+  </g>
+  <circle cx="21.5" cy="21.5" r="5.5" fill="#c8e6ff" stroke="#000000" stroke-width="2"/>
+  <path d="M26 26 L31 31" stroke="#ff0000" stroke-width="2.2" stroke-linecap="square"/>
+</svg>
+"""
 
 
 # A 5 by 7 font for the logo's letters.
@@ -318,6 +353,12 @@ def main():
                        ("nexttag", tag_button(False)), ("taggeditems", tagged_items), ("search", search)]:
         write_png(os.path.join(tb, name + ".png"), button(draw))
     write_png(os.path.join(HERE, "qavn.png"), program_icon())
+    icons = os.path.join(HERE, "icons")
+    os.makedirs(icons, exist_ok=True)
+    for size in ICON_SIZES:
+        write_png(os.path.join(icons, "qavn-%d.png" % size), program_icon(size))
+    with open(os.path.join(icons, "qavn.svg"), "w") as f:
+        f.write(program_icon_svg())
     demo = os.path.join(ROOT, "samples", "demo")
     os.makedirs(demo, exist_ok=True)
     write_bmp8(os.path.join(demo, "logo.bmp"), logo())

@@ -18,12 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeBytes(path, std::string_view(reinterpret_cast<const char*>(data), size));
 
     Settings settings;
-    fuzz::require(readConfigurationFile(path, settings), "an existing file opens");
+    fuzz::require(readConfigurationFile(path, settings).ok(), "an existing file opens");
 
     ScriptedUi ui;
     fuzz::require(writeConfiguration(path, settings, SetupMode::Change, ui), "the rewrite succeeds");
     Settings again;
-    fuzz::require(readConfigurationFile(path, again), "the rewritten file opens");
+    fuzz::require(readConfigurationFile(path, again).ok(), "the rewritten file opens");
     fuzz::require(again.resourceDir == settings.resourceDir, "resource directory kept");
     fuzz::require(again.outputDir == settings.outputDir, "output directory kept");
     fuzz::require(again.cdromDrive == settings.cdromDrive, "drive letter kept");

@@ -22,6 +22,17 @@ void fill(VariableList& list, std::uint32_t rows)
     list.showList(rows);
 }
 
+void checkReport(const ReadResult<TagImportReport>& result)
+{
+    if (!result)
+        return;
+    const TagImportReport& report = result.value();
+    fuzz::require(report.unreadableLines.size() <= TagImportReport::keptLines, "at most the kept lines");
+    fuzz::require(report.unreadableLines.size() <= report.unreadableCount, "the count covers the kept lines");
+    for (const ReadError& line : report.unreadableLines)
+        fuzz::require(line.line >= 1 && !line.reason.empty(), "an unreadable line has its number and reason");
+}
+
 void checkCount(const VariableList& list)
 {
     std::uint32_t tagged = 0;
@@ -60,6 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fill(list, rows);
         importTagFiles(first, second, combine, list, ui);
         checkCount(list);
+        VariableList again(VariableList::Mode::Main, &ui);
+        fill(again, rows);
+        const auto merged = importTagFiles(first, second, combine, again);
+        fuzz::require(merged.ok(), "two existing tag files open");
+        checkReport(merged);
+        fuzz::require(again.tagCount() == list.tagCount(), "the same tags with or without messages");
+    }
+    {
+        VariableList list(VariableList::Mode::Main, &ui);
+        checkReport(importTagFile(second, list));
     }
     (void)importTagFile((dir / "MISSING.TAG").string(), *std::make_unique<VariableList>(), ui);
     return 0;

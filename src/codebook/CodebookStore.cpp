@@ -4,35 +4,84 @@
 #include "platform/Ui.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace qavn {
 
-bool CodebookStore::open(std::string_view resourceDir, std::string_view filePrefix)
+namespace {
+
+// The failure of MappedFile::open on `host`, which leaves errno as the system
+// left it except for a file that is not a regular one.
+ReadError mapError(std::string_view file, const std::filesystem::path& host)
+{
+    const int err = errno;
+    std::error_code ec;
+    return openError(file, host, err != 0 ? err : std::filesystem::is_directory(host, ec) ? EISDIR : ENODEV);
+}
+
+} // namespace
+
+ReadResult<void> CodebookStore::openFiles(std::string_view resourceDir, std::string_view filePrefix)
 {
     close();
     prefix_ = std::string(filePrefix);
     const std::string indexPath = std::string(resourceDir) + "\\" + prefix_ + "01.CDC";
     const std::string textPath = std::string(resourceDir) + "\\" + prefix_ + "02.CDC";
 
-    if (!index_.open(toHostPath(indexPath))) {
-        ui_->error("Cannot Open " + indexPath);
-        return false;
-    }
+    const std::filesystem::path indexHost = toHostPath(indexPath);
+    errno = 0;
+    if (!index_.open(indexHost))
+        return mapError(indexPath, indexHost);
     const std::size_t records = index_.size() / VariableRecord::size;
     if (records == 0 || records > UINT32_MAX) {
+        ReadError error;
+        error.kind = records == 0 ? ReadError::Kind::Empty : ReadError::Kind::InvalidData;
+        error.file = indexPath;
+        error.hostPath = indexHost.string();
+        if (records == 0) {
+            error.offset = index_.size();
+            error.reason = "the file ends inside its first " + std::to_string(VariableRecord::size) + "-byte record";
+        } else {
+            error.offset = static_cast<std::uint64_t>(UINT32_MAX) * VariableRecord::size;
+            error.reason = "more than " + std::to_string(UINT32_MAX) + " records";
+        }
         index_.close();
-        return false;
+        return error;
     }
     recordCount_ = static_cast<std::uint32_t>(records);
-    if (!text_.open(toHostPath(textPath))) {
+    const std::filesystem::path textHost = toHostPath(textPath);
+    errno = 0;
+    if (!text_.open(textHost)) {
+        ReadError error = mapError(textPath, textHost);
         index_.close();
         recordCount_ = 0;
-        ui_->error("Cannot Open " + prefix_ + "02.CDC !");
-        return false;
+        return error;
     }
     blockPosition_ = 0;
-    return true;
+    return {};
+}
+
+std::string CodebookStore::openMessage(const ReadError& error) const
+{
+    if (error.kind != ReadError::Kind::CannotOpen)
+        return std::string();
+    // The text file is named without its folder.
+    if (error.file.ends_with("02.CDC"))
+        return "Cannot Open " + prefix_ + "02.CDC !";
+    return "Cannot Open " + error.file;
+}
+
+bool CodebookStore::open(std::string_view resourceDir, std::string_view filePrefix)
+{
+    auto opened = openFiles(resourceDir, filePrefix);
+    if (opened)
+        return true;
+    if (const std::string message = openMessage(opened.error()); !message.empty())
+        ui_->error(message);
+    return false;
 }
 
 void CodebookStore::close()

@@ -3,6 +3,7 @@
 #include "codebook/VariableRecord.h"
 #include "platform/FunctionRef.h"
 #include "platform/MappedFile.h"
+#include "platform/ReadError.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +33,8 @@ enum class LineVariant {
 // k, 1-based. The text file holds every label, section title, description and
 // category line, each line ended by 0xDB with 0xFF filler bytes ignored.
 //
-// Failures are reported through the Ui with the program's messages. Views
+// Opening returns its failure; a record that cannot be located is reported
+// through the Ui with the program's message. Views
 // returned by readLine() and the lines handed to a readLines() consumer stay
 // valid only until the next call on the store.
 class CodebookStore {
@@ -44,10 +46,18 @@ public:
     CodebookStore(const CodebookStore&) = delete;
     CodebookStore& operator=(const CodebookStore&) = delete;
 
-    // Opens resourceDir\<prefix>01.CDC and resourceDir\<prefix>02.CDC.
-    // Messages: "Cannot Open <path>" when the index file cannot be opened,
-    // none when it holds no whole record, "Cannot Open <prefix>02.CDC !" when
-    // the text file cannot be opened.
+    // Opens resourceDir\<prefix>01.CDC and resourceDir\<prefix>02.CDC. Fails
+    // when either cannot be opened (CannotOpen, naming that file), when the
+    // index holds no whole record (Empty, with the offset where it ends) or
+    // more than 2^32 - 1 of them (InvalidData); the store is then closed.
+    ReadResult<void> openFiles(std::string_view resourceDir, std::string_view filePrefix);
+
+    // The program's message for the failure of the last openFiles():
+    // "Cannot Open <path>" for the index file, "Cannot Open <prefix>02.CDC !"
+    // for the text file, none (empty) for an index without whole records.
+    std::string openMessage(const ReadError& error) const;
+
+    // openFiles() with its message shown through the Ui.
     bool open(std::string_view resourceDir, std::string_view filePrefix);
     void close();
     bool isOpen() const { return index_.isOpen() && text_.isOpen(); }

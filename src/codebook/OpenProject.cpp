@@ -14,4 +14,14 @@ bool OpenProject::start(std::string_view arguments, FunctionRef<void(Settings&)>
     return true;
 }
 
+ReadResult<void> OpenProject::load(std::string_view id, FunctionRef<void(Settings&)> setupDialog)
+{
+    if (auto read = loadProject(id, setupDialog); !read)
+        return read;
+    if (auto opened = store.openFiles(settings.resourceDir, project.filePrefix); !opened)
+        return opened;
+    checkDataOnCd(settings, project.dataFiles.front().dataPath);
+    return {};
+}
+
 } // namespace qavn

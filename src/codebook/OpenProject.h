@@ -18,6 +18,11 @@ public:
     // its message when this returns false.
     bool start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
 
+    // start() for a project ID already taken from a valid command line, with
+    // the failure returned instead of shown (the batch tool's start): only
+    // the question about a missing configuration file goes to the Ui.
+    ReadResult<void> load(std::string_view id, FunctionRef<void(Settings&)> setupDialog);
+
     CodebookStore store;
 };
 

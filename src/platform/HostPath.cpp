@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -22,10 +24,19 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string driveVariable(char letter)
+{
+    return std::string("QAVN_DRIVE_") + static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+bool startsWithDrive(std::string_view path)
+{
+    return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+}
+
 fs::path driveRoot(char letter)
 {
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-    const std::string variable = std::string("QAVN_DRIVE_") + upper;
+    const std::string variable = driveVariable(letter);
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0')
         return fs::path(value);
     return fs::path("/mnt") / std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
@@ -61,7 +72,7 @@ fs::path toHostPath(std::string_view dosPath)
 {
     fs::path result;
     std::string_view rest = dosPath;
-    if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
+    if (startsWithDrive(rest)) {
         result = driveRoot(rest[0]);
         rest.remove_prefix(2);
     } else if (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) {
@@ -98,6 +109,46 @@ std::FILE* openHostFile(std::string_view dosPath, const char* mode)
     if (fs::is_directory(path, ec))
         return nullptr;
     return std::fopen(path.c_str(), mode);
+}
+
+std::optional<DriveMapping> driveMappingOf(std::string_view dosPath)
+{
+    if (!startsWithDrive(dosPath))
+        return std::nullopt;
+    DriveMapping drive;
+    drive.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(dosPath[0])));
+    drive.variable = driveVariable(drive.letter);
+    const char* value = std::getenv(drive.variable.c_str());
+    drive.set = value != nullptr && *value != '\0';
+    return drive;
+}
+
+ReadError openError(std::string_view dosPath, const fs::path& hostPath, int errnum)
+{
+    ReadError error;
+    error.kind = ReadError::Kind::CannotOpen;
+    error.file = std::string(dosPath);
+    std::error_code ec;
+    const fs::path absolute = hostPath.empty() ? hostPath : fs::absolute(hostPath, ec);
+    error.hostPath = (ec ? hostPath : absolute).string();
+    error.reason = std::strerror(errnum);
+    error.drive = driveMappingOf(dosPath);
+    return error;
+}
+
+ReadResult<FilePtr> openHostFileForReading(std::string_view dosPath)
+{
+    const fs::path path = toHostPath(dosPath);
+    if (path.empty())
+        return openError(dosPath, path, ENOENT);
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return openError(dosPath, path, EISDIR);
+    errno = 0;
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return openError(dosPath, path, errno != 0 ? errno : ENOENT);
+    return file;
 }
 
 } // namespace qavn

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/ReadError.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,5 +35,17 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The drive letter a DOS-style path starts with and the variable that maps
+// it; nothing for a path without a drive letter.
+std::optional<DriveMapping> driveMappingOf(std::string_view dosPath);
+
+// The error for a file that did not open: the name as written, the host path
+// tried (made absolute), the system's text for `errnum` and the drive that
+// maps it.
+ReadError openError(std::string_view dosPath, const std::filesystem::path& hostPath, int errnum);
+
+// openHostFile(dosPath, "rb") with the failure as a value.
+ReadResult<FilePtr> openHostFileForReading(std::string_view dosPath);
 
 } // namespace qavn

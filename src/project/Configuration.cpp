@@ -22,11 +22,12 @@ std::string configurationPath(std::string_view projectId)
     return std::string(projectId) + "QAV.CFG";
 }
 
-bool readConfigurationFile(std::string_view path, Settings& settings)
+ReadResult<void> readConfigurationFile(std::string_view path, Settings& settings)
 {
-    FilePtr file(openHostFile(path, "rb"));
-    if (!file)
-        return false;
+    auto opened = openHostFileForReading(path);
+    if (!opened)
+        return opened.error();
+    FilePtr file = std::move(opened).value();
     // A configuration line is one value however long it is, never split into
     // several; the line end goes with the trimming.
     std::string line;
@@ -39,19 +40,20 @@ bool readConfigurationFile(std::string_view path, Settings& settings)
         else
             settings.cdromDrive = value.empty() ? '\0' : value.front();
     }
-    return true;
+    return {};
 }
 
-bool readConfiguration(std::string_view projectId, Settings& settings, Ui& ui,
-                       FunctionRef<void(Settings&)> setupDialog)
+ReadResult<void> readConfiguration(std::string_view projectId, Settings& settings, Ui& ui,
+                                   FunctionRef<void(Settings&)> setupDialog)
 {
     const std::string path = configurationPath(projectId);
-    if (readConfigurationFile(path, settings))
-        return true;
+    auto read = readConfigurationFile(path, settings);
+    if (read)
+        return read;
     if (!ui.askYesNo("Cannot Find " + path + " !\n" + "Do You Want to Create It ? ", Ui::Icon::Stop))
-        return false;
+        return read;
     setupDialog(settings);
-    return true;
+    return {};
 }
 
 std::string configurationText(std::string_view resourceDir, std::string_view outputDir, char cdromDrive,

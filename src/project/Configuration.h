@@ -2,6 +2,7 @@
 
 #include "project/Settings.h"
 #include "platform/FunctionRef.h"
+#include "platform/ReadError.h"
 
 #include <string>
 #include <string_view>
@@ -15,16 +16,19 @@ class Ui;
 // three kept lines that the program carries over when it rewrites the file.
 std::string configurationPath(std::string_view projectId);
 
-// Reads the file into `settings` (values trimmed and upper-cased). Returns
-// false when it cannot be opened.
-bool readConfigurationFile(std::string_view path, Settings& settings);
+// Reads the file into `settings` (values trimmed and upper-cased). Fails
+// only when it cannot be opened; the lines it has are the values it gives,
+// so a short file leaves the rest of `settings` as it was.
+ReadResult<void> readConfigurationFile(std::string_view path, Settings& settings);
 
-// Start-up's reading of the configuration. When the file is missing the user
-// is asked whether to create it; Yes runs `setupDialog` (the Setup dialog in
-// creation mode, which writes the file itself on OK) and start-up goes on
-// with whatever values it left. Returns false when the user declined.
-bool readConfiguration(std::string_view projectId, Settings& settings, Ui& ui,
-                       FunctionRef<void(Settings&)> setupDialog);
+// Start-up's reading of the configuration. When the file cannot be opened the
+// user is asked whether to create it ("Cannot Find <path> !" with Yes and
+// No); Yes runs `setupDialog` (the Setup dialog in creation mode, which
+// writes the file itself on OK) and start-up goes on with whatever values it
+// left. When the user declined, the result is the error that opening the file
+// gave; the question was the only message.
+ReadResult<void> readConfiguration(std::string_view projectId, Settings& settings, Ui& ui,
+                                   FunctionRef<void(Settings&)> setupDialog);
 
 enum class SetupMode { Creation, Change };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ReadError.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,8 +52,21 @@ std::string fileTitleOf(std::string_view dataPath);
 // set title + "]".
 std::string mainWindowTitle(const ProjectSpec& project);
 
-// Reads resourceDir + "\QAVSPEC." + spec.filePrefix into `spec`, with the
-// program's messages. Returns false when the start cannot go on.
+// Reads resourceDir + "\QAVSPEC." + filePrefix. Fails when the file cannot
+// be opened or read, when its count of data files is not a positive number
+// (Empty), when a data file line or any line is malformed or longer than
+// 997 characters (InvalidData, with the line), or when the data file list
+// does not fit in memory (OutOfMemory).
+ReadResult<ProjectSpec> readProjectSpecFile(std::string_view resourceDir, std::string_view filePrefix);
+
+// The program's message for a failed read: "Cannot Open '<path>' !", "Cannot
+// Open '<path>' Has Invalid Entry !", "Not Enough Memory !", or "QAVSPEC File
+// Has Invalid Data !\nCannot Run QAVN." for everything else.
+std::string projectSpecMessage(const ReadError& error);
+
+// Reads resourceDir + "\QAVSPEC." + spec.filePrefix into `spec`, showing
+// the message for a failure through `ui`. Returns false when the start
+// cannot go on.
 bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui);
 
 } // namespace qavn

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace qavn {
 
@@ -33,9 +34,24 @@ bool Session::readProject(std::string_view arguments, FunctionRef<void(Settings&
         return false;
     project.filePrefix = projectId;
     settings.programDir = programDirectory();
+    // A declined configuration file has had its question as its message.
     if (!readConfiguration(projectId, settings, *ui_, setupDialog))
         return false;
     return readProjectSpec(settings.resourceDir, project, *ui_);
+}
+
+ReadResult<void> Session::loadProject(std::string_view id, FunctionRef<void(Settings&)> setupDialog)
+{
+    projectId = std::string(id);
+    project.filePrefix = projectId;
+    settings.programDir = programDirectory();
+    if (auto read = readConfiguration(projectId, settings, *ui_, setupDialog); !read)
+        return read;
+    auto spec = readProjectSpecFile(settings.resourceDir, project.filePrefix);
+    if (!spec)
+        return spec.error();
+    project = std::move(spec).value();
+    return {};
 }
 
 std::string programDirectory()

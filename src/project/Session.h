@@ -3,6 +3,7 @@
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/FunctionRef.h"
+#include "platform/ReadError.h"
 
 #include <string>
 #include <string_view>
@@ -34,6 +35,11 @@ public:
     // project specification. Every failure has shown its message when this
     // returns false.
     bool readProject(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
+
+    // The same steps for a project ID already taken from a valid command
+    // line, with the failure returned instead of shown: only the question
+    // about a missing configuration file goes to the Ui.
+    ReadResult<void> loadProject(std::string_view id, FunctionRef<void(Settings&)> setupDialog);
 
     // The configuration file start-up read and the Setup dialog rewrites.
     std::string configurationFile() const;

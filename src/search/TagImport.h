@@ -1,6 +1,11 @@
 #pragma once
 
+#include "platform/ReadError.h"
+
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qavn {
 
@@ -14,16 +19,43 @@ class VariableList;
 
 long tagFileValue(std::string_view line);
 
-// Tags every row one file lists. "Cannot Open " + path + " !" when it cannot
-// be opened. Returns false only then.
-bool importTagFile(std::string_view path, VariableList& list, Ui& ui);
+// What an import read besides the tags it set.
+struct TagImportReport {
+    static constexpr std::size_t keptLines = 100;
+
+    // The first `keptLines` lines that hold no whole number (InvalidData:
+    // garbage, or text after the number) or that could not be read
+    // (CannotRead, which ends that file), each with its file and line. Blank
+    // lines are not among them. Such a line still counts by the rule above.
+    std::vector<ReadError> unreadableLines;
+    std::uint64_t unreadableCount = 0; // all of them, kept or not
+    bool produced = true;              // two files: whether the merge tagged anything
+};
 
 enum class TagCombine { And, Or };
 
+// Tags every row one file lists. Fails only when the file cannot be opened.
+ReadResult<TagImportReport> importTagFile(std::string_view path, VariableList& list);
+
 // Walks two ascending tag files in step and tags their intersection (And) or
-// union (Or). When either cannot be opened, or the merge produced nothing,
-// the matching messages are shown ("Cannot Open " + name + " !", then
-// "No Tagged Item !"). Returns whether the merge produced a result.
+// union (Or); the walk reads each file to its end (And: until either ends),
+// whatever its lines hold. Fails when either
+// file cannot be opened (the first is tried first; nothing is tagged).
+ReadResult<TagImportReport> importTagFiles(std::string_view first, std::string_view second, TagCombine combine,
+                                           VariableList& list);
+
+// The program's messages for an import, shown through `ui`: "Cannot Open " +
+// file + " !" for a file that did not open, then, for two files,
+// "No Tagged Item !" when the merge produced nothing. Returns whether the
+// import succeeded (for two files: whether the merge produced a result).
+bool showTagImport(const ReadResult<TagImportReport>& result, bool twoFiles, Ui& ui);
+
+// importTagFile() with its messages. Returns false only when the file
+// cannot be opened.
+bool importTagFile(std::string_view path, VariableList& list, Ui& ui);
+
+// importTagFiles() with its messages. Returns whether the merge produced a
+// result.
 bool importTagFiles(std::string_view first, std::string_view second, TagCombine combine, VariableList& list,
                     Ui& ui);
 

@@ -137,6 +137,30 @@ TEST(CodebookStoreTest, OpenCountsWholeRecordsAndReportsMissingFiles)
     }
 }
 
+TEST(CodebookStoreTest, OpenFailuresNameTheFileAndWhere)
+{
+    RawCodebook cb;
+    writeFile(cb.dir / "ZEL01.CDC", std::string(46, '\0'));
+    writeFile(cb.dir / "ZEL02.CDC", "");
+    const auto short_ = cb.store.openFiles("R:", "ZEL");
+    ASSERT_FALSE(short_);
+    EXPECT_EQ(short_.error().kind, ReadError::Kind::Empty);
+    EXPECT_EQ(short_.error().file, "R:\\ZEL01.CDC");
+    EXPECT_EQ(short_.error().offset, 46u);
+    EXPECT_EQ(describe(short_.error()), "R:\\ZEL01.CDC byte 46: the file ends inside its first 47-byte record");
+    EXPECT_FALSE(cb.store.isOpen());
+
+    writeFile(cb.dir / "ZEL01.CDC", std::string(47, '\0'));
+    std::filesystem::remove(cb.dir / "ZEL02.CDC");
+    const auto noText = cb.store.openFiles("R:", "ZEL");
+    ASSERT_FALSE(noText);
+    EXPECT_EQ(noText.error().kind, ReadError::Kind::CannotOpen);
+    EXPECT_EQ(noText.error().file, "R:\\ZEL02.CDC");
+    EXPECT_EQ(noText.error().hostPath, (cb.dir / "ZEL02.CDC").string());
+    EXPECT_EQ(cb.store.recordCount(), 0u);
+    EXPECT_TRUE(cb.ui.messages().empty());
+}
+
 TEST(CodebookStoreTest, ReadBlockDeliversFortyRecordsAtATime)
 {
     RawCodebook cb;

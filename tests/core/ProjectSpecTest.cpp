@@ -6,7 +6,9 @@
 #include "platform/ScriptedUi.h"
 #include "platform/Strings.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,54 @@ TEST(ProjectSpecTest, FailuresShowTheirMessages)
     }
 }
 
+TEST(ProjectSpecTest, ReadErrorsNameTheFileTheLineAndTheReason)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ReadError::Kind kind;
+        std::uint64_t line;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"empty file", "", ReadError::Kind::InvalidData, 1, "the file ends before the data set title"},
+        {"ends before the count", "TITLE\nZEL\n", ReadError::Kind::InvalidData, 3,
+         "the file ends before the data file count"},
+        {"count of zero", "TITLE\nZEL\n0\n", ReadError::Kind::Empty, 3, "data file count is 0"},
+        {"non-numeric count", "TITLE\nZEL\nthree\n", ReadError::Kind::Empty, 3,
+         "data file count 'three' is not a number"},
+        {"negative count", "TITLE\nZEL\n-2\n", ReadError::Kind::InvalidData, 3,
+         "data file count is -2, not a positive number"},
+        {"missing data file line", "TITLE\nZEL\n2\n1 0 A.DAT\n", ReadError::Kind::InvalidData, 5,
+         "the file ends before data file line 2 of 2"},
+        {"two-field data file line", "TITLE\nZEL\n2\n1 0 A.DAT\r\n2 1-5\r\n", ReadError::Kind::InvalidData, 5,
+         "data-file line has 2 fields, 3 needed"},
+        {"blank data file line", "TITLE\nZEL\n1\n\n", ReadError::Kind::InvalidData, 4,
+         "data-file line has 0 fields, 3 needed"},
+        {"no lines per case", "TITLE\nZEL\n1\nX 1-5 A.DAT\n", ReadError::Kind::InvalidData, 4,
+         "lines per case 'X' is not a number"},
+        {"zero lines per case", "TITLE\nZEL\n1\n0 1-5 A.DAT\n", ReadError::Kind::InvalidData, 4,
+         "lines per case is 0, at least 1 needed"},
+        {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", ReadError::Kind::InvalidData,
+         4, "data path has 80 characters, at most 79"},
+        {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\nH\n" + std::string(5000, 'H') + "\n",
+         ReadError::Kind::InvalidData, 6, "line longer than 997 characters"},
+    };
+    TempDir dir;
+    test::ScopedEnv drive("QAVN_DRIVE_R", dir.path().string());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir / "QAVSPEC.ZEL", c.bytes);
+        const auto read = readProjectSpecFile("R:", "ZEL");
+        ASSERT_FALSE(read);
+        EXPECT_EQ(read.error().kind, c.kind);
+        EXPECT_EQ(read.error().file, "R:\\QAVSPEC.ZEL");
+        EXPECT_EQ(read.error().line, c.line);
+        EXPECT_EQ(read.error().reason, c.reason);
+        EXPECT_EQ(describe(read.error()), "R:\\QAVSPEC.ZEL line " + std::to_string(c.line) + ": " + c.reason);
+    }
+}
+
 TEST(ProjectSpecTest, LimitsThatStillFitAreAccepted)
 {
     const auto r = readSpec("TITLE\nZEL\n1\n1 " + std::string(111, '1') + " " + std::string(79, 'P') + "\n" +
@@ -148,6 +198,39 @@ TEST(ConfigurationTest, ValuesAreTrimmedAndUpperCased)
     EXPECT_EQ(one.resourceDir, "C:\\RES");
     EXPECT_EQ(one.outputDir, "");
     EXPECT_EQ(one.cdromDrive, '\0');
+}
+
+TEST(ConfigurationTest, AMissingFileIsReportedWithTheHostPathAndTheDriveThatMapsIt)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    Settings s;
+    const auto here = readConfigurationFile("ZELQAV.CFG", s);
+    ASSERT_FALSE(here);
+    EXPECT_EQ(here.error().kind, ReadError::Kind::CannotOpen);
+    EXPECT_EQ(here.error().file, "ZELQAV.CFG");
+    EXPECT_EQ(here.error().hostPath, (std::filesystem::current_path() / "ZELQAV.CFG").string());
+    EXPECT_EQ(here.error().reason, std::strerror(ENOENT));
+    EXPECT_FALSE(here.error().drive);
+
+    {
+        test::ScopedEnv unset("QAVN_DRIVE_K", "");
+        const auto unmapped = readConfigurationFile("k:\\CFG\\ZELQAV.CFG", s);
+        ASSERT_FALSE(unmapped);
+        EXPECT_EQ(describe(unmapped.error()),
+                  "cannot open k:\\CFG\\ZELQAV.CFG (host path /mnt/k/CFG/ZELQAV.CFG; drive K: maps through "
+                  "QAVN_DRIVE_K, which is not set): " +
+                      std::string(std::strerror(ENOENT)));
+    }
+    test::ScopedEnv mapped("QAVN_DRIVE_K", dir.path().string());
+    std::filesystem::create_directories(dir / "CFG" / "ZELQAV.CFG");
+    const auto directory = readConfigurationFile("K:\\CFG\\ZELQAV.CFG", s);
+    ASSERT_FALSE(directory);
+    EXPECT_EQ(directory.error().hostPath, (dir / "CFG" / "ZELQAV.CFG").string());
+    EXPECT_EQ(directory.error().reason, std::strerror(EISDIR));
+    ASSERT_TRUE(directory.error().drive);
+    EXPECT_EQ(directory.error().drive->variable, "QAVN_DRIVE_K");
+    EXPECT_TRUE(directory.error().drive->set);
 }
 
 TEST(ConfigurationTest, CreationWritesTheExactBytes)

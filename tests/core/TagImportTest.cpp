@@ -127,6 +127,32 @@ TEST(TagImportTest, TwoFilesCombinedByAndOrOr)
     }
 }
 
+TEST(TagImportTest, LinesWithoutAWholeNumberAreReportedWithTheirFileAndLine)
+{
+    TempDir dir;
+    const std::string a = (dir / "a.tag").string();
+    const std::string b = (dir / "b.tag").string();
+    writeFile(a, "1\r\nabc\r\n\r\n 6x \r\n7\r\n");
+    writeFile(b, "6\r\n-\r\n");
+    Listed one(10);
+    const auto read = importTagFile(a, one.list);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(one.tagged(), (Rows{1, 6, 7})); // the import rules still apply
+    const auto& lines = read.value().unreadableLines;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(describe(lines[0]), a + " line 2: no variable number: 'abc'");
+    EXPECT_EQ(describe(lines[1]), a + " line 4: text after the variable number: '6x'");
+    EXPECT_EQ(read.value().unreadableCount, 2u);
+
+    Listed both(10);
+    const auto merged = importTagFiles(a, b, TagCombine::Or, both.list);
+    ASSERT_TRUE(merged);
+    std::vector<std::pair<std::string, std::uint64_t>> where;
+    for (const ReadError& e : merged.value().unreadableLines)
+        where.emplace_back(e.file, e.line);
+    EXPECT_EQ(where, (std::vector<std::pair<std::string, std::uint64_t>>{{a, 2}, {b, 2}, {a, 4}}));
+}
+
 TEST(TagImportTest, TagsAlreadySetStay)
 {
     TempDir dir;

@@ -179,6 +179,27 @@ void consoleSetup(ConsoleUi& ui, const std::string& configFile, Settings& settin
     writeConfiguration(configFile, settings, SetupMode::Creation, ui);
 }
 
+void printReadError(const ReadError& error)
+{
+    std::fprintf(stderr, "qavn-extract: %s\n", describe(error).c_str());
+}
+
+// A tag file import: the program's messages, then every line that could not
+// be read with its file and line. Returns whether the import succeeded.
+bool reportTagImport(const ReadResult<TagImportReport>& result, bool twoFiles, ConsoleUi& ui)
+{
+    const bool ok = showTagImport(result, twoFiles, ui);
+    if (!result)
+        return ok;
+    const TagImportReport& report = result.value();
+    for (const ReadError& line : report.unreadableLines)
+        printReadError(line);
+    if (report.unreadableCount > report.unreadableLines.size())
+        std::fprintf(stderr, "qavn-extract: %llu more tag file lines could not be read\n",
+                     static_cast<unsigned long long>(report.unreadableCount - report.unreadableLines.size()));
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -206,10 +227,12 @@ int main(int argc, char** argv)
     std::string id;
     if (!Session::parseCommandLine(options.arguments, id, ui))
         return exitUsage;
-    if (!session.start(options.arguments, [&](Settings& settings) {
-            consoleSetup(ui, configurationPath(id), settings);
-        }))
+    const auto started =
+        session.load(id, [&](Settings& settings) { consoleSetup(ui, configurationPath(id), settings); });
+    if (!started) {
+        printReadError(started.error());
         return exitFailure;
+    }
     if (options.outputDir)
         session.settings.outputDir = *options.outputDir;
 
@@ -229,11 +252,12 @@ int main(int argc, char** argv)
             return exitUsage;
     }
     if (options.tagFiles.size() == 1 && (options.andFile || options.orFile)) {
-        importTagFiles(options.tagFiles.front(), options.andFile ? *options.andFile : *options.orFile,
-                       options.andFile ? TagCombine::And : TagCombine::Or, list, ui);
+        reportTagImport(importTagFiles(options.tagFiles.front(), options.andFile ? *options.andFile : *options.orFile,
+                                       options.andFile ? TagCombine::And : TagCombine::Or, list),
+                        true, ui);
     } else {
         for (const auto& file : options.tagFiles) {
-            if (!importTagFile(file, list, ui))
+            if (!reportTagImport(importTagFile(file, list), false, ui))
                 return exitFailure;
         }
     }

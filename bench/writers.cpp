@@ -10,8 +10,7 @@
 #include "platform/ConsoleUi.h"
 #include "platform/Progress.h"
 #include "catalogue/VariableList.h"
-#include "writers/WriterContext.h"
-#include "writers/WriterDriver.h"
+#include "outputs/OutputFormats.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,13 +71,11 @@ int main(int argc, char** argv)
     int status = 0;
     for (const Output& o : outputs) {
         const fs::path path = outDir / o.file;
-        WriterRequest request{static_cast<int>(o.kind),
-                              outputKindInfo(static_cast<int>(o.kind))->asksReservedCodes ? choice::all : 0,
-                              path.string()};
+        const OutputJob job{LabelChoice::All, path.string()};
         bool ok = true;
         const double seconds = bench::bestOf(3, [&] {
             Progress progress;
-            ok = ok && runWriterDriver(services, request, progress).status == OutputStatus::Written;
+            ok = ok && writeOutput(outputFormat(o.kind), services, job, progress).status == OutputStatus::Written;
         });
         if (!ok) {
             std::fprintf(stderr, "writing %s failed\n", o.name);

@@ -1,6 +1,6 @@
-// The writers of kinds 1 to 5 over a fuzzed codebook, every variable tagged,
-// into a temporary output directory, with each reserved-code choice of the
-// program kinds.
+// The writers of every one-file output over a fuzzed codebook, every
+// variable tagged, into a temporary output directory, with each label choice
+// of the outputs that ask for one.
 
 #include "FuzzSupport.h"
 
@@ -11,7 +11,7 @@
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "catalogue/VariableList.h"
-#include "writers/WriterDriver.h"
+#include "outputs/OutputFormats.h"
 
 #include <filesystem>
 
@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     // Input: index file, text file, then the option byte (which rows are
-    // tagged and which choice the program kinds get).
+    // tagged and which label choice the program outputs get).
     const auto parts = fuzz::splitInput(data, size, 3);
     const std::uint8_t options = parts[2].empty() ? 0 : static_cast<std::uint8_t>(parts[2][0]);
     const std::string resourceDir = fuzz::writeCodebook(parts[0], parts[1]);
@@ -53,11 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.outputDir = outDir.string();
     settings.cdromDrive = 'F';
     const WriterServices services{list, store, project, settings, ui};
-    const int choice = 11 + (options & 3) % 3;
-    for (int kind = 1; kind <= 5; ++kind) {
-        WriterRequest request{kind, kind <= 3 ? choice : 0, (outDir / ("OUT" + std::to_string(kind))).string()};
+    constexpr LabelChoice choices[] = {LabelChoice::Categorical, LabelChoice::All, LabelChoice::NoReservedCodes};
+    const LabelChoice choice = choices[(options & 3) % 3];
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.files != OutputFiles::One)
+            continue;
+        const OutputJob job{choice, (outDir / ("OUT-" + std::string(format.batchName))).string()};
         Progress progress;
-        const auto result = runWriterDriver(services, request, progress);
+        const auto result = writeOutput(format, services, job, progress);
         fuzz::require(result.status != OutputStatus::Failed, "a writable output file is written");
         fuzz::require(fs::exists(result.fileName), "the output file exists");
     }

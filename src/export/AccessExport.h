@@ -94,11 +94,9 @@ struct AccessExportResult {
 // the accessfield texts. Files written before a cancel or failure stay on
 // disk; every file is closed when this returns.
 //
-// The writer driver runs it as the data export of output kind 6, with the
-// context's tagged list, store, project, settings, Ui and progress, copying
-// generatedFiles into the context and returning `completed` (see
-// qavn-extract's --access); the export dialog (template 145) is the Progress
-// and shows the generated files afterwards when the run completed.
+// The window's Access DB command and qavn-extract's --access run it through
+// exportTaggedData (outputs/DataExport.h); in the window the export dialog is
+// the Progress and the generated files are shown when the run completed.
 AccessExportResult runAccessExport(std::span<const std::uint32_t> tagged, CodebookStore& store,
                                    const ProjectSpec& project, const Settings& settings, Ui& ui,
                                    Progress& progress);

@@ -74,7 +74,7 @@ std::optional<std::uint32_t> writeSasStep(WriterContext& context, std::uint32_t 
     TextOutput& out = context.out();
     std::uint32_t count = 0;
     const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
-        if (!wantsValueLabels(context, record, context.reservedChoice))
+        if (!wantsValueLabels(context, record, context.labelChoice))
             return;
         ++count;
         if (count == 1)

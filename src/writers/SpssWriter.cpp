@@ -34,7 +34,7 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
     bool headerPending = true;
     bool labelsWritten = false;
     bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
-        if (!wantsValueLabels(context, record, context.reservedChoice))
+        if (!wantsValueLabels(context, record, context.labelChoice))
             return;
         char name[32];
         std::snprintf(name, sizeof name, headerPending ? "   %-8.*s" : " / %-8.*s",
@@ -132,6 +132,16 @@ bool writeSpssProgram(WriterContext& context, bool dosDialect)
     }
     writeMatchFiles(context, dialect);
     return !context.cancelled();
+}
+
+bool writeSpssWinProgram(WriterContext& context)
+{
+    return writeSpssProgram(context, false);
+}
+
+bool writeSpssDosProgram(WriterContext& context)
+{
+    return writeSpssProgram(context, true);
 }
 
 } // namespace qavn

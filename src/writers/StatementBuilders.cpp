@@ -246,13 +246,13 @@ CategoryStart categoryStart(const WriterContext& context, const VariableRecord& 
     return start;
 }
 
-bool valueLabelRule(char typeCode, CategoryStart start, int reservedChoice)
+bool valueLabelRule(char typeCode, CategoryStart start, LabelChoice labelChoice)
 {
-    if (reservedChoice == choice::all)
+    if (labelChoice == LabelChoice::All)
         return true;
-    if (reservedChoice == choice::categorical && typeCode == ' ')
+    if (labelChoice == LabelChoice::Categorical && typeCode == ' ')
         return true;
-    if (reservedChoice == choice::noReserved && start.firstLabelByte != '{')
+    if (labelChoice == LabelChoice::NoReservedCodes && start.firstLabelByte != '{')
         return true;
     return frequencyRule(typeCode, start) && typeCode == 'A';
 }
@@ -265,9 +265,9 @@ bool frequencyRule(char typeCode, CategoryStart start)
     return typeCode == 'A' && (c0 == '\'' || c0 == 'B' || c0 == 'C');
 }
 
-bool wantsValueLabels(const WriterContext& context, const VariableRecord& record, int reservedChoice)
+bool wantsValueLabels(const WriterContext& context, const VariableRecord& record, LabelChoice labelChoice)
 {
-    return valueLabelRule(record.typeCode, categoryStart(context, record), reservedChoice);
+    return valueLabelRule(record.typeCode, categoryStart(context, record), labelChoice);
 }
 
 bool wantsFrequencies(const WriterContext& context, const VariableRecord& record)

@@ -9,6 +9,7 @@ namespace qavn {
 
 class TextOutput;
 class WriterContext;
+enum class LabelChoice;
 struct VariableRecord;
 
 // The pieces of the generated SAS and SPSS programs that both writers share.
@@ -34,10 +35,10 @@ struct VariableRecord;
 // literal).
 
 enum class Dialect {
-    Sas,     // output kind 1
-    SpssDos, // output kind 2
-    SpssWin, // output kind 3
-    Text,    // the codebook text's frequency tables (kind 5); category lines only
+    Sas,     // the SAS program
+    SpssDos, // the SPSS command file, DOS
+    SpssWin, // the SPSS command file, WIN
+    Text,    // the codebook text's frequency tables; category lines only
 };
 
 bool isSpss(Dialect dialect);
@@ -70,15 +71,15 @@ struct CategoryStart {
 };
 CategoryStart categoryStart(const WriterContext& context, const VariableRecord& record);
 
-// Whether the variable gets value labels under the reserved-code choice.
-bool wantsValueLabels(const WriterContext& context, const VariableRecord& record, int reservedChoice);
+// Whether the variable gets value labels under the label choice.
+bool wantsValueLabels(const WriterContext& context, const VariableRecord& record, LabelChoice labelChoice);
 // Whether the variable gets a frequency table.
 bool wantsFrequencies(const WriterContext& context, const VariableRecord& record);
 // Whether the variable gets statistics: numeric types (neither blank nor "A").
 bool wantsStatistics(char typeCode);
 
 // The selection rules on their inputs alone.
-bool valueLabelRule(char typeCode, CategoryStart start, int reservedChoice);
+bool valueLabelRule(char typeCode, CategoryStart start, LabelChoice labelChoice);
 bool frequencyRule(char typeCode, CategoryStart start);
 
 // The name of the variable's value format: the name with "F" appended, or

@@ -7,39 +7,15 @@
 
 namespace qavn {
 
-namespace {
-
-constexpr OutputKindInfo kinds[] = {
-    {OutputKind::Sas, "SAS", "SAS Code|*.sas|", ".SAS", true, writingTemplate},
-    {OutputKind::SpssDos, "SPSS DOS", "SPSS DOS|*.sps|", ".SPS", true, writingTemplate},
-    {OutputKind::SpssWin, "SPSS WIN", "SPSS WIN|*.sps|", ".SPS", true, writingTemplate},
-    {OutputKind::Tag, "Tag", "Tag|*.tag|", ".TAG", false, writingTemplate},
-    {OutputKind::CodeText, "Code Text", "Code Text|*.txt|", ".TXT", false, writingTemplate},
-    {OutputKind::AccessDb, "Access DB", "Access DB|*.mdb|", "", false, exportTemplate},
-};
-
-} // namespace
-
-const OutputKindInfo* outputKindInfo(int kind)
-{
-    if (kind < 1 || kind > 6)
-        return nullptr;
-    return &kinds[kind - 1];
-}
-
 WriterContext::WriterContext(const VariableList& list_, CodebookStore& store_, const ProjectSpec& project_,
-                             const Settings& settings_, Ui& ui_, Progress& progress_, int kind_,
-                             int reservedChoice_)
+                             const Settings& settings_, Ui& ui_, Progress& progress_, LabelChoice labelChoice_)
     : list(list_), store(store_), project(project_), settings(settings_), ui(ui_), progressSink(progress_),
-      kind(kind_), reservedChoice(reservedChoice_),
-      dialogTemplate(kind_ == static_cast<int>(OutputKind::AccessDb) ? exportTemplate : writingTemplate)
+      labelChoice(labelChoice_)
 {
 }
 
 void WriterContext::progress(long step)
 {
-    if (dialogTemplate == exportTemplate)
-        return;
     // Once a write has failed nothing more reaches the file: stop the writer
     // at its next poll; the driver reports the failure.
     if (output && output->failed())
@@ -63,13 +39,11 @@ Classification classify(WriterContext& context, std::size_t i, std::uint32_t f, 
     return classifyTagged(context.tagged, i, f, first, context.store, context.cancelled());
 }
 
-std::string outputFileName(std::string_view chosenPath, int kind)
+std::string outputFileName(std::string_view chosenPath, std::string_view defaultExtension)
 {
     std::string name(trimmed(chosenPath));
-    if (name.find('.') != std::string::npos)
-        return name;
-    if (const OutputKindInfo* info = outputKindInfo(kind))
-        name += info->defaultExtension;
+    if (name.find('.') == std::string::npos)
+        name += defaultExtension;
     return name;
 }
 

@@ -19,49 +19,35 @@ class VariableList;
 struct ProjectSpec;
 struct Settings;
 
-// The six outputs of File > Output, numbered as the menu commands pass them.
-enum class OutputKind : int {
-    Sas = 1,
-    SpssDos = 2,
-    SpssWin = 3,
-    Tag = 4,
-    CodeText = 5,
-    AccessDb = 6,
+// The outputs: the program files, the codebook text, the tag file and the
+// data export. What each one is called, asks and writes is in the output
+// format table (outputs/OutputFormats.h).
+enum class OutputKind {
+    Sas,
+    SpssDos,
+    SpssWin,
+    Tag,
+    CodeText,
+    AccessDb,
 };
 
-// Which variables get value labels, as the Confirmation dialog answers it.
-// None is the reserved-code choice of the kinds that do not ask.
-namespace choice {
-constexpr int none = 0;
-constexpr int categorical = 11;
-constexpr int all = 12;
-constexpr int noReserved = 13; // the "None" button: no labels for reserved codes
-} // namespace choice
-
-// The writing dialog's templates: 121 carries a progress bar, 145 is the
-// record counter of the data export.
-constexpr int writingTemplate = 121;
-constexpr int exportTemplate = 145;
-
-// What the menus and dialogs need to know of a kind.
-struct OutputKindInfo {
-    OutputKind kind;
-    std::string_view name;             // "SAS", "SPSS DOS", ...
-    std::string_view filter;           // file dialog filter, e.g. "SAS Code|*.sas|"
-    std::string_view defaultExtension; // ".SAS"; empty for the data export
-    bool asksReservedCodes;            // whether the Confirmation dialog is shown
-    int dialogTemplate;                // 121 or 145
+// Which variables get value labels, as the Confirmation dialog ("Want to
+// Label Reserved Code ?") answers it. NotAsked stands for the outputs that do
+// not ask the question.
+enum class LabelChoice {
+    NotAsked,
+    Categorical,     // the "Categorical" button
+    All,             // the "All" button
+    NoReservedCodes, // the "None" button: no labels for reserved codes
 };
-// The kind's description; nullptr outside 1..6.
-const OutputKindInfo* outputKindInfo(int kind);
 
 inline constexpr std::string_view noTaggedItemMessage = "No Tagged Item !\nPlease Tag Items First.";
 inline constexpr std::string_view writingDialogText = "Writing Data, Please Wait...";
 inline constexpr long writingProgressRange = 300;
 
 // One output run: what the writers read (catalogue, codebook, project,
-// settings), what they are told (kind, reserved-code choice), the tagged
-// variables and the file they write to. Built by the driver for one run and
+// settings), what they are told (the label choice), the tagged variables and
+// the file they write to. Built by the driver for one run and
 // dropped after it; the driver owns the output file.
 //
 // The progress object stands for the writing dialog: its bar and its cancel
@@ -70,7 +56,7 @@ inline constexpr long writingProgressRange = 300;
 class WriterContext {
 public:
     WriterContext(const VariableList& list, CodebookStore& store, const ProjectSpec& project,
-                  const Settings& settings, Ui& ui, Progress& progress, int kind, int reservedChoice);
+                  const Settings& settings, Ui& ui, Progress& progress, LabelChoice labelChoice);
     WriterContext(const WriterContext&) = delete;
     WriterContext& operator=(const WriterContext&) = delete;
 
@@ -81,22 +67,17 @@ public:
     Ui& ui;
     Progress& progressSink;
 
-    int kind;
-    int reservedChoice;
-    int dialogTemplate; // 145 for the data export, 121 otherwise
+    LabelChoice labelChoice;
 
     // Variable numbers of the tagged variables, ascending.
     std::vector<std::uint32_t> tagged;
     // Data files for which a program writer produced a productive step.
     std::vector<std::uint32_t> writtenFiles;
-    // Lines for the generated-files dialog, filled by the data export.
-    std::vector<std::string> generatedFiles;
-    // The open output file; nullptr for the data export.
+    // The open output file.
     TextOutput* output = nullptr;
 
     // Advances the bar by `step` and makes one pump step, so a Cancel click
-    // is seen while a writer runs. Does nothing at all in the export's
-    // dialog (template 145), which shows its own counter.
+    // is seen while a writer runs.
     void progress(long step);
 
     bool cancelled() const;
@@ -119,9 +100,9 @@ template <typename Member>
 bool forEachMember(WriterContext& context, std::uint32_t f, std::uint32_t first, Member&& member);
 
 // The output file name from the path the save dialog returned: white space
-// stripped at both ends; a path with no period anywhere gets the kind's
-// default extension in upper case.
-std::string outputFileName(std::string_view chosenPath, int kind);
+// stripped at both ends; a path with no period anywhere gets the output's
+// default extension (".SAS", ...).
+std::string outputFileName(std::string_view chosenPath, std::string_view defaultExtension);
 
 // The lines the generated-files dialog shows: 88 hyphens, "Following output
 // files have been generated", 88 hyphens, then `files` in order.

@@ -6,7 +6,6 @@
 #include "platform/TextOutput.h"
 #include "platform/Ui.h"
 #include "catalogue/VariableList.h"
-#include "writers/ProgramWriters.h"
 #include "writers/WriterContext.h"
 
 namespace qavn {
@@ -31,25 +30,6 @@ void collectTagged(WriterContext& context)
     context.progress(1);
 }
 
-bool dispatch(WriterContext& context, const AccessExportRunner& accessExport)
-{
-    switch (static_cast<OutputKind>(context.kind)) {
-    case OutputKind::Sas:
-        return writeSasProgram(context);
-    case OutputKind::SpssDos:
-        return writeSpssProgram(context, true);
-    case OutputKind::SpssWin:
-        return writeSpssProgram(context, false);
-    case OutputKind::Tag:
-        return writeTagFile(context);
-    case OutputKind::CodeText:
-        return writeCodebookText(context);
-    case OutputKind::AccessDb:
-        return accessExport ? accessExport(context) : true;
-    }
-    return false;
-}
-
 } // namespace
 
 bool checkTaggedItems(const VariableList& list, Ui& ui)
@@ -60,44 +40,39 @@ bool checkTaggedItems(const VariableList& list, Ui& ui)
     return false;
 }
 
-bool confirmReplacement(std::string_view chosenPath, int kind, Ui& ui)
+bool confirmReplacement(std::string_view chosenPath, std::string_view defaultExtension, Ui& ui)
 {
-    const std::string name = outputFileName(chosenPath, kind);
+    const std::string name = outputFileName(chosenPath, defaultExtension);
     if (name == trimmed(chosenPath) || !hostPathExists(name))
         return true;
     return ui.askYesNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
 }
 
 OutputResult runWriterDriver(const WriterServices& services, const WriterRequest& request, Progress& progress,
-                             const AccessExportRunner& accessExport, FileTextOutput* output)
+                             FileTextOutput* output)
 {
     OutputResult result;
-    if (!outputKindInfo(request.kind))
+    if (!request.write)
         return result;
     WriterContext context(services.list, services.store, services.project, services.settings, services.ui,
-                          progress, request.kind, request.reservedChoice);
-    if (context.dialogTemplate == writingTemplate)
-        progress.setRange(writingProgressRange);
+                          progress, request.labelChoice);
+    progress.setRange(writingProgressRange);
 
     FileTextOutput ownFile;
     FileTextOutput& file = output ? *output : ownFile;
-    const bool needsFile = request.kind != static_cast<int>(OutputKind::AccessDb);
-    if (needsFile) {
-        result.fileName = outputFileName(request.chosenPath, request.kind);
-        if (!file.open(result.fileName)) {
-            services.ui.error("Cannot Open " + result.fileName);
-            context.setCancelled();
-            return result;
-        }
-        context.output = &file;
+    result.fileName = outputFileName(request.chosenPath, request.defaultExtension);
+    if (!file.open(result.fileName)) {
+        services.ui.error("Cannot Open " + result.fileName);
+        context.setCancelled();
+        return result;
     }
+    context.output = &file;
 
     collectTagged(context);
-    const bool complete = dispatch(context, accessExport);
+    const bool complete = request.write(context);
     context.progress(writingProgressRange);
-    result.generatedFiles = std::move(context.generatedFiles);
 
-    if (needsFile && !file.close()) {
+    if (!file.close()) {
         services.ui.error("Cannot Write " + result.fileName + " !\n" + file.errorText());
         context.setCancelled();
         result.status = OutputStatus::Failed;

@@ -18,6 +18,7 @@
 #include "catalogue/DescriptionSlots.h"
 #include "catalogue/Navigation.h"
 #include "catalogue/VariableList.h"
+#include "outputs/OutputFormats.h"
 #include "writers/WriterDriver.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,9 @@ protected:
     {
         const WriterServices services{list, session.store, session.project, session.settings, ui};
         Progress progress;
-        return runWriterDriver(services, WriterRequest{kind, kind <= 3 ? 11 : 0, "C:\\OUT\\" + name}, progress);
+        // kind 1 to 5: the one-file outputs in the order of the output format table.
+        return writeOutput(outputFormats()[static_cast<std::size_t>(kind - 1)], services,
+                           OutputJob{LabelChoice::Categorical, "C:\\OUT\\" + name}, progress);
     }
 
     AccessExportResult exportRows(const std::vector<std::uint32_t>& rows)
@@ -345,17 +348,17 @@ TEST(HostileFilesTest, AnAddedExtensionNeverReplacesAFileUnasked)
     ScriptedUi ui;
     test::writeFile(dir / "RESULT.SAS", "kept");
     // The dialog confirmed R:\RESULT.SAS itself: no second question.
-    EXPECT_TRUE(confirmReplacement("R:\\RESULT.SAS", 1, ui));
+    EXPECT_TRUE(confirmReplacement("R:\\RESULT.SAS", ".SAS", ui));
     // "RESULT" becomes RESULT.SAS, which the dialog never asked about.
-    EXPECT_FALSE(confirmReplacement("R:\\RESULT", 1, ui));
+    EXPECT_FALSE(confirmReplacement("R:\\RESULT", ".SAS", ui));
     EXPECT_EQ(ui.messageTexts(),
               std::vector<std::string>{"R:\\RESULT.SAS already exists.\nDo you want to replace it?"});
     EXPECT_EQ(ui.messages()[0].buttons, Ui::Buttons::YesNo);
     ui.queueAnswer(Ui::Answer::Yes);
-    EXPECT_TRUE(confirmReplacement("R:\\result", 1, ui));
+    EXPECT_TRUE(confirmReplacement("R:\\result", ".SAS", ui));
     // A name that exists nowhere is not asked about.
     ui.clearMessages();
-    EXPECT_TRUE(confirmReplacement("R:\\OTHER", 5, ui));
+    EXPECT_TRUE(confirmReplacement("R:\\OTHER", ".TXT", ui));
     EXPECT_TRUE(ui.messages().empty());
     EXPECT_EQ(test::readFile(dir / "RESULT.SAS"), "kept");
 }

@@ -28,10 +28,10 @@ void addRecordProject(TestProject& p)
     p.add(variable("E2", "Code", "S", 1, 2, "9-10", 'A'));
 }
 
-std::string dataList(WriterHarness& h, Dialect dialect, int kind)
+std::string dataList(WriterHarness& h, Dialect dialect)
 {
     StringTextOutput out;
-    auto context = h.context(kind, choice::all, out);
+    auto context = h.context(LabelChoice::All, out);
     const auto count = writeDataList(*context, dialect, 1, h.firstRow(1));
     EXPECT_TRUE(count.has_value());
     return lf(out.text());
@@ -66,10 +66,10 @@ TEST(WriterBuilders, RecordMarkersAndTrailingSlashesInEveryDialect)
         for (auto n : c.tags)
             h.list.tagRow(n);
         SCOPED_TRACE(::testing::PrintToString(c.tags));
-        EXPECT_EQ(dataList(h, Dialect::Sas, 1),
+        EXPECT_EQ(dataList(h, Dialect::Sas),
                   "DATA X1;INFILE 'D:\\DATA\\FILE1.DAT' LRECL=1024 PAD;INPUT\n" + c.sas + "\n\n");
-        EXPECT_EQ(dataList(h, Dialect::SpssDos, 2), "DATA LIST FILE='D:\\DATA\\FILE1.DAT' /  \n" + c.spssDos + "\n\n");
-        EXPECT_EQ(dataList(h, Dialect::SpssWin, 3),
+        EXPECT_EQ(dataList(h, Dialect::SpssDos), "DATA LIST FILE='D:\\DATA\\FILE1.DAT' /  \n" + c.spssDos + "\n\n");
+        EXPECT_EQ(dataList(h, Dialect::SpssWin),
                   "DATA LIST FILE='D:\\DATA\\FILE1.DAT' FIXED RECORDS=3 /  \n" + c.spssWin + "\n\n");
     }
 }
@@ -96,16 +96,16 @@ TEST(WriterBuilders, StatementsWrapPast45Characters)
     const std::string entries2 = "V0000004 100-109 V0000005 100-109 V0000006 100-109";
     // Each line is written once its text passes 45 characters; the closing
     // semicolon then stands alone.
-    EXPECT_EQ(dataList(h, Dialect::Sas, 1), "DATA X1;INFILE 'D:\\DATA\\WIDE.DAT' LRECL=1024 PAD;INPUT ID 1-5\n  " +
+    EXPECT_EQ(dataList(h, Dialect::Sas), "DATA X1;INFILE 'D:\\DATA\\WIDE.DAT' LRECL=1024 PAD;INPUT ID 1-5\n  " +
                                                 entries1 + "\n  " + entries2 + "\n;\n\n");
-    EXPECT_EQ(dataList(h, Dialect::SpssWin, 3), "DATA LIST FILE='D:\\DATA\\WIDE.DAT' FIXED RECORDS=1 / ID 1-5\n  " +
+    EXPECT_EQ(dataList(h, Dialect::SpssWin), "DATA LIST FILE='D:\\DATA\\WIDE.DAT' FIXED RECORDS=1 / ID 1-5\n  " +
                                                     entries1 + "\n  " + entries2 + "\n \n\n");
 
     const std::string names5 = "  V0000001 V0000002 V0000003 V0000004 V0000005 ";
-    ASSERT_EQ(h.run(1, choice::all, (p.outputDir() / "wide.sas").string()).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, (p.outputDir() / "wide.sas").string()).status, OutputStatus::Written);
     EXPECT_NE(lf(test::readFile(p.outputDir() / "wide.sas")).find("PROC UNIVARIATE;VAR\n" + names5 + "\n  V0000006 ;\n\n"),
               std::string::npos);
-    ASSERT_EQ(h.run(3, choice::all, (p.outputDir() / "wide.sps").string()).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::SpssWin, LabelChoice::All, (p.outputDir() / "wide.sps").string()).status, OutputStatus::Written);
     EXPECT_NE(lf(test::readFile(p.outputDir() / "wide.sps"))
                   .find("DESCRIPTIVES VARIABLES=\n" + names5 + "\n  V0000006 \n  /STATS=DEF.\n\n"),
               std::string::npos);
@@ -126,7 +126,7 @@ TEST(WriterBuilders, ApostrophesInLabelsAreDoubledAndCodesKept)
     ASSERT_TRUE(h.started);
     h.tag({1, 2});
 
-    ASSERT_EQ(h.run(1, choice::all, (p.outputDir() / "q.sas").string()).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, (p.outputDir() / "q.sas").string()).status, OutputStatus::Written);
     const std::string sas = lf(test::readFile(p.outputDir() / "q.sas"));
     EXPECT_NE(sas.find("  AGE='Respondent''s age'\n"), std::string::npos) << sas;
     EXPECT_NE(sas.find(" VALUE AGEF            1='Don''t know'\n                       2='''Quoted''';\n"),
@@ -134,14 +134,14 @@ TEST(WriterBuilders, ApostrophesInLabelsAreDoubledAndCodesKept)
         << sas;
     EXPECT_NE(sas.find(" VALUE $STATEF         'O''B'='O''Brien''s';\n"), std::string::npos) << sas;
 
-    ASSERT_EQ(h.run(3, choice::all, (p.outputDir() / "q.sps").string()).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::SpssWin, LabelChoice::All, (p.outputDir() / "q.sps").string()).status, OutputStatus::Written);
     const std::string spss = lf(test::readFile(p.outputDir() / "q.sps"));
     EXPECT_NE(spss.find("  AGE 'Respondent''s age'\n"), std::string::npos) << spss;
     EXPECT_NE(spss.find("    AGE             1 'Don''t know'\n"), std::string::npos) << spss;
     EXPECT_NE(spss.find("  / STATE           'O''B' 'O''Brien''s' \n"), std::string::npos) << spss;
 
     // The codebook text shows the labels as they are.
-    ASSERT_EQ(h.run(5, choice::none, (p.outputDir() / "q.txt").string()).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::CodeText, LabelChoice::NotAsked, (p.outputDir() / "q.txt").string()).status, OutputStatus::Written);
     const std::string text = lf(test::readFile(p.outputDir() / "q.txt"));
     EXPECT_NE(text.find("        1     10  10.0 Don't know\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Variable[     1]:  AGE       Respondent's age\n"), std::string::npos) << text;
@@ -163,7 +163,7 @@ TEST(WriterBuilders, OnlyCodesEndingInDigitOrApostropheGiveValueLabels)
     h.tag({1});
 
     StringTextOutput out;
-    auto context = h.context(1, choice::all, out);
+    auto context = h.context(LabelChoice::All, out);
     ASSERT_TRUE(h.session.store.readRecord(1));
     const VariableRecord record = h.session.store.record();
     EXPECT_EQ(writeCategoryLines(*context, record, Dialect::Sas, " VALUE MIXEDF  "), 3u);
@@ -172,14 +172,14 @@ TEST(WriterBuilders, OnlyCodesEndingInDigitOrApostropheGiveValueLabels)
                               "                       -1='Minus';\n");
 
     StringTextOutput text;
-    auto textContext = h.context(5, choice::none, text);
+    auto textContext = h.context(LabelChoice::NotAsked, text);
     EXPECT_EQ(writeCategoryLines(*textContext, record, Dialect::Text, {}), 6u);
     const std::string table = lf(text.text());
     EXPECT_EQ(table.substr(0, table.find('\n')), std::string(15, ' ') + "1   1.0 Blank");
 
     ASSERT_TRUE(h.session.store.readRecord(2));
     StringTextOutput empty;
-    auto emptyContext = h.context(3, choice::all, empty);
+    auto emptyContext = h.context(LabelChoice::All, empty);
     EXPECT_EQ(writeCategoryLines(*emptyContext, h.session.store.record(), Dialect::SpssWin, "prefix"), 0u);
     EXPECT_EQ(empty.text(), "");
 }
@@ -211,9 +211,9 @@ TEST(WriterBuilders, SelectionRulesUnderEachChoice)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("type [") + c.type + "] code [" + c.firstCode + "] label [" + c.firstLabel + "]");
         const CategoryStart start{c.firstCode, c.firstLabel};
-        EXPECT_EQ(valueLabelRule(c.type, start, choice::all), c.all);
-        EXPECT_EQ(valueLabelRule(c.type, start, choice::categorical), c.categorical);
-        EXPECT_EQ(valueLabelRule(c.type, start, choice::noReserved), c.noReserved);
+        EXPECT_EQ(valueLabelRule(c.type, start, LabelChoice::All), c.all);
+        EXPECT_EQ(valueLabelRule(c.type, start, LabelChoice::Categorical), c.categorical);
+        EXPECT_EQ(valueLabelRule(c.type, start, LabelChoice::NoReservedCodes), c.noReserved);
         EXPECT_EQ(frequencyRule(c.type, start), c.frequencies);
         EXPECT_EQ(wantsStatistics(c.type), c.type != ' ' && c.type != 'A');
     }
@@ -235,13 +235,13 @@ TEST(WriterBuilders, CategoryStartReadsTheStoredText)
     WriterHarness h;
     ASSERT_TRUE(h.started);
     StringTextOutput out;
-    auto context = h.context(1, choice::all, out);
+    auto context = h.context(LabelChoice::All, out);
 
     ASSERT_TRUE(h.session.store.readRecord(1));
     CategoryStart start = categoryStart(*context, h.session.store.record());
     EXPECT_EQ(start.firstCodeByte, '-');
     EXPECT_EQ(start.firstLabelByte, '{');
-    EXPECT_FALSE(wantsValueLabels(*context, h.session.store.record(), choice::noReserved));
+    EXPECT_FALSE(wantsValueLabels(*context, h.session.store.record(), LabelChoice::NoReservedCodes));
 
     ASSERT_TRUE(h.session.store.readRecord(2));
     start = categoryStart(*context, h.session.store.record());
@@ -270,7 +270,7 @@ TEST(WriterBuilders, FormatNamesAndHeader)
     WriterHarness h;
     ASSERT_TRUE(h.started);
     StringTextOutput out;
-    auto context = h.context(1, choice::all, out);
+    auto context = h.context(LabelChoice::All, out);
     writeHeaderText(*context, "LIBNAME IN 'D:\\';\r\nX\x1A;\r\n");
     EXPECT_EQ(out.text(), "LIBNAME IN 'D:\\'; \r\nX ; \r\n\r\n");
 }

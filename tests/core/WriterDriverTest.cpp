@@ -4,8 +4,11 @@
 
 #include "WriterTestSupport.h"
 
+#include "outputs/DataExport.h"
 #include "search/TagImport.h"
 #include "writers/ProgramWriters.h"
+
+#include <filesystem>
 
 #include <cerrno>
 #include <cstring>
@@ -31,27 +34,28 @@ TEST(WriterDriver, OutputFileNaming)
 {
     struct Case {
         const char* chosen;
-        int kind;
+        OutputKind kind;
         const char* expected;
     };
     const Case cases[] = {
-        {"RESULT", 1, "RESULT.SAS"},
-        {"result.prg", 1, "result.prg"},
-        {"C:\\MY.DIR\\OUT", 3, "C:\\MY.DIR\\OUT"},
-        {" \tout \r\n", 4, "out.TAG"},
-        {"x", 2, "x.SPS"},
-        {"x", 3, "x.SPS"},
-        {"x", 5, "x.TXT"},
-        {"x", 6, "x"},
+        {"RESULT", OutputKind::Sas, "RESULT.SAS"},
+        {"result.prg", OutputKind::Sas, "result.prg"},
+        {"C:\\MY.DIR\\OUT", OutputKind::SpssWin, "C:\\MY.DIR\\OUT"},
+        {" \tout \r\n", OutputKind::Tag, "out.TAG"},
+        {"x", OutputKind::SpssDos, "x.SPS"},
+        {"x", OutputKind::SpssWin, "x.SPS"},
+        {"x", OutputKind::CodeText, "x.TXT"},
+        {"x", OutputKind::AccessDb, "x"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(outputFileName(c.chosen, c.kind), c.expected) << c.chosen << " kind " << c.kind;
+        EXPECT_EQ(outputFileName(c.chosen, outputFormat(c.kind).defaultExtension), c.expected)
+            << c.chosen << " " << outputFormat(c.kind).name;
 
-    ASSERT_NE(outputKindInfo(1), nullptr);
-    EXPECT_EQ(outputKindInfo(1)->filter, "SAS Code|*.sas|");
-    EXPECT_EQ(outputKindInfo(6)->dialogTemplate, 145);
-    EXPECT_EQ(outputKindInfo(0), nullptr);
-    EXPECT_EQ(outputKindInfo(7), nullptr);
+    EXPECT_EQ(outputFormat(OutputKind::Sas).filter, "SAS Code|*.sas|");
+    EXPECT_EQ(outputFormat(OutputKind::AccessDb).files, OutputFiles::Several);
+    EXPECT_EQ(findOutputFormat("spss-dos"), &outputFormat(OutputKind::SpssDos));
+    EXPECT_EQ(findOutputFormat(""), nullptr);
+    EXPECT_EQ(findOutputFormat("mdb"), nullptr);
 }
 
 TEST(WriterDriver, GeneratedFilesDialogLines)
@@ -80,7 +84,7 @@ TEST(WriterDriver, MessagesForNoTagsAndUnopenableFile)
 
     h.tag({12});
     EXPECT_TRUE(checkTaggedItems(h.list, h.ui));
-    const OutputResult result = h.run(1, choice::all, "C:\\NOWHERE\\RESULT");
+    const OutputResult result = h.run(OutputKind::Sas, LabelChoice::All, "C:\\NOWHERE\\RESULT");
     EXPECT_EQ(result.status, OutputStatus::Failed);
     EXPECT_EQ(result.fileName, "C:\\NOWHERE\\RESULT.SAS");
     EXPECT_EQ(h.ui.messageTexts(), std::vector<std::string>{"Cannot Open C:\\NOWHERE\\RESULT.SAS"});
@@ -97,13 +101,15 @@ TEST(WriterDriver, WriteFailureIsReportedNotSuccess)
     ASSERT_TRUE(h.started);
     h.tag({12, 13, 14, 15, 16});
 
-    for (int kind = 1; kind <= 5; ++kind) {
-        SCOPED_TRACE(kind);
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.files != OutputFiles::One)
+            continue;
+        SCOPED_TRACE(format.name);
         h.ui.clearMessages();
         h.progress.cancel = 0;
         FileTextOutput output;
         output.failFromWrite(1); // the disk is full from the first write on
-        const OutputResult result = h.run(kind, choice::all, "C:\\OUT\\FULL", &output);
+        const OutputResult result = h.run(format.kind, LabelChoice::All, "C:\\OUT\\FULL", &output);
         EXPECT_EQ(result.status, OutputStatus::Failed);
         ASSERT_EQ(h.ui.messages().size(), 1u);
         EXPECT_EQ(h.ui.messages()[0].text, "Cannot Write " + result.fileName + " !\n" + std::strerror(ENOSPC));
@@ -128,7 +134,7 @@ TEST(WriterDriver, CancelMidRunKeepsThePartialFile)
         h.list.tagRow(r);
 
     const std::string fullPath = (p.outputDir() / "full.txt").string();
-    ASSERT_EQ(h.run(5, 0, fullPath).status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::CodeText, LabelChoice::NotAsked, fullPath).status, OutputStatus::Written);
     const std::string full = test::readFile(fullPath);
 
     // Collecting 60 tags makes 56 pump steps; the writer then makes one
@@ -136,7 +142,7 @@ TEST(WriterDriver, CancelMidRunKeepsThePartialFile)
     // the writer stops after that variable is complete.
     const std::string partPath = (p.outputDir() / "part.txt").string();
     h.ui.cancelAfter(58, h.progress.cancel);
-    const OutputResult result = h.run(5, 0, partPath);
+    const OutputResult result = h.run(OutputKind::CodeText, LabelChoice::NotAsked, partPath);
     EXPECT_EQ(result.status, OutputStatus::Stopped);
     EXPECT_TRUE(h.ui.messages().empty());
     const std::string part = test::readFile(partPath);
@@ -149,7 +155,7 @@ TEST(WriterDriver, CancelMidRunKeepsThePartialFile)
     // A SAS program cancelled in its statements never gets its RUN;.
     h.progress.cancel = 0;
     h.ui.cancelAfter(58, h.progress.cancel);
-    ASSERT_EQ(h.run(1, choice::all, (p.outputDir() / "part.sas").string()).status, OutputStatus::Stopped);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, (p.outputDir() / "part.sas").string()).status, OutputStatus::Stopped);
     const std::string sas = test::readFile(p.outputDir() / "part.sas");
     EXPECT_NE(sas.find("DATA X1;"), std::string::npos);
     EXPECT_EQ(sas.find("RUN;"), std::string::npos);
@@ -159,39 +165,38 @@ TEST(WriterDriver, ProgressRangeFinalStepAndTheExportDialog)
 {
     TestProject p;
     test::addWorkedExample(p);
+    p.dataFiles[0].rawLines = {"0000125AL", "   12000"};
+    p.dataFiles[1].rawLines = {"000011"};
     p.write();
     WriterHarness h;
     ASSERT_TRUE(h.started);
     h.tag({12, 14, 15, 16});
 
     RecordingProgress bar;
-    WriterRequest tagRequest{4, 0, (p.outputDir() / "t.tag").string()};
-    ASSERT_EQ(runWriterDriver(h.services(), tagRequest, bar).status, OutputStatus::Written);
+    const OutputJob tagJob{LabelChoice::NotAsked, (p.outputDir() / "t.tag").string()};
+    ASSERT_EQ(writeOutput(outputFormat(OutputKind::Tag), h.services(), tagJob, bar).status, OutputStatus::Written);
     EXPECT_EQ(bar.range, 300);
     // 1 + one for each of the four tags + 1 while collecting, one step for the tag
     // file's first line, then the final 300.
     EXPECT_EQ(bar.total, 1 + 4 + 1 + 1 + 300);
 
-    // The data export's dialog shows its own counter: no bar, no pump step.
-    RecordingProgress exportBar;
-    const std::size_t pumpsBefore = h.ui.pumpSteps();
-    bool ran = false;
-    AccessExportRunner runner = [&](WriterContext& context) {
-        ran = true;
-        EXPECT_EQ(context.output, nullptr);
-        EXPECT_EQ(context.tagged, (std::vector<std::uint32_t>{12, 14, 15, 16}));
-        EXPECT_EQ(context.dialogTemplate, 145);
-        context.progress(10);
-        context.generatedFiles = {"", "C:\\OUT\\X1.txt"};
-        return true;
-    };
-    const OutputResult result = runWriterDriver(h.services(), WriterRequest{6, 0, ""}, exportBar, runner);
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(result.status, OutputStatus::Written);
-    EXPECT_EQ(result.generatedFiles, (std::vector<std::string>{"", "C:\\OUT\\X1.txt"}));
-    EXPECT_EQ(exportBar.total, 0);
-    EXPECT_EQ(h.ui.pumpSteps(), pumpsBefore);
-    EXPECT_TRUE(h.ui.messages().empty());
+    // The data export's dialog shows its own counter: no bar. It goes into
+    // the configured output directory, or into the folder the run names.
+    std::filesystem::create_directories(p.outputDir() / "ELSE");
+    for (const std::string folder : {"", "C:\\OUT\\ELSE"}) {
+        SCOPED_TRACE(folder);
+        RecordingProgress exportBar;
+        const OutputResult result = exportTaggedData(h.services(), folder, exportBar);
+        EXPECT_EQ(result.status, OutputStatus::Written);
+        const std::string dir = folder.empty() ? "C:\\OUT" : folder;
+        EXPECT_EQ(result.generatedFiles,
+                  (std::vector<std::string>{"", dir + "\\DATA_FILE1.txt", dir + "\\DATA_FILE2.txt"}));
+        EXPECT_EQ(exportBar.range, 0);
+        EXPECT_EQ(exportBar.total, 0);
+        EXPECT_TRUE(h.ui.messages().empty());
+        EXPECT_EQ(h.session.settings.outputDir, "C:\\OUT");
+    }
+    EXPECT_EQ(test::readFile(p.outputDir() / "ELSE" / "DATA_FILE2.txt"), "ID,SEX \r\n 00001, 1 \r\n");
 }
 
 TEST(WriterDriver, TagFileWrittenAndImportedBack)
@@ -206,7 +211,7 @@ TEST(WriterDriver, TagFileWrittenAndImportedBack)
     h.tag({3, 17, 1204});
 
     const std::string path = (p.outputDir() / "SEL").string();
-    const OutputResult result = h.run(4, 0, path);
+    const OutputResult result = h.run(OutputKind::Tag, LabelChoice::NotAsked, path);
     ASSERT_EQ(result.status, OutputStatus::Written);
     EXPECT_EQ(result.fileName, path + ".TAG");
     EXPECT_EQ(test::readFile(result.fileName), "     3\r\n    17\r\n  1204\r\n");
@@ -218,7 +223,7 @@ TEST(WriterDriver, TagFileWrittenAndImportedBack)
 
     // Numbers of more than six digits are written whole.
     StringTextOutput out;
-    auto context = h.context(4, 0, out);
+    auto context = h.context(LabelChoice::NotAsked, out);
     context->tagged = {999999, 1234567};
     EXPECT_TRUE(writeTagFile(*context));
     EXPECT_EQ(out.text(), "999999\r\n1234567\r\n");
@@ -250,7 +255,7 @@ TEST(WriterDriver, ProgramsMergeOnlyFilesWithIdentifiersAndLabels)
 
     // Categorical: file 3's numeric variable gets no VALUE, so file 3 is not
     // merged; file 1 has no ID; only file 2 is left, so no MERGE at all.
-    ASSERT_EQ(h.run(1, choice::categorical, "C:\\OUT\\M.SAS").status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::Categorical, "C:\\OUT\\M.SAS").status, OutputStatus::Written);
     std::string sas = lf(test::readFile(p.outputDir() / "M.SAS"));
     EXPECT_NE(sas.find("DATA X1;INFILE 'D:\\DATA\\A.DAT' LRECL=1024 PAD;INPUT\nA 5 ;\n"), std::string::npos) << sas;
     EXPECT_NE(sas.find("DATA X3;"), std::string::npos);
@@ -259,13 +264,13 @@ TEST(WriterDriver, ProgramsMergeOnlyFilesWithIdentifiersAndLabels)
     EXPECT_NE(sas.find("PROC UNIVARIATE;VAR\n  C ;\n\n\nRUN;"), std::string::npos) << sas;
 
     // All: file 3 is productive too; files 2 and 3 are merged.
-    ASSERT_EQ(h.run(1, choice::all, "C:\\OUT\\M2.SAS").status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, "C:\\OUT\\M2.SAS").status, OutputStatus::Written);
     sas = lf(test::readFile(p.outputDir() / "M2.SAS"));
     EXPECT_NE(sas.find("DATA ZEL.EXTRACT;MERGE X2\n           X3\n           ;BY ID;\n\nRUN;"), std::string::npos)
         << sas;
 
     // SPSS: every step is productive, MATCH FILES names only 2 and 3.
-    ASSERT_EQ(h.run(2, choice::categorical, "C:\\OUT\\M.SPS").status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::SpssDos, LabelChoice::Categorical, "C:\\OUT\\M.SPS").status, OutputStatus::Written);
     const std::string spss = lf(test::readFile(p.outputDir() / "M.SPS"));
     EXPECT_NE(spss.find("\nMATCH FILES /FILE='C:\\OUT\\X2'\n  /FILE='C:\\OUT\\X3'\n        /BY ID.\n\n"
                         "SAVE OUTFILE='C:\\OUT\\XTRACT' /Compressed.\n\nFINISH.\n"),
@@ -291,7 +296,7 @@ TEST(WriterDriver, ValueLabelKeywordSurvivesAVariableWithoutUsableCodes)
     ASSERT_TRUE(h.started);
     h.tag({1, 2, 3});
 
-    ASSERT_EQ(h.run(3, choice::all, "C:\\OUT\\V.SPS").status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::SpssWin, LabelChoice::All, "C:\\OUT\\V.SPS").status, OutputStatus::Written);
     const std::string spss = lf(test::readFile(p.outputDir() / "V.SPS"));
     // The keyword waits for the first label actually written, and then
     // comes without the empty line before it.
@@ -303,7 +308,7 @@ TEST(WriterDriver, ValueLabelKeywordSurvivesAVariableWithoutUsableCodes)
     // None: the variable whose first label is reserved gets no labels; the
     // SAS program still opens PROC FORMAT for the letter codes and still
     // names every frequency variable's format.
-    ASSERT_EQ(h.run(1, choice::noReserved, "C:\\OUT\\V.SAS").status, OutputStatus::Written);
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::NoReservedCodes, "C:\\OUT\\V.SAS").status, OutputStatus::Written);
     const std::string sas = lf(test::readFile(p.outputDir() / "V.SAS"));
     EXPECT_NE(sas.find("PROC FORMAT;\n VALUE NUMF            1='One';\n\n"), std::string::npos) << sas;
     EXPECT_EQ(sas.find("REFF "), std::string::npos);

@@ -1,12 +1,20 @@
-// Generated programs and codebook texts compared byte for byte with the
-// files under tests/golden/<writer>/<case>/expected.*. A mismatch writes the
-// actual output beside the build (golden-actual/<writer>/<case>/) and prints
-// where the two part.
+// Generated programs, codebook texts and tag files compared byte for byte
+// with the files under tests/golden/<writer>/<case>/expected.*. Each case
+// folder holds its inputs in case.txt, one "key value" line each ("#" starts
+// a comment):
+//   project worked_example    the test project (see projectBuilders)
+//   format sas                the output, by its batch name
+//   labels all                all, categorical or none (default all)
+//   tags 12 14 15             the tagged variables
+// A mismatch writes the actual output beside the build
+// (golden-actual/<writer>/<case>/) and prints where the two part.
 
 #include "WriterTestSupport.h"
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -20,10 +28,12 @@ using test::WriterHarness;
 struct GoldenCase {
     std::string writer;
     std::string name;
-    std::string extension;
-    int kind;
-    int choice;
+    std::string extension; // of the expected file
+    std::string project;
+    const OutputFormat* format = nullptr;
+    LabelChoice choice = LabelChoice::All;
     std::vector<std::uint32_t> tagged;
+    std::string error; // what is wrong with the case folder; empty when nothing
 };
 
 void PrintTo(const GoldenCase& c, std::ostream* os)
@@ -31,17 +41,85 @@ void PrintTo(const GoldenCase& c, std::ostream* os)
     *os << c.writer << "/" << c.name;
 }
 
+// The projects the cases name.
+const std::map<std::string, std::function<void(TestProject&)>>& projectBuilders()
+{
+    static const std::map<std::string, std::function<void(TestProject&)>> builders = {
+        {"worked_example", test::addWorkedExample},
+    };
+    return builders;
+}
+
+fs::path goldenRoot();
+
+GoldenCase readCase(const fs::path& dir)
+{
+    GoldenCase c;
+    c.writer = dir.parent_path().filename().string();
+    c.name = dir.filename().string();
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind("expected.", 0) == 0)
+            c.extension = file.substr(9);
+    }
+    std::ifstream in(dir / "case.txt");
+    if (!in)
+        c.error = "no case.txt";
+    std::string line;
+    while (c.error.empty() && std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string key;
+        if (!(words >> key) || key[0] == '#')
+            continue;
+        std::string value;
+        if (key == "project") {
+            words >> c.project;
+            if (!projectBuilders().count(c.project))
+                c.error = "unknown project " + c.project;
+        } else if (key == "format") {
+            words >> value;
+            c.format = findOutputFormat(value);
+            if (!c.format || c.format->files != OutputFiles::One)
+                c.error = "no one-file output format " + value;
+        } else if (key == "labels") {
+            words >> value;
+            if (value == "all")
+                c.choice = LabelChoice::All;
+            else if (value == "categorical")
+                c.choice = LabelChoice::Categorical;
+            else if (value == "none")
+                c.choice = LabelChoice::NoReservedCodes;
+            else
+                c.error = "labels takes all, categorical or none";
+        } else if (key == "tags") {
+            for (std::uint32_t n = 0; words >> n;)
+                c.tagged.push_back(n);
+            if (!words.eof())
+                c.error = "tags takes variable numbers";
+        } else {
+            c.error = "unknown key " + key;
+        }
+    }
+    if (c.error.empty() && (c.project.empty() || !c.format || c.tagged.empty() || c.extension.empty()))
+        c.error = "needs project, format, tags and an expected file";
+    return c;
+}
+
+// Every case folder, tests/golden/<writer>/<case>/, in name order.
 const std::vector<GoldenCase>& goldenCases()
 {
-    static const std::vector<GoldenCase> cases = {
-        {"sas", "worked_example", "sas", 1, choice::all, {12, 14, 15}},
-        {"sas", "two_files", "sas", 1, choice::all, {12, 14, 15, 16}},
-        {"spss", "worked_example_win", "sps", 3, choice::all, {12, 14, 15}},
-        {"spss", "worked_example_dos", "sps", 2, choice::all, {12, 14, 15}},
-        {"spss", "two_files_dos", "sps", 2, choice::all, {12, 14, 15, 16}},
-        {"codebook", "worked_example", "txt", 5, choice::none, {12}},
-        {"codebook", "shared_description", "txt", 5, choice::none, {12, 13}},
-    };
+    static const std::vector<GoldenCase> cases = [] {
+        std::set<fs::path> dirs;
+        for (const auto& writer : fs::directory_iterator(goldenRoot()))
+            if (writer.is_directory())
+                for (const auto& dir : fs::directory_iterator(writer.path()))
+                    if (dir.is_directory())
+                        dirs.insert(dir.path());
+        std::vector<GoldenCase> list;
+        for (const fs::path& dir : dirs)
+            list.push_back(readCase(dir));
+        return list;
+    }();
     return cases;
 }
 
@@ -86,19 +164,20 @@ class WriterGolden : public ::testing::TestWithParam<GoldenCase> {};
 TEST_P(WriterGolden, MatchesExpectedBytes)
 {
     const GoldenCase& c = GetParam();
+    ASSERT_EQ(c.error, "") << c.writer << "/" << c.name;
     const fs::path expectedPath = goldenRoot() / c.writer / c.name / ("expected." + c.extension);
     ASSERT_TRUE(fs::exists(expectedPath)) << expectedPath;
     const std::string expected = test::readFile(expectedPath);
 
     TestProject project;
-    test::addWorkedExample(project);
+    projectBuilders().at(c.project)(project);
     project.write();
     WriterHarness h;
     ASSERT_TRUE(h.started);
     for (auto n : c.tagged)
         h.list.tagRow(n);
     const std::string out = (project.outputDir() / ("result." + c.extension)).string();
-    const OutputResult result = h.run(c.kind, c.choice, out);
+    const OutputResult result = h.run(c.format->kind, c.choice, out);
     EXPECT_EQ(result.status, OutputStatus::Written);
     EXPECT_TRUE(h.ui.messages().empty());
     const std::string actual = test::readFile(out);
@@ -118,13 +197,14 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriterGolden, ::testing::ValuesIn(goldenCases(
                              return info.param.writer + "_" + info.param.name;
                          });
 
-// Every golden folder of these writers has its case, so none is silently
-// left out.
+// Every golden folder is a case that can run, so none is silently left out.
 TEST(WriterGoldenFolders, EveryFolderHasACase)
 {
     std::set<std::string> known;
-    for (const auto& c : goldenCases())
+    for (const auto& c : goldenCases()) {
+        EXPECT_EQ(c.error, "") << c.writer << "/" << c.name;
         known.insert(c.writer + "/" + c.name);
+    }
     for (const std::string writer : {"sas", "spss", "codebook"}) {
         for (const auto& entry : fs::directory_iterator(goldenRoot() / writer))
             EXPECT_TRUE(known.count(writer + "/" + entry.path().filename().string())) << entry.path();

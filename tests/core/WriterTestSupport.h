@@ -11,6 +11,7 @@
 #include "platform/ScriptedUi.h"
 #include "platform/TextOutput.h"
 #include "catalogue/VariableList.h"
+#include "outputs/OutputFormats.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -76,17 +77,17 @@ public:
 
     WriterServices services() { return {list, session.store, session.project, session.settings, ui}; }
 
-    OutputResult run(int kind, int choice, const std::string& path, FileTextOutput* output = nullptr)
+    OutputResult run(OutputKind kind, LabelChoice choice, const std::string& path,
+                     FileTextOutput* output = nullptr)
     {
-        WriterRequest request{kind, choice, path};
-        return runWriterDriver(services(), request, progress, {}, output);
+        return writeOutput(outputFormat(kind), services(), OutputJob{choice, path}, progress, output);
     }
 
     // A context over `out` with the tagged rows collected, for the builders.
-    std::unique_ptr<WriterContext> context(int kind, int choice, TextOutput& out)
+    std::unique_ptr<WriterContext> context(LabelChoice choice, TextOutput& out)
     {
         auto c = std::make_unique<WriterContext>(list, session.store, session.project, session.settings, ui,
-                                                 progress, kind, choice);
+                                                 progress, choice);
         c->output = &out;
         for (std::uint32_t r = 1; r <= list.rowCount(); ++r)
             if (list.isTagged(r))

@@ -8,6 +8,7 @@
 #include "app/qt/OutputDialogs.h"
 #include "app/qt/SetupDialog.h"
 #include "codebook/CodebookWriter.h"
+#include "outputs/OutputFormats.h"
 #include "search/qt/ImportTagFilesDialog.h"
 #include "search/qt/SearchDialog.h"
 #include "catalogue/qt/DescriptionWindow.h"
@@ -18,6 +19,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -210,7 +213,7 @@ private slots:
         int asked = 0;
         outputs.askReservedCodes = [&] {
             ++asked;
-            return 12;
+            return LabelChoice::All;
         };
 
         w->trigger(command::outputSas);
@@ -281,6 +284,64 @@ private slots:
         QCOMPARE(shown[4], std::string("C:\\OUT\\DATA_FILE1.txt"));
         QCOMPARE(QString::fromStdString(readFile(p.gui.project.outputDir() / "DATA_FILE1.txt")),
                  QStringLiteral("V2,V3 \r\n 02, 03 \r\n 12, 13 \r\n"));
+    }
+
+    void outputMenuAndCommandsFollowTheFormatTable()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        QMenu* output = nullptr;
+        for (QAction* item : w->menuBar()->actions())
+            for (QAction* sub : item->menu() ? item->menu()->actions() : QList<QAction*>())
+                if (sub->menu() && sub->text() == QStringLiteral("Output"))
+                    output = sub->menu();
+        QVERIFY(output);
+
+        // One menu item per format with a window command, in table order,
+        // with the table's texts.
+        QList<QAction*> items = output->actions();
+        for (const OutputFormat& format : outputFormats()) {
+            if (format.command.id == 0)
+                continue;
+            QVERIFY2(!items.isEmpty(), format.command.menuText);
+            QAction* item = items.takeFirst();
+            QCOMPARE(item->data().toInt(), format.command.id);
+            QCOMPARE(item->text(), QString::fromLatin1(format.command.menuText));
+            QCOMPARE(item->statusTip(), QString::fromLatin1(format.command.prompt));
+            QCOMPARE(item->toolTip(), QString::fromLatin1(format.command.toolTip));
+            const CommandInfo* info = findCommand(format.command.id);
+            QVERIFY(info);
+            QCOMPARE(info->enabledBy, format.command.enabledByDataOnCd ? EnabledBy::DataOnCd : EnabledBy::CommandsEnabled);
+        }
+        QVERIFY(items.isEmpty());
+
+        // Each command runs its own format: the save dialog's filter (one
+        // file) or the export dialog (several files, no save dialog).
+        p.list().tagRow(1);
+        auto& outputs = *p.impl().outputs;
+        outputs.showGeneratedFiles = [](const std::vector<std::string>&) {};
+        QString dialogName;
+        outputs.runWritingDialog = [&](WorkDialog& dialog) {
+            dialogName = dialog.objectName();
+            dialog.cancel = 1;
+            dialog.exec();
+        };
+        for (const OutputFormat& format : outputFormats()) {
+            if (format.command.id == 0)
+                continue;
+            const std::size_t requests = p.gui.ui.fileRequests().size();
+            dialogName.clear();
+            QVERIFY(w->trigger(format.command.id));
+            if (format.files == OutputFiles::One) {
+                QCOMPARE(p.gui.ui.fileRequests().size(), requests + 1);
+                QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string(format.filter));
+                QVERIFY(dialogName.isEmpty()); // the save dialog was cancelled
+            } else {
+                QCOMPARE(p.gui.ui.fileRequests().size(), requests);
+                QCOMPARE(dialogName, QStringLiteral("exportDialog"));
+            }
+        }
     }
 
     void searchDialogTypesCapitalsGreysCommandsAndTagsMatches()

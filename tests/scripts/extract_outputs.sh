@@ -1,8 +1,9 @@
 #!/bin/bash
 # qavn-extract's file outputs on the demo project: the empty selection is
 # refused, file names follow the naming rule, several outputs come from one
-# call, the label choice reaches the programs, and a tag file written by the
-# tool selects the same variables when it is read back.
+# call, the label choice reaches the programs, a tag file written by the
+# tool selects the same variables when it is read back, and --write FORMAT
+# PATH writes what each format's own option writes.
 #
 # Usage: extract_outputs.sh <build>/bin <source-dir>
 set -euo pipefail
@@ -65,5 +66,37 @@ status=0
 extract --tag 1 --codebook "$WORK/missing/dir/x" 2>"$WORK/err.txt" || status=$?
 [ "$status" -eq 1 ] || fail "unopenable output gave status $status"
 grep -qx "Cannot Open $WORK/missing/dir/x.TXT" "$WORK/err.txt" || fail "open failure message: $(cat "$WORK/err.txt")"
+
+# --write FORMAT PATH for every format --help lists: the same bytes as the
+# format's own option (--NAME FILE, or --access with --output-dir for a
+# format of several files).
+formats=$("$BIN/qavn-extract" --help | sed -n '/^Formats:/,/^$/p' | awk 'NF > 1 && $1 != "Formats:" {print $1}')
+[ -n "$formats" ] || fail "--help lists no formats"
+onefile=$("$BIN/qavn-extract" --help | grep -- '--sas FILE')
+for format in $formats; do
+    if [[ " $onefile " == *" --$format FILE "* ]]; then
+        extract --tag 1-40,300 --write "$format" "$WORK/write.$format" --"$format" "$WORK/named.$format" ||
+            fail "--write $format failed"
+        [ -s "$WORK/write.$format" ] || fail "--write $format wrote nothing"
+        cmp -s "$WORK/write.$format" "$WORK/named.$format" || fail "--write $format differs from --$format"
+    else
+        mkdir -p "$WORK/write-$format" "$WORK/named-$format"
+        extract --tag 1-40,300 --write "$format" "$WORK/write-$format" >"$WORK/write.txt" ||
+            fail "--write $format failed"
+        extract --tag 1-40,300 --"$format" --output-dir "$WORK/named-$format" >"$WORK/named.txt" ||
+            fail "--$format failed"
+        [ -s "$WORK/write.txt" ] || fail "--write $format listed no files"
+        diff -r "$WORK/write-$format" "$WORK/named-$format" >/dev/null || fail "--write $format differs from --$format"
+        [ "$(sed "s|$WORK/write-$format|DIR|" "$WORK/write.txt")" = "$(sed "s|$WORK/named-$format|DIR|" "$WORK/named.txt")" ] ||
+            fail "--write $format listed other files"
+    fi
+done
+
+# An unknown format is a usage error that names the known ones.
+status=0
+extract --tag 1 --write mdb "$WORK/x.mdb" 2>"$WORK/err.txt" || status=$?
+[ "$status" -eq 2 ] || fail "unknown format gave status $status"
+head -n 1 "$WORK/err.txt" | grep -qx "qavn-extract: unknown output format mdb (formats: $(echo $formats | sed 's/ /, /g'))" ||
+    fail "unknown format message: $(head -n 1 "$WORK/err.txt")"
 
 echo PASS

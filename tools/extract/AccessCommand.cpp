@@ -2,9 +2,8 @@
 #include "Extract.h"
 
 #include "export/AccessExport.h"
+#include "outputs/OutputFormats.h"
 #include "platform/HostPath.h"
-#include "writers/WriterContext.h"
-#include "writers/WriterDriver.h"
 
 #include <cstdio>
 #include <string>
@@ -42,24 +41,14 @@ private:
 
 } // namespace
 
-int runAccess(Context& context, const Options& options)
+int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir)
 {
-    (void)options;
-    // runOutputs, which always runs first, has reported an empty selection.
-    if (context.list.tagCount() == 0)
-        return exitFailure;
-
     const WriterServices services{context.list, context.session.store, context.session.project,
                                   context.session.settings, context.ui};
-    WriterRequest request;
-    request.kind = static_cast<int>(OutputKind::AccessDb);
     ExportStatus status(context.progress);
-    const OutputResult result = runWriterDriver(services, request, status, [](WriterContext& run) {
-        AccessExportResult exported =
-            runAccessExport(run.tagged, run.store, run.project, run.settings, run.ui, run.progressSink);
-        run.generatedFiles = std::move(exported.generatedFiles);
-        return exported.completed;
-    });
+    OutputJob job;
+    job.path = outputDir;
+    const OutputResult result = writeOutput(format, services, job, status);
     // Clear the progress line before the list goes to the same terminal.
     if (auto* console = dynamic_cast<ConsoleProgress*>(&context.progress))
         console->finish();

@@ -4,6 +4,7 @@
 #include "platform/ConsoleUi.h"
 #include "platform/Progress.h"
 #include "catalogue/VariableList.h"
+#include "outputs/OutputFormats.h"
 
 #include <optional>
 #include <string>
@@ -29,15 +30,17 @@ struct Options {
 
     // Outputs.
     std::string labels = "all"; // --labels all|categorical|none
-    std::optional<std::string> sas;
-    std::optional<std::string> spss;
-    std::optional<std::string> spssDos;
-    std::optional<std::string> codebook;
-    std::optional<std::string> tagFile;
-    bool access = false;
+    // One output to run: a format of the output format table and its path
+    // (for several files the output folder; empty for the configured one).
+    struct Output {
+        const OutputFormat* format;
+        std::string path;
+        bool named; // --sas FILE and the like: given again, the last one counts
+    };
+    std::vector<Output> outputs;           // in command-line order
     std::optional<std::string> outputDir; // --output-dir, for this run only
 
-    bool wantsOutput() const { return sas || spss || spssDos || codebook || tagFile || access; }
+    bool wantsOutput() const { return !outputs.empty(); }
 };
 
 // What every command works on once the project is loaded.
@@ -64,10 +67,14 @@ bool tagFromList(Context& context, const std::string& list);
 // --search: tags every match. Returns false when the search could not run.
 bool runSearch(Context& context, const Options& options);
 
-// The program, codebook and tag file outputs. Returns an exit status.
+// Every output asked for, in the order of the output format table (and, for
+// one format, of the command line): first the one-file outputs, each run
+// whatever became of the others, then, when they all succeeded, the outputs
+// of several files. Returns an exit status.
 int runOutputs(Context& context, const Options& options);
 
-// --access. Returns an exit status.
-int runAccess(Context& context, const Options& options);
+// One data export into `outputDir` (empty: the configured output
+// directory): prints the generated files. Returns an exit status.
+int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir);
 
 } // namespace qavn::extract

@@ -1,23 +1,36 @@
 #include "Extract.h"
 
-#include "writers/WriterContext.h"
-#include "writers/WriterDriver.h"
+#include "outputs/OutputFormats.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
 namespace qavn::extract {
 
 namespace {
 
-int reservedChoiceOf(const std::string& labels)
+LabelChoice labelChoiceOf(const std::string& labels)
 {
     if (labels == "categorical")
-        return choice::categorical;
+        return LabelChoice::Categorical;
     if (labels == "none")
-        return choice::noReserved;
-    return choice::all;
+        return LabelChoice::NoReservedCodes;
+    return LabelChoice::All;
+}
+
+int writeOneFile(Context& context, const OutputFormat& format, const OutputJob& job)
+{
+    const WriterServices services{context.list, context.session.store, context.session.project,
+                                  context.session.settings, context.ui};
+    context.progress.cancel = 0;
+    const OutputResult result = writeOutput(format, services, job, context.progress);
+    // Open and write failures have shown their message; an unreadable record
+    // has too. Either way the file is not what was asked for.
+    if (result.status == OutputStatus::Written)
+        return exitOk;
+    if (result.status == OutputStatus::Stopped)
+        std::fprintf(stderr, "qavn-extract: %s is incomplete\n", result.fileName.c_str());
+    return exitFailure;
 }
 
 } // namespace
@@ -31,36 +44,22 @@ int runOutputs(Context& context, const Options& options)
         return exitFailure;
     }
 
-    struct Wanted {
-        const std::optional<std::string>& path;
-        OutputKind kind;
-    };
-    const Wanted wanted[] = {
-        {options.sas, OutputKind::Sas},           {options.spss, OutputKind::SpssWin},
-        {options.spssDos, OutputKind::SpssDos},   {options.codebook, OutputKind::CodeText},
-        {options.tagFile, OutputKind::Tag},
-    };
-
-    const WriterServices services{context.list, context.session.store, context.session.project,
-                                  context.session.settings, context.ui};
-    const int labelChoice = reservedChoiceOf(options.labels);
     int status = exitOk;
-    for (const Wanted& w : wanted) {
-        if (!w.path)
-            continue;
-        const int kind = static_cast<int>(w.kind);
-        WriterRequest request;
-        request.kind = kind;
-        request.reservedChoice = outputKindInfo(kind)->asksReservedCodes ? labelChoice : choice::none;
-        request.chosenPath = *w.path;
-        context.progress.cancel = 0;
-        const OutputResult result = runWriterDriver(services, request, context.progress);
-        // Open and write failures have shown their message; an unreadable
-        // record has too. Either way the file is not what was asked for.
-        if (result.status != OutputStatus::Written) {
-            if (result.status == OutputStatus::Stopped)
-                std::fprintf(stderr, "qavn-extract: %s is incomplete\n", result.fileName.c_str());
-            status = exitFailure;
+    for (const OutputFiles files : {OutputFiles::One, OutputFiles::Several}) {
+        for (const OutputFormat& format : outputFormats()) {
+            if (format.files != files)
+                continue;
+            for (const Options::Output& output : options.outputs) {
+                if (output.format != &format)
+                    continue;
+                if (files == OutputFiles::One) {
+                    const OutputJob job{labelChoiceOf(options.labels), output.path};
+                    if (writeOneFile(context, format, job) != exitOk)
+                        status = exitFailure;
+                } else if (status == exitOk) {
+                    status = runAccess(context, format, output.path);
+                }
+            }
         }
     }
     return status;

@@ -10,9 +10,11 @@
 #include "platform/Strings.h"
 #include "search/TagImport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 using namespace qavn;
 using namespace qavn::extract;
@@ -34,12 +36,65 @@ constexpr const char* usage =
     "  --in FIELDS            name,label,description,category (default name)\n"
     "  --whole-words          whole words only\n"
     "Outputs (any number in one call):\n"
-    "  --labels all|categorical|none   which variables get value labels (default all)\n"
-    "  --sas FILE  --spss FILE  --spss-dos FILE  --codebook FILE  --tag-file FILE\n"
-    "  --access               comma-delimited extracts of the raw data into the output directory\n"
-    "  --output-dir DIR       output directory for this run instead of the configured one\n"
-    "\n"
-    "  --help, --version\n";
+    "  --labels all|categorical|none   which variables get value labels (default all)\n";
+
+// The output options and the format list come from the output format table:
+// a format of one file has its option --NAME FILE, a format of several files
+// the flag --NAME (into the output directory); --write NAME PATH runs any.
+std::string usageText()
+{
+    std::string text = usage;
+    std::string files;
+    for (const OutputFormat& format : outputFormats())
+        if (format.files == OutputFiles::One)
+            files += "  --" + std::string(format.batchName) + " FILE";
+    text += files + "\n";
+    auto line = [&](std::string left, const std::string_view right, std::size_t width) {
+        left.resize(std::max(width, left.size() + 1), ' ');
+        text += left;
+        text += right;
+        text += '\n';
+    };
+    for (const OutputFormat& format : outputFormats())
+        if (format.files == OutputFiles::Several)
+            line("  --" + std::string(format.batchName), format.summary, 25);
+    line("  --output-dir DIR", "output directory for this run instead of the configured one", 25);
+    std::string folders;
+    for (const OutputFormat& format : outputFormats())
+        if (format.files == OutputFiles::Several)
+            folders += (folders.empty() ? "" : ", ") + std::string(format.batchName);
+    line("  --write FORMAT PATH",
+         "FORMAT written to PATH" + (folders.empty() ? "" : " (a folder for " + folders + ")") +
+             "; any number of times",
+         25);
+    text += "Formats:\n";
+    for (const OutputFormat& format : outputFormats())
+        line("  " + std::string(format.batchName), format.summary, 14);
+    text += "\n  --help, --version\n";
+    return text;
+}
+
+std::string formatNames()
+{
+    std::string names;
+    for (const OutputFormat& format : outputFormats())
+        names += (names.empty() ? "" : ", ") + std::string(format.batchName);
+    return names;
+}
+
+// Adds an output; a named option given again replaces its earlier path.
+void addOutput(Options& options, const OutputFormat& format, std::string path, bool named)
+{
+    if (named) {
+        for (Options::Output& output : options.outputs) {
+            if (output.named && output.format == &format) {
+                output.path = std::move(path);
+                return;
+            }
+        }
+    }
+    options.outputs.push_back({&format, std::move(path), named});
+}
 
 bool parse(int argc, char** argv, Options& options, std::string& error)
 {
@@ -117,23 +172,25 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
                 return false;
             }
             options.labels = v;
-        } else if (arg == "--sas") {
-            if (!optionalValue(options.sas))
+        } else if (const OutputFormat* named = arg.size() > 2 && arg.compare(0, 2, "--") == 0
+                                                    ? findOutputFormat(std::string_view(arg).substr(2))
+                                                    : nullptr) {
+            if (named->files == OutputFiles::One && !value(v))
                 return false;
-        } else if (arg == "--spss") {
-            if (!optionalValue(options.spss))
+            addOutput(options, *named, named->files == OutputFiles::One ? v : std::string(), true);
+        } else if (arg == "--write") {
+            if (!value(v))
                 return false;
-        } else if (arg == "--spss-dos") {
-            if (!optionalValue(options.spssDos))
+            const OutputFormat* format = findOutputFormat(v);
+            if (!format) {
+                error = "unknown output format " + v + " (formats: " + formatNames() + ")";
                 return false;
-        } else if (arg == "--codebook") {
-            if (!optionalValue(options.codebook))
+            }
+            if (i + 1 >= argc) {
+                error = "--write " + v + " needs a path";
                 return false;
-        } else if (arg == "--tag-file") {
-            if (!optionalValue(options.tagFile))
-                return false;
-        } else if (arg == "--access") {
-            options.access = true;
+            }
+            addOutput(options, *format, argv[++i], false);
         } else if (arg == "--output-dir") {
             if (!optionalValue(options.outputDir))
                 return false;
@@ -206,7 +263,7 @@ int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(usage, stdout);
+            std::fputs(usageText().c_str(), stdout);
             return exitOk;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -217,7 +274,7 @@ int main(int argc, char** argv)
     Options options;
     std::string error;
     if (!parse(argc, argv, options, error)) {
-        std::fprintf(stderr, "qavn-extract: %s\n%s", error.c_str(), usage);
+        std::fprintf(stderr, "qavn-extract: %s\n%s", error.c_str(), usageText().c_str());
         return exitUsage;
     }
 
@@ -274,11 +331,8 @@ int main(int argc, char** argv)
         printListTagged(context);
 
     int status = exitOk;
-    if (options.wantsOutput()) {
+    if (options.wantsOutput())
         status = runOutputs(context, options);
-        if (status == exitOk && options.access)
-            status = runAccess(context, options);
-    }
     progress.finish();
     return status;
 }

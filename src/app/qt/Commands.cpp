@@ -1,6 +1,9 @@
 #include "app/qt/Commands.h"
 
+#include "outputs/OutputFormats.h"
+
 #include <array>
+#include <vector>
 
 namespace qavn {
 
@@ -8,16 +11,9 @@ namespace {
 
 using E = EnabledBy;
 
-constexpr std::array commands{
-    CommandInfo{command::outputSas, "SAS-PC", "Create File for SAS-PC Code", "SAS-PC Code", nullptr, E::CommandsEnabled},
-    CommandInfo{command::outputSpss, "SPSS", "Create File for SPSS Include File", "SPSS Include", nullptr,
-                E::CommandsEnabled},
-    CommandInfo{command::outputCodebook, "Codebook Text", "Create File for Codebook", "Codebook Text", nullptr,
-                E::CommandsEnabled},
-    CommandInfo{command::outputTagFile, "Tag File", "Create File from Tagged Items", "Tag File", nullptr,
-                E::CommandsEnabled},
-    CommandInfo{command::outputAccess, "Access DB", "Create File for MS Access Database", "Access DB", nullptr,
-                E::DataOnCd},
+// The commands after the outputs' own, which come from the output format
+// table.
+constexpr std::array otherCommands{
     CommandInfo{command::viewOutput, "View Output", "", "", nullptr, E::CommandsEnabled},
     CommandInfo{command::importTagFiles, "Import Tag Files", "Import Tag File", "Import Tag File", nullptr,
                 E::CommandsEnabled},
@@ -56,16 +52,32 @@ constexpr std::array toolbar{command::topOfList, command::prevFile,  command::pr
                              command::nextFile,  command::bottomOfList, 0,                   command::prevTag,
                              command::nextTag,   0,                    command::taggedItems, command::search};
 
+const std::vector<CommandInfo>& allCommands()
+{
+    static const std::vector<CommandInfo> commands = [] {
+        std::vector<CommandInfo> list;
+        for (const OutputFormat& format : outputFormats()) {
+            const OutputCommand& c = format.command;
+            if (c.id != 0)
+                list.push_back(CommandInfo{c.id, c.menuText, c.prompt, c.toolTip, nullptr,
+                                           c.enabledByDataOnCd ? E::DataOnCd : E::CommandsEnabled});
+        }
+        list.insert(list.end(), otherCommands.begin(), otherCommands.end());
+        return list;
+    }();
+    return commands;
+}
+
 } // namespace
 
 std::span<const CommandInfo> commandTable()
 {
-    return commands;
+    return allCommands();
 }
 
 const CommandInfo* findCommand(int id)
 {
-    for (const CommandInfo& info : commands)
+    for (const CommandInfo& info : allCommands())
         if (info.id == id)
             return &info;
     return nullptr;

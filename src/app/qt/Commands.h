@@ -4,7 +4,9 @@
 
 namespace qavn {
 
-// The numeric IDs of the main window's commands.
+// The numeric IDs of the main window's commands. The output commands' IDs,
+// texts and enabling come from the output format table
+// (outputs/OutputFormats.h), which names the same numbers.
 namespace command {
 constexpr int outputSas = 32812;
 constexpr int outputSpss = 32814;
@@ -49,7 +51,8 @@ struct CommandInfo {
     EnabledBy enabledBy;
 };
 
-// Every command, in menu order.
+// Every command, in menu order: the outputs in the order of the output
+// format table, then the rest.
 std::span<const CommandInfo> commandTable();
 const CommandInfo* findCommand(int id);
 

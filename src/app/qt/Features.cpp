@@ -5,6 +5,7 @@
 #include "app/qt/FeaturesImpl.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/OutputCommands.h"
+#include "outputs/OutputFormats.h"
 #include "app/qt/SetupDialog.h"
 #include "platform/Ui.h"
 #include "search/qt/ImportTagFilesDialog.h"
@@ -85,10 +86,9 @@ void Features::Impl::attach()
     });
 
     outputs = std::make_unique<OutputCommands>(session, list, ui, window);
-    for (auto [id, kind] : {std::pair{command::outputSas, 1}, std::pair{command::outputSpss, 3},
-                            std::pair{command::outputCodebook, 5}, std::pair{command::outputTagFile, 4},
-                            std::pair{command::outputAccess, 6}})
-        window->setCommandHandler(id, [this, kind = kind] { outputs->run(kind); });
+    for (const OutputFormat& format : outputFormats())
+        if (format.command.id != 0)
+            window->setCommandHandler(format.command.id, [this, &format] { outputs->run(format); });
     window->setCommandHandler(command::viewOutput, [this] { outputs->viewOutput(); });
 
     window->setCommandHandler(command::importTagFiles, [this, window, &list, &session] {

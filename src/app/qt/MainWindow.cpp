@@ -5,6 +5,7 @@
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
 #include "catalogue/Loader.h"
+#include "outputs/OutputFormats.h"
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
 #include "catalogue/Navigation.h"
@@ -91,9 +92,9 @@ void MainWindow::createMenus()
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     QMenu* output = file->addMenu(QStringLiteral("Output"));
-    for (int id : {command::outputSas, command::outputSpss, command::outputCodebook, command::outputTagFile,
-                   command::outputAccess})
-        output->addAction(action(id));
+    for (const OutputFormat& format : outputFormats())
+        if (format.command.id != 0)
+            output->addAction(action(format.command.id));
     file->addAction(action(command::viewOutput));
     file->addSeparator();
     file->addAction(action(command::importTagFiles));

@@ -3,12 +3,10 @@
 #include "codebook/OpenProject.h"
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/OutputDialogs.h"
-#include "export/AccessExport.h"
+#include "outputs/OutputFormats.h"
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
 #include "catalogue/VariableList.h"
-#include "writers/WriterContext.h"
-#include "writers/WriterDriver.h"
 
 #include <memory>
 
@@ -25,44 +23,37 @@ OutputCommands::OutputCommands(OpenProject& session, VariableList& list, Ui& ui,
     };
 }
 
-void OutputCommands::run(int kind)
+void OutputCommands::run(const OutputFormat& format)
 {
-    const OutputKindInfo* info = outputKindInfo(kind);
-    if (!info)
-        return;
     if (!checkTaggedItems(list_, ui_))
         return;
 
-    WriterRequest request;
-    request.kind = kind;
-    if (kind != static_cast<int>(OutputKind::AccessDb)) {
-        auto chosen = ui_.chooseFile(Ui::FileDialog::Save, info->filter, session_.settings.outputDir);
+    OutputJob job;
+    if (format.files == OutputFiles::One) {
+        auto chosen = ui_.chooseFile(Ui::FileDialog::Save, format.filter, session_.settings.outputDir);
         if (!chosen)
             return;
-        request.chosenPath = *chosen;
-        if (!confirmReplacement(request.chosenPath, kind, ui_))
+        job.path = *chosen;
+        if (!confirmReplacement(job.path, format.defaultExtension, ui_))
             return;
     }
-    if (info->asksReservedCodes) {
-        request.reservedChoice = askReservedCodes();
-        if (request.reservedChoice == 0)
+    if (format.asksReservedCodes) {
+        const std::optional<LabelChoice> choice = askReservedCodes();
+        if (!choice)
             return;
+        job.labelChoice = *choice;
     }
 
     const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_};
-    AccessExportRunner access = [this](WriterContext& context) {
-        const AccessExportResult result = runAccessExport(context.tagged, context.store, context.project,
-                                                          context.settings, context.ui, context.progressSink);
-        context.generatedFiles = result.generatedFiles;
-        if (result.completed)
-            showGeneratedFiles(generatedFilesLines(result.generatedFiles));
-        return result.completed;
-    };
-    // The writer runs once the writing dialog is on screen; the dialog is its
-    // progress bar (template 121) or record counter (145) and cancel flag.
+    // The output runs once the writing dialog is on screen; the dialog is its
+    // progress bar (one file) or record counter (several) and cancel flag.
     std::unique_ptr<WorkDialog> dialog;
-    auto work = [&] { runWriterDriver(services, request, *dialog, access); };
-    if (info->dialogTemplate == exportTemplate) {
+    auto work = [&] {
+        const OutputResult result = writeOutput(format, services, job, *dialog);
+        if (format.files == OutputFiles::Several && result.status == OutputStatus::Written)
+            showGeneratedFiles(generatedFilesLines(result.generatedFiles));
+    };
+    if (format.files == OutputFiles::Several) {
         dialog = std::make_unique<ExportDialog>(parent_, work);
     } else {
         auto writing = std::make_unique<LoadingDialog>(parent_, work);

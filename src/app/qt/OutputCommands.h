@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,22 +14,28 @@ class OpenProject;
 class Ui;
 class VariableList;
 class WorkDialog;
+enum class LabelChoice;
+struct OutputFormat;
 
 // File > Output (SAS-PC, SPSS, Codebook Text, Tag File, Access DB) and File >
-// View Output: the dialogs in their order around the writer driver.
+// View Output: the dialogs in their order around the outputs.
 class OutputCommands {
 public:
     OutputCommands(OpenProject& session, VariableList& list, Ui& ui, QWidget* parent);
 
-    // An output run of `kind` (1-6): nothing tagged → the message; then, but
-    // for the data export, the save dialog and, for the program kinds, the
-    // Confirmation dialog; then the writing dialog runs the writer.
-    void run(int kind);
+    // An output run of `format` (an entry of the output format table):
+    // nothing tagged → the message; then, for a one-file output, the save
+    // dialog and, when the format asks, the Confirmation dialog; then the
+    // writing dialog runs the output. An output of several files (the data
+    // export) runs under its record-counter dialog, which lists the generated
+    // files once the run completed.
+    void run(const OutputFormat& format);
     // The open dialog for generated files, then the text viewer.
     void viewOutput();
 
     // The modal steps, replaceable so that tests can answer them.
-    std::function<int()> askReservedCodes;
+    // askReservedCodes returns nothing for Cancel.
+    std::function<std::optional<LabelChoice>()> askReservedCodes;
     std::function<void(WorkDialog&)> runWritingDialog;
     std::function<void(const std::vector<std::string>& lines)> showGeneratedFiles;
 

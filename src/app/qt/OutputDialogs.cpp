@@ -1,6 +1,7 @@
 #include "app/qt/OutputDialogs.h"
 
 #include "platform/qt/QtText.h"
+#include "writers/WriterContext.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -49,7 +50,7 @@ QString ExportDialog::fieldText(const QString& field) const
     return {};
 }
 
-int askReservedCodeChoice(QWidget* parent)
+std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("confirmationDialog"));
@@ -57,13 +58,13 @@ int askReservedCodeChoice(QWidget* parent)
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(QStringLiteral("Want to Label Reserved Code ?"), &dialog), 0, Qt::AlignHCenter);
     auto* row = new QHBoxLayout;
-    int choice = 0;
-    auto addButton = [&](const QString& text, const char* id, int value) {
+    std::optional<LabelChoice> choice;
+    auto addButton = [&](const QString& text, const QString& id, std::optional<LabelChoice> value) {
         auto* button = new QPushButton(text, &dialog);
-        button->setObjectName(QLatin1String(id));
+        button->setObjectName(id);
         QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &choice, value] {
             choice = value;
-            if (value == 0)
+            if (!value)
                 dialog.reject();
             else
                 dialog.accept();
@@ -71,12 +72,14 @@ int askReservedCodeChoice(QWidget* parent)
         row->addWidget(button);
         return button;
     };
-    addButton(QStringLiteral("All"), "1033", 12)->setDefault(true);
-    addButton(QStringLiteral("Categorical"), "3", 11);
-    addButton(QStringLiteral("None"), "4", 13);
-    addButton(QStringLiteral("Cancel"), "2", 0);
+    addButton(QStringLiteral("All"), QStringLiteral("1033"), LabelChoice::All)->setDefault(true);
+    addButton(QStringLiteral("Categorical"), QStringLiteral("3"), LabelChoice::Categorical);
+    addButton(QStringLiteral("None"), QStringLiteral("4"), LabelChoice::NoReservedCodes);
+    addButton(QStringLiteral("Cancel"), QStringLiteral("2"), std::nullopt);
     layout->addLayout(row);
-    return dialog.exec() == QDialog::Accepted ? choice : 0;
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return choice;
 }
 
 GeneratedFilesDialog::GeneratedFilesDialog(const std::vector<std::string>& lines, QWidget* parent) : QDialog(parent)

@@ -5,12 +5,15 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 class QLabel;
 
 namespace qavn {
+
+enum class LabelChoice;
 
 // The writing dialog of the data export: "Processing the record # " with the
 // case counter (field "1050") and the "from file" text (field "1048") that
@@ -30,8 +33,8 @@ private:
 };
 
 // "Confirmation": "Want to Label Reserved Code ?" with All (the default),
-// Categorical, None and Cancel. Returns 12, 11, 13, or 0 for Cancel.
-int askReservedCodeChoice(QWidget* parent);
+// Categorical, None and Cancel. Returns the choice, nothing for Cancel.
+std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent);
 
 // "Output": the generated-files list.
 class GeneratedFilesDialog : public QDialog {

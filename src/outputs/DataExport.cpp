@@ -1,0 +1,38 @@
+#include "outputs/DataExport.h"
+
+#include "catalogue/VariableList.h"
+#include "export/AccessExport.h"
+#include "project/Settings.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qavn {
+
+OutputResult exportTaggedData(const WriterServices& services, std::string_view outputDir, Progress& progress)
+{
+    const VariableList& list = services.list;
+    std::vector<std::uint32_t> tagged;
+    tagged.reserve(list.tagCount());
+    for (std::uint32_t row = 1; row <= list.rowCount() && tagged.size() < list.tagCount(); ++row)
+        if (list.isTagged(row))
+            tagged.push_back(row);
+
+    // Another folder for this run only: the project's settings stay as they are.
+    std::optional<Settings> elsewhere;
+    if (!outputDir.empty()) {
+        elsewhere = services.settings;
+        elsewhere->outputDir = std::string(outputDir);
+    }
+    const Settings& settings = elsewhere ? *elsewhere : services.settings;
+
+    AccessExportResult exported =
+        runAccessExport(tagged, services.store, services.project, settings, services.ui, progress);
+    OutputResult result;
+    result.status = exported.completed ? OutputStatus::Written : OutputStatus::Stopped;
+    result.generatedFiles = std::move(exported.generatedFiles);
+    return result;
+}
+
+} // namespace qavn

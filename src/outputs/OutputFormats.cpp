@@ -1,0 +1,93 @@
+#include "outputs/OutputFormats.h"
+
+#include "outputs/DataExport.h"
+#include "writers/ProgramWriters.h"
+
+#include <array>
+
+namespace qavn {
+
+namespace {
+
+template <WriterFunction writer>
+OutputResult writeOneFile(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
+                          Progress& progress, FileTextOutput* output)
+{
+    WriterRequest request;
+    request.write = writer;
+    request.defaultExtension = format.defaultExtension;
+    request.labelChoice = format.asksReservedCodes ? job.labelChoice : LabelChoice::NotAsked;
+    request.chosenPath = job.path;
+    return runWriterDriver(services, request, progress, output);
+}
+
+OutputResult exportData(const OutputFormat&, const WriterServices& services, const OutputJob& job,
+                        Progress& progress, FileTextOutput*)
+{
+    return exportTaggedData(services, job.path, progress);
+}
+
+using F = OutputFiles;
+
+constexpr std::array formats{
+    OutputFormat{OutputKind::Sas, "SAS", "SAS Code|*.sas|", ".SAS", true, F::One, "sas", "SAS program",
+                 OutputCommand{32812, "SAS-PC", "Create File for SAS-PC Code", "SAS-PC Code"},
+                 writeOneFile<writeSasProgram>},
+    OutputFormat{OutputKind::SpssWin, "SPSS WIN", "SPSS WIN|*.sps|", ".SPS", true, F::One, "spss",
+                 "SPSS command file (WIN)",
+                 OutputCommand{32814, "SPSS", "Create File for SPSS Include File", "SPSS Include"},
+                 writeOneFile<writeSpssWinProgram>},
+    OutputFormat{OutputKind::SpssDos, "SPSS DOS", "SPSS DOS|*.sps|", ".SPS", true, F::One, "spss-dos",
+                 "SPSS command file (DOS)", OutputCommand{}, writeOneFile<writeSpssDosProgram>},
+    OutputFormat{OutputKind::CodeText, "Code Text", "Code Text|*.txt|", ".TXT", false, F::One, "codebook",
+                 "codebook text of the tagged variables",
+                 OutputCommand{32815, "Codebook Text", "Create File for Codebook", "Codebook Text"},
+                 writeOneFile<writeCodebookText>},
+    OutputFormat{OutputKind::Tag, "Tag", "Tag|*.tag|", ".TAG", false, F::One, "tag-file",
+                 "tag file: the numbers of the tagged variables",
+                 OutputCommand{32816, "Tag File", "Create File from Tagged Items", "Tag File"},
+                 writeOneFile<writeTagFile>},
+    OutputFormat{OutputKind::AccessDb, "Access DB", "Access DB|*.mdb|", "", false, F::Several, "access",
+                 "comma-delimited extracts of the raw data into the output directory",
+                 OutputCommand{32825, "Access DB", "Create File for MS Access Database", "Access DB", true},
+                 exportData},
+};
+
+} // namespace
+
+std::span<const OutputFormat> outputFormats()
+{
+    return formats;
+}
+
+const OutputFormat& outputFormat(OutputKind kind)
+{
+    for (const OutputFormat& format : formats)
+        if (format.kind == kind)
+            return format;
+    return formats.front(); // not reached: every kind has its entry
+}
+
+const OutputFormat* findOutputFormat(std::string_view batchName)
+{
+    for (const OutputFormat& format : formats)
+        if (format.batchName == batchName)
+            return &format;
+    return nullptr;
+}
+
+const OutputFormat* findOutputFormatByCommand(int commandId)
+{
+    for (const OutputFormat& format : formats)
+        if (commandId != 0 && format.command.id == commandId)
+            return &format;
+    return nullptr;
+}
+
+OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
+                         Progress& progress, FileTextOutput* output)
+{
+    return format.write(format, services, job, progress, output);
+}
+
+} // namespace qavn

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "writers/WriterContext.h"
+#include "writers/WriterDriver.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qavn {
+
+class FileTextOutput;
+class Progress;
+
+// Whether an output is one file, named in the save dialog, or several files
+// that it names itself in the output folder (the data export: no save
+// dialog, its own record-counter dialog, the generated-files list after).
+enum class OutputFiles { One, Several };
+
+// The window command of an output: its ID (the program's interface, see
+// app/qt/Commands.h), menu text, status-bar prompt and tooltip. The command
+// is greyed with the others until a project is loaded, or, when
+// enabledByDataOnCd is set, unless the data is on CD-ROM.
+struct OutputCommand {
+    int id = 0; // 0: the output has no window command
+    const char* menuText = "";
+    const char* prompt = "";
+    const char* toolTip = "";
+    bool enabledByDataOnCd = false;
+};
+
+// What one run of an output is told.
+struct OutputJob {
+    LabelChoice labelChoice = LabelChoice::NotAsked; // used by the outputs that ask
+    std::string path; // One: the path as the save dialog returned it; Several: the
+                      // output folder, empty for the configured output directory
+};
+
+struct OutputFormat;
+
+// Runs the whole output (see writeOutput).
+using OutputFunction = OutputResult (*)(const OutputFormat& format, const WriterServices& services,
+                                        const OutputJob& job, Progress& progress, FileTextOutput* output);
+
+// One output of File > Output and of qavn-extract. A new output is one entry
+// in the table plus its writer: the window's menu and command handlers, the
+// batch tool's options and --help, and the tests are driven from the table.
+struct OutputFormat {
+    OutputKind kind;
+    std::string_view name;             // "SAS", "SPSS WIN", ...
+    std::string_view filter;           // file dialog filter, e.g. "SAS Code|*.sas|"
+    std::string_view defaultExtension; // ".SAS"; empty for several files
+    bool asksReservedCodes;            // whether the Confirmation dialog is shown
+    OutputFiles files;
+    std::string_view batchName; // qavn-extract's name: --write sas PATH, and --sas FILE
+    std::string_view summary;   // one line for qavn-extract --help
+    OutputCommand command;
+    OutputFunction write;
+};
+
+// Every output, in the order the menu and the batch tool run them.
+std::span<const OutputFormat> outputFormats();
+
+// The entry of a kind (every kind has one).
+const OutputFormat& outputFormat(OutputKind kind);
+// The entry by batch name or window command ID; nullptr when none has it.
+const OutputFormat* findOutputFormat(std::string_view batchName);
+const OutputFormat* findOutputFormatByCommand(int commandId);
+
+// Runs `format` for `job` with `progress` as its dialog. One file: the writer
+// driver (WriterDriver.h) with the format's writer and default extension, and
+// the label choice when the format asks for it (NotAsked otherwise); `output`,
+// when given, is the file object it writes through. Several files: the data
+// export of the tagged variables (DataExport.h) into job.path.
+OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
+                         Progress& progress, FileTextOutput* output = nullptr);
+
+} // namespace qavn

@@ -75,7 +75,7 @@ int main(int argc, char** argv)
         list.appendRow(rowText(record, store.readLine(record.labelRef)), rowData(record.typeCode, record.fileNumber));
     }
     list.showList(n);
-    int commandsEnabled = 1;
+    CommandState commands;
 
     // Each run is a search as the dialog starts it, with a new engine so that
     // nothing of an earlier run is reused.
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         return bench::bestOf(4, [&] {
             list.clearAllTags();
             list.goToRow(1);
-            Search search(list, store, ui, commandsEnabled);
+            Search search(list, store, ui, commands);
             SearchRequest request;
             request.text = text;
             request.fields = SearchFields{true, true, true, true};

@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!loadVariables(store, project, list, ui, progress))
         return 0;
 
-    int commandsEnabled = 1;
-    Search search(list, store, ui, commandsEnabled);
+    CommandState commands;
+    Search search(list, store, ui, commands);
     SearchRequest request;
     request.text = text;
     request.wholeWords = (options & 1) != 0;
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             list.clearAllTags();
             const auto all = search.start(request, SearchMode::TagAll);
             fuzz::require(!all.ran || all.matches <= list.rowCount(), "no more matches than rows");
-            fuzz::require(commandsEnabled == 1 && !search.running(), "the commands come back after a walk");
+            fuzz::require(commands.enabled() && !search.running(), "the commands come back after a walk");
         }
     }
     return 0;

@@ -44,10 +44,11 @@ bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& lis
         }
         if (blockNumber % 4 == 0) {
             progress.advance(15);
-            ui.pumpStep();
-        }
-        if (progress.cancel)
+            if (!pollProgress(ui, progress))
+                return false;
+        } else if (progress.cancelled()) {
             return false;
+        }
         ++blockNumber;
     }
     // Loading has read every label, which brings most of the text file into

@@ -16,8 +16,8 @@ inline constexpr std::string_view loadCanceledMessage =
 
 // Fills the list with one row per index record, 40 records a block, and sets
 // each data file's firstRow. The progress range is recordCount / 10; it
-// advances 15 and one pump step is made after every fourth block; the cancel
-// flag is looked at after every block. Returns false when cancelled: the list
+// advances 15 and the progress is polled (pollProgress) after every fourth
+// block; the cancel flag is looked at after every other block. Returns false when cancelled: the list
 // is then never shown, and the caller closes its dialog and shows
 // loadCanceledMessage. On success the list is shown with row 1 active.
 bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& list, Ui& ui, Progress& progress);

@@ -170,7 +170,7 @@ private:
     bool buildColumns(std::uint32_t f, const DataFileEntry& file);
     Read readCases(const DataFileEntry& file, const std::string& rawName);
     bool closeParts();
-    bool cancelled() const { return progress_.cancel != 0; }
+    bool cancelled() const { return progress_.cancelled(); }
 
     void refuse(const std::string& reason);
     void writeFailed(const Part& part);
@@ -366,8 +366,7 @@ bool ExportRun::buildColumns(std::uint32_t f, const DataFileEntry& file)
             column.part = k / AccessLimits::columnsPerPart;
             parts_[column.part]->line += column.name + ",";
             columns_.push_back(std::move(column));
-            ui_.pumpStep();
-            if (cancelled())
+            if (!pollProgress(ui_, progress_))
                 return false;
             ++k;
             return true;
@@ -472,13 +471,12 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
         ++caseCount;
         const auto written = std::to_chars(counter, counter + sizeof counter, caseCount);
         progress_.setText(accessfield::caseCount, std::string_view(counter, static_cast<std::size_t>(written.ptr - counter)));
-        ui_.pumpStep();
-        if (cancelled())
+        if (!pollProgress(ui_, progress_))
             return Read::Stopped;
 
         if (static_cast<std::int64_t>(neededLines_) > linesPerCase) {
             ui_.message(accessLinesMessage, Ui::Buttons::Ok, Ui::Icon::None);
-            progress_.cancel = 1;
+            progress_.requestCancel();
             return Read::Stopped;
         }
         reader_.beginCase();
@@ -524,9 +522,8 @@ AccessExportResult ExportRun::run()
                     ui_.error("Cannot Open " + rawName);
                     return result_;
                 }
-                ui_.pumpStep();
                 columns_.clear();
-                if (cancelled())
+                if (!pollProgress(ui_, progress_))
                     return result_;
                 if (!buildColumns(f, file))
                     return result_;

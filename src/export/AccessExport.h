@@ -89,8 +89,9 @@ struct AccessExportResult {
 // Runs the whole export on the calling thread. `tagged` holds the numbers of
 // the tagged variables in ascending order. Messages go through `ui`, whose
 // pump step runs at the start, after each raw data file is opened, after
-// each column is built and after each case. `progress.cancel` is polled at
-// those points (and set by the run when it aborts); its setText() receives
+// each column is built and after each case. `progress` is asked to go on
+// after each of those but the first (its cancel flag is set by the run when
+// it aborts); its setText() receives
 // the accessfield texts. Files written before a cancel or failure stay on
 // disk; every file is closed when this returns.
 //

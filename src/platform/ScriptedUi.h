@@ -1,12 +1,15 @@
 #pragma once
 
+#include "platform/Progress.h"
 #include "platform/Ui.h"
 
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qavn {
@@ -84,6 +87,56 @@ private:
     std::size_t waitShown_ = 0;
     std::uint64_t clock_ = 0;
     std::uint64_t tickStep_ = 1;
+};
+
+// A progress for tests and tools: remembers what the operation reported and
+// stops it after a number of polls (keepGoing() calls): the poll that reaches
+// the count sets the cancel flag and answers false.
+class ScriptedProgress : public Progress {
+public:
+    static constexpr std::size_t never = std::numeric_limits<std::size_t>::max();
+
+    explicit ScriptedProgress(std::size_t cancelAtPoll = never) : cancelAtPoll_(cancelAtPoll) {}
+
+    void setRange(long maximum) override
+    {
+        ranges_.push_back(maximum);
+        value_ = 0;
+    }
+    void advance(long step) override
+    {
+        ++advances_;
+        value_ += step;
+    }
+    void setText(std::string_view field, std::string_view text) override
+    {
+        texts_.emplace_back(std::string(field), std::string(text));
+    }
+    bool keepGoing() override
+    {
+        if (++polls_ >= cancelAtPoll_)
+            requestCancel();
+        return Progress::keepGoing();
+    }
+
+    // Cancels at the poll `polls` from now on.
+    void cancelAfterPolls(std::size_t polls) { cancelAtPoll_ = polls_ + polls; }
+
+    std::size_t polls() const { return polls_; }
+    const std::vector<long>& ranges() const { return ranges_; }
+    // How many advances there were in all, and their sum since the last
+    // setRange.
+    std::size_t advances() const { return advances_; }
+    long value() const { return value_; }
+    const std::vector<std::pair<std::string, std::string>>& texts() const { return texts_; }
+
+private:
+    std::size_t cancelAtPoll_;
+    std::size_t polls_ = 0;
+    std::vector<long> ranges_;
+    std::size_t advances_ = 0;
+    long value_ = 0;
+    std::vector<std::pair<std::string, std::string>> texts_;
 };
 
 } // namespace qavn

@@ -117,8 +117,8 @@ bool addToSearchHistory(std::vector<std::string>& history, std::string_view text
     return true;
 }
 
-Search::Search(VariableList& list, CodebookStore& store, Ui& ui, int& commandsEnabled)
-    : list_(list), store_(store), ui_(ui), commandsEnabled_(commandsEnabled)
+Search::Search(VariableList& list, CodebookStore& store, Ui& ui, CommandState& commands)
+    : list_(list), store_(store), ui_(ui), commands_(commands)
 {
 }
 
@@ -129,15 +129,15 @@ std::string Search::cannotFindMessage(std::string_view text)
 
 void Search::cancelSearch()
 {
-    cancel_ = 1;
-    commandsEnabled_ = 1;
+    progress_->requestCancel();
+    commands_.set(true);
 }
 
 void Search::dialogDestroyed()
 {
     observer_ = nullptr;
-    cancel_ = 1;
-    commandsEnabled_ = 1;
+    progress_->requestCancel();
+    commands_.set(true);
     if (running_)
         abandoned_ = true;
 }
@@ -151,12 +151,12 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
     if (text.empty() || !request.fields.any())
         return outcome;
     addToSearchHistory(history_, text);
-    cancel_ = 0;
+    progress_->cancel = 0;
     outcome.ran = true;
 
     running_ = true;
     abandoned_ = false;
-    commandsEnabled_ = 0;
+    commands_.set(false);
     if (observer_) {
         observer_->setSearchButtonsEnabled(false);
         observer_->setSearchStatus(searchingStatus);
@@ -198,9 +198,14 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
             list_.tagRow(row);
             ++outcome.matches;
         }
-        if (row % quietRowEvery != 0)
-            ui_.pumpStep();
-        if (cancel_ == 1) {
+        bool goOn;
+        if (row % quietRowEvery != 0) {
+            progress_->advance(1);
+            goOn = pollProgress(ui_, *progress_);
+        } else {
+            goOn = !progress_->cancelled();
+        }
+        if (!goOn) {
             outcome.cancelled = true;
             break;
         }
@@ -223,10 +228,10 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
         }
     } else {
         continue_ = false;
-        if (cancel_ != 1)
+        if (!progress_->cancelled())
             ui_.error(cannotFindMessage(text_));
     }
-    commandsEnabled_ = 1;
+    commands_.set(true);
     if (observer_)
         observer_->setSearchStatus(" ");
     return outcome;

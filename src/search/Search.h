@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Progress.h"
+#include "project/CommandState.h"
 #include "search/OccurrenceScan.h"
 
 #include <cstddef>
@@ -77,12 +79,13 @@ public:
 // What text; the engine keeps the continue flag, the cancel flag and the
 // history of search texts.
 //
-// A walk runs on the calling thread and makes one Ui::pumpStep() per item
-// tested (except at rows that are multiples of 70), so the dialog's Cancel
+// A walk runs on the calling thread and polls its progress (one advance of 1
+// and pollProgress) after each item tested, except at rows that are multiples
+// of 70, where it only looks at the cancel flag; so the dialog's Cancel
 // Search and Close buttons work during it: they call cancelSearch() or
-// close(), which set the cancel flag that the walk looks at after each item.
-// While the walk runs, `commandsEnabled` is 0 so that the main window greys
-// its commands; it is 1 otherwise. A dialog destroyed during a walk calls
+// close(), which set the cancel flag of that progress. While the walk runs,
+// the command state is disabled so that the main window greys its commands;
+// it is enabled otherwise. A dialog destroyed during a walk calls
 // dialogDestroyed(); the walk then stops and does nothing more. The engine
 // itself must outlive every walk it runs (the application owns it).
 //
@@ -113,11 +116,16 @@ public:
     static constexpr std::uint32_t quietRowEvery = 70;
     static constexpr std::string_view searchingStatus = "Please Wait While Searching";
 
-    Search(VariableList& list, CodebookStore& store, Ui& ui, int& commandsEnabled);
+    Search(VariableList& list, CodebookStore& store, Ui& ui, CommandState& commands);
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
 
     void setObserver(SearchObserver* observer) { observer_ = observer; }
+
+    // Where the walks report and whose cancel flag they poll; the engine's
+    // own silent progress when none is set (or after setProgress(nullptr)).
+    // A progress set here must outlive the walks that use it.
+    void setProgress(Progress* progress) { progress_ = progress ? progress : &ownProgress_; }
 
     // Search Next (NextMatch) or Tag All Match (TagAll): does nothing for an
     // empty text or when no field is checked (nor during a running walk);
@@ -143,7 +151,7 @@ public:
     void dialogDestroyed();
 
     // The cancel flag the walk polls (1 = stop), for the dialog and tests.
-    int& cancelFlag() { return cancel_; }
+    int& cancelFlag() { return progress_->cancel; }
     bool continueFlag() const { return continue_; }
 
     // The Find What history, sorted without regard to case.
@@ -167,10 +175,11 @@ private:
     VariableList& list_;
     CodebookStore& store_;
     Ui& ui_;
-    int& commandsEnabled_;
+    CommandState& commands_;
     SearchObserver* observer_ = nullptr;
 
-    int cancel_ = 0;
+    Progress ownProgress_;
+    Progress* progress_ = &ownProgress_;
     bool continue_ = false;
     bool running_ = false;
     bool abandoned_ = false;

@@ -21,17 +21,19 @@ void WriterContext::progress(long step)
     if (output && output->failed())
         setCancelled();
     progressSink.advance(step);
-    ui.pumpStep();
+    // The answer lands in the cancel flag, which the writers look at through
+    // cancelled() at their own points.
+    pollProgress(ui, progressSink);
 }
 
 bool WriterContext::cancelled() const
 {
-    return progressSink.cancel != 0;
+    return progressSink.cancelled();
 }
 
 void WriterContext::setCancelled()
 {
-    progressSink.cancel = 1;
+    progressSink.requestCancel();
 }
 
 Classification classify(WriterContext& context, std::size_t i, std::uint32_t f, std::uint32_t first)

@@ -205,8 +205,8 @@ TEST_F(HostileTest, ReferencesPastTheEndAndBlocksThatNeverEnd)
     EXPECT_EQ(lines, std::vector<std::string>{"1\xDC" "5"});
 
     // Searches of every field end with nothing found.
-    int commandsEnabled = 1;
-    Search search(list, session.store, ui, commandsEnabled);
+    CommandState commands;
+    Search search(list, session.store, ui, commands);
     SearchRequest request;
     request.text = "ZQXJ";
     request.fields = {true, true, true, true};

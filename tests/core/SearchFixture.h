@@ -16,7 +16,7 @@ namespace qavn::test {
 // variable list filled from it, and a search engine over both.
 struct SearchSetup {
     explicit SearchSetup(const TestProject& project)
-        : store(ui), list(VariableList::Mode::Main, &ui), search(list, store, ui, commandsEnabled)
+        : store(ui), list(VariableList::Mode::Main, &ui), search(list, store, ui, commands)
     {
         EXPECT_TRUE(store.open("C:\\RES", project.prefix));
         const std::uint32_t n = store.recordCount();
@@ -32,7 +32,7 @@ struct SearchSetup {
     ScriptedUi ui;
     CodebookStore store;
     VariableList list;
-    int commandsEnabled = 1;
+    CommandState commands;
     Search search;
 };
 

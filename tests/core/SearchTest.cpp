@@ -345,13 +345,13 @@ TEST(SearchStateTest, CommandsAreGreyedDuringTheWalkAndTheDialogIsTold)
     s.search.setObserver(&observer);
 
     std::vector<int> seen;
-    s.ui.onEveryPump([&] { seen.push_back(s.commandsEnabled); });
+    s.ui.onEveryPump([&] { seen.push_back(s.commands.enabled()); });
     auto outcome = s.search.start(request("FOUND", fieldsOf(true, true, true, true)), SearchMode::NextMatch);
     EXPECT_EQ(outcome.row, 151u);
     // One pump step per item tested, none at rows 70 and 140 nor at the match.
     EXPECT_EQ(seen.size(), 148u);
     EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int v) { return v == 0; }));
-    EXPECT_EQ(s.commandsEnabled, 1);
+    EXPECT_TRUE(s.commands.enabled());
     EXPECT_EQ(observer.events, (std::vector<std::string>{"disable", "status:Please Wait While Searching", "enable",
                                                          "frequency", "status: "}));
     EXPECT_EQ(s.list.activeRow(), 151u);
@@ -371,13 +371,13 @@ TEST(SearchStateTest, CancelStopsTheWalkWithoutMessage)
     EXPECT_FALSE(outcome.found);
     EXPECT_EQ(s.ui.pumpSteps(), 10u);
     EXPECT_TRUE(s.ui.messages().empty());
-    EXPECT_EQ(s.commandsEnabled, 1);
+    EXPECT_TRUE(s.commands.enabled());
     EXPECT_EQ(s.list.activeRow(), 7u);
 
     // Cancel Search pressed during the walk: commands come back at once.
     s.ui.atPumpStep(3, [&] {
         s.search.cancelSearch();
-        EXPECT_EQ(s.commandsEnabled, 1);
+        EXPECT_TRUE(s.commands.enabled());
     });
     EXPECT_TRUE(s.search.start(request("NOWHERE"), SearchMode::TagAll).cancelled);
     EXPECT_TRUE(s.ui.messages().empty());
@@ -399,7 +399,7 @@ TEST(SearchStateTest, DialogDestroyedDuringTheWalkEndsItSilently)
     auto outcome = s.search.start(request("NOWHERE"), SearchMode::NextMatch);
     EXPECT_TRUE(outcome.abandoned);
     EXPECT_TRUE(s.ui.messages().empty());
-    EXPECT_EQ(s.commandsEnabled, 1);
+    EXPECT_TRUE(s.commands.enabled());
     EXPECT_EQ(observer.events, (std::vector<std::string>{"disable", "status:Please Wait While Searching"}));
 }
 

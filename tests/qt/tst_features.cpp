@@ -98,7 +98,8 @@ private slots:
         QCOMPARE(first->infoText(), QStringLiteral("In DATA\\FILE1.DAT on record 1 at 1-2"));
         QCOMPARE(first->descriptionText(),
                  QStringLiteral("Description of variable 1\nIt's the second line\n"));
-        QCOMPARE(first->categoryLines(), (QStringList{"1\t25\t3.5\tYes", "2\t75\t96.5\tNo"}));
+        QCOMPARE(first->categoryLines(),
+                 (QStringList{QStringLiteral("1\t25\t3.5\tYes"), QStringLiteral("2\t75\t96.5\tNo")}));
 
         p.list().goToRow(2);
         w->trigger(command::description);
@@ -127,7 +128,7 @@ private slots:
         QVERIFY(d.window(1)->isVisible());
         QCOMPARE(d.window(1)->row(), 6u);
         QCOMPARE(d.window(1)->view(), DescriptionWindow::View::Frequency);
-        QVERIFY(d.window(1)->findChild<QRadioButton*>("viewFrequency")->isChecked());
+        QVERIFY(d.window(1)->findChild<QRadioButton*>(QStringLiteral("viewFrequency"))->isChecked());
     }
 
     void taggedItemsListsTheSelectionAndChangesNothing()
@@ -173,8 +174,8 @@ private slots:
             QCOMPARE(dialog.resourceField()->text(), QString());
             QCOMPARE(dialog.driveList()->currentText(), QStringLiteral("E"));
             QCOMPARE(dialog.driveList()->count(), 26);
-            dialog.resourceField()->setText("D:\\RES");
-            dialog.outputField()->setText("D:\\OUT");
+            dialog.resourceField()->setText(QStringLiteral("D:\\RES"));
+            dialog.outputField()->setText(QStringLiteral("D:\\OUT"));
             dialog.accept();
         }
         QCOMPARE(QString::fromStdString(readFile(project.root() / "ZELQAV.CFG")),
@@ -189,13 +190,13 @@ private slots:
             QCOMPARE(dialog.driveList()->currentText(), QStringLiteral("G"));
             // Browse starts in the value held, not the field's text, and a
             // cancelled chooser leaves the field alone.
-            dialog.outputField()->setText("typed");
+            dialog.outputField()->setText(QStringLiteral("typed"));
             ui.queueDirectory(std::nullopt);
-            dialog.findChild<QPushButton*>("1037")->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("1037"))->click();
             QCOMPARE(ui.directoryRequests().back(), std::string("D:\\OUT"));
             QCOMPARE(dialog.outputField()->text(), QStringLiteral("typed"));
             ui.queueDirectory(std::string("C:\\NEWOUT"));
-            dialog.findChild<QPushButton*>("1037")->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("1037"))->click();
             QCOMPARE(dialog.outputField()->text(), QStringLiteral("C:\\NEWOUT"));
             dialog.accept();
         }
@@ -271,7 +272,7 @@ private slots:
         outputs.runWritingDialog = [&](WorkDialog& dialog) {
             QVERIFY(qobject_cast<ExportDialog*>(&dialog));
             dialog.exec();
-            counter = static_cast<ExportDialog&>(dialog).fieldText("1050");
+            counter = static_cast<ExportDialog&>(dialog).fieldText(QStringLiteral("1050"));
         };
         p.list().tagRow(2);
         p.list().tagRow(3);
@@ -353,15 +354,15 @@ private slots:
         SearchDialog* dialog = p.impl().searchDialog;
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(dialog->fieldBox(1013)->isChecked());
-        QVERIFY(dialog->findChild<QRadioButton*>("1030")->isChecked());
+        QVERIFY(dialog->findChild<QRadioButton*>(QStringLiteral("1030"))->isChecked());
         QVERIFY(dialog->button(2)->isDefault());
 
-        QTest::keyClicks(dialog->findWhat()->lineEdit(), "v1");
+        QTest::keyClicks(dialog->findWhat()->lineEdit(), QStringLiteral("v1"));
         QCOMPARE(dialog->findWhat()->currentText(), QStringLiteral("V1"));
 
         bool greyed = false;
         p.gui.ui.onEveryPump([&] {
-            if (p.gui.app->session().commandsEnabled == 0) {
+            if (!p.gui.app->session().commands.enabled()) {
                 w->updateCommandStates();
                 greyed = !w->action(command::tagItem)->isEnabled() && w->action(command::search)->isEnabled() &&
                          !dialog->button(3)->isEnabled() &&
@@ -372,13 +373,13 @@ private slots:
         p.gui.ui.onEveryPump({});
         QVERIFY(greyed);
         QCOMPARE(p.list().tagCount(), 4u);
-        QCOMPARE(p.gui.app->session().commandsEnabled, 1);
+        QVERIFY(p.gui.app->session().commands.enabled());
         QCOMPARE(dialog->status()->text(), QStringLiteral(" "));
         QVERIFY(dialog->button(3)->isEnabled());
         QCOMPARE(dialog->findWhat()->count(), 1);
 
         // A match in the category lines opens the frequency view.
-        dialog->findWhat()->setEditText("AGE UNKNOWN");
+        dialog->findWhat()->setEditText(QStringLiteral("AGE UNKNOWN"));
         dialog->fieldBox(1013)->setChecked(false);
         dialog->fieldBox(1001)->setChecked(true);
         dialog->button(1031)->click();
@@ -402,7 +403,7 @@ private slots:
         MainWindow* w = p.window();
         w->trigger(command::search);
         SearchDialog* dialog = p.impl().searchDialog;
-        dialog->findWhat()->setEditText("NOWHERE");
+        dialog->findWhat()->setEditText(QStringLiteral("NOWHERE"));
         dialog->fieldBox(1014)->setChecked(true);
         bool closed = false;
         p.gui.ui.onEveryPump([&] {
@@ -416,7 +417,7 @@ private slots:
         QVERIFY(closed);
         QVERIFY(outcome.abandoned);
         QVERIFY(!outcome.found);
-        QCOMPARE(p.gui.app->session().commandsEnabled, 1);
+        QVERIFY(p.gui.app->session().commands.enabled());
         QVERIFY(!p.impl().searchDialog);
         // No "Cannot Find" after the program began to close.
         for (const auto& text : p.gui.ui.messageTexts())

@@ -77,19 +77,23 @@ private slots:
         GuiProject p(10);
         QVERIFY(p.start());
         MainWindow* w = p.window();
-        QCOMPARE(describe(w->menuBar()->actions()),
-                 (QStringList{"&File>", "&Move>", "&Tag>", "&View>", "&Search", "&Help>"}));
-        QCOMPARE(describe(menuNamed(w, "&File")->actions()),
-                 (QStringList{"Output>", "View Output", "-", "Import Tag Files", "-", "Setup", "Exit"}));
-        QCOMPARE(describe(menuNamed(w, "&File")->actions().front()->menu()->actions()),
-                 (QStringList{"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB"}));
-        QCOMPARE(describe(menuNamed(w, "&Move")->actions()),
-                 (QStringList{"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File",
-                              "Next File"}));
-        QCOMPARE(describe(menuNamed(w, "&Tag")->actions()),
-                 (QStringList{"Tag Item", "Untag Item", "Clear All Tag", "-", "&Prev Tag", "&Next Tag"}));
-        QCOMPARE(describe(menuNamed(w, "&View")->actions()), (QStringList{"&Description", "&Tagged Items"}));
-        QCOMPARE(describe(menuNamed(w, "&Help")->actions()), (QStringList{"Contents    F1", "About"}));
+        const auto strings = [](std::initializer_list<const char*> texts) {
+            QStringList list;
+            for (const char* text : texts)
+                list << QString::fromLatin1(text);
+            return list;
+        };
+        QCOMPARE(describe(w->menuBar()->actions()), strings({"&File>", "&Move>", "&Tag>", "&View>", "&Search", "&Help>"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions()),
+                 strings({"Output>", "View Output", "-", "Import Tag Files", "-", "Setup", "Exit"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions()),
+                 strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&Move"))->actions()),
+                 strings({"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File", "Next File"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&Tag"))->actions()),
+                 strings({"Tag Item", "Untag Item", "Clear All Tag", "-", "&Prev Tag", "&Next Tag"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&View"))->actions()), strings({"&Description", "&Tagged Items"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&Help"))->actions()), strings({"Contents    F1", "About"}));
         // Every action carries its command ID.
         for (const CommandInfo& info : commandTable())
             QCOMPARE(w->action(info.id)->data().toInt(), info.id);
@@ -128,7 +132,7 @@ private slots:
         for (bool dataOnCd : {false, true}) {
             p.app->session().settings.dataOnCd = dataOnCd;
             for (int enabled : {1, 0}) {
-                p.app->session().commandsEnabled = enabled;
+                p.app->session().commands.set(enabled != 0);
                 w->updateCommandStates();
                 for (const CommandInfo& info : commandTable()) {
                     bool expected = true;
@@ -144,9 +148,9 @@ private slots:
             }
         }
         // Without any call the window follows a change of the flag.
-        p.app->session().commandsEnabled = 1;
+        p.app->session().commands.set(true);
         QTRY_VERIFY(w->action(command::topOfList)->isEnabled());
-        p.app->session().commandsEnabled = 0;
+        p.app->session().commands.set(false);
         QTRY_VERIFY(!w->action(command::topOfList)->isEnabled());
         QVERIFY(!w->trigger(command::bottomOfList));
         QCOMPARE(w->variableList().activeRow(), 1u);

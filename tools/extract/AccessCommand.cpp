@@ -1,8 +1,8 @@
-#include "ConsoleProgress.h"
 #include "Extract.h"
 
 #include "export/AccessExport.h"
 #include "outputs/OutputFormats.h"
+#include "platform/ConsoleProgress.h"
 #include "platform/HostPath.h"
 
 #include <cstdio>

@@ -6,43 +6,6 @@
 
 namespace qavn::extract {
 
-namespace {
-
-// The console's Ui with the search's pump steps shown on the progress bar
-// (one step per row tested, except at rows that are multiples of 70).
-class SearchUi : public Ui {
-public:
-    SearchUi(Ui& inner, Progress& progress) : inner_(inner), progress_(progress) {}
-
-    Answer message(std::string_view text, Buttons buttons, Icon icon) override
-    {
-        return inner_.message(text, buttons, icon);
-    }
-    std::optional<std::string> chooseFile(FileDialog form, std::string_view filter,
-                                          std::string_view initialDir) override
-    {
-        return inner_.chooseFile(form, filter, initialDir);
-    }
-    std::optional<std::string> chooseDirectory(std::string_view startDir) override
-    {
-        return inner_.chooseDirectory(startDir);
-    }
-    void pumpStep() override
-    {
-        inner_.pumpStep();
-        progress_.advance(1);
-    }
-    void setWaitCursor(bool on) override { inner_.setWaitCursor(on); }
-    void openInViewer(const std::string& path) override { inner_.openInViewer(path); }
-    std::uint64_t ticks() override { return inner_.ticks(); }
-
-private:
-    Ui& inner_;
-    Progress& progress_;
-};
-
-} // namespace
-
 bool runSearch(Context& context, const Options& options)
 {
     SearchRequest request;
@@ -69,12 +32,13 @@ bool runSearch(Context& context, const Options& options)
 
     context.progress.setText("", "Searching");
     context.progress.setRange(static_cast<long>(context.list.rowCount()));
-    SearchUi ui(context.ui, context.progress);
     // Tag All Match from the first row: every match in the list is tagged,
     // next to whatever the selection already holds. No match shows "Cannot
     // Find '<text>' !" on standard error; that alone does not fail the run.
+    // The walk moves the terminal's bar one step per row it polls at.
     CodebookStore& store = context.session.store;
-    Search search(context.list, store, ui, context.session.commandsEnabled);
+    Search search(context.list, store, context.ui, context.session.commands);
+    search.setProgress(&context.progress);
     context.list.goToRow(1);
     const SearchOutcome outcome = search.start(request, SearchMode::TagAll);
     return outcome.ran;

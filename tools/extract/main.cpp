@@ -2,11 +2,11 @@
 // configuration file; it starts the project as the program does, loads every
 // variable, builds a selection and writes what the command line asks for.
 
-#include "ConsoleProgress.h"
 #include "Extract.h"
 
 #include "project/Configuration.h"
 #include "catalogue/Loader.h"
+#include "platform/ConsoleProgress.h"
 #include "platform/Strings.h"
 #include "search/TagImport.h"
 

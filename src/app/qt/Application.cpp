@@ -55,7 +55,7 @@ bool Application::componentsAvailable()
 bool Application::start(std::string_view arguments)
 {
     setDialogLook();
-    session_.commandsEnabled = 1;
+    session_.commands.set(true);
 
     const bool components = componentCheck_ ? componentCheck_() : componentsAvailable();
     if (!components) {

@@ -26,7 +26,7 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Start-up: dialog look, commandsEnabled, the grid and rich-text
+    // Start-up: dialog look, the command state, the grid and rich-text
     // components, the logo, the main window, then the session's steps
     // (command line, configuration, project specification, codebook files,
     // CD-ROM check) and the loading. Any failure has shown its message, and

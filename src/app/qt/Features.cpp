@@ -95,7 +95,7 @@ void Features::Impl::attach()
         ImportTagFilesDialog::run(list, ui, session.settings.outputDir, window);
     });
 
-    search = std::make_unique<Search>(list, session.store, ui, session.commandsEnabled);
+    search = std::make_unique<Search>(list, session.store, ui, session.commands);
     window->setCommandHandler(command::search, [this] { showSearch(); });
 }
 

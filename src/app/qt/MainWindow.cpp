@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -50,20 +49,16 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
 
     installDefaultHandlers();
     updateCommandStates();
-    // The flags change from elsewhere (a running search); the commands follow
-    // them the way an idle update would.
-    stateTimer_ = new QTimer(this);
-    stateTimer_->setInterval(100);
-    connect(stateTimer_, &QTimer::timeout, this, [this] {
-        if (session_.commandsEnabled != lastCommandsEnabled_ ||
-            static_cast<int>(session_.settings.dataOnCd) != lastDataOnCd_)
-            updateCommandStates();
-    });
-    stateTimer_->start();
+    // A running search disables the commands and enables them again when it
+    // ends; the window follows at once.
+    session_.commands.setListener([this](bool) { updateCommandStates(); });
     resize(720, 520);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    session_.commands.setListener(nullptr);
+}
 
 void MainWindow::createActions()
 {
@@ -239,13 +234,11 @@ void MainWindow::setDescriptionHandler(std::function<void()> handler)
 
 void MainWindow::updateCommandStates()
 {
-    lastCommandsEnabled_ = session_.commandsEnabled;
-    lastDataOnCd_ = session_.settings.dataOnCd ? 1 : 0;
     for (const CommandInfo& info : commandTable()) {
         bool enabled = false;
         switch (info.enabledBy) {
         case EnabledBy::CommandsEnabled:
-            enabled = session_.commandsEnabled != 0;
+            enabled = session_.commands.enabled();
             break;
         case EnabledBy::DataOnCd:
             enabled = session_.settings.dataOnCd;
@@ -299,6 +292,9 @@ void MainWindow::runCommand(int id)
 
 bool MainWindow::loadProject()
 {
+    // The session has just read the settings, among them whether the raw
+    // data is on the CD-ROM.
+    updateCommandStates();
     LoadingDialog* dialog = nullptr;
     bool loaded = false;
     LoadingDialog box(this, [&] {
@@ -333,7 +329,7 @@ void MainWindow::updateToolbarLabel(std::uint32_t row)
 
 void MainWindow::showTagCount(quint32 count)
 {
-    tagPane_->setText(QString::fromStdString(VariableList::tagPaneText(count)));
+    tagPane_->setText(latin1(VariableList::tagPaneText(count)));
 }
 
 void MainWindow::showHelpContents()
@@ -346,7 +342,7 @@ void MainWindow::showHelpContents()
     if (!help_)
         help_ = new HelpWindow(this);
     if (!help_->open(path)) {
-        ui_.error("Cannot Open " + path.toStdString() + " !");
+        ui_.error("Cannot Open " + latin1Bytes(path) + " !");
         return;
     }
     help_->show();

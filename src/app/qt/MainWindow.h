@@ -11,7 +11,6 @@
 
 class QAction;
 class QLabel;
-class QTimer;
 class QToolBar;
 
 namespace qavn {
@@ -59,8 +58,10 @@ public:
     // The application's closing steps, run before the window closes.
     void setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
 
-    // Greys or enables every command from commandsEnabled and dataOnCd. Done
-    // by itself when the flags change; callers that change them may call it
+    // Greys or enables every command from the session's command state and
+    // dataOnCd. Done by itself when the command state changes (the window is
+    // its listener while it exists), before loading (dataOnCd has been found
+    // then) and when a menu opens; callers that change dataOnCd later call it
     // to see the effect at once.
     void updateCommandStates();
 
@@ -97,14 +98,11 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* toolbarLabel_ = nullptr;
     QLabel* tagPane_ = nullptr;
-    QTimer* stateTimer_ = nullptr;
     QPointer<HelpWindow> help_;
     std::map<int, QAction*> actions_;
     std::map<int, QAction*> menuTwins_;
     std::map<int, std::function<void()>> handlers_;
     std::function<void()> closeHandler_;
-    int lastCommandsEnabled_ = -1;
-    int lastDataOnCd_ = -1;
 };
 
 } // namespace qavn

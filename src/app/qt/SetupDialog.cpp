@@ -1,6 +1,7 @@
 #include "app/qt/SetupDialog.h"
 
 #include "platform/Ui.h"
+#include "platform/qt/QtText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -32,7 +33,7 @@ SetupDialog::SetupDialog(Settings& settings, std::string configurationFile, Setu
     drive_ = new QComboBox(this);
     drive_->setObjectName(QStringLiteral("1020"));
     for (char c = 'A'; c <= 'Z'; ++c)
-        drive_->addItem(QString(QChar(c)));
+        drive_->addItem(QString(QLatin1Char(c)));
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Resource Directory:"), this), 0, 0);
@@ -53,8 +54,10 @@ SetupDialog::SetupDialog(Settings& settings, std::string configurationFile, Setu
     layout->addWidget(buttons);
 
     if (mode == SetupMode::Change) {
-        resource_->setText(QString::fromStdString(settings.resourceDir));
-        output_->setText(QString::fromStdString(settings.outputDir));
+        // The two directories are the configuration file's bytes, shown one
+        // character a byte so that OK gives back exactly those bytes.
+        resource_->setText(latin1(settings.resourceDir));
+        output_->setText(latin1(settings.outputDir));
         const int index = settings.cdromDrive - 'A';
         drive_->setCurrentIndex(index >= 0 && index < 26 ? index : 4);
     } else {
@@ -68,13 +71,20 @@ SetupDialog::SetupDialog(Settings& settings, std::string configurationFile, Setu
 void SetupDialog::browse(QLineEdit* field, const std::string& start)
 {
     if (auto chosen = ui_.chooseDirectory(start))
-        field->setText(QString::fromStdString(*chosen).left(maxFieldLength));
+        field->setText(latin1(*chosen).left(maxFieldLength));
 }
 
 void SetupDialog::accept()
 {
-    settings_.resourceDir = resource_->text().left(maxFieldLength).toStdString();
-    settings_.outputDir = output_->text().left(maxFieldLength).toStdString();
+    // A field left as it was shown keeps its value whole, even one longer
+    // than the field can show.
+    auto handOver = [](const QLineEdit* field, std::string& value) {
+        const QString text = field->text().left(maxFieldLength);
+        if (text != latin1(value).left(maxFieldLength))
+            value = latin1Bytes(text);
+    };
+    handOver(resource_, settings_.resourceDir);
+    handOver(output_, settings_.outputDir);
     const QString letter = drive_->currentText();
     settings_.cdromDrive = letter.isEmpty() ? 'E' : static_cast<char>(letter.at(0).toLatin1());
     writeConfiguration(file_, settings_, mode_, ui_);

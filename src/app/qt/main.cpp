@@ -4,6 +4,7 @@
 #include "catalogue/qt/Resources.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -30,7 +31,9 @@ int main(int argc, char** argv)
     qavn::QtUi ui;
     qavn::Application application(ui);
     qavn::Features features(application, ui);
-    const bool started = application.start(arguments.join(QLatin1Char(' ')).toLocal8Bit().toStdString());
+    // The command line comes back as the bytes it was given: the project ID
+    // in it becomes part of file names on this host.
+    const bool started = application.start(QFile::encodeName(arguments.join(QLatin1Char(' '))).toStdString());
     if (started)
         features.attach();
     const int result = started ? QApplication::exec() : 1;

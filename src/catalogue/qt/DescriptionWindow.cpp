@@ -78,8 +78,8 @@ public:
             painter->fillRect(option.rect, option.palette.highlight());
             painter->setPen(option.palette.highlightedText().color());
         }
-        const QByteArray bytes = index.data().toString().toLatin1();
-        const CategoryItem item = splitCategoryItem(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        const std::string bytes = latin1Bytes(index.data().toString());
+        const CategoryItem item = splitCategoryItem(bytes);
         drawFields(painter, option.rect, latin1(item.code), latin1(item.frequency), latin1(item.percent),
                    latin1(item.label));
         painter->restore();
@@ -102,7 +102,8 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        drawFields(&p, rect().adjusted(2, 1, 0, 0), "Code", "Freq", "%", "Category Label");
+        drawFields(&p, rect().adjusted(2, 1, 0, 0), QStringLiteral("Code"), QStringLiteral("Freq"), QStringLiteral("%"),
+                   QStringLiteral("Category Label"));
     }
 };
 
@@ -230,7 +231,7 @@ void DescriptionWindow::refresh()
     if (!store_.readRecord(r))
         return;
     const VariableRecord record = store_.record();
-    setWindowTitle(QString::fromStdString(descriptionCaption(list_.rowName(r))));
+    setWindowTitle(latin1(descriptionCaption(list_.rowName(r))));
     info_->setText(latin1(descriptionInfoLine(record, project_)));
 
     QString text = latin1(qavn::descriptionText(store_, record));

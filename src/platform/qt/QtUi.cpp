@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -13,11 +14,6 @@
 namespace qavn {
 
 namespace {
-
-QString fromLocal8(std::string_view text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The directory a chooser starts in: the configured path mapped onto this
 // host, or the working directory when it does not exist.
@@ -29,7 +25,7 @@ QString startDirectory(std::string_view dosDir)
     std::error_code ec;
     if (!std::filesystem::is_directory(host, ec))
         return QString();
-    return QString::fromStdString(host.string());
+    return QFile::decodeName(QByteArray::fromStdString(host.string()));
 }
 
 } // namespace
@@ -43,7 +39,7 @@ Ui::Answer QtUi::message(std::string_view text, Buttons buttons, Icon icon)
 {
     QMessageBox box(parent_);
     box.setWindowTitle(latin1(caption));
-    box.setText(fromLocal8(text));
+    box.setText(latin1(text));
     switch (icon) {
     case Icon::Stop:
         box.setIcon(QMessageBox::Critical);
@@ -72,7 +68,7 @@ Ui::Answer QtUi::message(std::string_view text, Buttons buttons, Icon icon)
 
 QString QtUi::qtFilter(std::string_view filter)
 {
-    QStringList parts = fromLocal8(filter).split(QLatin1Char('|'));
+    QStringList parts = latin1(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty() && parts[i + 1].isEmpty())
@@ -101,7 +97,7 @@ std::optional<std::string> QtUi::chooseFile(FileDialog form, std::string_view fi
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
 std::optional<std::string> QtUi::chooseDirectory(std::string_view startDir)
@@ -109,7 +105,7 @@ std::optional<std::string> QtUi::chooseDirectory(std::string_view startDir)
     const QString dir = QFileDialog::getExistingDirectory(parent_, QStringLiteral("Directory"), startDirectory(startDir));
     if (dir.isEmpty())
         return std::nullopt;
-    return dir.toLocal8Bit().toStdString();
+    return QFile::encodeName(dir).toStdString();
 }
 
 void QtUi::pumpStep()
@@ -138,7 +134,7 @@ void QtUi::setWaitCursor(bool on)
 
 void QtUi::openInViewer(const std::string& path)
 {
-    const QString file = QString::fromLocal8Bit(path.c_str());
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
     // Neither way waits for the viewer to end.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
         QProcess::startDetached(QStringLiteral("xdg-open"), {file});

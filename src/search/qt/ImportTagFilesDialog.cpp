@@ -5,6 +5,7 @@
 #include "catalogue/VariableList.h"
 
 #include <QBoxLayout>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -80,7 +81,7 @@ ImportTagFilesDialog::ImportTagFilesDialog(VariableList& list, Ui& ui, std::stri
 void ImportTagFilesDialog::browse(QLineEdit* field)
 {
     if (auto chosen = ui_.chooseFile(Ui::FileDialog::Open, "Tag|*.tag|", outputDir_))
-        field->setText(QString::fromStdString(*chosen));
+        field->setText(QFile::decodeName(QByteArray::fromStdString(*chosen)));
 }
 
 void ImportTagFilesDialog::import()
@@ -92,9 +93,10 @@ void ImportTagFilesDialog::import()
     if (emptyOne && emptyTwo)
         return;
     if (emptyOne || emptyTwo) {
-        importTagFile((emptyOne ? two : one).toStdString(), list_, ui_);
+        importTagFile(QFile::encodeName(emptyOne ? two : one).toStdString(), list_, ui_);
     } else {
-        importTagFiles(one.toStdString(), two.toStdString(), and_->isChecked() ? TagCombine::And : TagCombine::Or,
+        importTagFiles(QFile::encodeName(one).toStdString(), QFile::encodeName(two).toStdString(),
+                       and_->isChecked() ? TagCombine::And : TagCombine::Or,
                        list_, ui_);
     }
     accept();

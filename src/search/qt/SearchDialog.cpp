@@ -29,7 +29,7 @@ SearchDialog::SearchDialog(Search& engine, QWidget* owner) : QDialog(owner), eng
     findWhat_->lineEdit()->setMaxLength(static_cast<int>(Search::maxTextLength));
     // Every lower-case letter typed becomes its capital.
     connect(findWhat_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        const QString upper = QString::fromStdString(typedSearchText(text.toStdString()));
+        const QString upper = latin1(typedSearchText(latin1Bytes(text)));
         if (upper != text) {
             QLineEdit* edit = findWhat_->lineEdit();
             const int cursor = edit->cursorPosition();
@@ -144,7 +144,7 @@ QPushButton* SearchDialog::button(int id) const
 SearchRequest SearchDialog::request() const
 {
     SearchRequest r;
-    r.text = findWhat_->currentText().toLatin1().toStdString();
+    r.text = latin1Bytes(findWhat_->currentText());
     r.direction = backward_->isChecked() ? SearchDirection::Backward : SearchDirection::Forward;
     r.fields.variable = variable_->isChecked();
     r.fields.label = label_->isChecked();

@@ -1,8 +1,8 @@
-#include "ConsoleProgress.h"
+#include "platform/ConsoleProgress.h"
 
 #include <unistd.h>
 
-namespace qavn::extract {
+namespace qavn {
 
 ConsoleProgress::ConsoleProgress(std::string title, std::FILE* out)
     : title_(std::move(title)), out_(out), enabled_(out != nullptr && isatty(fileno(out)) != 0)
@@ -61,4 +61,4 @@ void ConsoleProgress::finish()
     }
 }
 
-} // namespace qavn::extract
+} // namespace qavn

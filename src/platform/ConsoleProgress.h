@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <string>
 
-namespace qavn::extract {
+namespace qavn {
 
-// A progress bar on standard error, drawn only when that is a terminal and
-// redrawn at most ten times a second.
+// The terminal's progress bar: drawn on standard error only when that is a
+// terminal, and redrawn at most ten times a second. A batch run is stopped
+// with Ctrl-C, so only the cancel flag answers keepGoing().
+// finish() clears the bar's line (the destructor does it too).
 class ConsoleProgress : public Progress {
 public:
     explicit ConsoleProgress(std::string title, std::FILE* out = stderr);
@@ -33,4 +35,4 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
-} // namespace qavn::extract
+} // namespace qavn

@@ -91,7 +91,7 @@ private:
 
 // A progress for tests and tools: remembers what the operation reported and
 // stops it after a number of polls (keepGoing() calls): the poll that reaches
-// the count sets the cancel flag and answers false.
+// the count, and every later one, sets the cancel flag and answers false.
 class ScriptedProgress : public Progress {
 public:
     static constexpr std::size_t never = std::numeric_limits<std::size_t>::max();

@@ -214,6 +214,18 @@ TEST(Loading, CancelIsSeenAfterTheBlockAndTheListStaysHidden)
     EXPECT_FALSE(list.shown());
     EXPECT_EQ(progress.steps, std::vector<long>{15});
     EXPECT_EQ(mainWindowTitle(spec), "QAVN - [SAMPLE STUDY]");
+
+    // A progress that stops the run itself is asked at the same points: the
+    // second poll (after block 4) ends loading.
+    VariableList again(VariableList::Mode::Main, &ui);
+    ScriptedProgress scripted(2);
+    const std::size_t pumps = ui.pumpSteps();
+    EXPECT_FALSE(loadVariables(store, spec, again, ui, scripted));
+    EXPECT_FALSE(again.shown());
+    EXPECT_EQ(scripted.polls(), 2u);
+    EXPECT_TRUE(scripted.cancelled());
+    EXPECT_EQ(scripted.value(), 30);
+    EXPECT_EQ(ui.pumpSteps() - pumps, 3u);
 }
 
 } // namespace

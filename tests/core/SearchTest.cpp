@@ -386,6 +386,32 @@ TEST(SearchStateTest, CancelStopsTheWalkWithoutMessage)
     EXPECT_EQ(s.ui.messageTexts(), std::vector<std::string>{"Cannot Find 'NOWHERE' !"});
 }
 
+TEST(SearchStateTest, AProgressSetOnTheEngineMovesPerPolledRowAndCanStopTheWalk)
+{
+    TestProject project;
+    for (int i = 1; i <= 100; ++i)
+        project.add(test::variable("V" + std::to_string(i), "LABEL"));
+    project.write();
+    SearchSetup s(project);
+    ScriptedProgress progress;
+    s.search.setProgress(&progress);
+    // Every row but row 70 is polled, each after one step and one pump.
+    EXPECT_FALSE(s.search.start(request("NOWHERE"), SearchMode::TagAll).found);
+    EXPECT_EQ(progress.polls(), 99u);
+    EXPECT_EQ(progress.value(), 99);
+    EXPECT_EQ(s.ui.pumpSteps(), 99u);
+    EXPECT_EQ(s.ui.messageTexts(), std::vector<std::string>{"Cannot Find 'NOWHERE' !"});
+
+    // Stopping at its 80th poll (row 81): no message, the commands back.
+    s.ui.clearMessages();
+    progress.cancelAfterPolls(80);
+    const auto outcome = s.search.start(request("NOWHERE"), SearchMode::TagAll);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(progress.polls(), 99u + 80u);
+    EXPECT_TRUE(s.ui.messages().empty());
+    EXPECT_TRUE(s.commands.enabled());
+}
+
 TEST(SearchStateTest, DialogDestroyedDuringTheWalkEndsItSilently)
 {
     TestProject project;

@@ -1,8 +1,15 @@
 #include "support/QtTestSupport.h"
 
+#include "app/qt/MainWindow.h"
+#include "catalogue/qt/DescriptionWindow.h"
+#include "catalogue/qt/VariableListView.h"
+#include "catalogue/qt/VariableTableModel.h"
+#include "codebook/OpenProject.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/QtUi.h"
 
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 using namespace qavn;
@@ -17,6 +24,43 @@ private slots:
         QCOMPARE(QtUi::qtFilter("SAS|*.sas|All|*.*|"), QStringLiteral("SAS (*.sas);;All (*.*)"));
         QCOMPARE(QtUi::qtFilter("Text|*.txt;*.lst|"), QStringLiteral("Text (*.txt *.lst)"));
         QCOMPARE(QtUi::qtFilter(""), QString());
+    }
+
+    void textAbove127ReadsTheSameInTheGridTheCaptionAndAMessage()
+    {
+        const std::string name = "\xC4PFEL";
+        const std::string bytes = name + " \xE9t\xE9";
+        const QString text = latin1(bytes);
+        QCOMPARE(text, QString::fromUtf16(u"\u00C4PFEL \u00E9t\u00E9"));
+        QCOMPARE(latin1Bytes(text), bytes);
+        // A character Latin-1 has no byte for becomes one '?', a surrogate
+        // pair included.
+        QCOMPARE(latin1Bytes(QString::fromUtf16(u"a\u20ACb\U0001F600c\u00FF")), std::string("a?b?c\xFF"));
+
+        test::GuiProject p(0);
+        p.project.add(test::variable(name, "\xE9t\xE9"));
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        const QString row = w->listView()->variableModel()->index(0, VariableTableModel::TextColumn).data().toString();
+        QCOMPARE(row, latin1(w->variableList().rowText(1)));
+        QCOMPARE(row.simplified(), text);
+
+        DescriptionWindows windows(w->variableList(), p.app->session().store, p.app->session().project, w);
+        windows.showDescription();
+        QVERIFY(windows.window(0));
+        QCOMPARE(windows.window(0)->windowTitle(),
+                 QStringLiteral("Description/Frequency - [") + latin1(name) + QLatin1Char(']'));
+
+        QtUi ui;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            box->accept();
+        });
+        ui.notice(bytes);
+        QCOMPARE(shown, text);
     }
 
     void aMillionPumpStepsCostNextToNothing()

@@ -1,5 +1,7 @@
 #include "app/qt/AboutDialog.h"
 
+#include "platform/qt/QtText.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,7 +18,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     auto* text = new QLabel(this);
     text->setObjectName(QStringLiteral("aboutText"));
     text->setText(QStringLiteral("<b>QAVN</b><br>%1<br>Version %2<br><br>A browser for the codebooks of survey data sets.")
-                      .arg(QString::fromLatin1(fullName), QStringLiteral(QAVN_VERSION)));
+                      .arg(latin1(fullName), QStringLiteral(QAVN_VERSION)));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     auto* top = new QHBoxLayout;

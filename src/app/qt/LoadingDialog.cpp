@@ -1,5 +1,7 @@
 #include "app/qt/LoadingDialog.h"
 
+#include "platform/qt/QtText.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -20,7 +22,7 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     frame->setStyleSheet(QStringLiteral("QFrame#loadingFrame { border: 1px solid black; }"));
     frame->setObjectName(QStringLiteral("loadingFrame"));
 
-    label_ = new QLabel(QString::fromLatin1(text), frame);
+    label_ = new QLabel(latin1(text), frame);
     label_->setObjectName(QStringLiteral("loadingText"));
     label_->setAlignment(Qt::AlignCenter);
     bar_ = new QProgressBar(frame);

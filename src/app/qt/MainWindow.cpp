@@ -27,7 +27,7 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
 {
     initResources();
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QString::fromLatin1(initialTitle));
+    setWindowTitle(latin1(initialTitle));
     setWindowIcon(QIcon(QStringLiteral(":/qavn/qavn.png")));
     createActions();
     createMenus();
@@ -63,13 +63,13 @@ MainWindow::~MainWindow()
 void MainWindow::createActions()
 {
     for (const CommandInfo& info : commandTable()) {
-        auto* action = new QAction(QString::fromLatin1(info.menuText), this);
+        auto* action = new QAction(latin1(info.menuText), this);
         action->setData(info.id);
         action->setObjectName(QStringLiteral("command%1").arg(info.id));
         if (info.prompt[0] != '\0')
-            action->setStatusTip(QString::fromLatin1(info.prompt));
+            action->setStatusTip(latin1(info.prompt));
         if (info.toolTip[0] != '\0')
-            action->setToolTip(QString::fromLatin1(info.toolTip));
+            action->setToolTip(latin1(info.toolTip));
         if (info.icon != nullptr)
             action->setIcon(QIcon(QString::fromLatin1(info.icon)));
         // The menu has no keyboard accelerators: F1 reaches help through the

@@ -127,7 +127,7 @@ QVariant VariableTableModel::headerData(int section, Qt::Orientation orientation
     if (section == TagColumn && role == Qt::DecorationRole)
         return titlePicture();
     if (section == TextColumn && role == Qt::DisplayRole)
-        return QString::fromLatin1(textHeader);
+        return latin1(textHeader);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};

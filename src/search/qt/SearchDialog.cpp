@@ -39,7 +39,7 @@ SearchDialog::SearchDialog(Search& engine, QWidget* owner) : QDialog(owner), eng
     });
 
     auto box = [this](const char* text, const char* id) {
-        auto* b = new QCheckBox(QLatin1String(text), this);
+        auto* b = new QCheckBox(latin1(text), this);
         b->setObjectName(QLatin1String(id));
         return b;
     };
@@ -57,7 +57,7 @@ SearchDialog::SearchDialog(Search& engine, QWidget* owner) : QDialog(owner), eng
     forward_->setChecked(true);
 
     auto button = [this](const char* text, const char* id) {
-        auto* b = new QPushButton(QLatin1String(text), this);
+        auto* b = new QPushButton(latin1(text), this);
         b->setObjectName(QLatin1String(id));
         b->setAutoDefault(false);
         return b;

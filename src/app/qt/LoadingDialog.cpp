@@ -33,7 +33,7 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), frame);
     cancelButton_->setObjectName(QStringLiteral("loadingCancel"));
     cancelButton_->setAutoDefault(false);
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel = 1; });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { requestCancel(); });
 
     auto* inner = new QVBoxLayout(frame);
     inner->addWidget(label_);

@@ -302,7 +302,7 @@ bool MainWindow::loadProject()
     });
     dialog = &box;
     box.exec();
-    if (!loaded || box.cancel) {
+    if (!loaded || box.cancelled()) {
         ui_.error(loadCanceledMessage);
         return false;
     }

@@ -14,7 +14,7 @@ WorkDialog::WorkDialog(QWidget* parent, Qt::WindowFlags flags, std::function<voi
 void WorkDialog::reject()
 {
     // Only the work closes the dialog.
-    cancel = 1;
+    requestCancel();
     if (finished_)
         QDialog::reject();
 }
@@ -22,7 +22,7 @@ void WorkDialog::reject()
 void WorkDialog::closeEvent(QCloseEvent* event)
 {
     if (!finished_) {
-        cancel = 1;
+        requestCancel();
         event->ignore();
         return;
     }
@@ -43,7 +43,7 @@ void WorkDialog::run()
     if (work_)
         work_();
     finished_ = true;
-    done(cancel ? QDialog::Rejected : QDialog::Accepted);
+    done(cancelled() ? QDialog::Rejected : QDialog::Accepted);
 }
 
 } // namespace qavn

@@ -11,8 +11,9 @@ namespace qavn {
 // A modal dialog that runs one piece of long work: the work starts by a
 // queued call once the dialog is on screen, and the dialog closes when the
 // work returns. Cancel, Esc and the window's close box only set the cancel
-// flag; the work looks at it and ends early. Subclasses lay out what the
-// dialog shows.
+// flag; the work's poll points (pollProgress: the Ui's pump step delivers the
+// click, keepGoing() then answers from the flag) end it early. Subclasses lay
+// out what the dialog shows.
 class WorkDialog : public QDialog, public Progress {
     Q_OBJECT
 public:

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace qavn {
 
@@ -20,6 +21,16 @@ ReadError mapError(std::string_view file, const std::filesystem::path& host)
     const int err = errno;
     std::error_code ec;
     return openError(file, host, err != 0 ? err : std::filesystem::is_directory(host, ec) ? EISDIR : ENODEV);
+}
+
+// The machine's physical memory in bytes; 0 when the system does not say.
+std::uint64_t physicalMemory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 }
 
 } // namespace
@@ -51,6 +62,20 @@ ReadResult<void> CodebookStore::openFiles(std::string_view resourceDir, std::str
         index_.close();
         return error;
     }
+    // Loading keeps a row for every record, larger than the record itself:
+    // an index bigger than the machine's memory (a sparse or damaged file)
+    // is refused here instead of failing half-way through an allocation.
+    if (const std::uint64_t memory = physicalMemory(); memory != 0 && index_.size() > memory) {
+        ReadError error;
+        error.kind = ReadError::Kind::OutOfMemory;
+        error.file = indexPath;
+        error.hostPath = indexHost.string();
+        error.reason = std::to_string(records) + " records of " + std::to_string(VariableRecord::size) +
+                       " bytes are more than the " + std::to_string(memory) +
+                       " bytes of this machine's memory can load";
+        index_.close();
+        return error;
+    }
     recordCount_ = static_cast<std::uint32_t>(records);
     const std::filesystem::path textHost = toHostPath(textPath);
     errno = 0;
@@ -66,6 +91,10 @@ ReadResult<void> CodebookStore::openFiles(std::string_view resourceDir, std::str
 
 std::string CodebookStore::openMessage(const ReadError& error) const
 {
+    if (error.kind == ReadError::Kind::OutOfMemory)
+        return "Not Enough Memory !";
+    if (error.kind == ReadError::Kind::InvalidData)
+        return "Cannot Open " + error.file;
     if (error.kind != ReadError::Kind::CannotOpen)
         return std::string();
     // The text file is named without its folder.

@@ -48,13 +48,17 @@ public:
 
     // Opens resourceDir\<prefix>01.CDC and resourceDir\<prefix>02.CDC. Fails
     // when either cannot be opened (CannotOpen, naming that file), when the
-    // index holds no whole record (Empty, with the offset where it ends) or
-    // more than 2^32 - 1 of them (InvalidData); the store is then closed.
+    // index holds no whole record (Empty, with the offset where it ends),
+    // more than 2^32 - 1 of them (InvalidData) or is larger than the
+    // machine's physical memory, which loading its rows would need
+    // (OutOfMemory); the store is then closed.
     ReadResult<void> openFiles(std::string_view resourceDir, std::string_view filePrefix);
 
     // The program's message for the failure of the last openFiles():
-    // "Cannot Open <path>" for the index file, "Cannot Open <prefix>02.CDC !"
-    // for the text file, none (empty) for an index without whole records.
+    // "Cannot Open <path>" for the index file (that did not open or holds
+    // more records than can be numbered), "Cannot Open <prefix>02.CDC !" for
+    // the text file, "Not Enough Memory !" for an index too large to load,
+    // none (empty) for an index without whole records.
     std::string openMessage(const ReadError& error) const;
 
     // openFiles() with its message shown through the Ui.

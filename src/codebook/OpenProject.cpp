@@ -14,9 +14,9 @@ bool OpenProject::start(std::string_view arguments, FunctionRef<void(Settings&)>
     return true;
 }
 
-ReadResult<void> OpenProject::load(std::string_view id, FunctionRef<void(Settings&)> setupDialog)
+ReadResult<void> OpenProject::load(std::string_view id)
 {
-    if (auto read = loadProject(id, setupDialog); !read)
+    if (auto read = loadProject(id); !read)
         return read;
     if (auto opened = store.openFiles(settings.resourceDir, project.filePrefix); !opened)
         return opened;

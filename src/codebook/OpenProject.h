@@ -19,9 +19,10 @@ public:
     bool start(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
 
     // start() for a project ID already taken from a valid command line, with
-    // the failure returned instead of shown (the batch tool's start): only
-    // the question about a missing configuration file goes to the Ui.
-    ReadResult<void> load(std::string_view id, FunctionRef<void(Settings&)> setupDialog);
+    // the failure returned instead of shown and nothing asked (the batch
+    // tool's start): a missing configuration file is returned as the error
+    // of opening it.
+    ReadResult<void> load(std::string_view id);
 
     CodebookStore store;
 };

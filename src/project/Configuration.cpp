@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qavn {
@@ -71,6 +72,38 @@ std::string configurationText(std::string_view resourceDir, std::string_view out
     return text;
 }
 
+namespace {
+
+// The file a rewrite replaces: the configuration itself, or, when it is a
+// symbolic link, the file the link leads to, so that a configuration shared
+// through a link stays shared. A chain of links is followed to its end (or
+// to a link that leads nowhere, whose target is then created).
+fs::path replacedFile(const fs::path& path)
+{
+    fs::path file = path;
+    std::error_code ec;
+    // As many steps as the system itself follows before it gives up.
+    for (int step = 0; step < 40 && fs::is_symlink(file, ec); ++step) {
+        const fs::path next = fs::read_symlink(file, ec);
+        if (ec)
+            break;
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    return file;
+}
+
+// The folder that holds `file`, absolute, for a message.
+std::string folderOf(const fs::path& file)
+{
+    std::error_code ec;
+    fs::path folder = fs::absolute(file, ec).parent_path();
+    if (ec)
+        folder = file.parent_path();
+    return folder.lexically_normal().string();
+}
+
+} // namespace
+
 bool writeConfiguration(std::string_view path, const Settings& settings, SetupMode mode, Ui& ui)
 {
     std::string kept[3] = {"0", "0", "2"};
@@ -82,11 +115,10 @@ bool writeConfiguration(std::string_view path, const Settings& settings, SetupMo
         }
         for (auto& k : kept)
             k.clear();
-        // At most six lines of at most 257 characters, as the file was
-        // always read back.
-        LineReader reader(previous.get(), 259);
+        // Whole lines, as start-up reads them: a long first line stays one
+        // line, and the kept lines are lines 4-6 of the file as it stands.
         std::string line;
-        for (int n = 1; n <= 6 && reader.next(line); ++n) {
+        for (int n = 1; n <= 6 && readWholeLine(previous.get(), line); ++n) {
             if (n >= 4)
                 kept[n - 4] = std::string(trimmed(line));
         }
@@ -94,7 +126,7 @@ bool writeConfiguration(std::string_view path, const Settings& settings, SetupMo
 
     const std::string text =
         configurationText(settings.resourceDir, settings.outputDir, settings.cdromDrive, kept[0], kept[1], kept[2]);
-    const fs::path target = toHostPath(path);
+    const fs::path target = replacedFile(toHostPath(path));
     fs::path temporary = target;
     temporary += ".tmp" + std::to_string(static_cast<long>(::getpid()));
 
@@ -106,16 +138,31 @@ bool writeConfiguration(std::string_view path, const Settings& settings, SetupMo
     };
     FilePtr out(std::fopen(temporary.c_str(), "wb"));
     if (!out)
-        return failed(std::strerror(errno));
+        return failed(std::string(std::strerror(errno)) + ": the folder " + folderOf(temporary) +
+                      " cannot take the temporary file " + temporary.filename().string());
+    // The rewritten file keeps the permissions (and, where allowed, the
+    // owner) of the file it replaces.
+    struct stat previousStatus {};
+    if (::stat(target.c_str(), &previousStatus) == 0) {
+        const int fd = fileno(out.get());
+        if (::fchown(fd, previousStatus.st_uid, previousStatus.st_gid) != 0) {
+            // Only the owner's group or root may hand a file over; the file
+            // is then the writer's own.
+        }
+        if (::fchmod(fd, previousStatus.st_mode & 07777) != 0)
+            return failed(std::string(std::strerror(errno)) + ": the temporary file " + temporary.string() +
+                          " cannot take the permissions of " + target.string());
+    }
     if (std::fwrite(text.data(), 1, text.size(), out.get()) != text.size() || std::fflush(out.get()) != 0 ||
         ::fsync(fileno(out.get())) != 0)
-        return failed(std::strerror(errno));
+        return failed(std::string(std::strerror(errno)) + ": writing the temporary file " + temporary.string());
     if (std::fclose(out.release()) != 0)
-        return failed(std::strerror(errno));
+        return failed(std::string(std::strerror(errno)) + ": writing the temporary file " + temporary.string());
     std::error_code ec;
     fs::rename(temporary, target, ec);
     if (ec)
-        return failed(ec.message());
+        return failed(ec.message() + ": the temporary file " + temporary.string() + " cannot replace " +
+                      target.string());
     return true;
 }
 

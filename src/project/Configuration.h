@@ -33,11 +33,16 @@ ReadResult<void> readConfiguration(std::string_view projectId, Settings& setting
 enum class SetupMode { Creation, Change };
 
 // Writes the configuration file for the Setup dialog's OK. In change mode the
-// kept lines 4-6 come from the existing file, which must open ("Cannot Open "
-// + path + " !" and nothing written otherwise); in creation mode they are 0,
-// 0 and 2. The file is replaced atomically: written beside the target under
-// a temporary name and renamed over it, so a failure never leaves half a
-// file. A failure to write is reported as "Cannot Write " + path + " !".
+// kept lines 4-6 come from the existing file, read in whole lines as
+// start-up reads it, which must open ("Cannot Open " + path + " !" and
+// nothing written otherwise); in creation mode they are 0, 0 and 2. The
+// values are written as the bytes they hold. The file is replaced
+// atomically: written beside the target under a temporary name and renamed
+// over it, so a failure never leaves half a file. A configuration that is a
+// symbolic link is written through the link: the file it leads to is
+// replaced, keeping its permissions, and the link stays. A failure to write
+// is reported as "Cannot Write " + path + " !" followed by a line with the
+// system's reason and the folder or file it concerns.
 bool writeConfiguration(std::string_view path, const Settings& settings, SetupMode mode, Ui& ui);
 
 // The bytes the configuration file holds for these values.

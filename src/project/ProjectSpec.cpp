@@ -81,6 +81,9 @@ std::string dataFileLineProblem(std::string_view line, DataFileEntry& entry)
     }
     if (entry.linesPerCase < 1)
         return "lines per case is " + std::to_string(entry.linesPerCase) + ", at least 1 needed";
+    if (entry.linesPerCase > ProjectSpec::maxLinesPerCase)
+        return "lines per case is " + std::to_string(entry.linesPerCase) + ", at most " +
+               std::to_string(ProjectSpec::maxLinesPerCase);
     if (entry.idLocation.size() > ProjectSpec::maxIdLocation)
         return "identifier location has " + std::to_string(entry.idLocation.size()) + " characters, at most " +
                std::to_string(ProjectSpec::maxIdLocation);

@@ -26,6 +26,12 @@ struct ProjectSpec {
     static constexpr std::size_t maxIdLocation = 111;
     static constexpr std::size_t maxDataPath = 79;
     static constexpr std::size_t lineBuffer = 999; // at most 997 characters a line
+    // The most lines one case of a data file may take. Real data sets hold a
+    // case in a few dozen 80-column card images at most; a count far above
+    // that is a damaged file, and the program writers build one input
+    // statement per line of a case, so it is refused on reading instead of
+    // filling memory there.
+    static constexpr std::int32_t maxLinesPerCase = 9999;
 
     std::string dataSetTitle;
     std::string filePrefix; // the project ID until the file has been read
@@ -55,7 +61,8 @@ std::string mainWindowTitle(const ProjectSpec& project);
 // Reads resourceDir + "\QAVSPEC." + filePrefix. Fails when the file cannot
 // be opened or read, when its count of data files is not a positive number
 // (Empty), when a data file line or any line is malformed or longer than
-// 997 characters (InvalidData, with the line), or when the data file list
+// 997 characters, or a data file has more than maxLinesPerCase lines per
+// case (InvalidData, with the line), or when the data file list
 // does not fit in memory (OutOfMemory).
 ReadResult<ProjectSpec> readProjectSpecFile(std::string_view resourceDir, std::string_view filePrefix);
 

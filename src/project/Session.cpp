@@ -40,12 +40,12 @@ bool Session::readProject(std::string_view arguments, FunctionRef<void(Settings&
     return readProjectSpec(settings.resourceDir, project, *ui_);
 }
 
-ReadResult<void> Session::loadProject(std::string_view id, FunctionRef<void(Settings&)> setupDialog)
+ReadResult<void> Session::loadProject(std::string_view id)
 {
     projectId = std::string(id);
     project.filePrefix = projectId;
     settings.programDir = programDirectory();
-    if (auto read = readConfiguration(projectId, settings, *ui_, setupDialog); !read)
+    if (auto read = readConfigurationFile(configurationPath(projectId), settings); !read)
         return read;
     auto spec = readProjectSpecFile(settings.resourceDir, project.filePrefix);
     if (!spec)

@@ -1,11 +1,11 @@
 #include "search/TagImport.h"
 
 #include "platform/HostPath.h"
-#include "platform/LineReader.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
 #include "catalogue/VariableList.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,37 +24,116 @@ void tagValue(VariableList& list, long value)
         list.tagRow(static_cast<std::uint32_t>(value));
 }
 
-// Why a line is not a whole number, or empty when it is one or blank.
-std::string lineProblem(std::string_view line)
+// One tag file line, judged as it is read: what the line means needs its
+// number and, for a report, the first characters of its text, never the
+// whole line, so a line of any length costs the same few bytes.
+struct TagLine {
+    static constexpr std::size_t shown = 40; // characters of a line a report quotes
+
+    long value = 0;           // the line's value by the import rule
+    bool whole = false;       // a whole number and nothing else once trimmed
+    bool digits = false;      // it starts with a number once trimmed
+    bool blank = true;        // nothing but white space
+    std::string head;         // the first shown + 1 characters after the leading white space
+    std::uint64_t length = 0; // characters of the trimmed text
+
+    // Why the line is no whole number, or empty when it is one or blank.
+    std::string problem() const
+    {
+        if (blank || whole)
+            return std::string();
+        std::string quoted = "'" + head.substr(0, std::min<std::uint64_t>(shown, length)) +
+                             (length > shown ? "...'" : "'");
+        return digits ? "text after the variable number: " + quoted : "no variable number: " + quoted;
+    }
+};
+
+// Reads the next line of `file` into `line`; false at the end of the file
+// (nothing read) or after a failed read.
+bool readTagLine(std::FILE* file, TagLine& line)
 {
-    const std::string_view text = trimmed(line);
-    if (text.empty())
-        return std::string();
-    std::size_t end = (text.front() == '+' || text.front() == '-') ? 1 : 0;
-    const std::size_t digitsStart = end;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
-        ++end;
-    if (end == text.size() && end > digitsStart)
-        return std::string();
-    constexpr std::size_t shown = 40;
-    std::string quoted = "'" + std::string(text.substr(0, shown)) + (text.size() > shown ? "...'" : "'");
-    return end > digitsStart ? "text after the variable number: " + quoted : "no variable number: " + quoted;
+    line = TagLine();
+    enum class State { Lead, Sign, Digits, Trail, Other } state = State::Lead;
+    bool any = false;
+    bool negative = false;
+    // The significant digits, enough for any value to saturate as the
+    // import rule saturates it.
+    constexpr std::size_t keptDigits = 24;
+    std::string number;
+    bool overflow = false;
+    std::uint64_t position = 0; // of the next character after the leading white space
+    int c;
+    while ((c = std::getc(file)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        const char ch = static_cast<char>(c);
+        const bool space = isSpace(ch);
+        if (state == State::Lead && space)
+            continue;
+        if (line.head.size() <= TagLine::shown)
+            line.head.push_back(ch);
+        ++position;
+        if (!space) {
+            line.blank = false;
+            line.length = position;
+        }
+        const bool digit = ch >= '0' && ch <= '9';
+        switch (state) {
+        case State::Lead:
+            if (ch == '+' || ch == '-') {
+                negative = ch == '-';
+                state = State::Sign;
+                break;
+            }
+            [[fallthrough]];
+        case State::Sign:
+        case State::Digits:
+            if (digit) {
+                state = State::Digits;
+                line.digits = true;
+                if (number.size() >= keptDigits)
+                    overflow = true;
+                else if (!number.empty() || ch != '0')
+                    number.push_back(ch);
+            } else {
+                state = state == State::Digits && space ? State::Trail : State::Other;
+            }
+            break;
+        case State::Trail:
+            if (!space)
+                state = State::Other;
+            break;
+        case State::Other:
+            break;
+        }
+    }
+    if (!any)
+        return false;
+    line.whole = state == State::Digits || state == State::Trail;
+    if (overflow)
+        number.assign(keptDigits, '9');
+    line.value = leadingInteger<long>((negative ? "-" : "") + (number.empty() ? std::string("0") : number));
+    return true;
 }
 
-// The lines of one open tag file, each checked as it is read.
+// The lines of one open tag file, each checked as it is read: a line that
+// holds no whole number, or a number that names no variable of `rows`, is
+// noted in the report.
 class TagFileLines {
 public:
-    TagFileLines(std::string_view path, FilePtr file, TagImportReport& report)
-        : path_(path), file_(std::move(file)), report_(report)
+    TagFileLines(std::string_view path, FilePtr file, std::uint32_t rows, TagImportReport& report)
+        : path_(path), file_(std::move(file)), rows_(rows), report_(report)
     {
     }
 
-    // Reads the next line into line(); at the end (or after a failed read)
-    // returns false and leaves line() empty.
+    // Reads the next line; at the end (or after a failed read) returns false
+    // and ended() becomes true.
     bool next()
     {
-        if (failed_ || !readWholeLine(file_.get(), line_)) {
-            line_.clear();
+        if (ended_ || !readTagLine(file_.get(), line_)) {
+            ended_ = true;
+            line_ = TagLine();
             if (!failed_ && std::ferror(file_.get())) {
                 failed_ = true;
                 note(ReadError::Kind::CannotRead, number_ + 1, std::strerror(errno));
@@ -62,12 +141,17 @@ public:
             return false;
         }
         ++number_;
-        if (std::string problem = lineProblem(line_); !problem.empty())
+        if (std::string problem = line_.problem(); !problem.empty())
             note(ReadError::Kind::InvalidData, number_, std::move(problem));
+        else if (line_.whole && (line_.value < 1 || line_.value > static_cast<long>(rows_)))
+            note(ReadError::Kind::InvalidData, number_,
+                 "variable " + std::to_string(line_.value) + " is not in the project, which has variables 1 to " +
+                     std::to_string(rows_));
         return true;
     }
 
-    const std::string& line() const { return line_; }
+    bool ended() const { return ended_; }
+    long value() const { return line_.value; }
 
 private:
     void note(ReadError::Kind kind, std::uint64_t lineNumber, std::string reason)
@@ -89,9 +173,11 @@ private:
     std::string path_;
     std::string hostPath_;
     FilePtr file_;
+    std::uint32_t rows_;
     TagImportReport& report_;
-    std::string line_;
+    TagLine line_;
     std::uint64_t number_ = 0;
+    bool ended_ = false;
     bool failed_ = false;
 };
 
@@ -108,9 +194,9 @@ ReadResult<TagImportReport> importTagFile(std::string_view path, VariableList& l
     if (!opened)
         return opened.error();
     TagImportReport report;
-    TagFileLines lines(path, std::move(opened).value(), report);
+    TagFileLines lines(path, std::move(opened).value(), list.rowCount(), report);
     while (lines.next())
-        tagValue(list, tagFileValue(lines.line()));
+        tagValue(list, lines.value());
     return report;
 }
 
@@ -124,21 +210,21 @@ ReadResult<TagImportReport> importTagFiles(std::string_view first, std::string_v
     if (!openedB)
         return openedB.error();
     TagImportReport report;
-    TagFileLines a(first, std::move(openedA).value(), report);
-    TagFileLines b(second, std::move(openedB).value(), report);
-    // A file with no more lines yields an empty line from then on.
+    TagFileLines a(first, std::move(openedA).value(), list.rowCount(), report);
+    TagFileLines b(second, std::move(openedB).value(), list.rowCount(), report);
+    // A file with no more lines reads as 0 from then on.
     a.next();
     b.next();
     bool produced = false;
     for (;;) {
-        const bool emptyA = a.line().empty();
-        const bool emptyB = b.line().empty();
+        const bool emptyA = a.ended();
+        const bool emptyB = b.ended();
         if (emptyA && emptyB)
             break;
         if (combine == TagCombine::And && (emptyA || emptyB))
             break;
-        const long va = tagFileValue(a.line());
-        const long vb = tagFileValue(b.line());
+        const long va = a.value();
+        const long vb = b.value();
         if (combine == TagCombine::Or) {
             tagValue(list, va);
             tagValue(list, vb);

@@ -14,8 +14,9 @@ class VariableList;
 
 // Reading tag files back into the list's tags. A line's value is the decimal
 // number at its start once trimmed (an optional sign allowed; anything else
-// gives 0); values outside 1..rowCount tag nothing. A line is read whole,
-// however long, so an over-long line never turns into several numbers.
+// gives 0); values outside 1..rowCount tag nothing. A line is one value
+// however long, so an over-long line never turns into several numbers; it
+// is judged as it is read, so its length costs no memory.
 
 long tagFileValue(std::string_view line);
 
@@ -24,7 +25,8 @@ struct TagImportReport {
     static constexpr std::size_t keptLines = 100;
 
     // The first `keptLines` lines that hold no whole number (InvalidData:
-    // garbage, or text after the number) or that could not be read
+    // garbage, or text after the number), whose number names no variable of
+    // the list (InvalidData: outside 1..rowCount) or that could not be read
     // (CannotRead, which ends that file), each with its file and line. Blank
     // lines are not among them. Such a line still counts by the rule above.
     std::vector<ReadError> unreadableLines;

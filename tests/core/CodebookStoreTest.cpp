@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace qavn {
@@ -159,6 +162,43 @@ TEST(CodebookStoreTest, OpenFailuresNameTheFileAndWhere)
     EXPECT_EQ(noText.error().hostPath, (cb.dir / "ZEL02.CDC").string());
     EXPECT_EQ(cb.store.recordCount(), 0u);
     EXPECT_TRUE(cb.ui.messages().empty());
+}
+
+TEST(CodebookStoreTest, IndexCountsBeyondWhatCanBeLoadedAreRefused)
+{
+    // Sparse index files: as many records as can be numbered, and one more.
+    // Neither may get as far as loading; each says what is wrong.
+    const std::uint64_t memory = static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) *
+                                 static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    struct Case {
+        std::uint64_t records;
+        ReadError::Kind kind;
+        std::string message;
+    } cases[] = {
+        {UINT32_MAX, ReadError::Kind::OutOfMemory, "Not Enough Memory !"},
+        {std::uint64_t{UINT32_MAX} + 1, ReadError::Kind::InvalidData, "Cannot Open R:\\ZEL01.CDC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.records);
+        if (c.kind == ReadError::Kind::OutOfMemory && c.records * VariableRecord::size <= memory)
+            continue; // a machine that could load them
+        RawCodebook cb;
+        writeFile(cb.dir / "ZEL02.CDC", "");
+        {
+            std::ofstream index(cb.dir / "ZEL01.CDC", std::ios::binary);
+        }
+        std::error_code ec;
+        std::filesystem::resize_file(cb.dir / "ZEL01.CDC", c.records * VariableRecord::size, ec);
+        if (ec)
+            GTEST_SKIP() << "no sparse file of that size here: " << ec.message();
+        const auto opened = cb.store.openFiles("R:", "ZEL");
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().kind, c.kind);
+        EXPECT_EQ(opened.error().file, "R:\\ZEL01.CDC");
+        EXPECT_FALSE(cb.store.isOpen());
+        EXPECT_FALSE(cb.store.open("R:", "ZEL"));
+        EXPECT_EQ(cb.ui.messageTexts(), std::vector<std::string>{c.message});
+    }
 }
 
 TEST(CodebookStoreTest, ReadBlockDeliversFortyRecordsAtATime)

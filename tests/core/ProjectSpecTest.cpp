@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,7 @@ TEST(ProjectSpecTest, FailuresShowTheirMessages)
         {"blank data file line", "TITLE\nZEL\n1\n\n", invalidData},
         {"no lines per case", "TITLE\nZEL\n1\nX 1-5 A.DAT\n", invalidData},
         {"zero lines per case", "TITLE\nZEL\n1\n0 1-5 A.DAT\n", invalidData},
+        {"largest lines per case", "TITLE\nZEL\n1\n2147483647 1-5 A.DAT\n", invalidData},
         {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", invalidData},
         {"over-long identifier location", "TITLE\nZEL\n1\n1 " + std::string(112, '1') + " A.DAT\n", invalidData},
         {"over-long title line", std::string(5000, 'T') + "\nZEL\n1\n1 0 A.DAT\n", invalidData},
@@ -140,6 +142,14 @@ TEST(ProjectSpecTest, ReadErrorsNameTheFileTheLineAndTheReason)
          "lines per case 'X' is not a number"},
         {"zero lines per case", "TITLE\nZEL\n1\n0 1-5 A.DAT\n", ReadError::Kind::InvalidData, 4,
          "lines per case is 0, at least 1 needed"},
+        // Counts no project has, which the program writers would turn into
+        // one statement a line: refused however they are written.
+        {"lines per case past the bound", "TITLE\nZEL\n1\n10000 1-5 A.DAT\n", ReadError::Kind::InvalidData, 4,
+         "lines per case is 10000, at most 9999"},
+        {"largest lines per case", "TITLE\nZEL\n2\n1 0 A.DAT\n2147483647 1-5 B.DAT\n", ReadError::Kind::InvalidData,
+         5, "lines per case is 2147483647, at most 9999"},
+        {"saturating lines per case", "TITLE\nZEL\n1\n99999999999999 1-5 A.DAT\n", ReadError::Kind::InvalidData,
+         4, "lines per case is 2147483647, at most 9999"},
         {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", ReadError::Kind::InvalidData,
          4, "data path has 80 characters, at most 79"},
         {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\nH\n" + std::string(5000, 'H') + "\n",
@@ -167,6 +177,9 @@ TEST(ProjectSpecTest, LimitsThatStillFitAreAccepted)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.spec.dataFiles[0].dataPath.size(), 79u);
     EXPECT_EQ(r.spec.sasHeader, std::string(997, 'H') + ";\r\n");
+    const auto most = readSpec("TITLE\nZEL\n1\n9999 0 A.DAT\n");
+    ASSERT_TRUE(most.ok);
+    EXPECT_EQ(most.spec.dataFiles[0].linesPerCase, 9999);
 }
 
 TEST(ProjectSpecTest, MissingFileIsReportedWithItsPath)
@@ -289,6 +302,52 @@ TEST(ConfigurationTest, AFailedWriteIsReportedAndLeavesNoTemporaryFile)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(ConfigurationTest, SetupOkWithNothingChangedKeepsTheFileAsItIs)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    ScriptedUi ui;
+    // A first line far longer than a field shows, Latin-1 bytes in a path,
+    // and no line end after the last kept line: read at start-up and written
+    // back, the file is the same bytes.
+    const std::string bytes = "C:\\" + std::string(600, 'R') + "\r\nD:\\SORTIE\xC9T\xC9\r\nE\r\nkeep4\r\nkeep5\r\nkeep6";
+    writeFile(dir / "ZELQAV.CFG", bytes);
+    Settings s;
+    ASSERT_TRUE(readConfigurationFile("ZELQAV.CFG", s));
+    ASSERT_TRUE(writeConfiguration("ZELQAV.CFG", s, SetupMode::Change, ui));
+    EXPECT_EQ(readFile(dir / "ZELQAV.CFG"), bytes);
+    EXPECT_TRUE(ui.messages().empty());
+
+    // A configuration shared through a symbolic link: the link stays, the
+    // file it leads to is rewritten and keeps its permissions.
+    std::filesystem::create_directories(dir / "shared");
+    writeFile(dir / "shared" / "ZEL.CFG", bytes);
+    std::filesystem::permissions(dir / "shared" / "ZEL.CFG", std::filesystem::perms(0640));
+    std::filesystem::create_symlink("shared/ZEL.CFG", dir / "LNKQAV.CFG");
+    s.outputDir = "D:\\NEW";
+    ASSERT_TRUE(writeConfiguration("LNKQAV.CFG", s, SetupMode::Change, ui));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "LNKQAV.CFG"));
+    EXPECT_EQ(readFile(dir / "shared" / "ZEL.CFG"),
+              "C:\\" + std::string(600, 'R') + "\r\nD:\\NEW\r\nE\r\nkeep4\r\nkeep5\r\nkeep6");
+    EXPECT_EQ(std::filesystem::status(dir / "shared" / "ZEL.CFG").permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "shared"), {}), 1);
+}
+
+TEST(ConfigurationTest, AFolderThatCannotTakeTheFileIsNamed)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    writeFile(dir / "NOTDIR", "a file, not a folder");
+    Settings s;
+    s.resourceDir = "NEW";
+    ScriptedUi ui;
+    EXPECT_FALSE(writeConfiguration("NOTDIR/ZELQAV.CFG", s, SetupMode::Creation, ui));
+    const std::string tmp = "ZELQAV.CFG.tmp" + std::to_string(static_cast<long>(::getpid()));
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot Write NOTDIR/ZELQAV.CFG !\nNot a directory: the folder " +
+                                                          (dir / "NOTDIR").string() +
+                                                          " cannot take the temporary file " + tmp});
+}
+
 TEST(ConfigurationTest, MissingFileOffersTheSetupDialog)
 {
     TempDir dir;
@@ -377,6 +436,20 @@ TEST(SessionTest, StartStopsAtTheFirstFailure)
     EXPECT_FALSE(other.start("P=OTHER", [](Settings&) {}));
     EXPECT_EQ(noConfig.messageTexts(),
               std::vector<std::string>{"Cannot Find OTHERQAV.CFG !\nDo You Want to Create It ? "});
+}
+
+TEST(SessionTest, TheBatchStartNeverAsks)
+{
+    TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    ScriptedUi ui;
+    OpenProject session(ui);
+    const auto loaded = session.load("NOPE");
+    ASSERT_FALSE(loaded);
+    EXPECT_TRUE(ui.messages().empty());
+    EXPECT_EQ(loaded.error().kind, ReadError::Kind::CannotOpen);
+    EXPECT_EQ(describe(loaded.error()), "cannot open NOPEQAV.CFG (host path " + (dir / "NOPEQAV.CFG").string() +
+                                            "): No such file or directory");
 }
 
 } // namespace

@@ -153,6 +153,44 @@ TEST(TagImportTest, LinesWithoutAWholeNumberAreReportedWithTheirFileAndLine)
     EXPECT_EQ(where, (std::vector<std::pair<std::string, std::uint64_t>>{{a, 2}, {b, 2}, {a, 4}}));
 }
 
+TEST(TagImportTest, NumbersNamingNoVariableAreReportedAndLongLinesReadInBoundedMemory)
+{
+    TempDir dir;
+    const std::string a = (dir / "a.tag").string();
+    const std::string b = (dir / "b.tag").string();
+    // A line of 8 MB: blanks around a number, judged as it is read.
+    const std::string blanks(4 << 20, ' ');
+    writeFile(a, "2\r\n99\r\n0\r\n-3\r\n" + blanks + "5" + blanks + "\r\n" + blanks + "7" + blanks + "x\r\n" +
+                     std::string(30, '0') + "8\r\n" + std::string(30, '9') + "\r\n");
+    writeFile(b, "5\r\n11\r\n");
+    Listed one(10);
+    const auto read = importTagFile(a, one.list);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(one.tagged(), (Rows{2, 5, 7, 8})); // the import rules still apply
+    std::vector<std::string> described;
+    for (const ReadError& e : read.value().unreadableLines)
+        described.push_back(describe(e));
+    const std::string outside = " is not in the project, which has variables 1 to 10";
+    EXPECT_EQ(described, (std::vector<std::string>{
+                             a + " line 2: variable 99" + outside,
+                             a + " line 3: variable 0" + outside,
+                             a + " line 4: variable -3" + outside,
+                             a + " line 6: text after the variable number: '7" + std::string(39, ' ') + "...'",
+                             a + " line 8: variable 9223372036854775807" + outside,
+                         }));
+
+    const std::string c = (dir / "c.tag").string();
+    writeFile(c, "1\r\n5\r\n12\r\n");
+    Listed both(10);
+    const auto merged = importTagFiles(c, b, TagCombine::And, both.list);
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(both.tagged(), (Rows{5}));
+    std::vector<std::pair<std::string, std::uint64_t>> where;
+    for (const ReadError& e : merged.value().unreadableLines)
+        where.emplace_back(e.file, e.line);
+    EXPECT_EQ(where, (std::vector<std::pair<std::string, std::uint64_t>>{{c, 3}, {b, 2}}));
+}
+
 TEST(TagImportTest, TagsAlreadySetStay)
 {
     TempDir dir;

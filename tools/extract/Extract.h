@@ -6,8 +6,10 @@
 #include "catalogue/VariableList.h"
 #include "outputs/OutputFormats.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qavn::extract {
@@ -16,7 +18,7 @@ namespace qavn::extract {
 struct Options {
     std::string arguments; // "P=ID" as the program's command line
     bool list = false;
-    std::vector<std::uint32_t> show;
+    std::vector<std::string> show; // --show N, each a number checked when the project is loaded
     bool listTagged = false;
 
     // Selection.
@@ -61,7 +63,17 @@ void printList(const Context& context);
 void printListTagged(const Context& context);
 bool printShow(Context& context, std::uint32_t variable);
 
-// Selection from --tag LIST; false with a message on stderr for a bad list.
+// A variable number of the command line: decimal digits only, as a 64-bit
+// number (UINT64_MAX for one too large for that); nothing for anything else.
+std::optional<std::uint64_t> parseVariableNumber(std::string_view text);
+
+// Whether `value` (written `number` on the command line after `option`)
+// names a variable of the loaded project; otherwise says so on stderr.
+bool checkVariableNumber(const Context& context, std::string_view option, std::string_view number,
+                         std::uint64_t value);
+
+// Selection from --tag LIST; false with a message on stderr for a bad list
+// or a number outside the project's variables (a usage error).
 bool tagFromList(Context& context, const std::string& list);
 
 // --search: tags every match. Returns false when the search could not run.

@@ -3,8 +3,12 @@
 #include "codebook/CodebookStore.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qavn::extract {
 
@@ -74,28 +78,61 @@ bool printShow(Context& context, std::uint32_t variable)
     return true;
 }
 
+std::optional<std::uint64_t> parseVariableNumber(std::string_view text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return UINT64_MAX; // outside every project all the same
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+bool checkVariableNumber(const Context& context, std::string_view option, std::string_view number,
+                         std::uint64_t value)
+{
+    const std::uint32_t rows = context.list.rowCount();
+    if (value >= 1 && value <= rows)
+        return true;
+    std::fprintf(stderr, "qavn-extract: %.*s: variable %.*s is outside 1..%u, the project's variables\n",
+                 static_cast<int>(option.size()), option.data(), static_cast<int>(number.size()), number.data(),
+                 rows);
+    return false;
+}
+
 bool tagFromList(Context& context, const std::string& text)
 {
+    // Every item is checked before anything is tagged; the ranges are then
+    // merged so that overlapping ones cost what the rows cost.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
     std::size_t pos = 0;
     while (pos <= text.size()) {
         const std::size_t comma = std::min(text.find(',', pos), text.size());
         const std::string item(trimmed(std::string_view(text).substr(pos, comma - pos)));
         const std::size_t dash = item.find('-', 1);
-        bool okLow = false;
-        bool okHigh = true;
-        const long low = leadingInteger<long>(item.substr(0, dash), &okLow);
-        long high = low;
-        if (dash != std::string::npos)
-            high = leadingInteger<long>(item.substr(dash + 1), &okHigh);
-        const bool clean = item.find_first_not_of("0123456789-") == std::string::npos;
-        if (!okLow || !okHigh || !clean || low < 1 || high < low) {
+        const std::string lowText = item.substr(0, dash);
+        const std::string highText = dash == std::string::npos ? lowText : item.substr(dash + 1);
+        const auto low = parseVariableNumber(lowText);
+        const auto high = parseVariableNumber(highText);
+        if (!low || !high || *high < *low) {
             std::fprintf(stderr, "qavn-extract: bad variable list item '%s'\n", item.c_str());
             return false;
         }
-        // Numbers outside the catalogue tag nothing, as tagging does.
-        for (long n = low; n <= high && n <= static_cast<long>(context.list.rowCount()); ++n)
-            context.list.tagRow(static_cast<std::uint32_t>(n));
+        if (!checkVariableNumber(context, "--tag", lowText, *low) ||
+            !checkVariableNumber(context, "--tag", highText, *high))
+            return false;
+        ranges.emplace_back(*low, *high);
         pos = comma + 1;
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::uint64_t next = 1; // the first row no earlier range has tagged
+    for (const auto& [low, high] : ranges) {
+        for (std::uint64_t n = std::max(low, next); n <= high; ++n)
+            context.list.tagRow(static_cast<std::uint32_t>(n));
+        next = std::max(next, high + 1);
     }
     return true;
 }

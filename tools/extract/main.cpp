@@ -124,13 +124,11 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
         } else if (arg == "--show") {
             if (!value(v))
                 return false;
-            bool digits = false;
-            const long n = leadingInteger<long>(v, &digits);
-            if (!digits || n < 1 || v.find_first_not_of("0123456789") != std::string::npos) {
+            if (!parseVariableNumber(v)) {
                 error = "--show needs a variable number";
                 return false;
             }
-            options.show.push_back(static_cast<std::uint32_t>(n));
+            options.show.push_back(v);
         } else if (arg == "--tag") {
             if (!value(v))
                 return false;
@@ -220,22 +218,6 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
     return true;
 }
 
-// The Setup dialog's creation mode on a terminal: three questions, then the
-// configuration file is written as the dialog writes it.
-void consoleSetup(ConsoleUi& ui, const std::string& configFile, Settings& settings)
-{
-    auto resource = ui.readLine("Resource Directory: ");
-    auto output = ui.readLine("Output Directory: ");
-    auto drive = ui.readLine("CD-ROM Drive [E]: ");
-    if (!resource || !output)
-        return;
-    settings.resourceDir = upperAscii(trimmed(*resource));
-    settings.outputDir = upperAscii(trimmed(*output));
-    const std::string letter = drive ? upperAscii(trimmed(*drive)) : std::string();
-    settings.cdromDrive = (!letter.empty() && letter[0] >= 'A' && letter[0] <= 'Z') ? letter[0] : 'E';
-    writeConfiguration(configFile, settings, SetupMode::Creation, ui);
-}
-
 void printReadError(const ReadError& error)
 {
     std::fprintf(stderr, "qavn-extract: %s\n", describe(error).c_str());
@@ -284,8 +266,9 @@ int main(int argc, char** argv)
     std::string id;
     if (!Session::parseCommandLine(options.arguments, id, ui))
         return exitUsage;
-    const auto started =
-        session.load(id, [&](Settings& settings) { consoleSetup(ui, configurationPath(id), settings); });
+    // Run from scripts, the tool never offers to create a missing
+    // configuration file: it names the file it looked for and stops.
+    const auto started = session.load(id);
     if (!started) {
         printReadError(started.error());
         return exitFailure;
@@ -304,6 +287,12 @@ int main(int argc, char** argv)
     ConsoleProgress progress("Working");
     Context context{session, list, ui, progress};
 
+    // Numbers outside the project are usage errors, found before anything
+    // is selected or written.
+    for (const std::string& number : options.show) {
+        if (!checkVariableNumber(context, "--show", number, *parseVariableNumber(number)))
+            return exitUsage;
+    }
     for (const auto& tagList : options.tagLists) {
         if (!tagFromList(context, tagList))
             return exitUsage;
@@ -323,8 +312,8 @@ int main(int argc, char** argv)
 
     if (options.list)
         printList(context);
-    for (std::uint32_t n : options.show) {
-        if (!printShow(context, n))
+    for (const std::string& number : options.show) {
+        if (!printShow(context, static_cast<std::uint32_t>(*parseVariableNumber(number))))
             return exitFailure;
     }
     if (options.listTagged)

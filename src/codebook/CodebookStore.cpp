@@ -70,9 +70,8 @@ ReadResult<void> CodebookStore::openFiles(std::string_view resourceDir, std::str
         error.kind = ReadError::Kind::OutOfMemory;
         error.file = indexPath;
         error.hostPath = indexHost.string();
-        error.reason = std::to_string(records) + " records of " + std::to_string(VariableRecord::size) +
-                       " bytes are more than the " + std::to_string(memory) +
-                       " bytes of this machine's memory can load";
+        error.reason = std::to_string(records) + " records (" + std::to_string(index_.size()) +
+                       " bytes) do not fit in this machine's " + std::to_string(memory) + " bytes of memory";
         index_.close();
         return error;
     }

@@ -3,7 +3,9 @@
 # project: a file the project names that does not open is reported with the
 # host path tried and the drive variable that maps it; a malformed project
 # specification file with its line and the rule it breaks; an unreadable tag
-# file line with its file and line. Start-up failures exit with status 1.
+# file line with its file and line. Start-up failures exit with status 1; a
+# variable number outside the project is a usage error (status 2); the tool
+# never asks a question.
 #
 # Usage: extract_errors.sh BIN_DIR SOURCE_DIR
 set -euo pipefail
@@ -53,6 +55,53 @@ extract --tags "$work/t.tag" --list-tagged > "$work/out" 2> "$work/err" || fail 
 [[ "$(cut -f1 "$work/out" | tr '\n' ' ')" == "1 3 " ]] || fail "--tags tagged $(cut -f1 "$work/out" | tr '\n' ' ')"
 grep -qxF "qavn-extract: $work/t.tag line 2: no variable number: 'abc'" "$work/err" \
     || fail "garbage tag line: $(cat "$work/err")"
+
+# Numbers outside the project: usage errors naming the number and the count.
+rows=$(extract --list 2> /dev/null | wc -l)
+for args in "--tag 3,$((rows + 1))" "--show $((rows + 1))" "--show 4294967308" "--tag 1-18446744073709551617"; do
+    status=0
+    number=${args##*[ -]}
+    number=${number##*,}
+    extract $args > "$work/out" 2> "$work/err" || status=$?
+    [[ $status == 2 ]] || fail "$args exited with $status"
+    [[ ! -s "$work/out" ]] || fail "$args printed $(cat "$work/out")"
+    grep -qxF "qavn-extract: ${args%% *}: variable $number is outside 1..$rows, the project's variables" "$work/err" \
+        || fail "$args: $(cat "$work/err")"
+done
+
+# A tag file line naming no variable is reported like an unreadable one.
+printf '2\r\n%s\r\n' "$((rows + 1))" > "$work/t.tag"
+extract --tags "$work/t.tag" --list-tagged > "$work/out" 2> "$work/err" || fail "--tags with an outside number failed"
+[[ "$(cut -f1 "$work/out")" == "2" ]] || fail "--tags tagged $(cut -f1 "$work/out" | tr '\n' ' ')"
+grep -qxF "qavn-extract: $work/t.tag line 2: variable $((rows + 1)) is not in the project, which has variables 1 to $rows" \
+    "$work/err" || fail "outside tag line: $(cat "$work/err")"
+
+# No configuration file: never a question, the file looked for and status 1.
+status=0
+"$bin/qavn-extract" P=NOPE --list > /dev/null 2> "$work/err" < /dev/null || status=$?
+[[ $status == 1 ]] || fail "a missing configuration exited with $status"
+[[ "$(cat "$work/err")" == "qavn-extract: cannot open NOPEQAV.CFG (host path $work/demo/NOPEQAV.CFG): No such file or directory" ]] \
+    || fail "missing configuration: $(cat "$work/err")"
+
+# Counts no project has are refused before anything is allocated for them.
+printf 'TITLE\r\nDEMO\r\n1\r\n2147483647 0 DATA\\A.DAT\r\n' > "$spec"
+status=0
+extract --list > /dev/null 2> "$work/err" || status=$?
+[[ $status == 1 ]] || fail "lines per case 2147483647 exited with $status"
+grep -qxF 'qavn-extract: C:\QAVN\DEMO\QAVSPEC.DEMO line 4: lines per case is 2147483647, at most 9999' "$work/err" \
+    || fail "lines per case: $(cat "$work/err")"
+cp "$work/spec" "$spec"
+index=$(ls "$work/demo/c/QAVN/DEMO/"*01.CDC)
+cp "$index" "$work/index"
+for size in 0 $((4294967296 * 47)); do
+    truncate -s "$size" "$index" 2> /dev/null || continue
+    status=0
+    extract --list > /dev/null 2> "$work/err" || status=$?
+    [[ $status == 1 ]] || fail "an index of $size bytes exited with $status"
+    grep -q '^qavn-extract: C:\\QAVN\\DEMO\\DEMO01.CDC byte [0-9]*: ' "$work/err" \
+        || fail "an index of $size bytes: $(cat "$work/err")"
+done
+cp "$work/index" "$index"
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures failure(s)"

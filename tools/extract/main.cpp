@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -279,8 +280,18 @@ int main(int argc, char** argv)
     VariableList list(VariableList::Mode::Main, &ui);
     {
         ConsoleProgress loading("Loading");
-        if (!loadVariables(session.store, session.project, list, ui, loading)) {
-            ui.error(loadCanceledMessage);
+        try {
+            if (!loadVariables(session.store, session.project, list, ui, loading)) {
+                ui.error(loadCanceledMessage);
+                return exitFailure;
+            }
+        } catch (const std::bad_alloc&) {
+            ReadError error;
+            error.kind = ReadError::Kind::OutOfMemory;
+            error.file = session.settings.resourceDir + "\\" + session.project.filePrefix + "01.CDC";
+            error.reason = "not enough memory to load its " + std::to_string(session.store.recordCount()) +
+                           " variables";
+            printReadError(error);
             return exitFailure;
         }
     }

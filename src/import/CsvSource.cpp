@@ -1,0 +1,266 @@
+#include "import/CsvSource.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace qavn {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Reads records one at a time, keeping the line each record starts on.
+class CsvParser {
+public:
+    explicit CsvParser(std::FILE* file) : file_(file) {}
+
+    // Fills `fields` with the next record. Returns false at the end of the
+    // file or on an error (then `error` is set).
+    bool next(std::vector<std::string>& fields, std::string& error)
+    {
+        fields.clear();
+        std::string field;
+        bool quoted = false;   // inside a quoted field
+        bool wasQuoted = false; // the field began with a quote
+        bool any = false;
+        startLine_ = line_;
+        for (;;) {
+            const int c = get();
+            if (c == EOF) {
+                if (std::ferror(file_)) {
+                    error = "line " + std::to_string(line_) + ": " + std::strerror(errno);
+                    return false;
+                }
+                if (quoted) {
+                    error = "line " + std::to_string(startLine_) + ": a quoted field is not closed before the end of the file";
+                    return false;
+                }
+                if (!any)
+                    return false;
+                fields.push_back(std::move(field));
+                return true;
+            }
+            any = true;
+            if (quoted) {
+                if (c == '"') {
+                    const int d = get();
+                    if (d == '"') {
+                        field.push_back('"');
+                        continue;
+                    }
+                    quoted = false;
+                    if (d == EOF) {
+                        fields.push_back(std::move(field));
+                        return true;
+                    }
+                    if (d != ',' && d != '\n' && d != '\r') {
+                        error = "line " + std::to_string(line_) + ", field " + std::to_string(fields.size() + 1) +
+                                ": text follows the closing quote of a quoted field";
+                        return false;
+                    }
+                    unget(d);
+                    continue;
+                }
+                if (c == '\n')
+                    ++line_;
+                field.push_back(static_cast<char>(c));
+                continue;
+            }
+            if (c == ',') {
+                fields.push_back(std::move(field));
+                field.clear();
+                wasQuoted = false;
+                continue;
+            }
+            if (c == '\r') {
+                const int d = get();
+                if (d != '\n')
+                    unget(d);
+                ++line_;
+                fields.push_back(std::move(field));
+                return true;
+            }
+            if (c == '\n') {
+                ++line_;
+                fields.push_back(std::move(field));
+                return true;
+            }
+            if (c == '"' && field.empty() && !wasQuoted) {
+                quoted = wasQuoted = true;
+                continue;
+            }
+            if (c == '"') {
+                error = "line " + std::to_string(line_) + ", field " + std::to_string(fields.size() + 1) +
+                        ": a quote inside an unquoted field";
+                return false;
+            }
+            field.push_back(static_cast<char>(c));
+        }
+    }
+
+    std::uint64_t startLine() const { return startLine_; }
+
+private:
+    int get()
+    {
+        if (pending_ != EOF) {
+            const int c = pending_;
+            pending_ = EOF;
+            return c;
+        }
+        return std::getc(file_);
+    }
+    void unget(int c) { pending_ = c; }
+
+    std::FILE* file_;
+    int pending_ = EOF;
+    std::uint64_t line_ = 1;
+    std::uint64_t startLine_ = 1;
+};
+
+std::string_view trimmed(std::string_view s)
+{
+    const std::size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+bool parseNumber(std::string_view text, double& out)
+{
+    text = trimmed(text);
+    if (text.empty())
+        return false;
+    if (text.front() == '+')
+        text.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    // from_chars also takes "inf" and "nan", which no data set means as numbers.
+    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
+}
+
+class CsvSource final : public SourceReader {
+public:
+    explicit CsvSource(std::filesystem::path path) : path_(std::move(path)) {}
+
+    const std::filesystem::path& path() const override { return path_; }
+
+    bool pass(SourceVisitor& visitor, std::string& error) override
+    {
+        if (!typed_ && !findTypes(error))
+            return false;
+        std::unique_ptr<std::FILE, FileCloser> file;
+        std::vector<std::string> fields;
+        if (!open(file, error))
+            return false;
+        CsvParser reader(file.get());
+        if (!reader.next(fields, error))
+            return fail(error);
+        if (!visitor.variables(variables_))
+            return false;
+        while (reader.next(fields, error)) {
+            for (std::size_t i = 0; i < variables_.size(); ++i) {
+                SourceValue v;
+                const std::string_view field = i < fields.size() ? std::string_view(fields[i]) : std::string_view();
+                if (variables_[i].isText) {
+                    v.kind = SourceValue::Kind::Text;
+                    v.text = field;
+                } else if (parseNumber(field, v.number)) {
+                    v.kind = SourceValue::Kind::Number;
+                }
+                if (!visitor.value(i, v))
+                    return false;
+            }
+            if (!visitor.endCase())
+                return false;
+        }
+        return error.empty() || fail(error);
+    }
+
+private:
+    bool open(std::unique_ptr<std::FILE, FileCloser>& file, std::string& error)
+    {
+        file.reset(std::fopen(path_.c_str(), "rb"));
+        if (!file) {
+            error = path_.string() + ": " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+
+    bool fail(std::string& error)
+    {
+        error = path_.string() + ": " + error;
+        return false;
+    }
+
+    // The names from the header, and for each column whether every
+    // non-empty field is a number; every line must have the header's fields.
+    bool findTypes(std::string& error)
+    {
+        std::unique_ptr<std::FILE, FileCloser> file;
+        if (!open(file, error))
+            return false;
+        CsvParser reader(file.get());
+        std::vector<std::string> fields;
+        if (!reader.next(fields, error)) {
+            if (error.empty())
+                error = "line 1: the file is empty; a header line of names is needed";
+            return fail(error);
+        }
+        variables_.clear();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            SourceVariable v;
+            v.name = std::string(trimmed(fields[i]));
+            if (v.name.empty()) {
+                error = "line 1, field " + std::to_string(i + 1) + ": the header names no variable";
+                return fail(error);
+            }
+            v.label = v.name;
+            variables_.push_back(std::move(v));
+        }
+        std::vector<bool> numeric(variables_.size(), true);
+        std::vector<std::size_t> widest(variables_.size(), 0);
+        while (reader.next(fields, error)) {
+            if (fields.size() != variables_.size()) {
+                error = "line " + std::to_string(reader.startLine()) + ": " + std::to_string(fields.size()) +
+                        " fields, the header has " + std::to_string(variables_.size());
+                return fail(error);
+            }
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                double number = 0;
+                widest[i] = std::max(widest[i], fields[i].size());
+                if (numeric[i] && !trimmed(fields[i]).empty() && !parseNumber(fields[i], number))
+                    numeric[i] = false;
+            }
+        }
+        if (!error.empty())
+            return fail(error);
+        for (std::size_t i = 0; i < variables_.size(); ++i) {
+            variables_[i].isText = !numeric[i];
+            variables_[i].format = numeric[i] ? "number" : "text";
+            if (!numeric[i])
+                variables_[i].storageWidth = widest[i];
+        }
+        typed_ = true;
+        return true;
+    }
+
+    std::filesystem::path path_;
+    bool typed_ = false;
+    std::vector<SourceVariable> variables_;
+};
+
+} // namespace
+
+std::unique_ptr<SourceReader> openCsvSource(const std::filesystem::path& path)
+{
+    return std::make_unique<CsvSource>(path);
+}
+
+} // namespace qavn

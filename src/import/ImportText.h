@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+// Converts UTF-8 to the single-byte Latin-1 text of codebooks and raw data.
+// A character Latin-1 cannot hold, a control character, a byte that is not
+// UTF-8, and (for codebook text) the bytes 0xDB, 0xDC and 0xFF the text file
+// reserves become '?'; `replaced` counts them.
+std::string toLatin1(std::string_view utf8, bool codebookText, std::uint64_t& replaced);
+
+// Unique variable names of at most 8 characters. A name is made of letters,
+// digits and underscores and does not start with a digit (other characters
+// become '_', a leading digit gets a 'V' before it); a longer name is cut to
+// 8 characters, and a name already taken (ignoring letter case) or reserved
+// ends in the smallest number that makes it unique: LONGNAME, LONGNA_1 ...
+class NameShortener {
+public:
+    // The short name for `original`, taken from now on.
+    std::string add(std::string_view original);
+    // Marks a name as taken without adding a variable (ID, the identifier
+    // the generated programs read).
+    void reserve(std::string_view name);
+
+private:
+    bool taken(std::string_view name) const;
+    std::vector<std::string> upper_;
+};
+
+// Percent of `count` in `total` with one decimal, rounded half up ("12.5").
+std::string percentOf(std::uint64_t count, std::uint64_t total);
+
+// A number as written into raw data: with exactly `decimals` decimals
+// (fixed), or, for decimals < 0, in the shortest form that reads back as
+// the same double.
+std::string numberText(double value, int decimals);
+
+} // namespace qavn

@@ -1,0 +1,229 @@
+#include "import/ReadStatSource.h"
+
+#include <readstat.h>
+
+#include <cmath>
+#include <map>
+
+namespace qavn {
+
+namespace {
+
+struct ParserDeleter {
+    void operator()(readstat_parser_t* p) const { readstat_parser_free(p); }
+};
+using Parser = std::unique_ptr<readstat_parser_t, ParserDeleter>;
+
+SourceValue toValue(readstat_value_t value, std::string& storage)
+{
+    SourceValue v;
+    if (readstat_value_is_system_missing(value))
+        return v;
+    if (readstat_value_is_tagged_missing(value)) {
+        v.kind = SourceValue::Kind::TaggedMissing;
+        v.tag = readstat_value_tag(value);
+        return v;
+    }
+    switch (readstat_value_type(value)) {
+    case READSTAT_TYPE_STRING:
+    case READSTAT_TYPE_STRING_REF: {
+        const char* s = readstat_string_value(value);
+        storage = s != nullptr ? s : "";
+        v.kind = SourceValue::Kind::Text;
+        v.text = storage;
+        return v;
+    }
+    case READSTAT_TYPE_INT8: v.number = readstat_int8_value(value); break;
+    case READSTAT_TYPE_INT16: v.number = readstat_int16_value(value); break;
+    case READSTAT_TYPE_INT32: v.number = readstat_int32_value(value); break;
+    case READSTAT_TYPE_FLOAT: v.number = static_cast<double>(readstat_float_value(value)); break;
+    case READSTAT_TYPE_DOUBLE: v.number = readstat_double_value(value); break;
+    }
+    if (!std::isfinite(v.number))
+        return SourceValue{};
+    v.kind = SourceValue::Kind::Number;
+    return v;
+}
+
+class ReadStatSource final : public SourceReader {
+public:
+    ReadStatSource(ReadStatKind kind, std::filesystem::path path, std::filesystem::path catalogue)
+        : kind_(kind), path_(std::move(path)), catalogue_(std::move(catalogue))
+    {
+    }
+
+    const std::filesystem::path& path() const override { return path_; }
+
+    bool pass(SourceVisitor& visitor, std::string& error) override
+    {
+        State state;
+        state.visitor = &visitor;
+        Parser parser(readstat_parser_init());
+        readstat_set_handler_character_encoding(parser.get(), "UTF-8");
+        readstat_set_error_handler(parser.get(), [](const char* message, void* ctx) {
+            auto* s = static_cast<State*>(ctx);
+            if (s->readerMessage.empty() && message != nullptr)
+                s->readerMessage = message;
+        });
+        readstat_set_value_label_handler(parser.get(), [](const char* set, readstat_value_t value, const char* label,
+                                                          void* ctx) -> int {
+            auto* s = static_cast<State*>(ctx);
+            SourceValueLabel l;
+            l.label = label != nullptr ? label : "";
+            if (readstat_value_is_tagged_missing(value)) {
+                l.tag = readstat_value_tag(value);
+            } else {
+                std::string storage;
+                const SourceValue v = toValue(value, storage);
+                if (v.kind == SourceValue::Kind::Text) {
+                    l.isText = true;
+                    l.text = storage;
+                } else if (v.kind == SourceValue::Kind::Number) {
+                    l.number = v.number;
+                } else {
+                    return READSTAT_HANDLER_OK;
+                }
+            }
+            s->labelSets[set != nullptr ? set : ""].push_back(std::move(l));
+            return READSTAT_HANDLER_OK;
+        });
+
+        if (kind_ == ReadStatKind::Sas7bdat && !catalogue_.empty()) {
+            const readstat_error_t rc = readstat_parse_sas7bcat(parser.get(), catalogue_.c_str(), &state);
+            if (rc != READSTAT_OK) {
+                error = catalogue_.string() + ": " + describe(rc, state);
+                return false;
+            }
+        }
+
+        readstat_set_variable_handler(parser.get(), [](int index, readstat_variable_t* variable, const char* set,
+                                                       void* ctx) -> int {
+            auto* s = static_cast<State*>(ctx);
+            SourceVariable v;
+            v.name = readstat_variable_get_name(variable) ? readstat_variable_get_name(variable) : "";
+            v.label = readstat_variable_get_label(variable) ? readstat_variable_get_label(variable) : "";
+            v.format = readstat_variable_get_format(variable) ? readstat_variable_get_format(variable) : "";
+            v.isText = readstat_variable_get_type_class(variable) == READSTAT_TYPE_CLASS_STRING;
+            v.storageWidth = v.isText ? readstat_variable_get_storage_width(variable) : 0;
+            for (int i = 0; i < readstat_variable_get_missing_ranges_count(variable); ++i) {
+                std::string lo;
+                std::string hi;
+                const SourceValue low = toValue(readstat_variable_get_missing_range_lo(variable, i), lo);
+                const SourceValue high = toValue(readstat_variable_get_missing_range_hi(variable, i), hi);
+                SourceMissing m;
+                if (low.kind == SourceValue::Kind::Text) {
+                    m.isText = true;
+                    m.text = lo;
+                } else if (low.kind == SourceValue::Kind::Number && high.kind == SourceValue::Kind::Number) {
+                    m.low = low.number;
+                    m.high = high.number;
+                } else {
+                    continue;
+                }
+                v.missing.push_back(std::move(m));
+            }
+            if (set != nullptr)
+                s->setOf.emplace(index, set);
+            if (static_cast<std::size_t>(index) != s->variables.size())
+                return READSTAT_HANDLER_ABORT;
+            s->variables.push_back(std::move(v));
+            return READSTAT_HANDLER_OK;
+        });
+        readstat_set_value_handler(parser.get(), [](int obs, readstat_variable_t* variable, readstat_value_t value,
+                                                    void* ctx) -> int {
+            auto* s = static_cast<State*>(ctx);
+            if (!s->started && !s->start())
+                return READSTAT_HANDLER_ABORT;
+            const auto index = static_cast<std::size_t>(readstat_variable_get_index(variable));
+            s->currentCase = static_cast<std::uint64_t>(obs) + 1;
+            const SourceValue v = toValue(value, s->text);
+            if (!s->visitor->value(index, v)) {
+                s->stopped = true;
+                return READSTAT_HANDLER_ABORT;
+            }
+            if (index + 1 == s->variables.size() && !s->visitor->endCase()) {
+                s->stopped = true;
+                return READSTAT_HANDLER_ABORT;
+            }
+            return READSTAT_HANDLER_OK;
+        });
+
+        readstat_error_t rc = READSTAT_OK;
+        switch (kind_) {
+        case ReadStatKind::Sav: rc = readstat_parse_sav(parser.get(), path_.c_str(), &state); break;
+        case ReadStatKind::Por: rc = readstat_parse_por(parser.get(), path_.c_str(), &state); break;
+        case ReadStatKind::Dta: rc = readstat_parse_dta(parser.get(), path_.c_str(), &state); break;
+        case ReadStatKind::Sas7bdat: rc = readstat_parse_sas7bdat(parser.get(), path_.c_str(), &state); break;
+        case ReadStatKind::Xport: rc = readstat_parse_xport(parser.get(), path_.c_str(), &state); break;
+        }
+        if (state.stopped)
+            return false;
+        if (rc != READSTAT_OK) {
+            error = path_.string() + ": " + describe(rc, state);
+            return false;
+        }
+        // A data set without cases still has its variables.
+        if (!state.started && !state.start()) {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    struct State {
+        SourceVisitor* visitor = nullptr;
+        std::vector<SourceVariable> variables;
+        std::map<int, std::string> setOf;
+        std::map<std::string, std::vector<SourceValueLabel>> labelSets;
+        std::string text;
+        std::string readerMessage;
+        std::uint64_t currentCase = 0;
+        bool started = false;
+        bool stopped = false;
+
+        // Value labels arrive after the variables in some formats; both are
+        // complete when the first value comes.
+        bool start()
+        {
+            started = true;
+            for (const auto& [index, set] : setOf) {
+                const auto found = labelSets.find(set);
+                if (found != labelSets.end() && static_cast<std::size_t>(index) < variables.size())
+                    variables[static_cast<std::size_t>(index)].labels = found->second;
+            }
+            if (!visitor->variables(variables)) {
+                stopped = true;
+                return false;
+            }
+            return true;
+        }
+    };
+
+    static std::string describe(readstat_error_t rc, const State& state)
+    {
+        std::string where = state.currentCase == 0 ? "in the file's header"
+                                                   : "at case " + std::to_string(state.currentCase);
+        std::string text = readstat_error_message(rc);
+        if (!state.readerMessage.empty()) {
+            std::string message = state.readerMessage;
+            while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+                message.pop_back();
+            text += " (" + message + ")";
+        }
+        return where + ": " + text;
+    }
+
+    ReadStatKind kind_;
+    std::filesystem::path path_;
+    std::filesystem::path catalogue_;
+};
+
+} // namespace
+
+std::unique_ptr<SourceReader> openReadStatSource(ReadStatKind kind, const std::filesystem::path& path,
+                                                 const std::filesystem::path& catalogue)
+{
+    return std::make_unique<ReadStatSource>(kind, path, catalogue);
+}
+
+} // namespace qavn

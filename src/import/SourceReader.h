@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+// One value of a data set as a source delivers it. Texts are UTF-8.
+struct SourceValue {
+    enum class Kind { Number, Text, SystemMissing, TaggedMissing };
+    Kind kind = Kind::SystemMissing;
+    double number = 0;
+    std::string_view text;
+    char tag = 0; // the letter of a tagged missing value (Stata .a, SAS .A)
+};
+
+// A labelled value: a number or a text, or a tagged missing value.
+struct SourceValueLabel {
+    bool isText = false;
+    double number = 0;
+    std::string text;
+    char tag = 0; // non-zero for the label of a tagged missing value
+    std::string label;
+};
+
+// A user-defined missing value or range (lo == hi for a single value).
+struct SourceMissing {
+    bool isText = false;
+    double low = 0;
+    double high = 0;
+    std::string text;
+};
+
+struct SourceVariable {
+    std::string name;
+    std::string label;
+    std::string format; // as the source writes it ("F8.2", "%9.0g", "BEST12."), may be empty
+    bool isText = false;
+    std::size_t storageWidth = 0; // bytes of a text variable as stored; 0 when unknown
+    std::vector<SourceValueLabel> labels;
+    std::vector<SourceMissing> missing;
+};
+
+// Receives one pass over a source: the variables once, then every value of
+// every case, variable by variable, each case closed by endCase(). A false
+// return stops the pass; the receiver then holds the reason.
+class SourceVisitor {
+public:
+    virtual ~SourceVisitor() = default;
+    virtual bool variables(const std::vector<SourceVariable>& variables) = 0;
+    virtual bool value(std::size_t variable, const SourceValue& value) = 0;
+    virtual bool endCase() = 0;
+};
+
+// A data set to read, one pass at a time. Each pass delivers the same
+// variables and values. Returns false with `error` naming the file, the
+// place (line, case or byte) and the reason; a pass stopped by the visitor
+// returns false with `error` empty.
+class SourceReader {
+public:
+    virtual ~SourceReader() = default;
+    virtual bool pass(SourceVisitor& visitor, std::string& error) = 0;
+    virtual const std::filesystem::path& path() const = 0;
+};
+
+// The reader for a source named on the command line: "FILE" or, for SAS,
+// "FILE.sas7bdat:FILE.sas7bcat". The kind comes from the file's ending
+// (.sav, .zsav, .por, .dta, .sas7bdat, .xpt, .csv, any letter case). Returns
+// nullptr with `error` set for an ending it does not know.
+std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string& error);
+
+} // namespace qavn

@@ -39,7 +39,14 @@ fs::path driveRoot(char letter)
     const std::string variable = driveVariable(letter);
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0')
         return fs::path(value);
-    return fs::path("/mnt") / std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    // A folder named after the letter in the working directory (c or C)
+    // stands for the drive, so a project folder opens without set-up.
+    const std::string lower(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    std::error_code ec;
+    for (const std::string& name : {lower, std::string(1, static_cast<char>(std::toupper(lower[0])))})
+        if (fs::is_directory(name, ec))
+            return fs::absolute(name, ec);
+    return fs::path("/mnt") / lower;
 }
 
 // The name of `component` inside `dir` as the host spells it.

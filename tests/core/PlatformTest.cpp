@@ -46,6 +46,23 @@ TEST(HostPathTest, UnsetDriveFallsBackToMnt)
     EXPECT_EQ(toHostPath("k:"), fs::path("/mnt/k"));
 }
 
+TEST(HostPathTest, UnsetDriveUsesAFolderOfItsLetterInTheWorkingDirectory)
+{
+    TempDir dir;
+    ::unsetenv("QAVN_DRIVE_K");
+    ::unsetenv("QAVN_DRIVE_J");
+    test::ScopedEnv set("QAVN_DRIVE_C", (dir / "elsewhere").string());
+    fs::create_directories(dir / "k" / "Data");
+    fs::create_directories(dir / "J");
+    fs::create_directories(dir / "c");
+    test::ScopedCwd cwd(dir.path());
+    EXPECT_EQ(toHostPath("K:\\DATA\\X.DAT"), fs::absolute("k") / "Data" / "X.DAT");
+    EXPECT_EQ(toHostPath("j:\\A"), fs::absolute("J") / "A");
+    // The variable wins over the folder; without either it is /mnt/x.
+    EXPECT_EQ(toHostPath("C:\\A"), dir / "elsewhere" / "A");
+    EXPECT_EQ(toHostPath("L:\\A"), fs::path("/mnt/l/A"));
+}
+
 TEST(HostPathTest, DirectoriesAreNotOpenedAsFiles)
 {
     TempDir dir;

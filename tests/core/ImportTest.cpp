@@ -1,0 +1,102 @@
+#include "TestProject.h"
+
+#include "import/ImportText.h"
+#include "import/ProjectImport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace qavn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ImportTextTest, NamesLatin1AndNumbers)
+{
+    NameShortener names;
+    names.reserve("ID");
+    EXPECT_EQ(names.add("age"), "age");
+    EXPECT_EQ(names.add("AGE"), "AGE_1");
+    EXPECT_EQ(names.add("household_income"), "househol");
+    EXPECT_EQ(names.add("household_size"), "househ_1");
+    EXPECT_EQ(names.add("id"), "id_1");
+    EXPECT_EQ(names.add("2nd wave"), "V2nd_wav");
+    EXPECT_EQ(names.add("to"), "to_1");
+
+    std::uint64_t replaced = 0;
+    // U+00E9 stays, U+20AC and a control character become '?'; 0xDC is
+    // reserved only in codebook text.
+    EXPECT_EQ(toLatin1("caf\xC3\xA9 \xE2\x82\xAC\x01", true, replaced), "caf\xE9 ??");
+    EXPECT_EQ(replaced, 2u);
+    EXPECT_EQ(toLatin1("\xC3\x9C\xFF", true, replaced), "??");
+    EXPECT_EQ(toLatin1("\xC3\x9C", false, replaced), "\xDC");
+    EXPECT_EQ(replaced, 4u);
+
+    EXPECT_EQ(numberText(3.25, 2), "3.25");
+    EXPECT_EQ(numberText(3.0, 2), "3.00");
+    EXPECT_EQ(numberText(-0.0, 0), "0");
+    EXPECT_EQ(numberText(0.1, -1), "0.1");
+    EXPECT_EQ(numberText(1e300, -1), "1e+300");
+    EXPECT_EQ(percentOf(1, 8), "12.5");
+}
+
+TEST(ImportTest, CsvBecomesAProjectTheProgramOpens)
+{
+    TempDir dir;
+    const fs::path csv = dir / "people.csv";
+    {
+        std::ofstream out(csv, std::ios::binary);
+        out << "person,name,score,group\r\n"
+               "1,\"Smith, \"\"Jo\"\"\",1.5,2\r\n"
+               "2,Zo\xC3\xAB,,2\r\n"
+               "3,\"two\nlines\",-10.25,1\r\n";
+    }
+    ImportOptions options;
+    options.sources = {csv.string()};
+    options.id = "PPL";
+    options.out = dir / "proj";
+    options.idVariable = "person";
+    ImportSummary summary;
+    std::string error;
+    ASSERT_TRUE(importProject(options, summary, error)) << error;
+    EXPECT_EQ(summary.variables, 4u);
+    ASSERT_EQ(summary.cases.size(), 1u);
+    EXPECT_EQ(summary.cases[0], 3u);
+    ASSERT_EQ(summary.warnings.size(), 1u); // the line end inside a text
+    EXPECT_NE(summary.warnings[0].find("1 characters"), std::string::npos);
+
+    // Numbers right-aligned with their decimals, texts left-aligned, a
+    // missing number blank.
+    EXPECT_EQ(slurp(dir / "proj" / "d" / "DATA" / "PEOPLE.DAT"),
+              std::string("1Smith, \"Jo\"  1.502\r\n") +
+              "2Zo\xEB" + std::string(14, ' ') + "2\r\n" +
+              "3two?lines  -10.251\r\n");
+    EXPECT_EQ(slurp(dir / "proj" / "c" / "QAVN" / "PPL" / "QAVSPEC.PPL"),
+              "people.csv\r\nPPL\r\n1\r\n1 1-1 DATA\\PEOPLE.DAT\r\n");
+
+    // Existing folders are kept unless forced; a ragged line is refused.
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, (dir / "proj").string() + " exists; --force replaces it");
+    {
+        std::ofstream out(csv, std::ios::binary | std::ios::app);
+        out << "4,x\r\n";
+    }
+    options.force = true;
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, csv.string() + ": line 6: 2 fields, the header has 4");
+    EXPECT_TRUE(fs::exists(dir / "proj" / "PPLQAV.CFG"));
+}
+
+} // namespace
+} // namespace qavn

@@ -14,7 +14,8 @@ namespace qavn {
 // Maps the DOS-style paths of configuration and project files onto this host.
 //
 // - A drive letter X: becomes the directory named by the environment variable
-//   QAVN_DRIVE_X (upper-case letter), else /mnt/x (lower-case letter).
+//   QAVN_DRIVE_X (upper-case letter) when it is set, else a folder named x
+//   (either case) in the working directory, else /mnt/x (lower-case letter).
 // - Backslashes become slashes; empty components are dropped.
 // - A path without a drive letter is taken as it is: absolute when it starts
 //   with a slash, otherwise relative to the working directory.
@@ -23,6 +24,14 @@ namespace qavn {
 //   ignoring ASCII letter case; a component with no match is kept as written,
 //   so paths of files still to be created map as well.
 std::filesystem::path toHostPath(std::string_view dosPath);
+
+// A path a user typed or chose (a save dialog, the command line), used
+// exactly as given: no component is matched without regard to case, so a
+// name never lands on another file that differs only in case. Only a DOS
+// path with a drive letter and a backslash or slash after the colon
+// ("C:\RESULTS\OUT.SAS", as the configuration writes them) has its drive
+// mapped as toHostPath() does and its backslashes turned into slashes.
+std::filesystem::path chosenHostPath(std::string_view path);
 
 // Whether the file or directory a DOS-style path names exists.
 bool hostPathExists(std::string_view dosPath);

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace qavn {
 namespace {
 
@@ -189,6 +195,51 @@ TEST(TagImportTest, NumbersNamingNoVariableAreReportedAndLongLinesReadInBoundedM
     for (const ReadError& e : merged.value().unreadableLines)
         where.emplace_back(e.file, e.line);
     EXPECT_EQ(where, (std::vector<std::pair<std::string, std::uint64_t>>{{c, 3}, {b, 2}}));
+}
+
+TEST(TagImportTest, ALineOfAnyLengthCostsNoMoreMemoryThanItsNumber)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit does not work with the address sanitizer";
+#else
+    TempDir dir;
+    const std::string a = (dir / "a.tag").string();
+    const std::string b = (dir / "b.tag").string();
+    constexpr std::size_t lineBytes = std::size_t{96} << 20;
+    {
+        std::ofstream out(a, std::ios::binary);
+        out << "3" << std::string(lineBytes, ' ') << "\r\n4\r\n";
+    }
+    writeFile(b, "3\r\n4\r\n");
+    // A child process whose address space has room for the list and the
+    // reader but not for the line: it imports the file alone and with
+    // --and's merge, and reports by its exit status.
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        Listed l(10);
+        long sizeKb = 0;
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmSize:", 0) == 0)
+                sizeKb = std::atol(line.c_str() + 7);
+        const rlim_t limit = static_cast<rlim_t>(sizeKb) * 1024 + (rlim_t{32} << 20);
+        const rlimit bound{limit, limit};
+        if (sizeKb == 0 || ::setrlimit(RLIMIT_AS, &bound) != 0)
+            ::_exit(3);
+        try {
+            const auto one = importTagFile(a, l.list);
+            const auto both = importTagFiles(a, b, TagCombine::And, l.list);
+            ::_exit(one && both && l.tagged() == Rows{3, 4} ? 0 : 1);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 TEST(TagImportTest, TagsAlreadySetStay)

@@ -137,8 +137,25 @@ struct Column {
 struct Part {
     FileTextOutput out;
     std::string name;
+    std::filesystem::path hostPath;
     std::string line;
 };
+
+// Whether a DOS-style path has a "." or ".." component.
+bool hasDotComponent(std::string_view path)
+{
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", pos);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view component = path.substr(pos, end - pos);
+        if (component == "." || component == "..")
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
 
 std::string inQuotes(std::string_view text)
 {
@@ -151,8 +168,9 @@ std::string inQuotes(std::string_view text)
 class ExportRun {
 public:
     ExportRun(std::span<const std::uint32_t> tagged, CodebookStore& store, const ProjectSpec& project,
-              const Settings& settings, Ui& ui, Progress& progress)
-        : tagged_(tagged), store_(store), project_(project), settings_(settings), ui_(ui), progress_(progress)
+              const Settings& settings, Ui& ui, Progress& progress, const AccessExportOptions& options)
+        : tagged_(tagged), store_(store), project_(project), settings_(settings), ui_(ui), progress_(progress),
+          options_(options)
     {
     }
 
@@ -165,8 +183,12 @@ private:
                     std::string_view dataPath, Column& column);
     bool planParts(std::uint32_t f, const DataFileEntry& file, int& partCount);
     bool openPart(int j, int partCount, const DataFileEntry& file);
-    // The project file (raw data or codebook) that `name` is, or empty.
-    std::string inputFileAt(const std::string& name) const;
+    // The project file (raw data or codebook) that `host` is, or empty.
+    std::string inputFileAt(const std::filesystem::path& host) const;
+    // The host path of part file `name`: inside the output folder, under
+    // exactly its file name.
+    std::filesystem::path partHostPath(const std::string& name) const;
+    void discardParts();
     bool buildColumns(std::uint32_t f, const DataFileEntry& file);
     Read readCases(const DataFileEntry& file, const std::string& rawName);
     bool closeParts();
@@ -181,6 +203,7 @@ private:
     const Settings& settings_;
     Ui& ui_;
     Progress& progress_;
+    const AccessExportOptions& options_;
 
     AccessExportResult result_;
     std::array<std::unique_ptr<Part>, AccessLimits::maxParts> parts_;
@@ -197,7 +220,11 @@ void ExportRun::refuse(const std::string& reason)
 
 void ExportRun::writeFailed(const Part& part)
 {
-    refuse(part.out.errorText() + "\n" + part.name);
+    // The data file's parts would hold fewer cases than the data: none of
+    // them takes its name.
+    const std::string text = part.out.errorText() + "\n" + part.name;
+    discardParts();
+    refuse(text);
 }
 
 bool ExportRun::makeColumn(std::string name, std::string_view location, char typeCode, std::uint32_t line,
@@ -280,20 +307,42 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
         refuse("No output directory is set. Choose one with Setup.");
         return false;
     }
+    if (hasControlCharacter(settings_.outputDir)) {
+        refuse("The output directory holds a control character. Choose another one with Setup.");
+        return false;
+    }
+    if (hasControlCharacter(file.dataPath)) {
+        refuse("The data path of data file " + std::to_string(f) +
+               " holds a control character; the project specification file is damaged.");
+        return false;
+    }
+    if (hasDotComponent(file.dataPath)) {
+        refuse("The data path " + file.dataPath +
+               " leads out of its drive's folder; the project specification file is damaged.");
+        return false;
+    }
+    if (file.dataPath.empty() || file.dataPath.front() == '.') {
+        refuse("The data path " + file.dataPath + " gives no file name for its extract.");
+        return false;
+    }
     // A name an earlier data file of this run already wrote would be replaced
     // without a word; refuse before anything is truncated.
     for (int j = 0; j < partCount; ++j) {
         const std::string name = accessPartName(settings_.outputDir, file.dataPath, j, partCount);
-        // Nor may a part replace a file the export reads: a raw data file
-        // (the output directory may be the data's own folder) or the codebook.
-        if (const std::string input = inputFileAt(name); !input.empty()) {
+        const std::filesystem::path host = partHostPath(name);
+        // Nor may a part replace a file the project reads: a raw data file
+        // (the output directory may be the data's own folder), the codebook,
+        // the configuration or the project specification.
+        if (const std::string input = inputFileAt(host); !input.empty()) {
             refuse("The file " + name + " for " + file.dataPath + " would replace " + input +
                    ". Choose another output directory with Setup.");
             return false;
         }
         const auto clash = std::find_if(result_.generatedFiles.begin(), result_.generatedFiles.end(),
                                         [&](const std::string& used) { return upperAscii(used) == upperAscii(name); });
-        if (clash != result_.generatedFiles.end()) {
+        const bool sameHostFile = std::find(result_.hostFiles.begin(), result_.hostFiles.end(), host.string()) !=
+                                  result_.hostFiles.end();
+        if (clash != result_.generatedFiles.end() || sameHostFile) {
             refuse("The file " + name + " for " + file.dataPath +
                    " has already been written for an earlier data file of this project.");
             return false;
@@ -306,23 +355,38 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
     return true;
 }
 
-std::string ExportRun::inputFileAt(const std::string& name) const
+std::string ExportRun::inputFileAt(const std::filesystem::path& host) const
 {
-    const auto target = toHostPath(name);
-    std::error_code ec;
-    if (!std::filesystem::exists(target, ec))
-        return {};
-    std::vector<std::string> inputs;
+    std::vector<ProtectedFile> inputs;
+    auto add = [&](std::string name) {
+        std::filesystem::path path = toHostPath(name);
+        inputs.push_back({std::move(name), std::move(path)});
+    };
     const char drive = settings_.cdromDrive != '\0' ? settings_.cdromDrive : '?';
     for (const auto& other : project_.dataFiles)
-        inputs.push_back(std::string(1, drive) + ":\\" + other.dataPath);
+        add(std::string(1, drive) + ":\\" + other.dataPath);
     for (const char* suffix : {"01.CDC", "02.CDC"})
-        inputs.push_back(settings_.resourceDir + "\\" + project_.filePrefix + suffix);
-    for (const auto& input : inputs) {
-        if (std::filesystem::equivalent(target, toHostPath(input), ec))
-            return input;
+        add(settings_.resourceDir + "\\" + project_.filePrefix + suffix);
+    if (!options_.projectId.empty()) {
+        add(std::string(options_.projectId) + "QAV.CFG");
+        add(settings_.resourceDir + "\\QAVSPEC." + std::string(options_.projectId));
     }
-    return {};
+    const ProtectedFile* input = protectedFileAt(host, inputs);
+    return input ? input->name : std::string();
+}
+
+std::filesystem::path ExportRun::partHostPath(const std::string& name) const
+{
+    const std::filesystem::path folder =
+        options_.outputDirAsGiven ? chosenHostPath(settings_.outputDir) : toHostPath(settings_.outputDir);
+    return folder / name.substr(name.rfind('\\') + 1);
+}
+
+void ExportRun::discardParts()
+{
+    for (int j = 0; j < partCount_; ++j)
+        if (parts_[static_cast<std::size_t>(j)])
+            parts_[static_cast<std::size_t>(j)]->out.discard();
 }
 
 bool ExportRun::openPart(int j, int partCount, const DataFileEntry& file)
@@ -333,13 +397,16 @@ bool ExportRun::openPart(int j, int partCount, const DataFileEntry& file)
     Part& part = *slot;
     part.out.close();
     part.name = accessPartName(settings_.outputDir, file.dataPath, j, partCount);
+    part.hostPath = partHostPath(part.name);
     part.line.clear();
-    if (!part.out.open(part.name)) {
-        ui_.error("Cannot Open " + part.name);
+    part.out.failFromWrite(options_.failFromWrite);
+    if (!part.out.openHost(part.hostPath)) {
+        ui_.error("Cannot Open " + part.name, fileDetail(part.hostPath, part.out.openError()));
         return false;
     }
     progress_.setText(accessfield::dataFile, "from [" + file.dataPath + "] !");
     result_.generatedFiles.push_back(part.name);
+    result_.hostFiles.push_back(part.hostPath.string());
     return true;
 }
 
@@ -553,9 +620,9 @@ AccessExportResult ExportRun::run()
 
 AccessExportResult runAccessExport(std::span<const std::uint32_t> tagged, CodebookStore& store,
                                    const ProjectSpec& project, const Settings& settings, Ui& ui,
-                                   Progress& progress)
+                                   Progress& progress, const AccessExportOptions& options)
 {
-    ExportRun run(tagged, store, project, settings, ui, progress);
+    ExportRun run(tagged, store, project, settings, ui, progress, options);
     return run.run();
 }
 

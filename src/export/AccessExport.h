@@ -47,7 +47,20 @@ struct Settings;
 // - more than 30 part files for one data file (7,650 columns); parts 27 to
 //   30 carry the characters after z as suffixes ({ | } ~);
 // - a part file name already written by an earlier data file of the run
-//   (the later file would silently replace the earlier one).
+//   (the later file would silently replace the earlier one), also when the
+//   names differ only in letter case or lead to the same host file;
+// - an output directory or a data path holding a control character (a NUL
+//   would cut the name short), a data path with a "." or ".." component
+//   (it would read outside the drive's folder) or one that gives no file
+//   name before its first full stop;
+// - a part file that is one of the project's own files (configuration,
+//   project specification, codebook files, raw data files), however named.
+// Each part is created inside the output folder under exactly the name
+// above (no letter-case matching of the file name, never through a link):
+// written to a temporary file beside it, and the parts of one data file
+// take their names together once that data file is done; after a cancel the
+// parts written so far take them at the cancel. A write failure drops the
+// data file's parts (the names keep what they held).
 // While reading, a raw data line longer than 14,999 characters (line end
 // included) or a read error ends the run with a message; a write error on a
 // part file (a full disk) ends it with "Cannot update Access database !\n"
@@ -84,6 +97,23 @@ struct AccessExportResult {
     // chosen path), then each part file's name as built from outputDir, in
     // the order written.
     std::vector<std::string> generatedFiles;
+    // The same files as this host names them, in the same order (without the
+    // empty first entry).
+    std::vector<std::string> hostFiles;
+};
+
+// How a run finds its files beyond the project and settings.
+struct AccessExportOptions {
+    // The project ID, so the configuration and project specification files
+    // are never replaced either; empty when the run has none (tests).
+    std::string_view projectId = {};
+    // The output folder was typed by the user (qavn-extract --output-dir):
+    // taken exactly as given (chosenHostPath) rather than matched as a
+    // configured DOS path.
+    bool outputDirAsGiven = false;
+    // Test seam: every part file's n-th raw write and all after it fail as a
+    // full disk would. 0 switches it off.
+    std::size_t failFromWrite = 0;
 };
 
 // Runs the whole export on the calling thread. `tagged` holds the numbers of
@@ -100,7 +130,7 @@ struct AccessExportResult {
 // the Progress and the generated files are shown when the run completed.
 AccessExportResult runAccessExport(std::span<const std::uint32_t> tagged, CodebookStore& store,
                                    const ProjectSpec& project, const Settings& settings, Ui& ui,
-                                   Progress& progress);
+                                   Progress& progress, const AccessExportOptions& options = {});
 
 // First and last column of a location text: cut at the first minus sign,
 // each side a decimal integer (leading blanks, optional sign, digits; none

@@ -27,11 +27,15 @@ OutputResult exportTaggedData(const WriterServices& services, std::string_view o
     }
     const Settings& settings = elsewhere ? *elsewhere : services.settings;
 
+    AccessExportOptions options;
+    options.projectId = services.projectId;
+    options.outputDirAsGiven = !outputDir.empty();
     AccessExportResult exported =
-        runAccessExport(tagged, services.store, services.project, settings, services.ui, progress);
+        runAccessExport(tagged, services.store, services.project, settings, services.ui, progress, options);
     OutputResult result;
     result.status = exported.completed ? OutputStatus::Written : OutputStatus::Stopped;
     result.generatedFiles = std::move(exported.generatedFiles);
+    result.generatedHostFiles = std::move(exported.hostFiles);
     return result;
 }
 

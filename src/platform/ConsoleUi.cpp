@@ -29,6 +29,16 @@ Ui::Answer ConsoleUi::message(std::string_view text, Buttons buttons, Icon)
                                                                              : Answer::No;
 }
 
+Ui::Answer ConsoleUi::detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail)
+{
+    std::string joined(text);
+    if (!detail.empty()) {
+        joined += '\n';
+        joined += detail;
+    }
+    return message(joined, buttons, icon);
+}
+
 std::optional<std::string> ConsoleUi::readLine(std::string_view prompt)
 {
     if (!interactive_)

@@ -14,6 +14,8 @@ public:
     explicit ConsoleUi(std::FILE* err = stderr, std::FILE* in = stdin);
 
     Answer message(std::string_view text, Buttons buttons, Icon icon) override;
+    // The message, then the detail on a line of its own.
+    Answer detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail) override;
     std::optional<std::string> chooseFile(FileDialog form, std::string_view filter,
                                           std::string_view initialDir) override;
     std::optional<std::string> chooseDirectory(std::string_view startDir) override;

@@ -99,6 +99,15 @@ fs::path toHostPath(std::string_view dosPath)
     return result;
 }
 
+fs::path chosenHostPath(std::string_view path)
+{
+    if (!startsWithDrive(path) || path.size() < 3 || (path[2] != '\\' && path[2] != '/'))
+        return fs::path(std::string(path));
+    std::string rest(path.substr(2));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    return driveRoot(path[0]) / fs::path(rest).relative_path();
+}
+
 bool hostPathExists(std::string_view dosPath)
 {
     std::error_code ec;

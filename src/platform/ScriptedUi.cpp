@@ -6,13 +6,20 @@ namespace qavn {
 
 Ui::Answer ScriptedUi::message(std::string_view text, Buttons buttons, Icon icon)
 {
-    messages_.push_back({std::string(text), buttons, icon});
+    messages_.push_back({std::string(text), buttons, icon, {}});
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (answers_.empty())
         return Answer::No;
     Answer answer = answers_.front();
     answers_.pop_front();
+    return answer;
+}
+
+Ui::Answer ScriptedUi::detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail)
+{
+    const Answer answer = message(text, buttons, icon);
+    messages_.back().detail = std::string(detail);
     return answer;
 }
 

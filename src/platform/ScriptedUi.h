@@ -23,6 +23,7 @@ public:
         std::string text;
         Buttons buttons;
         Icon icon;
+        std::string detail; // empty for a box without detail text
     };
     struct FileRequest {
         FileDialog form;
@@ -31,6 +32,7 @@ public:
     };
 
     Answer message(std::string_view text, Buttons buttons, Icon icon) override;
+    Answer detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail) override;
     std::optional<std::string> chooseFile(FileDialog form, std::string_view filter,
                                           std::string_view initialDir) override;
     std::optional<std::string> chooseDirectory(std::string_view startDir) override;

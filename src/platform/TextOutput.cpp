@@ -7,6 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qavn {
 
 namespace {
@@ -102,10 +107,100 @@ FileTextOutput::~FileTextOutput()
 
 bool FileTextOutput::open(std::string_view dosPath)
 {
+    return openHost(toHostPath(dosPath));
+}
+
+namespace {
+
+constexpr std::string_view temporaryMark = ".qavn-";
+
+// The writer's process id in a temporary file's name, or 0 when the name is
+// not one of ours.
+pid_t temporaryOwner(const std::string& name)
+{
+    if (name.size() < 2 || name[0] != '.')
+        return 0;
+    const std::size_t mark = name.rfind(temporaryMark);
+    if (mark == std::string::npos || mark == 0)
+        return 0;
+    const std::size_t digits = mark + temporaryMark.size();
+    const std::size_t dash = name.find('-', digits);
+    if (dash == std::string::npos || dash == digits || name.size() - dash - 1 != 6)
+        return 0;
+    long pid = 0;
+    for (std::size_t i = digits; i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pid > 100000000)
+            return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return static_cast<pid_t>(pid);
+}
+
+mode_t newFileMode(const std::filesystem::path& replaced)
+{
+    struct stat info {};
+    if (::stat(replaced.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        return info.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+void FileTextOutput::removeStaleTemporaries(const std::filesystem::path& folder)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? std::filesystem::path(".") : folder, ec);
+    if (ec)
+        return;
+    for (const auto& entry : it) {
+        const std::string name = entry.path().filename().string();
+        const pid_t owner = temporaryOwner(name);
+        if (owner <= 0 || owner == ::getpid())
+            continue;
+        if (::kill(owner, 0) != 0 && errno == ESRCH)
+            ::unlink(entry.path().c_str());
+    }
+}
+
+bool FileTextOutput::openHost(const std::filesystem::path& path)
+{
     close();
-    file_ = openHostFile(dosPath, "wb");
     writes_ = 0;
-    return file_ != nullptr;
+    openError_.clear();
+    final_ = path;
+    temporary_.clear();
+    const std::string name = path.filename().string();
+    if (name.empty() || name == "." || name == "..") {
+        openError_ = std::strerror(EISDIR);
+        return false;
+    }
+    const std::filesystem::path folder = path.parent_path();
+    removeStaleTemporaries(folder);
+
+    std::string pattern = (folder / ("." + name)).string();
+    pattern += temporaryMark;
+    pattern += std::to_string(::getpid());
+    pattern += "-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd < 0) {
+        openError_ = std::strerror(errno);
+        return false;
+    }
+    temporary_ = buffer.data();
+    ::fchmod(fd, newFileMode(path));
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        openError_ = std::strerror(errno);
+        ::close(fd);
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+        return false;
+    }
+    return true;
 }
 
 bool FileTextOutput::close()
@@ -113,12 +208,41 @@ bool FileTextOutput::close()
     if (!file_)
         return !failed();
     bool ok = flush();
+    if (::fsync(::fileno(file_)) != 0 && ok) {
+        fail(std::strerror(errno));
+        ok = false;
+    }
     if (std::fclose(file_) != 0 && ok) {
         fail(std::strerror(errno));
         ok = false;
     }
     file_ = nullptr;
+    if (std::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        if (ok)
+            fail(std::strerror(errno));
+        ok = false;
+        ::unlink(temporary_.c_str());
+    } else {
+        // The new name reaches the disk with the folder.
+        const std::filesystem::path folder = final_.parent_path();
+        const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
+    temporary_.clear();
     return ok && !failed();
+}
+
+void FileTextOutput::discard()
+{
+    if (!file_)
+        return;
+    std::fclose(file_);
+    file_ = nullptr;
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
 }
 
 bool FileTextOutput::writeRaw(const char* data, std::size_t size, std::string& error)
@@ -137,6 +261,40 @@ bool FileTextOutput::writeRaw(const char* data, std::size_t size, std::string& e
         return false;
     }
     return true;
+}
+
+const ProtectedFile* protectedFileAt(const std::filesystem::path& path, const std::vector<ProtectedFile>& inputs)
+{
+    struct stat target {};
+    if (path.empty() || ::stat(path.c_str(), &target) != 0)
+        return nullptr;
+    for (const ProtectedFile& input : inputs) {
+        struct stat info {};
+        if (!input.hostPath.empty() && ::stat(input.hostPath.c_str(), &info) == 0 && info.st_dev == target.st_dev &&
+            info.st_ino == target.st_ino)
+            return &input;
+    }
+    return nullptr;
+}
+
+bool hasControlCharacter(std::string_view text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127)
+            return true;
+    }
+    return false;
+}
+
+std::string fileDetail(const std::filesystem::path& hostPath, std::string_view reason)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = hostPath.empty() ? hostPath : std::filesystem::absolute(hostPath, ec);
+    std::string detail = (ec ? hostPath : absolute).string();
+    detail += ": ";
+    detail += reason;
+    return detail;
 }
 
 StringTextOutput::~StringTextOutput() = default;

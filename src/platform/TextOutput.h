@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qavn {
 
@@ -42,18 +44,45 @@ private:
     std::string error_;
 };
 
-// A TextOutput into a file on disk, opened from a DOS-style path.
+// A TextOutput into a file on disk that appears under its name only when it
+// is finished: the bytes go to a temporary file in the same folder,
+// ".NAME.qavn-PID-XXXXXX" (PID: the writing process), created exclusively
+// (never through a link, never a file that exists), and close() renames it
+// over the final name after an fsync. Until then the final name keeps what it
+// held, and two runs writing the same name each produce one whole file, the
+// later one replacing the earlier. A file left behind by a killed run is
+// removed by the next open in that folder once its process is gone.
 class FileTextOutput : public TextOutput {
 public:
     FileTextOutput() = default;
+    // An output still open is closed: what was written is kept.
     ~FileTextOutput() override;
 
-    // Creates or truncates the file. Returns false when it cannot be opened.
+    // openHost() on the host path a DOS-style path maps to (toHostPath).
     bool open(std::string_view dosPath);
+    // Starts the file `path`. The new file takes the permissions of the file
+    // it replaces, or the usual ones for a new file. Returns false when the
+    // temporary file cannot be made; openError() then holds the reason.
+    bool openHost(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
-    // Flushes and closes; returns false when anything failed to reach the
-    // file, including the close itself.
+    // Flushes, syncs and closes the temporary file and renames it over the
+    // final name, also after a failed write (what was written is kept, as a
+    // cancelled run keeps its part). Returns false when anything failed to
+    // reach the file, including the close and the rename (after a failed
+    // rename the temporary file is removed).
     bool close();
+    // Closes and removes the temporary file; the final name keeps what it
+    // held before open.
+    void discard();
+
+    // The final host path of the open (or last) file.
+    const std::filesystem::path& path() const { return final_; }
+    // The system's reason why the last open failed.
+    const std::string& openError() const { return openError_; }
+
+    // Removes from `folder` the temporary files of outputs whose process is
+    // no longer running.
+    static void removeStaleTemporaries(const std::filesystem::path& folder);
 
     // Test seam: the n-th raw write (1-based) and all after it fail as a full
     // disk would. 0 switches it off.
@@ -64,9 +93,30 @@ protected:
 
 private:
     std::FILE* file_ = nullptr;
+    std::filesystem::path final_;
+    std::filesystem::path temporary_;
+    std::string openError_;
     std::size_t writes_ = 0;
     std::size_t failFrom_ = 0;
 };
+
+// An input of the project an output must never replace: its name as the
+// program shows it and the host path it is read from.
+struct ProtectedFile {
+    std::string name;
+    std::filesystem::path hostPath;
+};
+
+// The first of `inputs` that `path` is (same device and inode, after
+// following links), or nullptr when it is none of them or does not exist.
+const ProtectedFile* protectedFileAt(const std::filesystem::path& path, const std::vector<ProtectedFile>& inputs);
+
+// Whether `text` holds a control character (below 32, or 127): such a path
+// from a project file is damaged, and a NUL would cut it short.
+bool hasControlCharacter(std::string_view text);
+
+// "<absolute host path>: <reason>", the detail of a message about a file.
+std::string fileDetail(const std::filesystem::path& hostPath, std::string_view reason);
 
 // A TextOutput collected in memory, for tests.
 class StringTextOutput : public TextOutput {

@@ -23,6 +23,15 @@ public:
     // A modal message box. Returns the button the user pressed.
     virtual Answer message(std::string_view text, Buttons buttons, Icon icon) = 0;
 
+    // A message box with detail text under it: what the program knows about
+    // the failure beyond its message (the host path, the system's reason).
+    // An implementation that cannot show it shows the message alone.
+    virtual Answer detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail)
+    {
+        (void)detail;
+        return message(text, buttons, icon);
+    }
+
     // Common file-open or file-save dialog. `filter` is in the form
     // "Description|*.ext|" (pairs, each piece followed by a bar);
     // `initialDir` is a directory as the configuration names it. The save
@@ -50,6 +59,14 @@ public:
 
     // Convenience forms used throughout the core.
     void error(std::string_view text) { message(text, Buttons::Ok, Icon::Stop); }
+    // An error box with detail text; the plain form when `detail` is empty.
+    void error(std::string_view text, std::string_view detail)
+    {
+        if (detail.empty())
+            error(text);
+        else
+            detailedMessage(text, Buttons::Ok, Icon::Stop, detail);
+    }
     void notice(std::string_view text) { message(text, Buttons::Ok, Icon::None); }
     bool askYesNo(std::string_view text, Icon icon = Icon::Question)
     {

@@ -22,7 +22,7 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
             return;
         std::string entry = context.list.rowName(n);
         entry += record.typeCode == 'A' ? " $" : " ";
-        entry += formatName(record.variableName());
+        entry += sasFormatName(context, record, n);
         entry += ". ";
         format.add(entry);
     });
@@ -73,13 +73,13 @@ std::optional<std::uint32_t> writeSasStep(WriterContext& context, std::uint32_t 
 
     TextOutput& out = context.out();
     std::uint32_t count = 0;
-    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (!wantsValueLabels(context, record, context.labelChoice))
             return;
         ++count;
         if (count == 1)
             out.write("PROC FORMAT;\n");
-        std::string name = formatName(record.variableName());
+        std::string name = sasFormatName(context, record, n);
         if (record.typeCode == 'A')
             name.insert(0, 1, '$');
         std::string prefix = " VALUE " + name;

@@ -6,6 +6,9 @@
 #include "platform/TextOutput.h"
 #include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
+#include "platform/Strings.h"
+
+#include <algorithm>
 
 namespace qavn {
 
@@ -19,9 +22,36 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// SAS reads this many columns of a record unless told more.
+constexpr std::int64_t defaultRecordLength = 1024;
+
+// The last column of a location text ("2678-2682", "15"); 0 when it has none.
+std::int64_t lastColumn(std::string_view location)
+{
+    const std::size_t minus = location.find('-');
+    return leadingInteger<std::int64_t>(minus == std::string_view::npos ? location : location.substr(minus + 1));
+}
+
+// The record length the INFILE statement of data file f gives: 1,024, or the
+// furthest column its tagged variables and its identifier reach when that is
+// beyond. Nothing when the walk was aborted.
+std::optional<std::int64_t> sasRecordLength(WriterContext& context, const DataFileEntry& file, std::uint32_t f,
+                                            std::uint32_t first)
+{
+    std::int64_t length = defaultRecordLength;
+    if (file.hasIdentifier())
+        length = std::max(length, lastColumn(file.idLocation));
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+        length = std::max(length, lastColumn(record.locationText()));
+    });
+    if (!walked)
+        return std::nullopt;
+    return length;
+}
+
 // The opening line of the data-list statement, without its line end.
 std::string dataListOpening(const WriterContext& context, Dialect dialect, std::uint32_t f,
-                            const DataFileEntry& file)
+                            const DataFileEntry& file, std::int64_t recordLength)
 {
     std::string drive;
     if (context.settings.cdromDrive != '\0') {
@@ -31,7 +61,7 @@ std::string dataListOpening(const WriterContext& context, Dialect dialect, std::
     const std::string path = drive + "\\" + file.dataPath;
     std::string line;
     if (dialect == Dialect::Sas) {
-        line = "DATA X" + std::to_string(f) + ";INFILE '" + path + "' LRECL=1024 PAD;INPUT";
+        line = "DATA X" + std::to_string(f) + ";INFILE '" + path + "' LRECL=" + std::to_string(recordLength) + " PAD;INPUT";
         if (file.hasIdentifier())
             line += " ID " + file.idLocation;
         return line;
@@ -60,13 +90,21 @@ std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect diale
     TextOutput& out = context.out();
     const bool sas = dialect == Dialect::Sas;
 
+    std::int64_t recordLength = defaultRecordLength;
+    if (sas) {
+        const std::optional<std::int64_t> length = sasRecordLength(context, *file, f, first);
+        if (!length)
+            return std::nullopt;
+        recordLength = *length;
+    }
+
     std::uint32_t count = 0;
     long r = 1;
     std::string pending;
     const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
         ++count;
         if (count == 1) {
-            out.print("%s\n", dataListOpening(context, dialect, f, *file).c_str());
+            out.print("%s\n", dataListOpening(context, dialect, f, *file, recordLength).c_str());
             pending.clear();
         }
         const long recordNumber = record.recordNumber;
@@ -287,6 +325,32 @@ std::string formatName(std::string_view name)
         result.resize(7);
     result += 'F';
     return result;
+}
+
+std::string sasFormatName(WriterContext& context, const VariableRecord& record, std::uint32_t n)
+{
+    if (const auto known = context.formatNames.find(n); known != context.formatNames.end())
+        return known->second;
+    // Character formats ($NAME) and numeric ones are apart in SAS.
+    const std::string kind = record.typeCode == 'A' ? "$" : "";
+    const std::string base = formatName(record.variableName());
+    std::string name = base;
+    for (std::uint32_t k = 1; context.takenFormatNames.count(kind + name) != 0; ++k) {
+        // A counter in base 36 before the closing F, cutting the name so
+        // that the format keeps at most 8 characters.
+        std::string counter;
+        for (std::uint32_t v = k; v > 0; v /= 36)
+            counter.insert(counter.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[v % 36]);
+        const std::size_t stem = std::min(base.size() - 1, counter.size() < 7 ? 7 - counter.size() : 0);
+        name = base.substr(0, stem);
+        if (name.empty())
+            name = "F"; // a format name starts with a letter or an underscore
+        name += counter;
+        name += 'F';
+    }
+    context.takenFormatNames.insert(kind + name);
+    context.formatNames.emplace(n, name);
+    return name;
 }
 
 void WrappedList::add(std::string_view entry)

@@ -86,6 +86,14 @@ bool frequencyRule(char typeCode, CategoryStart start);
 // with its 8th character replaced by "F" when it has 8.
 std::string formatName(std::string_view name);
 
+// The value format of tagged variable n in this program: formatName() of its
+// name, unless an earlier variable of the program already has that format
+// (two 8-character names that differ only in their last character, or one
+// name in two data files); then the name cut shorter with a counter before
+// the closing "F" ("IN_WAG1F"), the first such name not taken. The same
+// variable always gets the same name.
+std::string sasFormatName(WriterContext& context, const VariableRecord& record, std::uint32_t n);
+
 // A list of variables in an analysis statement (SAS FORMAT, TABLES, VAR;
 // SPSS FREQUENCIES, DESCRIPTIVES): the keyword goes out with the first
 // entry; entries collect in a pending text that starts as two blanks and is

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +75,10 @@ public:
     std::vector<std::uint32_t> tagged;
     // Data files for which a program writer produced a productive step.
     std::vector<std::uint32_t> writtenFiles;
+    // The SAS value formats given so far: by variable number, and every name
+    // taken ("$" before a character format's).
+    std::map<std::uint32_t, std::string> formatNames;
+    std::set<std::string> takenFormatNames;
     // The open output file.
     TextOutput* output = nullptr;
 

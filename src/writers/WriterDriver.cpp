@@ -1,5 +1,8 @@
 #include "writers/WriterDriver.h"
 
+#include "project/Configuration.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
 #include "platform/HostPath.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
@@ -7,6 +10,9 @@
 #include "platform/Ui.h"
 #include "catalogue/VariableList.h"
 #include "writers/WriterContext.h"
+
+#include <filesystem>
+#include <optional>
 
 namespace qavn {
 
@@ -43,10 +49,76 @@ bool checkTaggedItems(const VariableList& list, Ui& ui)
 bool confirmReplacement(std::string_view chosenPath, std::string_view defaultExtension, Ui& ui)
 {
     const std::string name = outputFileName(chosenPath, defaultExtension);
-    if (name == trimmed(chosenPath) || !hostPathExists(name))
+    std::error_code ec;
+    if (name == trimmed(chosenPath) || !std::filesystem::exists(chosenHostPath(name), ec))
         return true;
     return ui.askYesNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
 }
+
+std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Settings& settings,
+                                         std::string_view projectId)
+{
+    std::vector<ProtectedFile> inputs;
+    auto add = [&](std::string name) {
+        std::filesystem::path host = toHostPath(name);
+        inputs.push_back({std::move(name), std::move(host)});
+    };
+    if (!projectId.empty()) {
+        add(configurationPath(projectId));
+        add(settings.resourceDir + "\\QAVSPEC." + std::string(projectId));
+    }
+    for (const char* suffix : {"01.CDC", "02.CDC"})
+        add(settings.resourceDir + "\\" + project.filePrefix + suffix);
+    const char drive = settings.cdromDrive != '\0' ? settings.cdromDrive : '?';
+    for (const DataFileEntry& file : project.dataFiles)
+        add(std::string(1, drive) + ":\\" + file.dataPath);
+    return inputs;
+}
+
+namespace {
+
+// A name with its control characters shown as "?", for a message.
+std::string printable(std::string text)
+{
+    for (char& c : text)
+        if (hasControlCharacter(std::string_view(&c, 1)))
+            c = '?';
+    return text;
+}
+
+// The host file a chosen name is written to, or nothing after the refusal
+// has been shown.
+std::optional<std::filesystem::path> outputHostPath(const WriterServices& services, std::string_view chosenPath,
+                                                    const std::string& name)
+{
+    const std::string_view chosen = trimmed(chosenPath);
+    if (!chosen.empty() && (chosen.back() == '/' || chosen.back() == '\\')) {
+        services.ui.error("Cannot Open " + name + "\n" + std::string(chosen) +
+                          " names a folder; give the output a file name.");
+        return std::nullopt;
+    }
+    if (hasControlCharacter(name)) {
+        services.ui.error("Cannot Open " + printable(name) + "\nThe name holds a control character.");
+        return std::nullopt;
+    }
+    std::filesystem::path host = chosenHostPath(name);
+    std::error_code ec;
+    if (std::filesystem::is_symlink(host, ec)) {
+        const std::filesystem::path target = std::filesystem::canonical(host, ec);
+        if (!ec)
+            host = target;
+    }
+    const std::vector<ProtectedFile> inputs =
+        projectInputs(services.project, services.settings, services.projectId);
+    if (const ProtectedFile* input = protectedFileAt(host, inputs)) {
+        services.ui.error(name + " is the project file " + input->name +
+                          ".\nAn output never replaces a file the project reads; choose another name.");
+        return std::nullopt;
+    }
+    return host;
+}
+
+} // namespace
 
 OutputResult runWriterDriver(const WriterServices& services, const WriterRequest& request, Progress& progress,
                              FileTextOutput* output)
@@ -61,8 +133,13 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
     FileTextOutput ownFile;
     FileTextOutput& file = output ? *output : ownFile;
     result.fileName = outputFileName(request.chosenPath, request.defaultExtension);
-    if (!file.open(result.fileName)) {
-        services.ui.error("Cannot Open " + result.fileName);
+    const std::optional<std::filesystem::path> host = outputHostPath(services, request.chosenPath, result.fileName);
+    if (!host) {
+        context.setCancelled();
+        return result;
+    }
+    if (!file.openHost(*host)) {
+        services.ui.error("Cannot Open " + result.fileName, fileDetail(*host, file.openError()));
         context.setCancelled();
         return result;
     }
@@ -72,6 +149,9 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
     const bool complete = request.write(context);
     context.progress(writingProgressRange);
 
+    // A failed write leaves an incomplete file: it never takes the name.
+    if (!file.flush())
+        file.discard();
     if (!file.close()) {
         services.ui.error("Cannot Write " + result.fileName + " !\n" + file.errorText());
         context.setCancelled();

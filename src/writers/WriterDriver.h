@@ -7,6 +7,7 @@
 namespace qavn {
 
 class CodebookStore;
+struct ProtectedFile;
 class FileTextOutput;
 class Progress;
 class Ui;
@@ -24,7 +25,16 @@ struct WriterServices {
     const ProjectSpec& project;
     const Settings& settings;
     Ui& ui;
+    // The project ID, which names the configuration and project
+    // specification files; empty when the run has none (tests).
+    std::string_view projectId = {};
 };
+
+// Every file the project reads, which no output may replace: the
+// configuration file and the project specification file (when `projectId`
+// is given), the two codebook files and the raw data files.
+std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Settings& settings,
+                                         std::string_view projectId);
 
 // A writer of one output file (see ProgramWriters.h): handed the context with
 // the tagged list collected and the file open; returns false when it stopped
@@ -50,6 +60,7 @@ struct OutputResult {
     OutputStatus status = OutputStatus::Failed;
     std::string fileName;                    // after the naming rule; empty for the data export
     std::vector<std::string> generatedFiles; // what the data export listed
+    std::vector<std::string> generatedHostFiles; // the same as host paths, without the empty first entry
 };
 
 // Step 1 of every output command: with nothing tagged, shows "No Tagged Item
@@ -66,16 +77,24 @@ bool confirmReplacement(std::string_view chosenPath, std::string_view defaultExt
 // The writer driver, run once the writing dialog is on screen; `progress` is
 // that dialog's bar and cancel flag (set to 0..300 here).
 //
-// 1. Opens the output file named by outputFileName() (replacing any file of
-//    that name). When it cannot be opened: error box "Cannot Open " + name,
-//    the cancel flag is set, nothing is written.
+// 1. Starts the output file named by outputFileName(), taken as the user gave
+//    it (chosenHostPath: no letter-case matching; a link is written through
+//    to the file it names). Refused with a message naming the file, the
+//    cancel flag set and nothing written: a name that ends in a folder
+//    separator or holds a control character, and a name that is one of the
+//    project's own files (projectInputs). When it cannot be opened: error
+//    box "Cannot Open " + name with the host path and the system's reason as
+//    detail. The bytes go to a temporary file beside it (FileTextOutput); the
+//    file under the name is replaced only at the end.
 // 2. Collects the tagged rows into the context, with progress.
 // 3. Runs the request's writer, then advances the progress by 300.
 // 4. Closes the file. When any write failed (a full disk, for example) the
-//    writer is stopped at its next poll and the error box "Cannot Write " +
-//    name + " !\n" + the system's error text is shown; the status is Failed.
+//    writer is stopped at its next poll, the temporary file is dropped (the
+//    file under the name stays as it was) and the error box "Cannot Write "
+//    + name + " !\n" + the system's error text is shown; the status is
+//    Failed.
 // A Cancel or an unreadable record leaves the partly written file on disk
-// and shows nothing more.
+// under its name and shows nothing more.
 //
 // `output`, when given, is the file object to write through (tests pass one
 // set up to fail); otherwise the driver uses its own.

@@ -44,9 +44,12 @@ protected:
         ASSERT_TRUE(loadVariables(session.store, session.project, list, ui, loading));
     }
 
-    AccessExportResult run(const std::vector<std::uint32_t>& tagged)
+    AccessExportResult run(const std::vector<std::uint32_t>& tagged, std::size_t failFromWrite = 0)
     {
-        return runAccessExport(tagged, session.store, session.project, session.settings, ui, progress);
+        AccessExportOptions options;
+        options.projectId = session.projectId;
+        options.failFromWrite = failFromWrite;
+        return runAccessExport(tagged, session.store, session.project, session.settings, ui, progress, options);
     }
 
     AccessExportResult runAll()
@@ -305,14 +308,79 @@ TEST_F(AccessExportTest, WriteFailureIsReported)
         file().rawLines.push_back("0123456789");
     project.add(variable("V", "L", "S", 1, 1, "1-10"));
     ASSERT_NO_FATAL_FAILURE(start());
-    fs::create_symlink("/dev/full", project.outputDir() / "DATA_FILE1.txt");
-    const auto result = run({1});
+    test::writeFile(project.outputDir() / "DATA_FILE1.txt", "earlier");
+    const auto result = run({1}, 2); // the disk is full from the second write on
     EXPECT_FALSE(result.completed);
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0].text,
               "Cannot update Access database !\nNo space left on device\nC:\\OUT\\DATA_FILE1.txt");
     // Stopped at the failure, not after reading the whole file.
     EXPECT_LT(std::stoi(progress.texts["1050"]), 20000);
+    EXPECT_EQ(output("DATA_FILE1.txt"), "earlier"); // an incomplete extract never takes the name
+}
+
+// The parts are made inside the output folder, never through a link, and
+// never over a project file; a damaged path is refused.
+TEST_F(AccessExportTest, WritesOnlyItsOwnNamesInsideTheOutputFolder)
+{
+    file().idLocation = "1-1";
+    file().rawLines = {"1ab", "2c", "3", "4de"};
+    project.add(variable("V", "L", "S", 1, 1, "2-3"));
+    ASSERT_NO_FATAL_FAILURE(start());
+
+    ASSERT_TRUE(run({1}).completed);
+
+    const fs::path elsewhere = project.root() / "elsewhere.txt";
+    test::writeFile(elsewhere, "mine");
+    fs::remove(project.outputDir() / "DATA_FILE1.txt");
+    fs::create_symlink(elsewhere, project.outputDir() / "DATA_FILE1.txt");
+    ASSERT_TRUE(run({1}).completed);
+    EXPECT_EQ(test::readFile(elsewhere), "mine");
+    EXPECT_FALSE(fs::is_symlink(project.outputDir() / "DATA_FILE1.txt"));
+    fs::remove(project.outputDir() / "DATA_FILE1.txt");
+    fs::create_symlink(project.root() / "dangling.txt", project.outputDir() / "DATA_FILE1.txt");
+    ASSERT_TRUE(run({1}).completed);
+    EXPECT_FALSE(fs::exists(project.root() / "dangling.txt"));
+
+    // A link to a project file is that file.
+    fs::remove(project.outputDir() / "DATA_FILE1.txt");
+    fs::create_symlink(project.root() / "ZELQAV.CFG", project.outputDir() / "DATA_FILE1.txt");
+    const std::string configuration = test::readFile(project.root() / "ZELQAV.CFG");
+    ui.clearMessages();
+    EXPECT_FALSE(run({1}).completed);
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot update Access database !\nThe file "
+                                                          "C:\\OUT\\DATA_FILE1.txt for DATA\\FILE1.DAT would replace "
+                                                          "ZELQAV.CFG. Choose another output directory with Setup."});
+    EXPECT_EQ(test::readFile(project.root() / "ZELQAV.CFG"), configuration);
+    fs::remove(project.outputDir() / "DATA_FILE1.txt");
+
+    struct Case {
+        const char* what;
+        std::string outputDir;
+        std::string dataPath;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"NUL in the output folder", std::string("C:\\OUT\0X", 9), "DATA\\FILE1.DAT",
+         "The output directory holds a control character. Choose another one with Setup."},
+        {"control byte in the data path", "C:\\OUT", "DATA\\FI\x01LE1.DAT",
+         "The data path of data file 1 holds a control character; the project specification file is damaged."},
+        {"data path out of the drive", "C:\\OUT", "..\\..\\FILE1.DAT",
+         "The data path ..\\..\\FILE1.DAT leads out of its drive's folder; the project specification file is "
+         "damaged."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings settings = session.settings;
+        settings.outputDir = c.outputDir;
+        ProjectSpec spec = session.project;
+        spec.dataFiles[0].dataPath = c.dataPath;
+        ui.clearMessages();
+        const std::vector<std::uint32_t> tagged{1};
+        EXPECT_FALSE(runAccessExport(tagged, session.store, spec, settings, ui, progress).completed);
+        EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Cannot update Access database !\n" + c.message});
+    }
+    EXPECT_EQ(fs::directory_iterator(project.outputDir()), fs::directory_iterator());
 }
 
 // Input the output could only get wrong is refused before any file of the

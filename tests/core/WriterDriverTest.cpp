@@ -317,3 +317,155 @@ TEST(WriterDriver, ValueLabelKeywordSurvivesAVariableWithoutUsableCodes)
 
 } // namespace
 } // namespace qavn
+
+namespace qavn {
+namespace {
+
+// Files in `dir` whose names start with a full stop: the temporary files of
+// outputs.
+std::vector<std::string> hiddenFiles(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().front() == '.')
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// No output replaces a project file or a file the user did not name, and a
+// name appears only with a whole file.
+TEST(WriterDriver, OutputsReplaceOnlyTheFileNamedAndNeverAProjectFile)
+{
+    TestProject p;
+    test::addWorkedExample(p);
+    p.dataFiles[0].rawLines = {"00001301AL", "12345678"};
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({12, 13, 14, 15, 16});
+    namespace fs = std::filesystem;
+    const fs::path raw = p.driveD() / "DATA" / "FILE1.DAT";
+    fs::create_symlink(raw, p.outputDir() / "LINK.SAS");
+
+    struct Case {
+        const char* what;
+        std::string chosen;
+        fs::path input;
+        std::string message;
+    };
+    const Case refused[] = {
+        {"codebook text", "C:\\RES\\ZEL02.CDC", p.resourceDir() / "ZEL02.CDC",
+         "C:\\RES\\ZEL02.CDC is the project file C:\\RES\\ZEL02.CDC.\nAn output never replaces a file the project "
+         "reads; choose another name."},
+        {"raw data", (p.driveD() / "DATA" / "FILE1.DAT").string(), raw,
+         (p.driveD() / "DATA" / "FILE1.DAT").string() + " is the project file D:\\DATA\\FILE1.DAT.\nAn output never "
+                                                        "replaces a file the project reads; choose another name."},
+        {"raw data through a link", "C:\\OUT\\LINK.SAS", raw,
+         "C:\\OUT\\LINK.SAS is the project file D:\\DATA\\FILE1.DAT.\nAn output never replaces a file the project "
+         "reads; choose another name."},
+        {"configuration", "ZELQAV.CFG", p.root() / "ZELQAV.CFG",
+         "ZELQAV.CFG is the project file ZELQAV.CFG.\nAn output never replaces a file the project reads; choose "
+         "another name."},
+        {"specification", "C:\\RES\\QAVSPEC.ZEL", p.resourceDir() / "QAVSPEC.ZEL",
+         "C:\\RES\\QAVSPEC.ZEL is the project file C:\\RES\\QAVSPEC.ZEL.\nAn output never replaces a file the "
+         "project reads; choose another name."},
+        {"a folder", "C:\\OUT\\", p.outputDir() / ".SAS",
+         "Cannot Open C:\\OUT\\.SAS\nC:\\OUT\\ names a folder; give the output a file name."},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        const bool existed = fs::exists(c.input);
+        const std::string before = existed ? test::readFile(c.input) : std::string();
+        h.ui.clearMessages();
+        h.progress.cancel = 0;
+        EXPECT_EQ(h.run(OutputKind::Sas, LabelChoice::All, c.chosen).status, OutputStatus::Failed);
+        EXPECT_EQ(h.ui.messageTexts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(fs::exists(c.input), existed);
+        if (existed) {
+            EXPECT_EQ(test::readFile(c.input), before);
+        }
+    }
+
+    // A typed name is taken as it is: no other file that differs in case.
+    test::writeFile(p.outputDir() / "Notes.txt", "keep");
+    h.ui.clearMessages();
+    h.progress.cancel = 0;
+    ASSERT_EQ(h.run(OutputKind::CodeText, LabelChoice::NotAsked, (p.outputDir() / "notes.txt").string()).status,
+              OutputStatus::Written);
+    EXPECT_EQ(test::readFile(p.outputDir() / "Notes.txt"), "keep");
+    EXPECT_NE(test::readFile(p.outputDir() / "notes.txt"), "");
+    EXPECT_TRUE(confirmReplacement(p.outputDir().string() + "/NOTES", ".txt", h.ui)); // NOTES.txt does not exist
+    EXPECT_TRUE(h.ui.messages().empty());
+
+    // A failed write leaves the earlier file whole.
+    test::writeFile(p.outputDir() / "FULL.SAS", "earlier");
+    h.progress.cancel = 0;
+    FileTextOutput full;
+    full.failFromWrite(1);
+    EXPECT_EQ(h.run(OutputKind::Sas, LabelChoice::All, "C:\\OUT\\FULL", &full).status, OutputStatus::Failed);
+    EXPECT_EQ(test::readFile(p.outputDir() / "FULL.SAS"), "earlier");
+
+    // A file that cannot be made says where and why.
+    h.ui.clearMessages();
+    h.progress.cancel = 0;
+    h.run(OutputKind::Tag, LabelChoice::NotAsked, "C:\\NOWHERE\\X.TAG");
+    ASSERT_EQ(h.ui.messages().size(), 1u);
+    EXPECT_EQ(h.ui.messages()[0].text, "Cannot Open C:\\NOWHERE\\X.TAG");
+    EXPECT_EQ(h.ui.messages()[0].detail,
+              (p.root() / "c" / "NOWHERE" / "X.TAG").string() + ": " + std::strerror(ENOENT));
+
+    EXPECT_EQ(hiddenFiles(p.outputDir()), std::vector<std::string>{});
+}
+
+// A temporary file is removed by the next output into its folder only when
+// the run that made it is gone.
+TEST(WriterDriver, StaleTemporaryFilesAreRemoved)
+{
+    TestProject p;
+    test::addWorkedExample(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({12});
+    const std::string live = ".R.SAS.qavn-" + std::to_string(getppid()) + "-abcdef";
+    test::writeFile(p.outputDir() / ".R.SAS.qavn-999999999-abcdef", "stale");
+    test::writeFile(p.outputDir() / live, "running");
+    test::writeFile(p.outputDir() / ".notes", "mine");
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, "C:\\OUT\\R").status, OutputStatus::Written);
+    EXPECT_EQ(hiddenFiles(p.outputDir()).size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(p.outputDir() / live));
+    EXPECT_TRUE(std::filesystem::exists(p.outputDir() / ".notes"));
+}
+
+// SAS format names stay unique in a program, and a data file read past
+// column 1,024 gets a record length that covers it.
+TEST(WriterDriver, SasFormatNamesAreUniqueAndRecordLengthCoversTheColumns)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "1-5", "DATA\\FILE1.DAT", {}},
+                   TestProject::DataFile{1, "0", "DATA\\FILE2.DAT", {}}};
+    auto labelled = [](const std::string& name, std::uint16_t file, const std::string& location) {
+        auto v = variable(name, "Wage " + name, "S", file, 1, location);
+        v.categories = {categoryLine("1", "10", "50.0", "Low"), categoryLine("2", "10", "50.0", "High")};
+        return v;
+    };
+    p.add(labelled("IN_WAGER", 1, "6-7"));
+    p.add(labelled("IN_WAGEF", 1, "2678-2682"));
+    p.add(labelled("IN_WAGES", 1, "8"));
+    p.add(labelled("AGE", 2, "1-2"));
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2, 3, 4});
+    const std::string path = (p.outputDir() / "w.sas").string();
+    ASSERT_EQ(h.run(OutputKind::Sas, LabelChoice::All, path).status, OutputStatus::Written);
+    const std::string sas = lf(test::readFile(path));
+    for (const char* expected :
+         {"LRECL=2682 PAD;INPUT ID 1-5", "LRECL=1024 PAD;INPUT", " VALUE IN_WAGEF ", " VALUE IN_WAG1F ",
+          " VALUE IN_WAG2F ", " VALUE AGEF ", "IN_WAGER IN_WAGEF.", "IN_WAGEF IN_WAG1F.", "IN_WAGES IN_WAG2F."})
+        EXPECT_NE(sas.find(expected), std::string::npos) << expected << "\n" << sas;
+    EXPECT_EQ(sas.find("VALUE IN_WAGEF"), sas.rfind("VALUE IN_WAGEF"));
+}
+
+} // namespace
+} // namespace qavn

@@ -75,7 +75,7 @@ public:
             list.tagRow(r);
     }
 
-    WriterServices services() { return {list, session.store, session.project, session.settings, ui}; }
+    WriterServices services() { return {list, session.store, session.project, session.settings, ui, session.projectId}; }
 
     OutputResult run(OutputKind kind, LabelChoice choice, const std::string& path,
                      FileTextOutput* output = nullptr)

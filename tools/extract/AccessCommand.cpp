@@ -44,7 +44,7 @@ private:
 int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir)
 {
     const WriterServices services{context.list, context.session.store, context.session.project,
-                                  context.session.settings, context.ui};
+                                  context.session.settings, context.ui, context.session.projectId};
     ExportStatus status(context.progress);
     OutputJob job;
     job.path = outputDir;
@@ -58,8 +58,8 @@ int runAccess(Context& context, const OutputFormat& format, const std::string& o
     }
     // The generated-files list starts with the (empty) chosen path of the
     // writing dialog; print the files as this host names them.
-    for (std::size_t i = 1; i < result.generatedFiles.size(); ++i)
-        std::printf("%s\n", toHostPath(result.generatedFiles[i]).c_str());
+    for (const std::string& file : result.generatedHostFiles)
+        std::printf("%s\n", file.c_str());
     if (result.generatedFiles.size() <= 1)
         std::fprintf(stderr, "qavn-extract: no data file holds a tagged variable\n");
     return exitOk;

@@ -21,7 +21,7 @@ LabelChoice labelChoiceOf(const std::string& labels)
 int writeOneFile(Context& context, const OutputFormat& format, const OutputJob& job)
 {
     const WriterServices services{context.list, context.session.store, context.session.project,
-                                  context.session.settings, context.ui};
+                                  context.session.settings, context.ui, context.session.projectId};
     context.progress.cancel = 0;
     const OutputResult result = writeOutput(format, services, job, context.progress);
     // Open and write failures have shown their message; an unreadable record

@@ -7,6 +7,10 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -37,9 +41,16 @@ QtUi::QtUi()
 
 Ui::Answer QtUi::message(std::string_view text, Buttons buttons, Icon icon)
 {
+    return detailedMessage(text, buttons, icon, {});
+}
+
+Ui::Answer QtUi::detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail)
+{
     QMessageBox box(parent_);
     box.setWindowTitle(latin1(caption));
     box.setText(latin1(text));
+    if (!detail.empty())
+        box.setInformativeText(latin1(detail));
     switch (icon) {
     case Icon::Stop:
         box.setIcon(QMessageBox::Critical);
@@ -132,12 +143,75 @@ void QtUi::setWaitCursor(bool on)
         QApplication::restoreOverrideCursor();
 }
 
+namespace {
+
+// The program's own viewer of an output file: its Latin-1 text, read-only;
+// Escape closes it. It deletes itself when closed.
+class TextViewerWindow : public QPlainTextEdit {
+public:
+    TextViewerWindow(const QString& file, QWidget* owner) : QPlainTextEdit(owner)
+    {
+        setWindowFlag(Qt::Window);
+        setAttribute(Qt::WA_DeleteOnClose);
+        setObjectName(QStringLiteral("textViewer"));
+        setWindowTitle(QFileInfo(file).fileName());
+        setReadOnly(true);
+        setLineWrapMode(QPlainTextEdit::NoWrap);
+        setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        QFile in(file);
+        if (in.open(QIODevice::ReadOnly))
+            setPlainText(QString::fromLatin1(in.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        resize(640, 480);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
+void showInOwnViewer(const QString& file, QWidget* owner)
+{
+    auto* viewer = new TextViewerWindow(file, owner);
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
+}
+
+} // namespace
+
 void QtUi::openInViewer(const std::string& path)
 {
     const QString file = QFile::decodeName(QByteArray::fromStdString(path));
-    // Neither way waits for the viewer to end.
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
-        QProcess::startDetached(QStringLiteral("xdg-open"), {file});
+    const QPointer<QWidget> owner = parent_;
+    // xdg-open runs the desktop's program for the file, and fails when the
+    // desktop has none or the program cannot start; the file is then shown
+    // in the program's own viewer. The program does not wait for either.
+    auto* opener = new QProcess(qApp);
+    opener->setProgram(QStringLiteral("xdg-open"));
+    opener->setArguments({file});
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(opener, &QProcess::finished, opener, [opener, file, owner](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0)
+            showInOwnViewer(file, owner);
+        opener->deleteLater();
+    });
+    QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, file, owner](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        // No xdg-open: the desktop's own way, else the program's viewer.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+            showInOwnViewer(file, owner);
+        opener->deleteLater();
+    });
+    opener->start();
 }
 
 std::uint64_t QtUi::ticks()

@@ -19,6 +19,8 @@ public:
     void setParentWindow(QWidget* parent) { parent_ = parent; }
 
     Answer message(std::string_view text, Buttons buttons, Icon icon) override;
+    // The detail goes into the box's informative text, under the message.
+    Answer detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail) override;
     std::optional<std::string> chooseFile(FileDialog form, std::string_view filter,
                                           std::string_view initialDir) override;
     std::optional<std::string> chooseDirectory(std::string_view startDir) override;
@@ -29,6 +31,8 @@ public:
     // milliseconds.
     void pumpStep() override;
     void setWaitCursor(bool on) override;
+    // The desktop's program for the file (through xdg-open), or, when there
+    // is none or it fails, a read-only text window of the program's own.
     void openInViewer(const std::string& path) override;
     std::uint64_t ticks() override;
 

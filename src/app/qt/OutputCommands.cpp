@@ -44,7 +44,7 @@ void OutputCommands::run(const OutputFormat& format)
         job.labelChoice = *choice;
     }
 
-    const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_};
+    const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_, session_.projectId};
     // The output runs once the writing dialog is on screen; the dialog is its
     // progress bar (one file) or record counter (several) and cancel flag.
     std::unique_ptr<WorkDialog> dialog;

@@ -38,9 +38,10 @@ public:
     bool readProject(std::string_view arguments, FunctionRef<void(Settings&)> setupDialog);
 
     // The same steps for a project ID already taken from a valid command
-    // line, with the failure returned instead of shown: only the question
-    // about a missing configuration file goes to the Ui.
-    ReadResult<void> loadProject(std::string_view id, FunctionRef<void(Settings&)> setupDialog);
+    // line, with the failure returned instead of shown and nothing asked: a
+    // missing configuration file is a failure like any other (the batch
+    // tool's start, which runs from scripts).
+    ReadResult<void> loadProject(std::string_view id);
 
     // The configuration file start-up read and the Setup dialog rewrites.
     std::string configurationFile() const;

@@ -28,10 +28,14 @@ cd "$work/demo"
 extract() { "$bin/qavn-extract" P=DEMO "$@" < /dev/null; }
 status=0
 
-# Drive C: unmapped: the specification file is looked for under /mnt/c.
+# Drive C: unmapped: the specification file is looked for under /mnt/c (run
+# from a folder with the configuration alone, as a folder named c beside it
+# would stand for the drive).
 unset QAVN_DRIVE_C
 export QAVN_DRIVE_D="$work/demo/d"
-extract --list > /dev/null 2> "$work/err" || status=$?
+mkdir "$work/alone"
+cp "$work/demo/DEMOQAV.CFG" "$work/alone/"
+(cd "$work/alone" && extract --list) > /dev/null 2> "$work/err" || status=$?
 [[ $status == 1 ]] || fail "an unmapped drive exited with $status"
 want='qavn-extract: cannot open C:\QAVN\DEMO\QAVSPEC.DEMO (host path /mnt/c/QAVN/DEMO/QAVSPEC.DEMO; drive C: maps through QAVN_DRIVE_C, which is not set): No such file or directory'
 grep -qxF "$want" "$work/err" || fail "unmapped drive: $(cat "$work/err")"

@@ -512,7 +512,11 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
             if (column.repeats) {
                 value = identifier;
             } else {
-                const std::string_view line = reader_.caseLine(column.line - 1);
+                // The line end is not data: a field reaching into it lies
+                // beyond the line, so no value ever carries CR or LF.
+                std::string_view line = reader_.caseLine(column.line - 1);
+                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                    line.remove_suffix(1);
                 value = static_cast<std::int64_t>(line.size()) < column.needed
                             ? std::string_view(paddedBlank, 1)
                             : line.substr(column.offset, column.width);

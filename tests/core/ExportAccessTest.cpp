@@ -183,16 +183,18 @@ TEST_F(AccessExportTest, PartsSplitAt255Columns)
     }
 }
 
-TEST_F(AccessExportTest, ShortLinesAndCarriageReturnsAreCutAsTheDataHoldThem)
+TEST_F(AccessExportTest, ShortLinesAndLineEndsLieBeyondTheLine)
 {
     file().rawLines = {"ABCD", "AB", "ABCDEFGHIJKL  "};
-    project.add(variable("LAST", "L", "S", 1, 1, "4-5"));  // on "ABCD\r\n": D and the CR
+    project.add(variable("LAST", "L", "S", 1, 1, "4-5"));  // on "ABCD\r\n": reaches into the line end
     project.add(variable("FAR", "L", "S", 1, 1, "7-8"));   // beyond the line end: one blank
     project.add(variable("TEXT", "L", "S", 1, 1, "3-14", 'A'));
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(runAll().completed);
+    // A field that reaches into the line end is short of its line: one
+    // blank, never a CR inside the row.
     EXPECT_EQ(output("DATA_FILE1.txt"), "LAST,FAR,TEXT \r\n"
-                                        " D\r,  , \" \" \r\n"
+                                        "  ,  , \" \" \r\n"
                                         "  ,  , \" \" \r\n"
                                         " DE, GH, \"CDEFGHIJKL\" \r\n");
 }

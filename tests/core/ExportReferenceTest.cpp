@@ -73,7 +73,11 @@ bool model(const ModelFile& file, std::vector<std::string>& parts)
     for (std::size_t at = 0; at < file.raw.size();) {
         const std::size_t feed = file.raw.find('\n', at);
         const std::size_t end = feed == std::string::npos ? file.raw.size() : feed + 1;
-        lines.push_back(file.raw.substr(at, end - at));
+        // Line-end characters lie beyond the line.
+        std::string line = file.raw.substr(at, end - at);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        lines.push_back(line);
         at = end;
     }
 

@@ -108,7 +108,7 @@ bool CodebookStore::open(std::string_view resourceDir, std::string_view filePref
     if (opened)
         return true;
     if (const std::string message = openMessage(opened.error()); !message.empty())
-        ui_->error(message);
+        ui_->error(message, describe(opened.error()));
     return false;
 }
 

@@ -222,7 +222,9 @@ bool readProjectSpec(std::string_view resourceDir, ProjectSpec& spec, Ui& ui)
 {
     auto read = readProjectSpecFile(resourceDir, spec.filePrefix);
     if (!read) {
-        ui.error(projectSpecMessage(read.error()));
+        // The program's own text, with where it looked and why it failed
+        // (host path, drive variable, reason) as the box's detail.
+        ui.error(projectSpecMessage(read.error()), describe(read.error()));
         return false;
     }
     spec = std::move(read).value();

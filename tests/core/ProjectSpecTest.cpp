@@ -194,6 +194,37 @@ TEST(ProjectSpecTest, MissingFileIsReportedWithItsPath)
     EXPECT_EQ(ui.messages()[0].icon, Ui::Icon::Stop);
 }
 
+TEST(ProjectSpecTest, TheWindowsOpenFailuresCarryWhereTheProgramLookedAsDetail)
+{
+    // No drive variable for Q: and no folder q here: the box keeps its text
+    // and says, under it, which host path was tried and what maps the drive.
+    test::ScopedEnv unset("QAVN_DRIVE_Q", "");
+    ::unsetenv("QAVN_DRIVE_Q");
+    ScriptedUi ui;
+    ProjectSpec spec;
+    spec.filePrefix = "FAIR";
+    EXPECT_FALSE(readProjectSpec("Q:\\QAVN\\FAIR", spec, ui));
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0].text, "Cannot Open 'Q:\\QAVN\\FAIR\\QAVSPEC.FAIR' !");
+    const std::string& detail = ui.messages()[0].detail;
+    EXPECT_NE(detail.find("QAVSPEC.FAIR"), std::string::npos) << detail;
+    EXPECT_NE(detail.find("QAVN_DRIVE_Q"), std::string::npos) << detail;
+    EXPECT_NE(detail.find("not set"), std::string::npos) << detail;
+
+    // The codebook files likewise.
+    test::TestProject project;
+    project.add(test::variable("AGE", "Age"));
+    project.write();
+    std::filesystem::remove(project.resourceDir() / "ZEL02.CDC");
+    ScriptedUi storeUi;
+    CodebookStore store(storeUi);
+    EXPECT_FALSE(store.open("C:\\RES", "ZEL"));
+    ASSERT_EQ(storeUi.messages().size(), 1u);
+    EXPECT_EQ(storeUi.messages()[0].text, "Cannot Open ZEL02.CDC !");
+    EXPECT_NE(storeUi.messages()[0].detail.find((project.resourceDir() / "ZEL02.CDC").string()), std::string::npos)
+        << storeUi.messages()[0].detail;
+}
+
 TEST(ConfigurationTest, ValuesAreTrimmedAndUpperCased)
 {
     TempDir dir;

@@ -99,4 +99,11 @@ extract --tag 1 --write mdb "$WORK/x.mdb" 2>"$WORK/err.txt" || status=$?
 head -n 1 "$WORK/err.txt" | grep -qx "qavn-extract: unknown output format mdb (formats: $(echo $formats | sed 's/ /, /g'))" ||
     fail "unknown format message: $(head -n 1 "$WORK/err.txt")"
 
+# Two outputs of one call never share a file: refused before either is written.
+status=0
+extract --tag 1 --sas "$WORK/same.txt" --write codebook "$WORK/./same.txt" 2>"$WORK/err.txt" || status=$?
+[ "$status" -eq 2 ] || fail "two outputs into one file gave status $status"
+grep -q "name the same file" "$WORK/err.txt" || fail "same-file message: $(cat "$WORK/err.txt")"
+[ ! -e "$WORK/same.txt" ] || fail "a file was written although two outputs shared its name"
+
 echo PASS

@@ -1,9 +1,14 @@
 #include "Extract.h"
 
 #include "outputs/OutputFormats.h"
+#include "platform/HostPath.h"
+#include "writers/WriterContext.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace qavn::extract {
 
@@ -33,10 +38,42 @@ int writeOneFile(Context& context, const OutputFormat& format, const OutputJob& 
     return exitFailure;
 }
 
+// Two one-file outputs of one run that name the same file (however it is
+// spelled, or through a link) would leave only the later one: refused before
+// anything is written. Returns false after saying which.
+bool outputNamesDistinct(const Options& options)
+{
+    struct Named {
+        std::string given;
+        std::filesystem::path host;
+    };
+    std::vector<Named> seen;
+    for (const Options::Output& output : options.outputs) {
+        if (output.format->files != OutputFiles::One)
+            continue;
+        const std::string name = outputFileName(output.path, output.format->defaultExtension);
+        std::error_code ec;
+        std::filesystem::path host = std::filesystem::weakly_canonical(chosenHostPath(name), ec);
+        if (ec)
+            host = std::filesystem::absolute(chosenHostPath(name), ec);
+        for (const Named& other : seen) {
+            if (other.host == host) {
+                std::fprintf(stderr, "qavn-extract: %s and %s name the same file %s: give each output its own\n",
+                             other.given.c_str(), name.c_str(), host.c_str());
+                return false;
+            }
+        }
+        seen.push_back({name, host});
+    }
+    return true;
+}
+
 } // namespace
 
 int runOutputs(Context& context, const Options& options)
 {
+    if (!outputNamesDistinct(options))
+        return exitUsage;
     // The GUI refuses every output command on an empty selection; so does the
     // tool, also when the data export is the only output asked for.
     if (context.list.tagCount() == 0) {

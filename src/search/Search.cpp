@@ -46,6 +46,19 @@ bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_
     return true;
 }
 
+bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_t length,
+                         std::span<const std::size_t> lineStarts)
+{
+    const std::size_t end = position + length;
+    const bool endsLine = std::binary_search(lineStarts.begin(), lineStarts.end(), end);
+    const bool startsLine = std::binary_search(lineStarts.begin(), lineStarts.end(), position);
+    if (!endsLine && end < text.size() && isGraphic(static_cast<unsigned char>(text[end])))
+        return false;
+    if (!startsLine && position > 0 && isGraphic(static_cast<unsigned char>(text[position - 1])))
+        return false;
+    return true;
+}
+
 namespace {
 
 // The first byte in [p, end) equal to `a` or `b`, or nullptr.
@@ -237,12 +250,13 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
     return outcome;
 }
 
-Search::Decision Search::decide(std::string_view text) const
+Search::Decision Search::decide(std::string_view text, std::span<const std::size_t> lineStarts) const
 {
     const std::size_t at = findInUpperCased(text, text_, anchor_);
     if (at == std::string_view::npos)
         return Decision::NoOccurrence;
-    return (!wholeWords_ || passesWholeWordRule(text, at, text_.size())) ? Decision::Pass : Decision::Fail;
+    return (!wholeWords_ || passesWholeWordRule(text, at, text_.size(), lineStarts)) ? Decision::Pass
+                                                                                       : Decision::Fail;
 }
 
 MatchField Search::testItem(std::uint32_t row)
@@ -318,12 +332,17 @@ Search::Decision Search::categoryDecision(const TextRef& ref, std::uint32_t line
 {
     Decision decision = Decision::NoOccurrence;
     if (lines <= longBlockLines) {
-        std::string joined;
+        // The lines run on without a separator, so an occurrence may span
+        // two of them; but a label at the end of one line is a whole word
+        // although the next line's code follows it directly.
+        joined_.clear();
+        lineStarts_.clear();
         store_.readLines(ref, lines, LineVariant::JoinedText, [&](std::string_view line) {
-            joined += line;
+            lineStarts_.push_back(joined_.size());
+            joined_ += line;
             return true;
         });
-        return decide(joined);
+        return decide(joined_, lineStarts_);
     }
     store_.readLines(ref, lines, LineVariant::LineSearch, [&](std::string_view line) {
         decision = decide(line);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,8 +97,9 @@ public:
 // are searched as the description window shows them (over-long notice
 // included), longer ones window by window in their stored form (each window
 // only as far as the description's last line end: the bytes after it belong
-// to other texts); category lines joined into one text, or line by line in
-// blocks of more than 800 lines.
+// to other texts); category lines joined into one text, where the place one
+// line ends and the next begins delimits words as the ends of the text do, or
+// line by line in blocks of more than 800 lines.
 //
 // Finding the matches does not need every block read: one scan of the text
 // file per search text (kept while the text stays the same) lists the places
@@ -163,7 +165,7 @@ private:
     enum class Decision { NoOccurrence, Pass, Fail };
 
     MatchField testItem(std::uint32_t row);
-    Decision decide(std::string_view text) const;
+    Decision decide(std::string_view text, std::span<const std::size_t> lineStarts = {}) const;
     Decision descriptionDecision(const TextRef& ref, std::uint32_t lines);
     Decision categoryDecision(const TextRef& ref, std::uint32_t lines);
     // Whether the block of `lines` lines at `ref` may hold the text (false
@@ -194,12 +196,20 @@ private:
     OccurrenceScan scan_;
     std::size_t descriptionHint_ = 0; // where the anchor lookups of this walk got to
     std::size_t categoryHint_ = 0;
+    std::string joined_;                 // the category lines of the item being tested, joined
+    std::vector<std::size_t> lineStarts_; // where each of them begins in joined_
 };
 
 // The whole-word rule: the occurrence of `length` characters at `position`
 // of `text` passes unless the character just before or just after it is
 // graphic.
 bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_t length);
+
+// The rule in a text joined from lines, `lineStarts` holding (ascending) the
+// positions where its lines begin: a line's start and end
+// delimit words as the ends of the text do, whatever characters meet there.
+bool passesWholeWordRule(std::string_view text, std::size_t position, std::size_t length,
+                         std::span<const std::size_t> lineStarts);
 
 // Graphic characters are letters, digits and punctuation of the "C" locale
 // (0x21 to 0x7E). Bytes above 127, among them the line-end, separator and

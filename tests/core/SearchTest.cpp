@@ -323,6 +323,50 @@ TEST(SearchCategoryTest, JoinedUpTo800LinesLineByLineBeyond)
     EXPECT_EQ(taggedRows(s.list), (std::vector<std::uint32_t>{1}));
 }
 
+TEST(SearchCategoryTest, WholeWordsTakeTheLinesOfAJoinedTableAsWordEnds)
+{
+    TestProject project;
+    auto yesNo = test::variable("YESNO", "ASKED");
+    yesNo.categories = {categoryLine("1", "10", "50.0", "YES"), categoryLine("2", "10", "50.0", "NO")};
+    project.add(yesNo);
+    auto ageFirst = test::variable("AGES", "TWO AGES");
+    ageFirst.categories = {categoryLine("1", "4", "40.0", "AVERAGE AGE"), categoryLine("2", "6", "60.0", "AGE")};
+    project.add(ageFirst);
+    auto yesterday = test::variable("WHEN", "DAY");
+    yesterday.categories = {categoryLine("1", "4", "40.0", "YESTERDAY"), categoryLine("2", "6", "60.0", "YES")};
+    project.add(yesterday);
+    project.write();
+    SearchSetup s(project);
+
+    // A label at the end of a line is a whole word though the next line's
+    // code follows it; so is a code at the start of a line.
+    auto outcome = s.search.start(request("YES", categoryOnly, true), SearchMode::TagAll);
+    EXPECT_EQ(outcome.matches, 1u);
+    EXPECT_EQ(taggedRows(s.list), (std::vector<std::uint32_t>{1}));
+    s.list.clearAllTags();
+    s.search.start(request("NO", categoryOnly, true), SearchMode::TagAll);
+    EXPECT_EQ(taggedRows(s.list), (std::vector<std::uint32_t>{1}));
+    s.list.clearAllTags();
+    s.search.start(request("2", categoryOnly, true), SearchMode::TagAll);
+    EXPECT_EQ(taggedRows(s.list), (std::vector<std::uint32_t>{1, 2, 3}));
+    // The first occurrence still decides: AGE first occurs inside AVERAGE,
+    // YES inside YESTERDAY.
+    s.list.clearAllTags();
+    s.search.start(request("AGE", categoryOnly, true), SearchMode::TagAll);
+    EXPECT_TRUE(taggedRows(s.list).empty());
+    // An occurrence spanning two lines is still found, and whole when it
+    // begins at one line's start and ends at another's end.
+    s.list.clearAllTags();
+    s.search.start(request("YES2", categoryOnly, false), SearchMode::TagAll);
+    EXPECT_EQ(taggedRows(s.list), (std::vector<std::uint32_t>{1}));
+    const std::vector<std::size_t> starts{0, 3}; // "ABC" and "2DEF"
+    EXPECT_TRUE(passesWholeWordRule("ABC2DEF", 0, 3, starts));
+    EXPECT_TRUE(passesWholeWordRule("ABC2DEF", 3, 4, starts));
+    EXPECT_FALSE(passesWholeWordRule("ABC2DEF", 1, 2, starts));
+    EXPECT_FALSE(passesWholeWordRule("ABC2DEF", 2, 2, starts));
+    EXPECT_FALSE(passesWholeWordRule("ABC2DEF", 4, 3, starts));
+}
+
 class RecordingObserver : public SearchObserver {
 public:
     void setSearchButtonsEnabled(bool enabled) override { events.push_back(enabled ? "enable" : "disable"); }

@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     const std::filesystem::path project = bench::millionProject(argv[1]);
     ::setenv("QAVN_DRIVE_C", (project / "c").c_str(), 1);
     ::setenv("QAVN_DRIVE_D", (project / "d").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (project / "config").c_str(), 1);
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (::chdir(project.c_str()) != 0)

@@ -1,7 +1,7 @@
 # Sourced by ./run and ./test: installs the Debian packages the build, the
 # tests and the demo need, when any is missing.
 qavn_packages=(cmake ninja-build g++ pkg-config qt6-base-dev googletest libgtest-dev
-               nlohmann-json3-dev pspp sqlite3 xdg-utils desktop-file-utils
+               nlohmann-json3-dev pspp sqlite3 xdg-utils desktop-file-utils xvfb openbox xdotool x11-utils
                clang libclang-rt-dev libreadstat-dev)
 
 qavn_missing=()

@@ -25,6 +25,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QCursor>
+#include <QPlainTextEdit>
+#include <QToolButton>
 
 using namespace qavn;
 using qavn::test::GuiProject;
@@ -131,6 +134,108 @@ private slots:
         QVERIFY(d.window(1)->findChild<QRadioButton*>(QStringLiteral("viewFrequency"))->isChecked());
     }
 
+    void descriptionWindowTellsAClickFromOtherActivation()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        auto& d = *p.impl().descriptions;
+        d.showDescription();
+        DescriptionWindow* window = d.window(0);
+        QTRY_VERIFY(window->isActiveWindow());
+        QTRY_VERIFY(!window->activationPending());
+        // Long lines wrap at the window's edge.
+        QCOMPARE(window->findChild<QPlainTextEdit*>(QStringLiteral("description"))->lineWrapMode(),
+                 QPlainTextEdit::WidgetWidth);
+        QCursor::setPos(window->geometry().bottomRight() + QPoint(400, 400));
+        window->setPinned(true);
+        p.list().goToRow(5);
+        // A window manager activates the window before the press that did
+        // it arrives: the press keeps it pinned on its variable.
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(window, &activate);
+        QWidget* text = window->findChild<QPlainTextEdit*>(QStringLiteral("description"))->viewport();
+        QTest::mousePress(text, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(text, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::qWait(DescriptionWindow::activationDelayMs * 2);
+        QVERIFY(window->pinned());
+        QCOMPARE(window->row(), 1u);
+        // The pin of a window made active by the click pins its own variable.
+        window->setPinned(false);
+        QCoreApplication::sendEvent(window, &activate);
+        QTest::mouseClick(window->findChild<QToolButton*>(QStringLiteral("pinUp")), Qt::LeftButton);
+        QTest::qWait(DescriptionWindow::activationDelayMs * 2);
+        QVERIFY(window->pinned());
+        QCOMPARE(window->row(), 1u);
+        // Activated any other way, it unpins and follows the list; losing
+        // the activation at once (passed through) changes nothing.
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QCoreApplication::sendEvent(window, &activate);
+        QCoreApplication::sendEvent(window, &deactivate);
+        QTest::qWait(DescriptionWindow::activationDelayMs * 2);
+        QVERIFY(window->pinned());
+        QCoreApplication::sendEvent(window, &activate);
+        QTRY_VERIFY(!window->pinned());
+        QCOMPARE(window->row(), 5u);
+    }
+
+    void searchIsNeverGreyedAndTypingDuringAWalkIsKept()
+    {
+        FeatureProject p;
+        p.gui.project.write();
+        p.gui.app = std::make_unique<Application>(p.gui.ui);
+        p.features = std::make_unique<Features>(*p.gui.app, p.gui.ui);
+        bool greyedWhileLoading = false;
+        p.gui.ui.onEveryPump([&] {
+            if (MainWindow* w = p.window(); w && !w->action(command::search)->isEnabled())
+                greyedWhileLoading = true;
+        });
+        QVERIFY(p.gui.app->start("P=ZEL"));
+        p.gui.ui.onEveryPump({});
+        MainWindow* w = p.window();
+        QVERIFY(!greyedWhileLoading);
+        QVERIFY(w->action(command::search)->isEnabled());
+        QVERIFY(w->trigger(command::search)); // nothing to search yet: nothing happens
+        QVERIFY(!p.impl().searchDialog);
+        p.features->attach();
+
+        w->trigger(command::search);
+        SearchDialog* dialog = p.impl().searchDialog;
+        QVERIFY(dialog);
+        dialog->findWhat()->setEditText(QStringLiteral("V1"));
+        QColor disabledText;
+        QColor enabledText = dialog->button(3)->palette().color(QPalette::Active, QPalette::ButtonText);
+        p.gui.ui.onEveryPump([&] {
+            if (!dialog->button(3)->isEnabled() && !disabledText.isValid()) {
+                disabledText = dialog->button(3)->palette().color(QPalette::Disabled, QPalette::ButtonText);
+                dialog->findWhat()->setEditText(QStringLiteral("AGE"));
+            }
+        });
+        dialog->button(3)->click();
+        p.gui.ui.onEveryPump({});
+        // Greyed buttons look greyed.
+        QVERIFY(disabledText.isValid());
+        QVERIFY(disabledText != enabledText);
+        QCOMPARE(dialog->findWhat()->currentText(), QStringLiteral("AGE"));
+        QCOMPARE(p.list().tagCount(), 4u);
+    }
+
+    void closingADescriptionWindowReturnsToTheList()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        auto& d = *p.impl().descriptions;
+        d.showDescription();
+        p.list().goToRow(2);
+        d.showDescription();
+        QTRY_VERIFY(d.window(1)->isActiveWindow());
+        QTest::keyClick(d.window(1), Qt::Key_Escape);
+        QVERIFY(!d.window(1)->isVisible());
+        QTRY_VERIFY(w->isActiveWindow());
+        QVERIFY(w->listView()->hasFocus());
+        QCOMPARE(d.window(0)->row(), 1u);
+    }
+
     void taggedItemsListsTheSelectionAndChangesNothing()
     {
         FeatureProject p;
@@ -158,6 +263,18 @@ private slots:
         });
         w->trigger(command::taggedItems);
         QVERIFY(checked);
+        // Enter in the grid presses OK.
+        int result = -1;
+        QTimer::singleShot(0, [&result] {
+            auto* dialog = qobject_cast<TaggedItemsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTest::keyClick(dialog->view(), Qt::Key_Return);
+            result = dialog->isVisible() ? -1 : dialog->result();
+            if (dialog->isVisible())
+                dialog->done(QDialog::Rejected);
+        });
+        w->trigger(command::taggedItems);
+        QCOMPARE(result, static_cast<int>(QDialog::Accepted));
         QCOMPARE(p.list().tagCount(), 2u);
         QVERIFY(p.list().isTagged(2) && p.list().isTagged(7));
         QVERIFY(!p.impl().descriptions->window(0));

@@ -1,10 +1,13 @@
 #include "support/QtTestSupport.h"
 
+#include "app/qt/AboutDialog.h"
 #include "app/qt/Commands.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/MainWindow.h"
+#include "catalogue/qt/VariableListDelegate.h"
 #include "catalogue/qt/VariableListView.h"
+#include "catalogue/qt/VariableTableModel.h"
 
 #include <QAction>
 #include <QLabel>
@@ -13,6 +16,9 @@
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyleOptionViewItem>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -366,6 +372,76 @@ private slots:
         QCOMPARE(p.ui.messageTexts(),
                  std::vector<std::string>{"Data Loading Has Been Canceled! Please Restart Application."});
         QVERIFY(!p.window());
+    }
+
+    void windowOpensRoomyAndKeepsItsPlace()
+    {
+        QPoint place;
+        {
+            GuiProject p(5);
+            QVERIFY(p.start());
+            MainWindow* w = p.window();
+            // Larger than it was (720 by 520), within the screen.
+            QVERIFY(w->width() >= 720 && w->height() >= 520 && w->width() * w->height() > 720 * 520);
+            QVERIFY(w->screen()->availableGeometry().size().expandedTo(QSize(720, 520)).width() >= w->width());
+            w->setGeometry(QRect(QPoint(60, 50), QSize(800, 610)));
+            place = w->pos();
+            QVERIFY(p.window()->trigger(command::exit));
+        }
+        GuiProject again(5);
+        QVERIFY(again.start());
+        QCOMPARE(again.window()->size(), QSize(800, 610));
+        QCOMPARE(again.window()->pos(), place);
+        QSettings(QStringLiteral("QAVN"), QStringLiteral("qavn")).clear();
+    }
+
+    void cutOffLabelShowsWholeAsToolTipAndSmallWindowsKeys()
+    {
+        GuiProject p(0);
+        p.project.add(test::variable("LONG", std::string(60, 'W') + " END"));
+        p.project.add(test::variable("SHORT", "FITS"));
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        VariableListView* view = w->listView();
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.rect = QRect(0, 0, 300, 16);
+        const QModelIndex longCell = view->model()->index(0, VariableTableModel::TextColumn);
+        const QModelIndex shortCell = view->model()->index(1, VariableTableModel::TextColumn);
+        QCOMPARE(VariableListDelegate::cutOffLabel(option, longCell), QString(60, QLatin1Char('W')) + QStringLiteral(" END"));
+        QCOMPARE(VariableListDelegate::cutOffLabel(option, shortCell), QString());
+        option.rect.setWidth(2000);
+        QCOMPARE(VariableListDelegate::cutOffLabel(option, longCell), QString());
+
+        // Escape closes the help; the About box keeps its size.
+        w->showHelpContents();
+        QTRY_VERIFY(w->helpWindow() && w->helpWindow()->isVisible());
+        QTest::keyClick(w->helpWindow()->browser(), Qt::Key_Escape);
+        QVERIFY(!w->helpWindow()->isVisible());
+        AboutDialog about(w);
+        about.show();
+        QCOMPARE(about.minimumSize(), about.maximumSize());
+    }
+
+    void loadingDialogStaysCentredOnTheWindow()
+    {
+        QWidget owner;
+        owner.setGeometry(40, 40, 760, 540);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        LoadingDialog* dialog = nullptr;
+        int offCentre = -1;
+        LoadingDialog box(&owner, [&] {
+            // The window manager places the main window only now.
+            owner.move(200, 120);
+            (void)QTest::qWaitFor([&] {
+                return (dialog->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2;
+            });
+            offCentre = (dialog->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength();
+        });
+        dialog = &box;
+        box.exec();
+        QVERIFY(offCentre >= 0 && offCentre <= 2);
     }
 
     void exitClosesTheWindow()

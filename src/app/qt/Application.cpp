@@ -14,15 +14,21 @@ namespace qavn {
 
 namespace {
 
-// Dialogs are light grey with black text.
+// Dialogs are light grey with black text; disabled text is dark grey, so a
+// greyed button looks greyed.
 void setDialogLook()
 {
     QPalette palette = QApplication::palette();
     const QColor grey(192, 192, 192);
+    const QColor disabledText(128, 128, 128);
     palette.setColor(QPalette::Window, grey);
     palette.setColor(QPalette::Button, grey);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::ButtonText, Qt::black);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, Qt::black);
+        palette.setColor(group, QPalette::ButtonText, Qt::black);
+    }
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(QPalette::Disabled, role, disabledText);
     QApplication::setPalette(palette, "QDialog");
     QApplication::setPalette(palette, "QMessageBox");
 }

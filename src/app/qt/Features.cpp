@@ -14,13 +14,32 @@
 #include "catalogue/qt/TaggedItemsDialog.h"
 #include "catalogue/qt/VariableListView.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace qavn {
+
+namespace {
+
+// How long a window manager is given to hand the focus on when a description
+// window closes.
+constexpr int returnFocusDelayMs = 120;
+
+} // namespace
 
 Features::Features(Application& application, Ui& ui) : impl_(std::make_shared<Impl>(application, ui))
 {
     std::weak_ptr<Impl> impl = impl_;
+    // Search is never greyed, not even while the program starts (the usage
+    // box, Setup, loading): it has its handler from the start and opens the
+    // dialog once there is a list to search.
+    application.addMainWindowSetup([impl](MainWindow& window) {
+        window.setCommandHandler(command::search, [impl] {
+            if (auto self = impl.lock(); self && self->search)
+                self->showSearch();
+        });
+    });
     application.setCreationSetupDialog([impl](Settings& settings) {
         auto self = impl.lock();
         if (!self)
@@ -75,6 +94,18 @@ void Features::Impl::attach()
     descriptions->onWindowHidden = [window] {
         window->activateWindow();
         window->listView()->setFocus();
+        // A window manager hands the focus to another window of the program
+        // (the other description window, say) when one goes away; the main
+        // window takes it back once that is done.
+        QTimer::singleShot(returnFocusDelayMs, window, [window] {
+            QWidget* active = QApplication::activeWindow();
+            if (active == window || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+                return;
+            if (active && !qobject_cast<DescriptionWindow*>(active))
+                return;
+            window->activateWindow();
+            window->listView()->setFocus();
+        });
     };
     window->setDescriptionHandler([this] { descriptions->showDescription(); });
     window->setCommandHandler(command::description, [this] { descriptions->showDescription(); });

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QTextBrowser>
 #include <QUrl>
@@ -20,6 +21,30 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
     resize(560, 480);
+    // Escape closes the help as it closes the program's other windows, also
+    // while the browser has the keyboard.
+    browser_->installEventFilter(this);
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == browser_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            close();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString HelpWindow::findHelpFile()

@@ -8,7 +8,7 @@ class QTextBrowser;
 namespace qavn {
 
 // The help viewer: "QAVN.HLP", a small HTML file, shown in a text browser
-// at a named anchor.
+// at a named anchor. Escape closes it.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +23,10 @@ public:
     // Loads `path` and scrolls to `anchor` ("Contents" for Help Contents).
     bool open(const QString& path, const QString& anchor = QStringLiteral("Contents"));
     QTextBrowser* browser() const { return browser_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTextBrowser* browser_;

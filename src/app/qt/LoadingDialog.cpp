@@ -2,6 +2,7 @@
 
 #include "platform/qt/QtText.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -47,6 +48,38 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(frame);
     setFixedWidth(320);
+}
+
+void LoadingDialog::showEvent(QShowEvent* event)
+{
+    centreOnOwner();
+    if (QWidget* owner = parentWidget())
+        owner->window()->installEventFilter(this);
+    WorkDialog::showEvent(event);
+}
+
+void LoadingDialog::hideEvent(QHideEvent* event)
+{
+    if (QWidget* owner = parentWidget())
+        owner->window()->removeEventFilter(this);
+    WorkDialog::hideEvent(event);
+}
+
+bool LoadingDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        centreOnOwner();
+    return WorkDialog::eventFilter(watched, event);
+}
+
+void LoadingDialog::centreOnOwner()
+{
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner)
+        return;
+    const QSize size = sizeHint().expandedTo(minimumSize()).boundedTo(maximumSize());
+    const QSize now = isVisible() ? this->size() : size;
+    move(owner->frameGeometry().center() - QPoint(now.width() / 2, now.height() / 2));
 }
 
 void LoadingDialog::setRange(long maximum)

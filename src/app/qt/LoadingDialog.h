@@ -12,7 +12,9 @@ namespace qavn {
 
 // The modal dialog shown while the variables load: "Loading Data, Please
 // Wait...", a progress bar and Cancel (see WorkDialog). The writing dialog of
-// the outputs is the same dialog with its own text.
+// the outputs is the same dialog with its own text. It stays centred on its
+// parent's window, also when a window manager places that window only after
+// the dialog is up.
 class LoadingDialog : public WorkDialog {
     Q_OBJECT
 public:
@@ -29,7 +31,14 @@ public:
     // Replaces "Loading Data, Please Wait...".
     void setMessage(const QString& message);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void centreOnOwner();
+
     QLabel* label_;
     QProgressBar* bar_;
     QPushButton* cancelButton_;

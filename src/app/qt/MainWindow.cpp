@@ -14,6 +14,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -52,7 +55,26 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     // A running search disables the commands and enables them again when it
     // ends; the window follows at once.
     session_.commands.setListener([this](bool) { updateCommandStates(); });
-    resize(720, 520);
+    restorePlace();
+}
+
+void MainWindow::restorePlace()
+{
+    const QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
+    if (restoreGeometry(settings.value(QString::fromLatin1(geometryKey)).toByteArray()))
+        return;
+    // A first start: a window roomy enough for the list's labels, within the
+    // screen.
+    QSize size(defaultWidth, defaultHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10).expandedTo(QSize(720, 520));
+    resize(size);
+}
+
+void MainWindow::savePlace()
+{
+    QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
+    settings.setValue(QString::fromLatin1(geometryKey), saveGeometry());
 }
 
 MainWindow::~MainWindow()
@@ -365,6 +387,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (closeHandler_)
         closeHandler_();
+    if (list_.shown())
+        savePlace();
     event->accept();
 }
 

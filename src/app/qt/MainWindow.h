@@ -32,6 +32,15 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr int maxLabelText = 99;
     static constexpr const char* initialTitle = "Varibrow";
+    // The window's size and place are kept between runs in the user's
+    // settings (QSettings "QAVN"/"qavn", key "mainWindow/geometry"), saved
+    // when a loaded window closes; the first start opens it at the default
+    // size, within the screen.
+    static constexpr const char* settingsOrganisation = "QAVN";
+    static constexpr const char* settingsApplication = "qavn";
+    static constexpr const char* geometryKey = "mainWindow/geometry";
+    static constexpr int defaultWidth = 960;
+    static constexpr int defaultHeight = 680;
 
     // The session and the Ui must outlive the window.
     MainWindow(OpenProject& session, Ui& ui, QWidget* parent = nullptr);
@@ -83,6 +92,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void restorePlace();
+    void savePlace();
     void createActions();
     void createMenus();
     void createToolBar();

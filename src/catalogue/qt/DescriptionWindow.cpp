@@ -19,7 +19,10 @@
 #include <QRadioButton>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
+#include <QCursor>
+#include <QMouseEvent>
 
 namespace qavn {
 
@@ -157,8 +160,9 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("description"));
     text_->setReadOnly(true);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long lines wrap at the window's edge.
+    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     headings_ = new Headings(this);
@@ -188,6 +192,15 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     layout->addWidget(text_, 1);
     layout->addWidget(categories_, 1);
     applyView();
+
+    activation_ = new QTimer(this);
+    activation_->setSingleShot(true);
+    activation_->setInterval(activationDelayMs);
+    connect(activation_, &QTimer::timeout, this, [this] {
+        qApp->removeEventFilter(this);
+        setPinned(false);
+        refresh();
+    });
 }
 
 void DescriptionWindow::setView(View view)
@@ -262,15 +275,54 @@ QStringList DescriptionWindow::categoryLines() const
     return categoryModel_->stringList();
 }
 
+bool DescriptionWindow::activationPending() const
+{
+    return activation_->isActive();
+}
+
+void DescriptionWindow::activated()
+{
+    if (QGuiApplication::mouseButtons().toInt() != 0)
+        return; // the press came first: a click into the window
+    // A click on the title bar or the frame goes to the window manager
+    // alone; the pointer is still there when the activation arrives.
+    const QPoint pointer = QCursor::pos();
+    if (frameGeometry().contains(pointer) && !geometry().contains(pointer))
+        return;
+    // Activated from the keyboard, by the window manager or by the program,
+    // unless a press into the window follows at once: the window follows
+    // the list again.
+    qApp->installEventFilter(this);
+    activation_->start();
+}
+
+void DescriptionWindow::cancelActivation()
+{
+    activation_->stop();
+    qApp->removeEventFilter(this);
+}
+
 bool DescriptionWindow::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
-        // Activated from the keyboard or by the program: the window follows
-        // the list again.
-        setPinned(false);
-        refresh();
-    }
+    if (event->type() == QEvent::WindowActivate)
+        activated();
+    else if (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::Hide)
+        cancelActivation();
     return QWidget::event(event);
+}
+
+bool DescriptionWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (activation_->isActive() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::NonClientAreaMouseButtonPress ||
+         type == QEvent::MouseButtonDblClick)) {
+        // The press that activated this window.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this)
+            cancelActivation();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DescriptionWindow::closeEvent(QCloseEvent* event)

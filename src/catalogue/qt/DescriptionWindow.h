@@ -15,6 +15,7 @@ class QListView;
 class QPlainTextEdit;
 class QRadioButton;
 class QStringListModel;
+class QTimer;
 class QToolButton;
 
 namespace qavn {
@@ -26,7 +27,14 @@ struct ProjectSpec;
 // One description and frequency window: the variable's description in one
 // view and its category lines in the other, with the pin that keeps the
 // window on its variable. Closing hides it. Activation by any means but a
-// mouse click into it unpins it and brings it to the list's active row.
+// mouse click into it (its title bar and frame included) unpins it and brings
+// it to the list's active row.
+//
+// A window manager activates a window before the click that activated it
+// arrives, so the window waits activationDelayMs after an activation: a mouse
+// press into it meanwhile, or an activation while the pointer is on its frame,
+// makes it a click; losing the activation meanwhile cancels it (the window was
+// only passed through, as when a window manager hands the focus on).
 class DescriptionWindow : public QWidget {
     Q_OBJECT
 public:
@@ -34,6 +42,8 @@ public:
 
     DescriptionWindow(int slot, VariableList& list, CodebookStore& store, const ProjectSpec& project,
                       QWidget* owner);
+
+    static constexpr int activationDelayMs = 250;
 
     int slot() const { return slot_; }
     std::uint32_t row() const { return row_; }
@@ -51,6 +61,9 @@ public:
     std::function<void(int slot)> onHidden;
     std::function<void()> onHelp;
 
+    // An activation is waiting to be told from a click, for tests.
+    bool activationPending() const;
+
     // The texts shown, for tests.
     QString infoText() const;
     QString descriptionText() const;
@@ -58,11 +71,14 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyView();
+    void activated();
+    void cancelActivation();
 
     int slot_;
     VariableList& list_;
@@ -81,6 +97,7 @@ private:
     QWidget* headings_;
     QListView* categories_;
     QStringListModel* categoryModel_;
+    QTimer* activation_;
 };
 
 // The two description window slots of the application: showDescription picks

@@ -6,6 +6,7 @@
 
 #include <QBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace qavn {
@@ -22,14 +23,29 @@ TaggedItemsDialog::TaggedItemsDialog(const VariableList& main, QWidget* parent) 
     view_->horizontalHeader()->setStretchLastSection(true);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("taggedItemsOk"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    // The grid takes Enter for itself; here it presses OK.
+    view_->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(3, 3, 3, 8);
     layout->addWidget(view_, 1);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     resize(420, 265);
+}
+
+bool TaggedItemsDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TaggedItemsDialog::run(const VariableList& main, Ui& ui, QWidget* parent)

@@ -11,6 +11,7 @@ class VariableListView;
 
 // "Tagged Items": the tagged variables of the main list on their own, in list
 // order, drawn as the main list draws them. Nothing done in it changes a tag.
+// Enter, also in the grid, presses OK.
 class TaggedItemsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,6 +23,9 @@ public:
     // The View > Tagged Items command: "No Tagged Item !" when nothing is
     // tagged, otherwise the dialog, modally.
     static void run(const VariableList& main, Ui& ui, QWidget* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     VariableList list_{VariableList::Mode::TaggedItems};

@@ -2,7 +2,10 @@
 
 #include "catalogue/qt/VariableTableModel.h"
 
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace qavn {
 
@@ -43,6 +46,30 @@ void VariableListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         painter->drawRect(cell.adjusted(0, 0, -1, -1));
     }
     painter->restore();
+}
+
+QString VariableListDelegate::cutOffLabel(const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (index.column() == VariableTableModel::TagColumn)
+        return QString();
+    const QString label = index.data(Qt::DisplayRole).toString().mid(9).trimmed();
+    if (label.isEmpty())
+        return QString();
+    const int room = option.rect.width() - labelX;
+    return option.fontMetrics.horizontalAdvance(label) > room ? label : QString();
+}
+
+bool VariableListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString label = cutOffLabel(option, index);
+    if (label.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), label, view, option.rect);
+    return true;
 }
 
 } // namespace qavn

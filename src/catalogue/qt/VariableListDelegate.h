@@ -18,6 +18,13 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // A label cut off at the cell's right edge shows whole as the cell's
+    // tool tip; a label that fits shows none.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+    // The label of the row text when it does not fit the cell, else empty.
+    static QString cutOffLabel(const QStyleOptionViewItem& option, const QModelIndex& index);
+
     QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         return nullptr;

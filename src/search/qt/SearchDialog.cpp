@@ -160,8 +160,9 @@ SearchOutcome SearchDialog::startSearch(SearchMode mode)
     const SearchOutcome outcome = engine_.start(r, mode);
     if (outcome.abandoned)
         return outcome; // this dialog is on its way out
+    // Find What keeps what it holds now: the text searched for, or what was
+    // typed into it during the walk.
     refreshHistory();
-    findWhat_->setEditText(latin1(r.text));
     return outcome;
 }
 

@@ -3,6 +3,8 @@
 #include "app/qt/MainWindow.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace qavn::test {
 
@@ -12,6 +14,21 @@ void prepareQtTestEnvironment()
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (std::getenv("QAVN_LOGO_MS") == nullptr)
         setenv("QAVN_LOGO_MS", "0", 1);
+    // The main window keeps its size and place in the user's settings: a
+    // test run keeps them in a folder of its own, never in the real home.
+    static std::string config;
+    if (config.empty()) {
+        char pattern[] = "/tmp/qavn-qt-test-XXXXXX";
+        if (const char* made = mkdtemp(pattern)) {
+            config = made;
+            std::atexit([] {
+                std::error_code ec;
+                std::filesystem::remove_all(config, ec);
+            });
+        }
+    }
+    if (!config.empty())
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
 }
 
 GuiProject::GuiProject(int variables)

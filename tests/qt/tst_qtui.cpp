@@ -11,6 +11,10 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTemporaryDir>
 
 using namespace qavn;
 
@@ -95,6 +99,40 @@ private slots:
             },
             2000));
         QCOMPARE(nested, 0);
+    }
+
+    void viewOutputWithoutADesktopProgramShowsTheFileItself()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // A desktop with no program for the file: xdg-open fails.
+        QFile opener(dir.filePath(QStringLiteral("xdg-open")));
+        QVERIFY(opener.open(QIODevice::WriteOnly));
+        opener.write("#!/bin/sh\nexit 3\n");
+        opener.close();
+        opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile output(dir.filePath(QStringLiteral("OUT.SAS")));
+        QVERIFY(output.open(QIODevice::WriteOnly));
+        output.write("DATA CAF\xC9;\r\nRUN;\r\n");
+        output.close();
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.path()) + ":" + path);
+
+        QtUi ui;
+        ui.openInViewer(QFile::encodeName(output.fileName()).toStdString());
+        QPlainTextEdit* viewer = nullptr;
+        QTRY_VERIFY((viewer = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QStringLiteral("textViewer") && w->isVisible())
+                    return qobject_cast<QPlainTextEdit*>(w);
+            return static_cast<QPlainTextEdit*>(nullptr);
+        }()) != nullptr);
+        qputenv("PATH", path);
+        QCOMPARE(viewer->toPlainText(), QString::fromUtf16(u"DATA CAF\u00C9;\nRUN;\n"));
+        QVERIFY(viewer->isReadOnly());
+        QPointer<QPlainTextEdit> alive(viewer);
+        QTest::keyClick(viewer, Qt::Key_Escape);
+        QTRY_VERIFY(!alive);
     }
 
     void ticksMoveForward()

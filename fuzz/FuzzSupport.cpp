@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 #include <unistd.h>
 
@@ -91,6 +92,43 @@ void require(bool holds, const char* what)
     if (!holds) {
         std::fprintf(stderr, "property broken: %s\n", what);
         std::abort();
+    }
+}
+
+Snapshot snapshot(const std::filesystem::path& dir)
+{
+    Snapshot entries;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = std::filesystem::relative(it->path(), dir).string();
+        if (it->is_symlink())
+            entries[name] = "<link>";
+        else if (it->is_directory())
+            entries[name] = "<folder>";
+        else {
+            std::ifstream in(it->path(), std::ios::binary);
+            entries[name].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+    }
+    return entries;
+}
+
+void requireOnlyOutputWritten(const std::vector<std::pair<std::filesystem::path, Snapshot>>& inputDirs,
+                              const std::filesystem::path& outputDir)
+{
+    for (const auto& [dir, before] : inputDirs)
+        require(snapshot(dir) == before, "no input file changes");
+    for (const auto& top : std::filesystem::directory_iterator(workDir())) {
+        bool known = top.path() == outputDir;
+        for (const auto& input : inputDirs)
+            known = known || top.path() == input.first;
+        require(known, "nothing is created outside the output folder");
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(outputDir)) {
+        require(entry.is_regular_file() && !entry.is_symlink(), "the output folder holds only plain files");
+        require(entry.path().filename().string().find(".qavn-") == std::string::npos,
+                "no temporary file is left in the output folder");
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,18 @@ void writeBytes(const std::filesystem::path& path, std::string_view bytes);
 
 // Stops the run as a finding when a property does not hold.
 void require(bool holds, const char* what);
+
+// Every entry below `dir` (relative path) with the bytes of each file; a
+// folder or link is listed with a mark instead of bytes.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot snapshot(const std::filesystem::path& dir);
+
+// The run's invariants for every output: the inputs in `inputDirs` are byte
+// for byte as they were, and below workDir() nothing exists outside those
+// folders and `outputDir`, which holds only plain files (no folder, no link,
+// no temporary file left behind).
+void requireOnlyOutputWritten(const std::vector<std::pair<std::filesystem::path, Snapshot>>& inputDirs,
+                              const std::filesystem::path& outputDir);
 
 // A codebook made of two fuzzed files in freshDir("res"): <prefix>01.CDC and
 // <prefix>02.CDC. Returns the resource directory as the program names it.

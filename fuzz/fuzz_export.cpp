@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 using namespace qavn;
@@ -91,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint32_t> tagged;
     for (std::uint32_t k = 1; k <= store.recordCount(); ++k)
         tagged.push_back(k);
+    const std::vector<std::pair<fs::path, fuzz::Snapshot>> inputs{{resourceDir, fuzz::snapshot(resourceDir)},
+                                                                  {driveDir, fuzz::snapshot(driveDir)}};
     Progress progress;
     const auto result = runAccessExport(tagged, store, project, settings, ui, progress);
     for (std::size_t i = 1; i < result.generatedFiles.size(); ++i)
@@ -98,5 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       "a generated file lies in the output directory");
     fuzz::require(entriesIn(driveDir) == 2, "nothing written beside the raw data");
     fuzz::require(entriesIn(resourceDir) == 2, "nothing written beside the codebook");
+    fuzz::requireOnlyOutputWritten(inputs, outDir);
     return 0;
 }

@@ -14,6 +14,8 @@
 #include "outputs/OutputFormats.h"
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 using namespace qavn;
 namespace fs = std::filesystem;
@@ -53,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.outputDir = outDir.string();
     settings.cdromDrive = 'F';
     const WriterServices services{list, store, project, settings, ui};
+    const std::vector<std::pair<fs::path, fuzz::Snapshot>> inputs{{resourceDir, fuzz::snapshot(resourceDir)}};
     constexpr LabelChoice choices[] = {LabelChoice::Categorical, LabelChoice::All, LabelChoice::NoReservedCodes};
     const LabelChoice choice = choices[(options & 3) % 3];
     for (const OutputFormat& format : outputFormats()) {
@@ -64,5 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(result.status != OutputStatus::Failed, "a writable output file is written");
         fuzz::require(fs::exists(result.fileName), "the output file exists");
     }
+    fuzz::requireOnlyOutputWritten(inputs, outDir);
     return 0;
 }

@@ -106,4 +106,12 @@ extract --tag 1 --sas "$WORK/same.txt" --write codebook "$WORK/./same.txt" 2>"$W
 grep -q "name the same file" "$WORK/err.txt" || fail "same-file message: $(cat "$WORK/err.txt")"
 [ ! -e "$WORK/same.txt" ] || fail "a file was written although two outputs shared its name"
 
+# A folder typed with --output-dir is used exactly as given: another folder
+# whose name differs only in letter case is not written into.
+mkdir "$WORK/Typed"
+status=0
+extract --tag 1-20 --access --output-dir "$WORK/typed" >/dev/null 2>"$WORK/err.txt" || status=$?
+[ "$status" -ne 0 ] || fail "--output-dir wrote into a folder of another letter case"
+[ -z "$(ls "$WORK/Typed")" ] || fail "files appeared in $WORK/Typed: $(ls "$WORK/Typed")"
+
 echo PASS

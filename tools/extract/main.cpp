@@ -274,8 +274,14 @@ int main(int argc, char** argv)
         printReadError(started.error());
         return exitFailure;
     }
-    if (options.outputDir)
+    if (options.outputDir) {
+        // The programs name the folder in their statements as before; the
+        // export writes into it exactly as typed, like --write access DIR.
         session.settings.outputDir = *options.outputDir;
+        for (Options::Output& output : options.outputs)
+            if (output.format->files == OutputFiles::Several && output.path.empty())
+                output.path = *options.outputDir;
+    }
 
     VariableList list(VariableList::Mode::Main, &ui);
     {

@@ -90,6 +90,17 @@ std::string dataFileLineProblem(std::string_view line, DataFileEntry& entry)
     if (entry.dataPath.size() > ProjectSpec::maxDataPath)
         return "data path has " + std::to_string(entry.dataPath.size()) + " characters, at most " +
                std::to_string(ProjectSpec::maxDataPath);
+    // A control byte (a NUL above all) would cut or bend the file names built
+    // from the path: no real data path holds one.
+    for (std::size_t i = 0; i < entry.dataPath.size(); ++i) {
+        const auto c = static_cast<unsigned char>(entry.dataPath[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", c);
+            return "data path holds the control byte " + std::string(code) + " at character " +
+                   std::to_string(i + 1);
+        }
+    }
     return std::string();
 }
 

@@ -104,6 +104,8 @@ TEST(ProjectSpecTest, FailuresShowTheirMessages)
         {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", invalidData},
         {"over-long identifier location", "TITLE\nZEL\n1\n1 " + std::string(112, '1') + " A.DAT\n", invalidData},
         {"over-long title line", std::string(5000, 'T') + "\nZEL\n1\n1 0 A.DAT\n", invalidData},
+        {"control byte in the data path", "TITLE\nZEL\n1\n1 0 DATA\\A" + std::string(1, '\0') + "B.DAT\n",
+         ReadError::Kind::InvalidData, 4, "data path holds the control byte 0x00 at character 7"},
         {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\n" + std::string(5000, 'H') + "\n", invalidData},
     };
     for (const auto& c : cases) {

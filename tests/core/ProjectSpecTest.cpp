@@ -104,8 +104,6 @@ TEST(ProjectSpecTest, FailuresShowTheirMessages)
         {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", invalidData},
         {"over-long identifier location", "TITLE\nZEL\n1\n1 " + std::string(112, '1') + " A.DAT\n", invalidData},
         {"over-long title line", std::string(5000, 'T') + "\nZEL\n1\n1 0 A.DAT\n", invalidData},
-        {"control byte in the data path", "TITLE\nZEL\n1\n1 0 DATA\\A" + std::string(1, '\0') + "B.DAT\n",
-         ReadError::Kind::InvalidData, 4, "data path holds the control byte 0x00 at character 7"},
         {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\n" + std::string(5000, 'H') + "\n", invalidData},
     };
     for (const auto& c : cases) {
@@ -154,6 +152,8 @@ TEST(ProjectSpecTest, ReadErrorsNameTheFileTheLineAndTheReason)
          4, "lines per case is 2147483647, at most 9999"},
         {"over-long data path", "TITLE\nZEL\n1\n1 0 " + std::string(80, 'P') + "\n", ReadError::Kind::InvalidData,
          4, "data path has 80 characters, at most 79"},
+        {"control byte in the data path", "TITLE\nZEL\n1\n1 0 DATA\\A" + std::string(1, '\0') + "B.DAT\n",
+         ReadError::Kind::InvalidData, 4, "data path holds the control byte 0x00 at character 7"},
         {"over-long header line", "TITLE\nZEL\n1\n1 0 A.DAT\nH\n" + std::string(5000, 'H') + "\n",
          ReadError::Kind::InvalidData, 6, "line longer than 997 characters"},
     };

@@ -3,6 +3,7 @@
 #include "platform/HostPath.h"
 #include "platform/LineReader.h"
 #include "platform/ScriptedUi.h"
+#include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,8 @@ TEST(ScriptedUiTest, AnswersRecordsAndScheduledCancel)
     }
     EXPECT_EQ(ui.waitCursorDepth(), 0);
 }
+
+
 
 } // namespace
 } // namespace qavn

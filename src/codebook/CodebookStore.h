@@ -115,8 +115,7 @@ public:
     // The window size the line reader uses for `count` lines.
     static std::size_t windowSize(LineVariant variant, std::uint32_t count);
 
-    // The whole files, for readers that scan the stored bytes directly.
-    std::span<const std::uint8_t> indexBytes() const { return index_.bytes(); }
+    // The whole text file, for readers that scan the stored bytes directly.
     std::span<const std::uint8_t> textBytes() const { return text_.bytes(); }
 
     // Gives the pages of both files read so far back to the system (see

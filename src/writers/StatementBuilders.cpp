@@ -75,11 +75,6 @@ std::string dataListOpening(const WriterContext& context, Dialect dialect, std::
 
 } // namespace
 
-bool isSpss(Dialect dialect)
-{
-    return dialect == Dialect::SpssDos || dialect == Dialect::SpssWin;
-}
-
 std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect dialect, std::uint32_t f,
                                            std::uint32_t first)
 {

@@ -41,8 +41,6 @@ enum class Dialect {
     Text,    // the codebook text's frequency tables; category lines only
 };
 
-bool isSpss(Dialect dialect);
-
 // DATA X<f>;INFILE ...;INPUT ... (SAS) or DATA LIST FILE=... (SPSS) for the
 // tagged variables of data file f. Writes nothing for a file without tagged
 // variables. Result: the number of member variables.

@@ -19,8 +19,6 @@ class WorkDialog : public QDialog, public Progress {
 public:
     WorkDialog(QWidget* parent, Qt::WindowFlags flags, std::function<void()> work);
 
-    bool finished() const { return finished_; }
-
 public slots:
     void reject() override;
 

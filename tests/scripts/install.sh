@@ -10,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/qavn-extract bin/qavn-mkproject; do
+for f in bin/qavn-extract bin/qavn-mkproject bin/qavn-import; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
 if [ ! -e "$bin/qavn" ]; then

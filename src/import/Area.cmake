@@ -1,5 +1,5 @@
 # The import area: reads survey data sets (ReadStat for SPSS, Stata and SAS
-# files, a CSV reader of its own) and writes whole projects from them. It
+# files, a CSV reader of its own, DDI codebooks with libxml2 and zlib) and writes whole projects from them. It
 # sits beside the features, on the codebook layer.
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
@@ -19,5 +19,7 @@ else()
     INTERFACE_INCLUDE_DIRECTORIES ${READSTAT_INCLUDE_DIR})
   set(qavn_readstat qavn_readstat_lib)
 endif()
-qavn_area(import DEPENDS codebook EXTERNAL ${qavn_readstat})
+find_package(LibXml2 REQUIRED)
+find_package(ZLIB REQUIRED)
+qavn_area(import DEPENDS codebook EXTERNAL ${qavn_readstat} LibXml2::LibXml2 ZLIB::ZLIB)
 target_link_libraries(qavn_core INTERFACE qavn::import)

@@ -336,6 +336,8 @@ std::vector<std::string> descriptionOf(const Variable& v, const Source& source, 
     std::vector<std::string> lines;
     if (!v.source.label.empty())
         wrap(lines, toLatin1(v.source.label, true, counters.replaced));
+    for (const std::string& detail : v.source.details)
+        wrap(lines, toLatin1(detail, true, counters.replaced));
     wrap(lines, "Source: " + toLatin1(v.source.name, true, counters.replaced) + " in " + source.section);
     std::string type = v.source.isText ? "Type: text" : "Type: numeric";
     if (!v.source.format.empty())
@@ -620,7 +622,8 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
             spec.location = locationOf(v);
             spec.typeCode = v.typeCode;
             spec.label = codebookText(v.source.label, maxLine, counters);
-            spec.section = source.section;
+            spec.section =
+                v.source.section.empty() ? source.section : codebookText(v.source.section, maxLine, counters);
             spec.description = descriptionOf(v, source, counters);
             spec.categories = categoriesOf(v, source.cases, counters);
             codebook.add(spec);

@@ -1,6 +1,7 @@
 #include "import/SourceReader.h"
 
 #include "import/CsvSource.h"
+#include "import/DdiSource.h"
 #include "import/ReadStatSource.h"
 
 #include <algorithm>
@@ -32,6 +33,9 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
         path = text.substr(0, colon);
         catalogue = text.substr(colon + 1);
     }
+    // FILE.xml:DATA names the data file a DDI codebook describes.
+    if (colon != std::string::npos && catalogue.empty() && lowerExtension(fs::path(text.substr(0, colon))) == ".xml")
+        return openDdiSource(text.substr(0, colon), text.substr(colon + 1));
     const std::string ext = lowerExtension(path);
     if (!catalogue.empty() && ext != ".sas7bdat") {
         error = text + ": a catalogue of value labels goes only with a SAS data set (.sas7bdat)";
@@ -47,6 +51,8 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
         return openReadStatSource(ReadStatKind::Xport, path, {});
     if (ext == ".csv")
         return openCsvSource(path);
+    if (ext == ".xml")
+        return openDdiSource(path, {});
     if (ext == ".sas7bdat") {
         if (catalogue.empty()) {
             // A catalogue beside the data set: same name, or formats.sas7bcat.
@@ -60,7 +66,7 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
         }
         return openReadStatSource(ReadStatKind::Sas7bdat, path, catalogue);
     }
-    error = text + ": not a kind of data set this tool reads (.sav, .zsav, .por, .dta, .sas7bdat, .xpt, .csv)";
+    error = text + ": not a kind of data set this tool reads (.sav, .zsav, .por, .dta, .sas7bdat, .xpt, .csv, DDI .xml)";
     return nullptr;
 }
 

@@ -43,6 +43,8 @@ struct SourceVariable {
     std::size_t storageWidth = 0; // bytes of a text variable as stored; 0 when unknown
     std::vector<SourceValueLabel> labels;
     std::vector<SourceMissing> missing;
+    std::string section;              // the codebook section; empty: the source's own
+    std::vector<std::string> details; // further lines of the description ("Question: ...")
 };
 
 // Receives one pass over a source: the variables once, then every value of
@@ -68,8 +70,9 @@ public:
 };
 
 // The reader for a source named on the command line: "FILE" or, for SAS,
-// "FILE.sas7bdat:FILE.sas7bcat". The kind comes from the file's ending
-// (.sav, .zsav, .por, .dta, .sas7bdat, .xpt, .csv, any letter case). Returns
+// "FILE.sas7bdat:FILE.sas7bcat", for DDI "FILE.xml" or "FILE.xml:DATA". The
+// kind comes from the file's ending (.sav, .zsav, .por, .dta, .sas7bdat,
+// .xpt, .csv, .xml for a DDI codebook, any letter case). Returns
 // nullptr with `error` set for an ending it does not know.
 std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string& error);
 

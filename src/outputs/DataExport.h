@@ -2,11 +2,16 @@
 
 #include "writers/WriterDriver.h"
 
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qavn {
 
 class Progress;
+
+// The numbers of the tagged rows of `list`, ascending.
+std::vector<std::uint32_t> taggedRows(const VariableList& list);
 
 // The data export of the tagged variables, as the window's Access DB command
 // and qavn-extract run it: collects the tagged rows of the list in ascending

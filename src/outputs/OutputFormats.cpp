@@ -1,9 +1,13 @@
 #include "outputs/OutputFormats.h"
 
 #include "outputs/DataExport.h"
+#include "formats/TableExports.h"
+#include "platform/TextOutput.h"
 #include "writers/ProgramWriters.h"
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 namespace qavn {
 
@@ -25,6 +29,19 @@ OutputResult exportData(const OutputFormat&, const WriterServices& services, con
                         Progress& progress, FileTextOutput*)
 {
     return exportTaggedData(services, job.path, progress);
+}
+
+OutputResult writeTables(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
+                         Progress& progress, FileTextOutput* output)
+{
+    const std::vector<std::uint32_t> tagged = taggedRows(services.list);
+    TableExportOptions options;
+    if (output)
+        options.failFromWrite = output->failingFromWrite();
+    options.reserved = job.reservedCodes;
+    options.path = job.path;
+    return format.kind == OutputKind::Csv ? writeCsvTables(services, tagged, options, progress)
+                                          : writeSqliteDatabase(services, tagged, options, progress);
 }
 
 using F = OutputFiles;
@@ -51,6 +68,16 @@ constexpr std::array formats{
                  "comma-delimited extracts of the raw data into the output directory",
                  OutputCommand{32825, "Access DB", "Create File for MS Access Database", "Access DB", true},
                  exportData},
+    OutputFormat{OutputKind::Csv, "CSV", "CSV|*.csv|", "", false, F::Several, "csv",
+                 "CSV files (RFC 4180) of the raw data, one per data file",
+                 OutputCommand{32830, "CSV Files", "Create CSV Files of the Tagged Variables", "CSV Files", false,
+                               true},
+                 writeTables},
+    OutputFormat{OutputKind::Sqlite, "SQLite", "SQLite Database|*.db|", ".db", false, F::One, "sqlite",
+                 "SQLite database of the raw data, variables and value labels",
+                 OutputCommand{32831, "SQLite Database", "Create SQLite Database of the Tagged Variables",
+                               "SQLite Database", false, true},
+                 writeTables},
 };
 
 } // namespace

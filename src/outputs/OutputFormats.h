@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/TableData.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -27,6 +28,7 @@ struct OutputCommand {
     const char* prompt = "";
     const char* toolTip = "";
     bool enabledByDataOnCd = false;
+    bool otherFormats = false; // in the "Other Formats" submenu of File > Output
 };
 
 // What one run of an output is told.
@@ -34,6 +36,7 @@ struct OutputJob {
     LabelChoice labelChoice = LabelChoice::NotAsked; // used by the outputs that ask
     std::string path; // One: the path as the save dialog returned it; Several: the
                       // output folder, empty for the configured output directory
+    ReservedCodes reservedCodes = ReservedCodes::Keep; // used by the table formats (CSV, SQLite)
 };
 
 struct OutputFormat;
@@ -71,7 +74,9 @@ const OutputFormat* findOutputFormatByCommand(int commandId);
 // driver (WriterDriver.h) with the format's writer and default extension, and
 // the label choice when the format asks for it (NotAsked otherwise); `output`,
 // when given, is the file object it writes through. Several files: the data
-// export of the tagged variables (DataExport.h) into job.path.
+// export of the tagged variables (DataExport.h) into job.path. The table
+// formats (formats/TableExports.h) write the tagged variables' data as CSV
+// files into job.path or as an SQLite database at it.
 OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
                          Progress& progress, FileTextOutput* output = nullptr);
 

@@ -87,6 +87,7 @@ public:
     // Test seam: the n-th raw write (1-based) and all after it fail as a full
     // disk would. 0 switches it off.
     void failFromWrite(std::size_t n) { failFrom_ = n; }
+    std::size_t failingFromWrite() const { return failFrom_; }
 
 protected:
     bool writeRaw(const char* data, std::size_t size, std::string& error) override;

@@ -31,6 +31,8 @@ enum class OutputKind {
     Tag,
     CodeText,
     AccessDb,
+    Csv,
+    Sqlite,
 };
 
 // Which variables get value labels, as the Confirmation dialog ("Want to

@@ -418,7 +418,14 @@ private slots:
 
         // One menu item per format with a window command, in table order,
         // with the table's texts.
-        QList<QAction*> items = output->actions();
+        QList<QAction*> items;
+        for (QAction* item : output->actions()) {
+            // The formats of the "Other Formats" submenu follow the others.
+            if (item->menu() && item->text() == QStringLiteral("Other Formats"))
+                items += item->menu()->actions();
+            else
+                items += item;
+        }
         for (const OutputFormat& format : outputFormats()) {
             if (format.command.id == 0)
                 continue;

@@ -93,7 +93,9 @@ private slots:
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions()),
                  strings({"Output>", "View Output", "-", "Import Tag Files", "-", "Setup", "Exit"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions()),
-                 strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB"}));
+                 strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions().back()->menu()->actions()),
+                 strings({"CSV Files", "SQLite Database"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Move"))->actions()),
                  strings({"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File", "Next File"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Tag"))->actions()),

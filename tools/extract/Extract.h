@@ -32,6 +32,7 @@ struct Options {
 
     // Outputs.
     std::string labels = "all"; // --labels all|categorical|none
+    std::string reserved = "keep"; // --reserved keep|empty: reserved codes in the csv and sqlite tables
     // One output to run: a format of the output format table and its path
     // (for several files the output folder; empty for the configured one).
     struct Output {
@@ -85,8 +86,9 @@ bool runSearch(Context& context, const Options& options);
 // of several files. Returns an exit status.
 int runOutputs(Context& context, const Options& options);
 
-// One data export into `outputDir` (empty: the configured output
-// directory): prints the generated files. Returns an exit status.
-int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir);
+// One output of several files (the data export, the CSV tables) into
+// `outputDir` (empty: the configured output directory): prints the
+// generated files. Returns an exit status.
+int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir, ReservedCodes reserved);
 
 } // namespace qavn::extract

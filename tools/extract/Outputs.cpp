@@ -23,6 +23,11 @@ LabelChoice labelChoiceOf(const std::string& labels)
     return LabelChoice::All;
 }
 
+ReservedCodes reservedCodesOf(const Options& options)
+{
+    return options.reserved == "empty" ? ReservedCodes::Empty : ReservedCodes::Keep;
+}
+
 int writeOneFile(Context& context, const OutputFormat& format, const OutputJob& job)
 {
     const WriterServices services{context.list, context.session.store, context.session.project,
@@ -90,11 +95,11 @@ int runOutputs(Context& context, const Options& options)
                 if (output.format != &format)
                     continue;
                 if (files == OutputFiles::One) {
-                    const OutputJob job{labelChoiceOf(options.labels), output.path};
+                    const OutputJob job{labelChoiceOf(options.labels), output.path, reservedCodesOf(options)};
                     if (writeOneFile(context, format, job) != exitOk)
                         status = exitFailure;
                 } else if (status == exitOk) {
-                    status = runAccess(context, format, output.path);
+                    status = runAccess(context, format, output.path, reservedCodesOf(options));
                 }
             }
         }

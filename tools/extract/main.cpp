@@ -37,7 +37,8 @@ constexpr const char* usage =
     "  --in FIELDS            name,label,description,category (default name)\n"
     "  --whole-words          whole words only\n"
     "Outputs (any number in one call):\n"
-    "  --labels all|categorical|none   which variables get value labels (default all)\n";
+    "  --labels all|categorical|none   which variables get value labels (default all)\n"
+    "  --reserved keep|empty  reserved codes (-1..-9) in csv and sqlite: kept or empty (default keep)\n";
 
 // The output options and the format list come from the output format table:
 // a format of one file has its option --NAME FILE, a format of several files
@@ -171,6 +172,14 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
                 return false;
             }
             options.labels = v;
+        } else if (arg == "--reserved") {
+            if (!value(v))
+                return false;
+            if (v != "keep" && v != "empty") {
+                error = "--reserved takes keep or empty";
+                return false;
+            }
+            options.reserved = v;
         } else if (const OutputFormat* named = arg.size() > 2 && arg.compare(0, 2, "--") == 0
                                                     ? findOutputFormat(std::string_view(arg).substr(2))
                                                     : nullptr) {

@@ -109,9 +109,14 @@ void MainWindow::createMenus()
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     QMenu* output = file->addMenu(QStringLiteral("Output"));
-    for (const OutputFormat& format : outputFormats())
-        if (format.command.id != 0)
-            output->addAction(action(format.command.id));
+    QMenu* otherFormats = nullptr;
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.command.id == 0)
+            continue;
+        if (format.command.otherFormats && !otherFormats)
+            otherFormats = output->addMenu(QStringLiteral("Other Formats"));
+        (format.command.otherFormats ? otherFormats : output)->addAction(action(format.command.id));
+    }
     file->addAction(action(command::viewOutput));
     file->addSeparator();
     file->addAction(action(command::importTagFiles));

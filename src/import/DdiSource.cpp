@@ -411,7 +411,13 @@ private:
                 if (!c.label.empty())
                     s.labels.push_back(std::move(label));
             }
-            variables_.push_back(s);
+            variables_.push_back(std::move(s));
+            // Only the place and kind are needed from here on.
+            v.source = SourceVariable{};
+            v.source.name = variables_.back().name;
+            v.source.isText = variables_.back().isText;
+            v.categories = {};
+            v.question = v.universe = v.conceptText = v.notes = {};
         }
 
         if (data_.empty()) {

@@ -307,7 +307,10 @@ bool SqliteRun::writeVariables()
                   "is_missing INTEGER)") ||
         !db_.prepare("INSERT INTO value_labels VALUES (?, ?, ?, ?, ?)"))
         return databaseFailed();
-    for (const auto& [column, tableName] : written_) {
+    for (const auto& entry : written_) {
+        // A named copy, not a structured binding: lambdas capture it on every
+        // compiler the program builds with.
+        const auto* column = entry.first;
         const VariableRecord record = store.recordAt(column->variable);
         if (record.categoryLineCount == 0)
             continue;

@@ -13,6 +13,7 @@
 #include "catalogue/VariableList.h"
 #include "outputs/OutputFormats.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -64,6 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const OutputJob job{choice, (outDir / ("OUT-" + std::string(format.batchName))).string()};
         Progress progress;
         const auto result = writeOutput(format, services, job, progress);
+        if (result.status == OutputStatus::Failed && !ui.messages().empty())
+            std::fprintf(stderr, "%s: %s\n", std::string(format.batchName).c_str(),
+                         ui.messages().back().text.c_str());
         fuzz::require(result.status != OutputStatus::Failed, "a writable output file is written");
         fuzz::require(fs::exists(result.fileName), "the output file exists");
     }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -30,8 +31,20 @@ namespace {
 
 std::string quotedName(std::string_view name)
 {
+    // SQL text ends at a NUL and an empty quoted name is refused: a control
+    // byte becomes %XX (and % itself %25, so distinct names stay distinct),
+    // an empty name a lone %.
+    if (name.empty())
+        return "\"%\"";
     std::string quoted(1, '"');
     for (const char c : latin1ToUtf8(name)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '%') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            quoted += escaped;
+            continue;
+        }
         if (c == '"')
             quoted += '"';
         quoted += c;

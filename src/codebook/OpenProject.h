@@ -5,9 +5,9 @@
 
 namespace qavn {
 
-// A project opened for browsing: the session's settings and specification
-// with the two codebook files open. The window and the batch tool both start
-// one with the same steps.
+// A project opened for browsing: the session's settings and project
+// specification with the two codebook files open. The window and the batch
+// tool both start one with the same steps.
 class OpenProject : public Session {
 public:
     explicit OpenProject(Ui& ui) : Session(ui), store(ui) {}

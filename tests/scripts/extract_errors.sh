@@ -28,9 +28,9 @@ cd "$work/demo"
 extract() { "$bin/qavn-extract" P=DEMO "$@" < /dev/null; }
 status=0
 
-# Drive C: unmapped: the specification file is looked for under /mnt/c (run
-# from a folder with the configuration alone, as a folder named c beside it
-# would stand for the drive).
+# Drive C: unmapped: the project specification file is looked for under
+# /mnt/c (run from a folder with the configuration alone, as a folder named c
+# beside it would stand for the drive).
 unset QAVN_DRIVE_C
 export QAVN_DRIVE_D="$work/demo/d"
 mkdir "$work/alone"

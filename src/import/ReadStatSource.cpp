@@ -56,37 +56,27 @@ public:
 
     bool pass(SourceVisitor& visitor, std::string& error) override
     {
+        // A Stata file keeps its value labels after the data: they are read
+        // once beforehand (without the data), so that they come with the
+        // variables.
+        if (kind_ == ReadStatKind::Dta && !labelsRead_) {
+            State labels;
+            Parser parser(readstat_parser_init());
+            setLabelHandlers(parser.get());
+            const readstat_error_t rc = readstat_parse_dta(parser.get(), path_.c_str(), &labels);
+            if (rc != READSTAT_OK) {
+                error = path_.string() + ": " + describe(rc, labels);
+                return false;
+            }
+            labels_ = std::move(labels.labelSets);
+            labelsRead_ = true;
+        }
         State state;
         state.visitor = &visitor;
+        state.labelSets = labels_;
+        state.labelsKnown = labelsRead_;
         Parser parser(readstat_parser_init());
-        readstat_set_handler_character_encoding(parser.get(), "UTF-8");
-        readstat_set_error_handler(parser.get(), [](const char* message, void* ctx) {
-            auto* s = static_cast<State*>(ctx);
-            if (s->readerMessage.empty() && message != nullptr)
-                s->readerMessage = message;
-        });
-        readstat_set_value_label_handler(parser.get(), [](const char* set, readstat_value_t value, const char* label,
-                                                          void* ctx) -> int {
-            auto* s = static_cast<State*>(ctx);
-            SourceValueLabel l;
-            l.label = label != nullptr ? label : "";
-            if (readstat_value_is_tagged_missing(value)) {
-                l.tag = readstat_value_tag(value);
-            } else {
-                std::string storage;
-                const SourceValue v = toValue(value, storage);
-                if (v.kind == SourceValue::Kind::Text) {
-                    l.isText = true;
-                    l.text = storage;
-                } else if (v.kind == SourceValue::Kind::Number) {
-                    l.number = v.number;
-                } else {
-                    return READSTAT_HANDLER_OK;
-                }
-            }
-            s->labelSets[set != nullptr ? set : ""].push_back(std::move(l));
-            return READSTAT_HANDLER_OK;
-        });
+        setLabelHandlers(parser.get());
 
         if (kind_ == ReadStatKind::Sas7bdat && !catalogue_.empty()) {
             const readstat_error_t rc = readstat_parse_sas7bcat(parser.get(), catalogue_.c_str(), &state);
@@ -170,6 +160,43 @@ public:
     }
 
 private:
+    struct State;
+
+    // The encoding, error and value-label handlers every parse sets.
+    static void setLabelHandlers(readstat_parser_t* parser)
+    {
+        readstat_set_handler_character_encoding(parser, "UTF-8");
+        readstat_set_error_handler(parser, [](const char* message, void* ctx) {
+            auto* s = static_cast<State*>(ctx);
+            if (s->readerMessage.empty() && message != nullptr)
+                s->readerMessage = message;
+        });
+        readstat_set_value_label_handler(parser, [](const char* set, readstat_value_t value, const char* label,
+                                                    void* ctx) -> int {
+            auto* s = static_cast<State*>(ctx);
+            if (s->labelsKnown)
+                return READSTAT_HANDLER_OK;
+            SourceValueLabel l;
+            l.label = label != nullptr ? label : "";
+            if (readstat_value_is_tagged_missing(value)) {
+                l.tag = readstat_value_tag(value);
+            } else {
+                std::string storage;
+                const SourceValue v = toValue(value, storage);
+                if (v.kind == SourceValue::Kind::Text) {
+                    l.isText = true;
+                    l.text = storage;
+                } else if (v.kind == SourceValue::Kind::Number) {
+                    l.number = v.number;
+                } else {
+                    return READSTAT_HANDLER_OK;
+                }
+            }
+            s->labelSets[set != nullptr ? set : ""].push_back(std::move(l));
+            return READSTAT_HANDLER_OK;
+        });
+    }
+
     struct State {
         SourceVisitor* visitor = nullptr;
         std::vector<SourceVariable> variables;
@@ -180,6 +207,7 @@ private:
         std::uint64_t currentCase = 0;
         bool started = false;
         bool stopped = false;
+        bool labelsKnown = false; // labelSets were read beforehand
 
         // Value labels arrive after the variables in some formats; both are
         // complete when the first value comes.
@@ -216,6 +244,8 @@ private:
     ReadStatKind kind_;
     std::filesystem::path path_;
     std::filesystem::path catalogue_;
+    std::map<std::string, std::vector<SourceValueLabel>> labels_;
+    bool labelsRead_ = false;
 };
 
 } // namespace

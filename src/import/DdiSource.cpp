@@ -4,10 +4,14 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
+#include <tuple>
 
 namespace qavn {
 
@@ -21,6 +25,7 @@ std::string collapse(const char* text)
     std::string out;
     if (text == nullptr)
         return out;
+    out.reserve(std::strlen(text));
     bool blank = false;
     for (const char* p = text; *p != '\0'; ++p) {
         const char c = *p;
@@ -79,7 +84,9 @@ struct Category {
 
 struct DdiVariable {
     std::string id;
-    SourceVariable source;
+    SourceVariable source; // handed to the reader of its data file by finish()
+    std::string fileId;    // the first ID of its `files` attribute
+    std::size_t file = 0;
     int record = 1;
     std::size_t first = 0; // 1-based columns
     std::size_t last = 0;
@@ -92,6 +99,23 @@ struct DdiVariable {
     std::string conceptText;
     std::string notes;
     std::string interval;
+    // The further description lines, kept in the document's spill file.
+    std::uint64_t detailsAt = 0;
+    std::uint64_t detailsSize = 0;
+};
+
+std::string columns(const DdiVariable& v)
+{
+    return "columns " + std::to_string(v.first) + "-" + std::to_string(v.last);
+}
+
+struct DdiFile {
+    std::string id;
+    std::string fileName;
+    std::size_t xmlLine = 0;
+    fs::path data;
+    std::vector<std::size_t> variables; // catalogue order
+    int records = 1;
 };
 
 struct Group {
@@ -103,22 +127,53 @@ struct XmlReaderDeleter {
     void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
 };
 
-class DdiSource final : public SourceReader {
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// What the document says, read once and shared by the readers of its data
+// files. Long texts (questions, notes) wait in an unnamed temporary file
+// until the codebook is written, so memory does not grow with them.
+class DdiDocument {
 public:
-    DdiSource(fs::path xml, fs::path data) : xml_(std::move(xml)), data_(std::move(data)) {}
+    explicit DdiDocument(fs::path xml) : xml_(std::move(xml)) {}
 
-    const fs::path& path() const override { return xml_; }
+    const fs::path& xml() const { return xml_; }
+    std::vector<DdiVariable>& variables() { return variables_; }
+    std::vector<DdiFile>& files() { return files_; }
 
-    bool pass(SourceVisitor& visitor, std::string& error) override
+    // Reads the document; `data` (may be empty) is the data file named on
+    // the command line.
+    bool read(const fs::path& data, std::string& error)
     {
-        if (!described_) {
-            if (!describe(error))
-                return false;
-            described_ = true;
-        }
-        if (!visitor.variables(variables_))
+        spill_.reset(std::tmpfile());
+        if (!spill_) {
+            error = xml_.string() + ": cannot create a temporary file: " + std::strerror(errno);
             return false;
-        return readData(visitor, error);
+        }
+        return describe(error) && finish(data, error);
+    }
+
+    bool details(const DdiVariable& v, std::vector<std::string>& lines, std::string& error)
+    {
+        lines.clear();
+        if (v.detailsSize == 0)
+            return true;
+        std::string text(static_cast<std::size_t>(v.detailsSize), '\0');
+        if (::fseeko(spill_.get(), static_cast<off_t>(v.detailsAt), SEEK_SET) != 0 ||
+            std::fread(text.data(), 1, text.size(), spill_.get()) != text.size()) {
+            error = xml_.string() + ": " + v.source.name + ": its texts cannot be read back from a temporary file";
+            return false;
+        }
+        std::size_t at = 0;
+        while (at <= text.size()) {
+            std::size_t end = text.find('\n', at);
+            if (end == std::string::npos)
+                end = text.size();
+            lines.push_back(text.substr(at, end - at));
+            at = end + 1;
+        }
+        return true;
     }
 
 private:
@@ -147,6 +202,30 @@ private:
         return text;
     }
 
+    // Moves the long texts of a variable whose element is complete to the
+    // spill file.
+    bool spill(DdiVariable& v)
+    {
+        std::string text;
+        auto add = [&](const char* prefix, std::string& part) {
+            if (!part.empty())
+                text += (text.empty() ? "" : "\n") + std::string(prefix) + part;
+            part = std::string();
+        };
+        add("Question: ", v.question);
+        add("Universe: ", v.universe);
+        add("Concept: ", v.conceptText);
+        std::string interval = v.interval == "contin"     ? "continuous"
+                               : v.interval == "discrete" ? "discrete"
+                                                          : "";
+        add("Interval: ", interval);
+        add("Notes: ", v.notes);
+        v.detailsAt = spilled_;
+        v.detailsSize = text.size();
+        spilled_ += text.size();
+        return std::fwrite(text.data(), 1, text.size(), spill_.get()) == text.size();
+    }
+
     // Reads the document once, keeping only what the variables need.
     bool describe(std::string& error)
     {
@@ -159,7 +238,7 @@ private:
         xmlTextReaderSetErrorHandler(
             reader.get(),
             [](void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
-                auto* self = static_cast<DdiSource*>(arg);
+                auto* self = static_cast<DdiDocument*>(arg);
                 if (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR)
                     return;
                 if (self->xmlError_.empty())
@@ -169,16 +248,22 @@ private:
             this);
 
         std::vector<std::string> stack; // open elements, outermost first
-        std::vector<Group> groups;
-        std::string fileName;
         DdiVariable* var = nullptr;
+        DdiVariable* unspilled = nullptr;
         Category* category = nullptr;
         bool codeBook = false;
         int rc = 0;
         auto fail = [&](std::string message) {
-            error = xml_.string() + ": line " + std::to_string(lineOf(reader.get())) +
-                    ": " + std::move(message);
+            error = xml_.string() + ": line " + std::to_string(lineOf(reader.get())) + ": " + std::move(message);
             return false;
+        };
+        auto spillPending = [&] {
+            if (unspilled != nullptr && !spill(*unspilled)) {
+                error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
+                return false;
+            }
+            unspilled = nullptr;
+            return true;
         };
         while ((rc = xmlTextReaderRead(reader.get())) == 1) {
             const int type = xmlTextReaderNodeType(reader.get());
@@ -204,12 +289,16 @@ private:
             }
 
             if (name == "var" && parent == "dataDscr") {
-                var = &variablesDdi_.emplace_back();
+                if (!spillPending())
+                    return false;
+                var = unspilled = &variables_.emplace_back();
                 category = nullptr;
                 var->id = attribute(reader.get(), "ID");
                 var->source.name = attribute(reader.get(), "name");
                 var->interval = attribute(reader.get(), "intrvl");
                 var->xmlLine = lineOf(reader.get());
+                const std::string files = attribute(reader.get(), "files");
+                var->fileId = files.substr(0, files.find(' '));
                 if (var->source.name.empty())
                     return fail("a variable without a name");
                 const std::string dcml = attribute(reader.get(), "dcml");
@@ -234,16 +323,25 @@ private:
                         g.members.push_back(members.substr(at, end - at));
                     at = end + 1;
                 }
-                groups.push_back(std::move(g));
-            } else if (name == "labl" && parent == "varGrp" && !groups.empty()) {
-                groups.back().name = content(reader.get());
-            } else if (name == "fileName" && parent == "fileTxt" && fileName.empty()) {
-                fileName = content(reader.get());
+                groups_.push_back(std::move(g));
+            } else if (name == "labl" && parent == "varGrp" && !groups_.empty()) {
+                groups_.back().name = content(reader.get());
+            } else if (name == "fileDscr" && parent == "codeBook") {
+                DdiFile& file = files_.emplace_back();
+                file.id = attribute(reader.get(), "ID");
+                file.xmlLine = lineOf(reader.get());
+                // The URI names the data file when no fileName does.
+                const std::string uri = attribute(reader.get(), "URI");
+                file.fileName = uri.substr(uri.find_last_of('/') == std::string::npos ? 0 : uri.find_last_of('/') + 1);
+            } else if (name == "fileName" && parent == "fileTxt" && !files_.empty() &&
+                       stack.size() >= 2 && stack[stack.size() - 2] == "fileDscr") {
+                const std::string fileName = content(reader.get());
+                if (!fileName.empty())
+                    files_.back().fileName = fileName;
             } else if (var != nullptr) {
                 if (name == "location" && parent == "var") {
                     if (!locate(reader.get(), *var, error)) {
-                        error = xml_.string() + ": line " +
-                                std::to_string(lineOf(reader.get())) + ": " + error;
+                        error = xml_.string() + ": line " + std::to_string(lineOf(reader.get())) + ": " + error;
                         return false;
                     }
                 } else if (name == "labl" && parent == "var" && var->source.label.empty()) {
@@ -282,8 +380,7 @@ private:
             error = xml_.string() + ": not a DDI codebook";
             return false;
         }
-        reader.reset();
-        return finish(groups, fileName, error);
+        return spillPending() && std::fflush(spill_.get()) == 0;
     }
 
     bool locate(xmlTextReader* r, DdiVariable& v, std::string& error)
@@ -318,128 +415,198 @@ private:
         return true;
     }
 
-    static std::string columns(const DdiVariable& v)
+    bool finish(const fs::path& data, std::string& error)
     {
-        return "columns " + std::to_string(v.first) + "-" + std::to_string(v.last);
-    }
-
-    bool finish(const std::vector<Group>& groups, const std::string& fileName, std::string& error)
-    {
-        if (variablesDdi_.empty()) {
+        if (variables_.empty()) {
             error = xml_.string() + ": the codebook describes no variables (dataDscr/var)";
             return false;
         }
+        if (files_.empty())
+            files_.emplace_back(); // the data file comes from the command line
+        std::map<std::string, std::size_t> fileById;
+        for (std::size_t f = 0; f < files_.size(); ++f)
+            if (!files_[f].id.empty())
+                fileById.emplace(files_[f].id, f);
         std::map<std::string, std::size_t> byId;
-        for (std::size_t i = 0; i < variablesDdi_.size(); ++i) {
-            DdiVariable& v = variablesDdi_[i];
+        for (std::size_t i = 0; i < variables_.size(); ++i) {
+            DdiVariable& v = variables_[i];
+            const std::string where = xml_.string() + ": line " + std::to_string(v.xmlLine) + ": " + v.source.name;
             if (v.last == 0) {
-                error = xml_.string() + ": line " + std::to_string(v.xmlLine) + ": " + v.source.name +
-                        " has no location in the data file";
+                error = where + " has no location in the data file";
                 return false;
+            }
+            if (!v.fileId.empty()) {
+                const auto found = fileById.find(v.fileId);
+                if (found == fileById.end()) {
+                    error = where + ": files=\"" + v.fileId + "\" names no fileDscr of the document";
+                    return false;
+                }
+                v.file = found->second;
             }
             if (!v.id.empty())
                 byId.emplace(v.id, i);
         }
-        for (std::size_t g = 0; g < groups.size(); ++g)
-            for (const std::string& id : groups[g].members) {
+        for (std::size_t g = 0; g < groups_.size(); ++g)
+            for (const std::string& id : groups_[g].members) {
                 const auto found = byId.find(id);
-                if (found != byId.end() && variablesDdi_[found->second].group == SIZE_MAX)
-                    variablesDdi_[found->second].group = g;
+                if (found != byId.end() && variables_[found->second].group == SIZE_MAX)
+                    variables_[found->second].group = g;
             }
 
-        // Overlapping locations would read the same columns twice.
+        // Overlapping locations in one data file would read the same columns twice.
         std::vector<const DdiVariable*> sorted;
-        for (const DdiVariable& v : variablesDdi_)
+        for (const DdiVariable& v : variables_)
             sorted.push_back(&v);
         std::sort(sorted.begin(), sorted.end(), [](const DdiVariable* a, const DdiVariable* b) {
-            return a->record != b->record ? a->record < b->record : a->first < b->first;
+            return std::tie(a->file, a->record, a->first) < std::tie(b->file, b->record, b->first);
         });
-        for (std::size_t i = 1; i < sorted.size(); ++i)
-            if (sorted[i]->record == sorted[i - 1]->record && sorted[i]->first <= sorted[i - 1]->last) {
-                error = xml_.string() + ": line " + std::to_string(sorted[i]->xmlLine) + ": " + sorted[i]->source.name +
-                        " (" + columns(*sorted[i]) + ") overlaps " + sorted[i - 1]->source.name + " (" +
-                        columns(*sorted[i - 1]) + ")" +
-                        (sorted[i]->record > 1 ? " in record " + std::to_string(sorted[i]->record) : "");
+        for (std::size_t i = 1; i < sorted.size(); ++i) {
+            const DdiVariable& a = *sorted[i - 1];
+            const DdiVariable& b = *sorted[i];
+            if (a.file == b.file && a.record == b.record && b.first <= a.last) {
+                error = xml_.string() + ": line " + std::to_string(b.xmlLine) + ": " + b.source.name + " (" +
+                        columns(b) + ") overlaps " + a.source.name + " (" + columns(a) + ")" +
+                        (b.record > 1 ? " in record " + std::to_string(b.record) : "");
                 return false;
             }
+        }
 
         // Grouped variables in the order of their groups, the rest after them.
-        std::stable_sort(variablesDdi_.begin(), variablesDdi_.end(),
-                         [](const DdiVariable& a, const DdiVariable& b) { return a.group < b.group; });
-        variables_.clear();
-        for (DdiVariable& v : variablesDdi_) {
-            records_ = std::max(records_, v.record);
-            SourceVariable& s = v.source;
-            const std::size_t width = v.last - v.first + 1;
-            s.format = (s.isText ? "A" : "F") + std::to_string(width) +
-                       (!s.isText && v.decimals > 0 ? "." + std::to_string(v.decimals) : "");
-            s.storageWidth = s.isText ? width : 0;
-            if (v.group != SIZE_MAX)
-                s.section = groups[v.group].name;
-            if (!v.question.empty())
-                s.details.push_back("Question: " + v.question);
-            if (!v.universe.empty())
-                s.details.push_back("Universe: " + v.universe);
-            if (!v.conceptText.empty())
-                s.details.push_back("Concept: " + v.conceptText);
-            if (v.interval == "contin" || v.interval == "discrete")
-                s.details.push_back(v.interval == "contin" ? "Interval: continuous" : "Interval: discrete");
-            if (!v.notes.empty())
-                s.details.push_back("Notes: " + v.notes);
-            for (const Category& c : v.categories) {
-                if (c.value.empty())
-                    continue;
-                SourceValueLabel label;
-                label.isText = s.isText;
-                label.label = c.label;
-                SourceMissing missing;
-                missing.isText = s.isText;
-                if (s.isText) {
-                    label.text = c.value;
-                    missing.text = c.value;
-                } else {
-                    const auto number = readNumber(c.value, 0);
-                    if (!number) {
-                        error = xml_.string() + ": line " + std::to_string(v.xmlLine) + ": " + s.name +
-                                ": the category value '" + c.value + "' is not a number";
-                        return false;
-                    }
-                    label.number = missing.low = missing.high = *number;
+        std::vector<std::size_t> order(variables_.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return variables_[a].group < variables_[b].group; });
+        for (std::size_t i : order) {
+            DdiVariable& v = variables_[i];
+            DdiFile& file = files_[v.file];
+            file.variables.push_back(i);
+            file.records = std::max(file.records, v.record);
+            if (!describeVariable(v, error))
+                return false;
+        }
+        groups_ = {};
+
+        // A file without variables is not read.
+        files_.erase(std::remove_if(files_.begin(), files_.end(), [](const DdiFile& f) { return f.variables.empty(); }),
+                     files_.end());
+        if (!data.empty() && files_.size() > 1) {
+            error = xml_.string() + ": the codebook describes " + std::to_string(files_.size()) +
+                    " data files; they are found by their names beside it, not given after the colon";
+            return false;
+        }
+        for (DdiFile& file : files_)
+            if (!locateData(file, data, error))
+                return false;
+        return true;
+    }
+
+    // Turns the categories into value labels and missing values, the
+    // location into a format.
+    bool describeVariable(DdiVariable& v, std::string& error)
+    {
+        SourceVariable& s = v.source;
+        const std::size_t width = v.last - v.first + 1;
+        s.format = (s.isText ? "A" : "F") + std::to_string(width) +
+                   (!s.isText && v.decimals > 0 ? "." + std::to_string(v.decimals) : "");
+        s.storageWidth = s.isText ? width : 0;
+        if (v.group != SIZE_MAX)
+            s.section = groups_[v.group].name;
+        for (const Category& c : v.categories) {
+            if (c.value.empty())
+                continue;
+            SourceValueLabel label;
+            label.isText = s.isText;
+            label.label = c.label;
+            SourceMissing missing;
+            missing.isText = s.isText;
+            if (s.isText) {
+                label.text = c.value;
+                missing.text = c.value;
+            } else {
+                const auto number = readNumber(c.value, 0);
+                if (!number) {
+                    error = xml_.string() + ": line " + std::to_string(v.xmlLine) + ": " + s.name +
+                            ": the category value '" + c.value + "' is not a number";
+                    return false;
                 }
-                if (c.missing)
-                    s.missing.push_back(missing);
-                if (!c.label.empty())
-                    s.labels.push_back(std::move(label));
+                label.number = missing.low = missing.high = *number;
             }
-            variables_.push_back(std::move(s));
+            if (c.missing)
+                s.missing.push_back(missing);
+            if (!c.label.empty())
+                s.labels.push_back(std::move(label));
+        }
+        v.categories = {};
+        return true;
+    }
+
+    bool locateData(DdiFile& file, const fs::path& data, std::string& error)
+    {
+        if (!data.empty()) {
+            file.data = data;
+            return true;
+        }
+        if (file.fileName.empty()) {
+            error = xml_.string() + ": " +
+                    (file.xmlLine > 0 ? "line " + std::to_string(file.xmlLine) + ": the fileDscr names no data file"
+                                      : std::string("no data file named")) +
+                    " (fileDscr/fileTxt/fileName); give it as " + xml_.filename().string() + ":DATA";
+            return false;
+        }
+        // Written on another system, the name may carry a folder.
+        const std::size_t slash = file.fileName.find_last_of("/\\");
+        fs::path candidate = xml_.parent_path() / file.fileName;
+        std::error_code ec;
+        if (!fs::is_regular_file(candidate, ec) && slash != std::string::npos)
+            candidate = xml_.parent_path() / file.fileName.substr(slash + 1);
+        if (!fs::is_regular_file(candidate, ec) && fs::is_regular_file(fs::path(candidate) += ".gz", ec))
+            candidate += ".gz";
+        file.data = candidate;
+        return true;
+    }
+
+    fs::path xml_;
+    std::string xmlError_;
+    std::vector<DdiVariable> variables_;
+    std::vector<DdiFile> files_;
+    std::vector<Group> groups_;
+    std::unique_ptr<std::FILE, FileCloser> spill_;
+    std::uint64_t spilled_ = 0;
+};
+
+// One data file of a DDI document.
+class DdiSource final : public SourceReader {
+public:
+    DdiSource(std::shared_ptr<DdiDocument> document, std::size_t file)
+        : document_(std::move(document)), file_(document_->files()[file])
+    {
+        path_ = document_->files().size() == 1 ? document_->xml() : file_.data;
+        for (std::size_t i : file_.variables) {
+            DdiVariable& v = document_->variables()[i];
+            variables_.push_back(std::move(v.source));
             // Only the place and kind are needed from here on.
             v.source = SourceVariable{};
             v.source.name = variables_.back().name;
             v.source.isText = variables_.back().isText;
-            v.categories = {};
-            v.question = v.universe = v.conceptText = v.notes = {};
         }
-
-        if (data_.empty()) {
-            if (fileName.empty()) {
-                error = xml_.string() + ": no data file named (fileDscr/fileTxt/fileName); give it as " +
-                        xml_.filename().string() + ":DATA";
-                return false;
-            }
-            // Written on another system, the name may carry a folder.
-            std::string base = fileName;
-            const std::size_t slash = base.find_last_of("/\\");
-            fs::path candidate = xml_.parent_path() / fileName;
-            std::error_code ec;
-            if (!fs::is_regular_file(candidate, ec) && slash != std::string::npos)
-                candidate = xml_.parent_path() / base.substr(slash + 1);
-            if (!fs::is_regular_file(candidate, ec) && fs::is_regular_file(fs::path(candidate) += ".gz", ec))
-                candidate += ".gz";
-            data_ = candidate;
-        }
-        return true;
     }
 
+    const fs::path& path() const override { return path_; }
+
+    bool pass(SourceVisitor& visitor, std::string& error) override
+    {
+        if (!visitor.variables(variables_))
+            return false;
+        return readData(visitor, error);
+    }
+
+    bool details(std::size_t index, std::vector<std::string>& lines, std::string& error) override
+    {
+        return document_->details(document_->variables()[file_.variables.at(index)], lines, error);
+    }
+
+private:
     // Reads one line, any length, without its line end. False at the end.
     static bool readLine(gzFile in, std::string& line)
     {
@@ -459,15 +626,18 @@ private:
 
     bool readData(SourceVisitor& visitor, std::string& error)
     {
-        gzFile in = gzopen(data_.c_str(), "rb");
+        const fs::path& data = file_.data;
+        gzFile in = gzopen(data.c_str(), "rb");
         if (in == nullptr) {
-            error = data_.string() + ": cannot be opened (the data file of " + xml_.filename().string() + ")";
+            error = data.string() + ": cannot be opened (the data file of " + document_->xml().filename().string() + ")";
             return false;
         }
         std::unique_ptr<gzFile_s, int (*)(gzFile)> closer(in, &gzclose);
-        std::vector<std::string> lines(static_cast<std::size_t>(records_));
+        gzbuffer(in, 1u << 17);
+        std::vector<std::string> lines(static_cast<std::size_t>(file_.records));
         std::uint64_t lineNumber = 0;
         std::string text;
+        const std::vector<DdiVariable>& all = document_->variables();
         for (;;) {
             std::size_t got = 0;
             for (; got < lines.size(); ++got) {
@@ -478,23 +648,23 @@ private:
             int errnum = Z_OK;
             const char* message = gzerror(in, &errnum);
             if (errnum != Z_OK && errnum != Z_STREAM_END) {
-                error = data_.string() + ": line " + std::to_string(lineNumber + 1) + ": " + message;
+                error = data.string() + ": line " + std::to_string(lineNumber + 1) + ": " + message;
                 return false;
             }
             if (got == 0)
                 return true;
             if (got < lines.size()) {
-                error = data_.string() + ": line " + std::to_string(lineNumber) + ": the file ends inside a case of " +
+                error = data.string() + ": line " + std::to_string(lineNumber) + ": the file ends inside a case of " +
                         std::to_string(lines.size()) + " lines";
                 return false;
             }
             const std::uint64_t firstLine = lineNumber - lines.size() + 1;
-            for (std::size_t i = 0; i < variablesDdi_.size(); ++i) {
-                const DdiVariable& v = variablesDdi_[i];
+            for (std::size_t i = 0; i < file_.variables.size(); ++i) {
+                const DdiVariable& v = all[file_.variables[i]];
                 const std::string& line = lines[static_cast<std::size_t>(v.record - 1)];
                 const std::uint64_t at = firstLine + static_cast<std::uint64_t>(v.record - 1);
                 if (v.last > line.size()) {
-                    error = data_.string() + ": line " + std::to_string(at) + ": " + v.source.name + " (" +
+                    error = data.string() + ": line " + std::to_string(at) + ": " + v.source.name + " (" +
                             columns(v) + ") runs past the line's end (" + std::to_string(line.size()) +
                             " characters)";
                     return false;
@@ -511,7 +681,7 @@ private:
                 } else if (!trim(field).empty() && trim(field) != ".") {
                     const auto number = readNumber(field, v.decimals);
                     if (!number) {
-                        error = data_.string() + ": line " + std::to_string(at) + ", " + columns(v) + ": " +
+                        error = data.string() + ": line " + std::to_string(at) + ", " + columns(v) + ": " +
                                 v.source.name + ": '" + std::string(field) + "' is not a number";
                         return false;
                     }
@@ -526,20 +696,24 @@ private:
         }
     }
 
-    fs::path xml_;
-    fs::path data_;
-    bool described_ = false;
-    std::string xmlError_;
+    std::shared_ptr<DdiDocument> document_;
+    const DdiFile& file_;
+    fs::path path_;
     std::vector<SourceVariable> variables_;
-    std::vector<DdiVariable> variablesDdi_;
-    int records_ = 1;
 };
 
 } // namespace
 
-std::unique_ptr<SourceReader> openDdiSource(const std::filesystem::path& xml, const std::filesystem::path& data)
+std::vector<std::unique_ptr<SourceReader>> openDdiSources(const std::filesystem::path& xml,
+                                                          const std::filesystem::path& data, std::string& error)
 {
-    return std::make_unique<DdiSource>(xml, data);
+    std::vector<std::unique_ptr<SourceReader>> readers;
+    auto document = std::make_shared<DdiDocument>(xml);
+    if (!document->read(data, error))
+        return readers;
+    for (std::size_t f = 0; f < document->files().size(); ++f)
+        readers.push_back(std::make_unique<DdiSource>(document, f));
+    return readers;
 }
 
 } // namespace qavn

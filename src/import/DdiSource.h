@@ -4,15 +4,21 @@
 
 namespace qavn {
 
-// A DDI Codebook 2.5 document with the fixed-width data file it describes.
-// The XML is streamed (never held whole); the variables come from var
-// (name, labl, location, dcml, intrvl, varFormat, catgry, qstn, universe,
-// concept, notes) and their sections from varGrp (one section per group;
-// without groups, the source's own). The data file is `data` when given,
-// else the first fileDscr/fileTxt/fileName, resolved beside the XML; it may
-// be gzip-compressed. A case spans as many lines as the highest RecSegNo.
-// Errors name the XML or the data file, the line and the reason: locations
-// that overlap or run past a data line, numbers that do not read.
-std::unique_ptr<SourceReader> openDdiSource(const std::filesystem::path& xml, const std::filesystem::path& data);
+// The readers of a DDI Codebook 2.5 document, one per data file it
+// describes (fileDscr) that holds variables; each var belongs to the
+// fileDscr its `files` attribute names (the first when it names none). The
+// XML is streamed (never held whole) and read here once; questions and notes
+// wait in a temporary file until details() asks for them. The variables come
+// from var (name, labl, location, dcml, intrvl, varFormat, catgry, qstn,
+// universe, concept, notes) and their sections from varGrp (one section per
+// group; without groups, the source's own). A data file is `data` when given
+// (the document must then describe one), else its fileDscr's
+// fileTxt/fileName (or the last part of its URI), resolved beside the XML; it
+// may be gzip-compressed. A case spans as many lines as the highest
+// RecSegNo. Returns no reader with `error` naming the XML or the data file,
+// the line and the reason: locations that overlap or run past a data line,
+// numbers that do not read (these when a pass reads the data).
+std::vector<std::unique_ptr<SourceReader>> openDdiSources(const std::filesystem::path& xml,
+                                                          const std::filesystem::path& data, std::string& error);
 
 } // namespace qavn

@@ -65,12 +65,12 @@ bool reservedWord(std::string_view upperName)
 bool NameShortener::taken(std::string_view name) const
 {
     const std::string u = upper(name);
-    return reservedWord(u) || std::find(upper_.begin(), upper_.end(), u) != upper_.end();
+    return reservedWord(u) || upper_.count(u) != 0;
 }
 
 void NameShortener::reserve(std::string_view name)
 {
-    upper_.push_back(upper(name));
+    upper_.insert(upper(name));
 }
 
 std::string NameShortener::add(std::string_view original)
@@ -83,11 +83,15 @@ std::string NameShortener::add(std::string_view original)
     if (base.empty() || (base[0] >= '0' && base[0] <= '9'))
         base.insert(base.begin(), 'V');
     std::string name = base.substr(0, 8);
-    for (unsigned n = 1; taken(name); ++n) {
-        const std::string suffix = "_" + std::to_string(n);
-        name = base.substr(0, 8 - suffix.size()) + suffix;
+    if (taken(name)) {
+        // Numbers below the last one given for this start are taken already.
+        unsigned& n = nextNumber_[upper(name)];
+        do {
+            const std::string suffix = "_" + std::to_string(++n);
+            name = base.substr(0, 8 - suffix.size()) + suffix;
+        } while (taken(name));
     }
-    upper_.push_back(upper(name));
+    upper_.insert(upper(name));
     return name;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace qavn {
@@ -28,7 +30,8 @@ public:
 
 private:
     bool taken(std::string_view name) const;
-    std::vector<std::string> upper_;
+    std::unordered_set<std::string> upper_;                  // names taken, in capitals
+    std::unordered_map<std::string, unsigned> nextNumber_; // last number given per 8-character start
 };
 
 // Percent of `count` in `total` with one decimal, rounded half up ("12.5").

@@ -122,6 +122,7 @@ public:
     bool variables(const std::vector<SourceVariable>& variables) override
     {
         source_.variables.clear();
+        source_.variables.reserve(variables.size());
         for (const SourceVariable& sv : variables) {
             Variable v;
             v.source = sv;
@@ -331,12 +332,13 @@ std::string quoted(const std::string& text)
     return q + "'";
 }
 
-std::vector<std::string> descriptionOf(const Variable& v, const Source& source, Counters& counters)
+std::vector<std::string> descriptionOf(const Variable& v, const Source& source, const std::vector<std::string>& details,
+                                       Counters& counters)
 {
     std::vector<std::string> lines;
     if (!v.source.label.empty())
         wrap(lines, toLatin1(v.source.label, true, counters.replaced));
-    for (const std::string& detail : v.source.details)
+    for (const std::string& detail : details)
         wrap(lines, toLatin1(detail, true, counters.replaced));
     wrap(lines, "Source: " + toLatin1(v.source.name, true, counters.replaced) + " in " + source.section);
     std::string type = v.source.isText ? "Type: text" : "Type: numeric";
@@ -551,7 +553,11 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         }
     }
 
+    // The codebook text goes to its file as it is made.
     CodebookWriter codebook;
+    if (!codebook.streamText(resource, options.id, error))
+        return false;
+    std::vector<std::string> details;
     std::string specFiles;
     std::string titles;
     for (std::size_t s = 0; s < sources.size(); ++s) {
@@ -615,6 +621,8 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
 
         for (std::size_t i : source.order) {
             const Variable& v = source.variables[i];
+            if (!source.reader->details(i, details, error))
+                return false;
             VariableSpec spec;
             spec.name = v.name;
             spec.fileNumber = static_cast<std::uint16_t>(s + 1);
@@ -624,7 +632,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
             spec.label = codebookText(v.source.label, maxLine, counters);
             spec.section =
                 v.source.section.empty() ? source.section : codebookText(v.source.section, maxLine, counters);
-            spec.description = descriptionOf(v, source, counters);
+            spec.description = descriptionOf(v, source, details, counters);
             spec.categories = categoriesOf(v, source.cases, counters);
             codebook.add(spec);
         }
@@ -632,7 +640,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         summary.cases.push_back(source.cases);
         specFiles += std::to_string(source.linesPerCase) + " " + source.idLocation + " " + source.dataPath + "\r\n";
     }
-    if (codebook.build().text.size() > 0xFFFFFFFFu) {
+    if (codebook.textSize() > 0xFFFFFFFFu) {
         error = "the codebook text passes 4 GB, beyond what its references address";
         return false;
     }
@@ -673,16 +681,19 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
 {
     std::vector<Source> sources;
     for (const std::string& argument : options.sources) {
-        Source source;
-        source.reader = openSource(argument, error);
-        if (!source.reader)
+        auto readers = openSources(argument, error);
+        if (readers.empty())
             return false;
-        std::error_code ec;
-        if (!fs::is_regular_file(source.reader->path(), ec)) {
-            error = source.reader->path().string() + ": no such file";
-            return false;
+        for (auto& reader : readers) {
+            std::error_code ec;
+            if (!fs::is_regular_file(reader->path(), ec)) {
+                error = reader->path().string() + ": no such file";
+                return false;
+            }
+            Source source;
+            source.reader = std::move(reader);
+            sources.push_back(std::move(source));
         }
-        sources.push_back(std::move(source));
     }
 
     const fs::path out = options.out.filename().empty() ? options.out.parent_path() : options.out;

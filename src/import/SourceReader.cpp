@@ -20,9 +20,7 @@ std::string lowerExtension(const fs::path& path)
     return ext;
 }
 
-} // namespace
-
-std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string& error)
+std::unique_ptr<SourceReader> openOne(std::string_view argument, std::string& error)
 {
     fs::path path{std::string(argument)};
     fs::path catalogue;
@@ -33,9 +31,6 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
         path = text.substr(0, colon);
         catalogue = text.substr(colon + 1);
     }
-    // FILE.xml:DATA names the data file a DDI codebook describes.
-    if (colon != std::string::npos && catalogue.empty() && lowerExtension(fs::path(text.substr(0, colon))) == ".xml")
-        return openDdiSource(text.substr(0, colon), text.substr(colon + 1));
     const std::string ext = lowerExtension(path);
     if (!catalogue.empty() && ext != ".sas7bdat") {
         error = text + ": a catalogue of value labels goes only with a SAS data set (.sas7bdat)";
@@ -51,8 +46,6 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
         return openReadStatSource(ReadStatKind::Xport, path, {});
     if (ext == ".csv")
         return openCsvSource(path);
-    if (ext == ".xml")
-        return openDdiSource(path, {});
     if (ext == ".sas7bdat") {
         if (catalogue.empty()) {
             // A catalogue beside the data set: same name, or formats.sas7bcat.
@@ -68,6 +61,38 @@ std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string&
     }
     error = text + ": not a kind of data set this tool reads (.sav, .zsav, .por, .dta, .sas7bdat, .xpt, .csv, DDI .xml)";
     return nullptr;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<SourceReader>> openSources(std::string_view argument, std::string& error)
+{
+    const std::string text(argument);
+    // FILE.xml:DATA names the data file a DDI codebook describes.
+    const std::size_t colon = text.rfind(':');
+    const bool withData = colon != std::string::npos && lowerExtension(fs::path(text.substr(0, colon))) == ".xml";
+    std::vector<std::unique_ptr<SourceReader>> readers;
+    if (withData || lowerExtension(fs::path(text)) == ".xml") {
+        const fs::path xml = withData ? text.substr(0, colon) : text;
+        std::error_code ec;
+        if (!fs::is_regular_file(xml, ec)) {
+            error = xml.string() + ": no such file";
+            return readers;
+        }
+        return openDdiSources(xml, withData ? fs::path(text.substr(colon + 1)) : fs::path(), error);
+    }
+    if (auto reader = openOne(argument, error))
+        readers.push_back(std::move(reader));
+    return readers;
+}
+
+bool isSourceFile(const fs::path& path)
+{
+    const std::string ext = lowerExtension(path);
+    for (const char* known : {".sav", ".zsav", ".por", ".dta", ".sas7bdat", ".xpt", ".csv", ".xml"})
+        if (ext == known)
+            return true;
+    return false;
 }
 
 } // namespace qavn

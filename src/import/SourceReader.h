@@ -43,8 +43,7 @@ struct SourceVariable {
     std::size_t storageWidth = 0; // bytes of a text variable as stored; 0 when unknown
     std::vector<SourceValueLabel> labels;
     std::vector<SourceMissing> missing;
-    std::string section;              // the codebook section; empty: the source's own
-    std::vector<std::string> details; // further lines of the description ("Question: ...")
+    std::string section; // the codebook section; empty: the source's own
 };
 
 // Receives one pass over a source: the variables once, then every value of
@@ -67,13 +66,29 @@ public:
     virtual ~SourceReader() = default;
     virtual bool pass(SourceVisitor& visitor, std::string& error) = 0;
     virtual const std::filesystem::path& path() const = 0;
+    // Further lines of the description of variable `index` ("Question:
+    // ..."), asked for when the codebook is written so that long texts need
+    // not stay in memory. Returns false with `error` set when they cannot be
+    // read.
+    virtual bool details(std::size_t index, std::vector<std::string>& lines, std::string& error)
+    {
+        (void)index;
+        (void)error;
+        lines.clear();
+        return true;
+    }
 };
 
-// The reader for a source named on the command line: "FILE" or, for SAS,
+// The readers for a source named on the command line: "FILE" or, for SAS,
 // "FILE.sas7bdat:FILE.sas7bcat", for DDI "FILE.xml" or "FILE.xml:DATA". The
 // kind comes from the file's ending (.sav, .zsav, .por, .dta, .sas7bdat,
-// .xpt, .csv, .xml for a DDI codebook, any letter case). Returns
-// nullptr with `error` set for an ending it does not know.
-std::unique_ptr<SourceReader> openSource(std::string_view argument, std::string& error);
+// .xpt, .csv, .xml for a DDI codebook, any letter case). One reader per data
+// file: a DDI codebook may describe several, and is read here to find them.
+// Returns none with `error` set for an ending it does not know or a codebook
+// that cannot be read.
+std::vector<std::unique_ptr<SourceReader>> openSources(std::string_view argument, std::string& error);
+
+// Whether `path` ends like a file openSources() reads.
+bool isSourceFile(const std::filesystem::path& path);
 
 } // namespace qavn

@@ -124,6 +124,45 @@ gzip -c survey.dat >packed.gz
 check "$WORK/g" "gzip data named after the colon"
 cmp "$WORK/p/d/DATA/SURVEY.DAT" "$WORK/g/d/DATA/SURVEY.DAT" || fail "gzip data wrote other raw data"
 
+# --- Two data files in one codebook: each var in the fileDscr its files= names
+cat >two.xml <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<codeBook xmlns="ddi:codebook:2_5" version="2.5">
+  <fileDscr ID="H"><fileTxt><fileName>C:\SURVEY\house.dat</fileName></fileTxt></fileDscr>
+  <fileDscr ID="P"><fileTxt><fileName>people.dat</fileName></fileTxt></fileDscr>
+  <fileDscr ID="UNUSED"><fileTxt><fileName>nothing.dat</fileName></fileTxt></fileDscr>
+  <dataDscr>
+    <var ID="V1" name="hhid" files="H"><location StartPos="1" width="2"/><labl>Household</labl></var>
+    <var ID="V2" name="pid" files="P"><location StartPos="1" width="3"/><labl>Person</labl></var>
+    <var ID="V3" name="rooms" files="H"><location StartPos="3" width="1"/>
+      <catgry><catValu>1</catValu><labl>One room</labl></catgry></var>
+    <var ID="V4" name="sex" files="P H"><location StartPos="4" width="1"/>
+      <catgry><catValu>2</catValu><labl>Female</labl></catgry></var>
+  </dataDscr>
+</codeBook>
+XML
+printf '%s\n' '011' '023' >house.dat
+printf '%s\n' '1011' '1022' '2012' >people.dat
+"$BIN/qavn-import" two.xml --id TWO --out "$WORK/two" >/dev/null 2>"$WORK/err" || fail "two files: $(cat "$WORK/err")"
+(cd "$WORK/two" && "$BIN/qavn-extract" P=TWO --show 1 --show 2 --show 3 --show 4) >"$WORK/show.txt" ||
+    fail "two files: --show"
+/usr/bin/python3 - "$WORK/show.txt" <<'PY' || fail "two files: codebook differs"
+import sys
+blocks = {}
+for block in open(sys.argv[1], encoding='latin-1').read().split('name: ')[1:]:
+    blocks[block.split('\n', 1)[0].strip()] = block
+expected = {'hhid': ['fileNumber: 1', 'section: house.dat'], 'rooms': ['fileNumber: 1', '1\t1\t50.0\tOne room'],
+            'pid': ['fileNumber: 2', 'section: people.dat'], 'sex': ['fileNumber: 2', '2\t2\t66.7\tFemale']}
+if sorted(blocks) != sorted(expected):
+    sys.exit(f"variables {list(blocks)}")
+for name, wants in expected.items():
+    for want in wants:
+        if want not in blocks[name]:
+            sys.exit(f"{name}: no {want!r} in\n{blocks[name]}")
+print("two data files: codebook as described")
+PY
+[ "$(ls "$WORK/two/d/DATA")" = "$(printf 'HOUSE.DAT\nPEOPLE.DAT')" ] || fail "two files: data files $(ls "$WORK/two/d/DATA")"
+
 # --- Refusals ---------------------------------------------------------------
 refuse() { # $1 source, $2 expected message part
     local status=0
@@ -140,6 +179,9 @@ refuse past.xml:survey.dat "survey.dat: line 1: age (columns 13-15) runs past th
 printf '%s\n' '1012345Anne 34' '2000x50Bob  51' >bad.dat
 refuse survey.xml:bad.dat "bad.dat: line 2, columns 2-7: income: '000x50' is not a number"
 refuse survey.xml:none.dat "none.dat: cannot be opened"
+sed 's/files="P H"/files="Q"/' two.xml >stray.xml
+refuse stray.xml "stray.xml: line 11: sex: files=\"Q\" names no fileDscr"
+refuse two.xml:people.dat "two.xml: the codebook describes 2 data files"
 printf '<codeBook><dataDscr><var name="a"><location StartPos="1"' >cut.xml
 refuse cut.xml "cut.xml: line 1"
 echo "PASS"

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qavn {
+
+class WriterContext;
+struct DataFileEntry;
+
+// The programs for readers besides SAS and SPSS: a Stata do-file, an R script
+// and an SPSS command file that PSPP runs. Unlike the SAS and SPSS programs,
+// which keep the project's DOS paths, these read the raw data from the host
+// path it has on this machine, so they run as written.
+//
+// Each writer is handed the context by the writer driver (WriterDriver.h)
+// with the tagged list collected and the output file open, writes the whole
+// file (or stops at an abort, setting the context's cancel flag) and shows no
+// message of its own.
+
+// One tagged variable as these programs read it.
+struct ProgramVariable {
+    struct Category {
+        std::string code;  // trimmed, as the category line writes it ('M' keeps its apostrophes)
+        std::string label; // trimmed
+        bool reserved = false; // a reserved code: -1..-9 with a label in braces
+    };
+
+    std::uint32_t number = 0;
+    std::string name;  // as the codebook names it
+    std::string label; // the variable's label, trimmed
+    char typeCode = ' ';
+    std::uint32_t line = 1; // line of the case, 1-based
+    std::int64_t first = 0; // first column, 1-based; 0 when the location gives none
+    std::int64_t last = 0;
+    std::vector<Category> categories;
+    std::vector<std::string> reservedCodes; // trimmed, in category-line order
+
+    int decimals() const { return typeCode >= '1' && typeCode <= '9' ? typeCode - '0' : 0; }
+    bool isText() const { return typeCode == 'A'; }
+    bool hasColumns() const { return first >= 1 && last >= first && line >= 1; }
+};
+
+// The tagged variables of one data file.
+struct ProgramFile {
+    std::uint32_t number = 0;
+    const DataFileEntry* file = nullptr;
+    std::filesystem::path dataPath; // the raw data's absolute host path
+    std::int64_t idFirst = 0;       // the identifier's columns on line 1; 0 without one
+    std::int64_t idLast = 0;
+    std::vector<ProgramVariable> variables;
+};
+
+// Collects the tagged variables of data file f with their category lines.
+// Nothing when the walk was aborted (cancel, or an unreadable record, already
+// reported); an empty variable list when the file holds none.
+std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint32_t f);
+
+// The columns of a location text ("77-80", "15"); {0, 0} when it gives none.
+std::pair<std::int64_t, std::int64_t> locationColumns(std::string_view location);
+
+// A whole number (optional sign, digits) scaled by 10^-decimals as a decimal
+// text ("-5", 2 -> "-0.05"); other text is returned as it is.
+std::string scaledCode(std::string_view code, int decimals);
+
+// Whether `code` is a whole number: an optional minus sign and digits.
+bool isWholeNumber(std::string_view code);
+
+// The name of a data file's data set: the data path with separators turned
+// into underscores, cut at its first full stop ("DATA\YOUTH97.DAT" ->
+// "DATA_YOUTH97"), as the CSV files are named; "data" when that is empty.
+std::string dataSetName(std::string_view dataPath);
+
+// Latin-1 text as UTF-8.
+std::string utf8FromLatin1(std::string_view text);
+
+// `name` made a valid identifier for a language: characters other than ASCII
+// letters, digits and underscores become underscores, a name that does not
+// start with a letter gets `prefix`, and a name in `reserved` or already in
+// `taken` (letter case as `caseMatters` says) gets "_2", "_3", ... The name
+// returned is added to `taken`.
+std::string identifierFor(std::string_view name, std::string_view prefix, const std::vector<std::string_view>& reserved,
+                          std::vector<std::string>& taken, bool caseMatters);
+
+// The host path of the configured output directory, absolute; the programs
+// save their data sets there.
+std::filesystem::path outputHostDir(const WriterContext& context);
+
+// A Stata do-file: per data file with tagged variables, `infix` of the
+// tagged columns from the raw data (the identifier as text), implied
+// decimals applied where the value has no decimal point of its own, reserved
+// codes turned into extended missing values (-1 -> .a, ..., -9 -> .i),
+// variable labels, `label define` / `label values` for whole-number
+// categories (reserved codes under their extended missing value), and
+// `save` into the output directory as <data file>.dta. Text is UTF-8.
+bool writeStataProgram(WriterContext& context);
+
+// An R script: per data file, readr::read_fwf with fwf_positions from the
+// locations and a column type per variable, implied decimals applied,
+// reserved codes set to NA, haven::labelled value labels and "label"
+// attributes; each data file becomes a data frame named after it. UTF-8.
+bool writeRScript(WriterContext& context);
+
+// The SPSS command file (WIN design) in the form PSPP runs: DATA LIST FILE=
+// with the raw data's host path, implied decimals as (d), VARIABLE LABELS,
+// VALUE LABELS (codes of variables with implied decimals scaled like their
+// values), MISSING VALUES for the reserved codes, SAVE OUTFILE into the
+// output directory, FREQUENCIES, DESCRIPTIVES with /STATISTICS=DEFAULT, and
+// MATCH FILES over the saved files by ID.
+bool writePsppProgram(WriterContext& context);
+
+} // namespace qavn

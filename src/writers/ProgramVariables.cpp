@@ -1,0 +1,181 @@
+#include "writers/PortablePrograms.h"
+
+#include "catalogue/VariableList.h"
+#include "codebook/CodebookStore.h"
+#include "platform/HostPath.h"
+#include "platform/Strings.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
+#include "writers/WriterContext.h"
+
+#include <charconv>
+
+namespace qavn {
+
+namespace {
+
+std::filesystem::path absoluteHost(std::string_view dosPath)
+{
+    const std::filesystem::path host = toHostPath(dosPath);
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(host, ec);
+    return ec ? host : absolute.lexically_normal();
+}
+
+std::int64_t columnNumber(std::string_view text)
+{
+    text = trimmed(text);
+    std::int64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() ? value : 0;
+}
+
+} // namespace
+
+std::pair<std::int64_t, std::int64_t> locationColumns(std::string_view location)
+{
+    location = trimmed(location);
+    const std::size_t minus = location.find('-');
+    const std::int64_t first = columnNumber(location.substr(0, minus));
+    const std::int64_t last = minus == std::string_view::npos ? first : columnNumber(location.substr(minus + 1));
+    if (first < 1 || last < first)
+        return {0, 0};
+    return {first, last};
+}
+
+bool isWholeNumber(std::string_view code)
+{
+    if (!code.empty() && code.front() == '-')
+        code.remove_prefix(1);
+    if (code.empty())
+        return false;
+    for (const char c : code)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+std::string scaledCode(std::string_view code, int decimals)
+{
+    if (decimals <= 0 || !isWholeNumber(code))
+        return std::string(code);
+    std::string sign;
+    if (code.front() == '-') {
+        sign = "-";
+        code.remove_prefix(1);
+    }
+    std::string digits(code);
+    const auto d = static_cast<std::size_t>(decimals);
+    if (digits.size() <= d)
+        digits.insert(0, d + 1 - digits.size(), '0');
+    digits.insert(digits.size() - d, 1, '.');
+    return sign + digits;
+}
+
+std::string dataSetName(std::string_view dataPath)
+{
+    std::string base(dataPath.substr(0, dataPath.find('.')));
+    for (char& c : base)
+        if (c == '/' || c == '\\' || c == ':')
+            c = '_';
+    return base.empty() ? "data" : base;
+}
+
+std::string utf8FromLatin1(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string identifierFor(std::string_view name, std::string_view prefix, const std::vector<std::string_view>& reserved,
+                          std::vector<std::string>& taken, bool caseMatters)
+{
+    std::string base;
+    for (const char c : name) {
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        base += letter || (c >= '0' && c <= '9') || c == '_' ? c : '_';
+    }
+    if (base.empty() || !((base[0] >= 'A' && base[0] <= 'Z') || (base[0] >= 'a' && base[0] <= 'z')))
+        base.insert(0, prefix);
+    auto same = [&](std::string_view a, std::string_view b) {
+        return caseMatters ? a == b : upperAscii(a) == upperAscii(b);
+    };
+    auto used = [&](const std::string& candidate) {
+        for (const std::string_view word : reserved)
+            if (same(word, candidate))
+                return true;
+        for (const std::string& other : taken)
+            if (same(other, candidate))
+                return true;
+        return false;
+    };
+    std::string result = base;
+    for (int k = 2; used(result); ++k)
+        result = base + "_" + std::to_string(k);
+    taken.push_back(result);
+    return result;
+}
+
+std::filesystem::path outputHostDir(const WriterContext& context)
+{
+    return absoluteHost(context.settings.outputDir);
+}
+
+std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint32_t f)
+{
+    ProgramFile result;
+    const DataFileEntry* file = context.project.dataFile(f);
+    if (!file)
+        return result;
+    result.number = f;
+    result.file = file;
+    const char drive = context.settings.cdromDrive != '\0' ? context.settings.cdromDrive : '?';
+    result.dataPath = absoluteHost(std::string(1, drive) + ":\\" + file->dataPath);
+    if (file->hasIdentifier()) {
+        const auto [first, last] = locationColumns(file->idLocation);
+        result.idFirst = first;
+        result.idLast = last;
+    }
+    const bool walked = forEachMember(context, f, file->firstRow, [&](const VariableRecord& record, std::uint32_t n) {
+        ProgramVariable v;
+        v.number = n;
+        v.name = std::string(trimmed(record.variableName()));
+        v.label = std::string(trimmed(context.list.rowLabel(n)));
+        v.typeCode = record.typeCode;
+        v.line = record.recordNumber;
+        const auto [first, last] = locationColumns(record.locationText());
+        v.first = first;
+        v.last = last;
+        if (record.categoryLineCount > 0) {
+            context.store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
+                                    [&](std::string_view line) {
+                                        const CategoryFields fields = splitCategoryLine(line);
+                                        ProgramVariable::Category c;
+                                        c.code = std::string(trimmed(fields.code));
+                                        c.label = std::string(trimmed(fields.label));
+                                        c.reserved = c.code.size() == 2 && c.code[0] == '-' && c.code[1] >= '1' &&
+                                                     c.code[1] <= '9' && !c.label.empty() && c.label.front() == '{';
+                                        if (c.reserved)
+                                            v.reservedCodes.push_back(c.code);
+                                        v.categories.push_back(std::move(c));
+                                        return true;
+                                    });
+        }
+        result.variables.push_back(std::move(v));
+    });
+    if (!walked)
+        return std::nullopt;
+    return result;
+}
+
+} // namespace qavn

@@ -1,0 +1,238 @@
+#include "writers/PortablePrograms.h"
+
+#include "platform/TextOutput.h"
+#include "project/ProjectSpec.h"
+#include "writers/StatementBuilders.h"
+#include "writers/WriterContext.h"
+
+#include <algorithm>
+#include <set>
+
+namespace qavn {
+
+namespace {
+
+std::string pathLiteral(const std::filesystem::path& path)
+{
+    return qavn::quoted(path.string());
+}
+
+// The reserved codes of a numeric variable as PSPP's MISSING VALUES takes
+// them: up to three values, a range, or a range and one value. Codes that fit
+// none of these are recoded to the system-missing value instead.
+void writeMissingValues(TextOutput& out, const ProgramVariable& v)
+{
+    std::vector<std::int64_t> codes;
+    for (const std::string& code : v.reservedCodes)
+        codes.push_back(std::stoll(code));
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    if (codes.empty())
+        return;
+    const int d = v.decimals();
+    auto text = [&](std::int64_t code) { return scaledCode(std::to_string(code), d); };
+    auto contiguous = [](const std::vector<std::int64_t>& run) {
+        return !run.empty() && run.back() - run.front() + 1 == static_cast<std::int64_t>(run.size());
+    };
+
+    std::string list;
+    if (codes.size() <= 3) {
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            list += (i > 0 ? ", " : "") + text(codes[i]);
+    } else if (contiguous(codes)) {
+        list = text(codes.front()) + " THRU " + text(codes.back());
+    } else {
+        for (std::size_t i = 0; i < codes.size() && list.empty(); ++i) {
+            std::vector<std::int64_t> rest = codes;
+            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
+            if (contiguous(rest))
+                list = text(rest.front()) + " THRU " + text(rest.back()) + ", " + text(codes[i]);
+        }
+    }
+    if (!list.empty()) {
+        out.print("MISSING VALUES %s (%s).\n", v.name.c_str(), list.c_str());
+        return;
+    }
+    std::string recode;
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        recode += (i > 0 ? ", " : "") + text(codes[i]);
+    out.print("* The reserved codes of %s are more than MISSING VALUES holds.\n", v.name.c_str());
+    out.print("RECODE %s (%s=SYSMIS).\n", v.name.c_str(), recode.c_str());
+}
+
+void writeDataList(TextOutput& out, const ProgramFile& file)
+{
+    out.print("DATA LIST FILE=%s FIXED RECORDS=%d\n", pathLiteral(file.dataPath).c_str(),
+              static_cast<int>(std::max<std::int32_t>(1, file.file->linesPerCase)));
+    std::uint32_t line = 0;
+    auto record = [&](std::uint32_t l) {
+        if (l != line) {
+            out.print("  /%u\n", static_cast<unsigned>(l));
+            line = l;
+        }
+    };
+    if (file.idFirst > 0) {
+        record(1);
+        out.print("   ID %lld-%lld\n", static_cast<long long>(file.idFirst), static_cast<long long>(file.idLast));
+    }
+    std::vector<const ProgramVariable*> byLine;
+    for (const ProgramVariable& v : file.variables)
+        if (v.hasColumns())
+            byLine.push_back(&v);
+    // Records must come in ascending order; within a record the catalogue order stays.
+    std::stable_sort(byLine.begin(), byLine.end(),
+                     [](const ProgramVariable* a, const ProgramVariable* b) { return a->line < b->line; });
+    for (const ProgramVariable* v : byLine) {
+        record(v->line);
+        out.print("   %s %lld-%lld", v->name.c_str(), static_cast<long long>(v->first),
+                  static_cast<long long>(v->last));
+        if (v->isText())
+            out.write(" (A)");
+        else if (v->decimals() > 0)
+            out.print(" (%d)", v->decimals());
+        out.write("\n");
+    }
+    out.write(".\n\n");
+}
+
+void writeValueLabels(WriterContext& context, const ProgramFile& file, const std::vector<bool>& wanted)
+{
+    TextOutput& out = context.out();
+    bool started = false;
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!wanted[i] || !v.hasColumns())
+            continue;
+        std::set<std::string> seen;
+        std::string lines;
+        for (const ProgramVariable::Category& c : v.categories) {
+            const char last = c.code.empty() ? '\0' : c.code.back();
+            if (!(last >= '0' && last <= '9') && last != '\'')
+                continue;
+            const std::string code = v.isText() ? c.code : scaledCode(c.code, v.decimals());
+            if (!seen.insert(code).second)
+                continue;
+            lines += "      " + code + " " + qavn::quoted(c.label) + "\n";
+        }
+        if (lines.empty())
+            continue;
+        out.write(started ? "  /" : "VALUE LABELS\n   ");
+        out.write(v.name);
+        out.write("\n");
+        out.write(lines);
+        started = true;
+    }
+    if (started)
+        out.write(".\n\n");
+}
+
+// One data file's commands. Result: whether it saved a system file; nothing
+// on an abort.
+std::optional<bool> writePsppStep(WriterContext& context, std::uint32_t f)
+{
+    context.progress(3);
+    std::optional<ProgramFile> collected = collectProgramFile(context, f);
+    if (!collected)
+        return std::nullopt;
+    const ProgramFile& file = *collected;
+    if (file.variables.empty())
+        return false;
+    TextOutput& out = context.out();
+
+    // The selection rules of the SPSS program, read from the records once.
+    std::vector<bool> labels;
+    std::vector<bool> frequencies;
+    const bool walked = forEachMember(context, f, file.file->firstRow, [&](const VariableRecord& record, std::uint32_t) {
+        labels.push_back(wantsValueLabels(context, record, context.labelChoice));
+        frequencies.push_back(wantsFrequencies(context, record));
+    });
+    if (!walked || labels.size() != file.variables.size())
+        return std::nullopt;
+
+    for (const ProgramVariable& v : file.variables)
+        if (!v.hasColumns())
+            out.print("* %s: its location gives no columns; it is not read.\n", v.name.c_str());
+    writeDataList(out, file);
+    context.progress(3);
+
+    bool anyLabel = false;
+    for (const ProgramVariable& v : file.variables) {
+        if (!v.hasColumns())
+            continue;
+        out.write(anyLabel ? "\n  " : "VARIABLE LABELS\n  ");
+        out.write(v.name);
+        out.put(' ');
+        out.write(qavn::quoted(v.label));
+        anyLabel = true;
+    }
+    if (anyLabel)
+        out.write(".\n\n");
+    writeValueLabels(context, file, labels);
+
+    bool anyMissing = false;
+    for (const ProgramVariable& v : file.variables) {
+        if (v.hasColumns() && !v.isText() && !v.reservedCodes.empty()) {
+            writeMissingValues(out, v);
+            anyMissing = true;
+        }
+    }
+    if (anyMissing)
+        out.write("\n");
+    context.progress(3);
+
+    out.print("SAVE OUTFILE=%s /COMPRESSED.\n\n",
+              pathLiteral(outputHostDir(context) / ("X" + std::to_string(f) + ".sav")).c_str());
+
+    WrappedList frequencyList(out, "FREQUENCIES VARIABLES=");
+    WrappedList statisticsList(out, "DESCRIPTIVES VARIABLES=");
+    for (std::size_t i = 0; i < file.variables.size(); ++i)
+        if (frequencies[i] && file.variables[i].hasColumns())
+            frequencyList.add(file.variables[i].name + " ");
+    if (frequencyList.started()) {
+        frequencyList.flushPending();
+        out.write(".\n\n");
+    }
+    for (const ProgramVariable& v : file.variables)
+        if (wantsStatistics(v.typeCode) && v.hasColumns())
+            statisticsList.add(v.name + " ");
+    if (statisticsList.started()) {
+        statisticsList.flushPending();
+        out.write("\n  /STATISTICS=DEFAULT.\n\n");
+    }
+    return true;
+}
+
+} // namespace
+
+bool writePsppProgram(WriterContext& context)
+{
+    const ProjectSpec& project = context.project;
+    writeHeaderText(context, project.spssHeader);
+    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
+        const std::optional<bool> saved = writePsppStep(context, f);
+        if (!saved || context.cancelled()) {
+            context.setCancelled();
+            return false;
+        }
+        if (*saved)
+            context.writtenFiles.push_back(f);
+        context.progress(2);
+    }
+
+    std::string files;
+    int k = 0;
+    for (const std::uint32_t g : context.writtenFiles) {
+        const DataFileEntry* file = project.dataFile(g);
+        if (!file || !file->hasIdentifier())
+            continue;
+        files += (k++ == 0 ? "MATCH FILES /FILE=" : "  /FILE=") +
+                 pathLiteral(outputHostDir(context) / ("X" + std::to_string(g) + ".sav")) + "\n";
+    }
+    if (k > 1) {
+        context.out().print("%s  /BY ID.\n\nSAVE OUTFILE=%s /COMPRESSED.\n", files.c_str(),
+                            pathLiteral(outputHostDir(context) / "XTRACT.sav").c_str());
+    }
+    return !context.cancelled();
+}
+
+} // namespace qavn

@@ -1,0 +1,243 @@
+#include "writers/PortablePrograms.h"
+
+#include "platform/TextOutput.h"
+#include "project/ProjectSpec.h"
+#include "writers/WriterContext.h"
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+namespace qavn {
+
+namespace {
+
+const std::vector<std::string_view> rReserved{"if",   "else", "repeat", "while", "function", "for",  "next",
+                                              "break", "TRUE", "FALSE", "NULL",  "Inf",      "NaN",  "NA",
+                                              "in",    "d",    "T",     "F"};
+
+// An R string literal: ASCII as it is, other Latin-1 characters as \u
+// escapes, so the script reads the same in any locale.
+std::string rString(std::string_view latin1)
+{
+    std::string text = "\"";
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text + "\"";
+}
+
+std::string numbers(const std::vector<std::int64_t>& values)
+{
+    std::string text = "c(";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i > 0 ? ", " : "") + std::to_string(values[i]);
+    return text + ")";
+}
+
+std::string strings(const std::vector<std::string>& values)
+{
+    std::string text = "c(";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i > 0 ? ", " : "") + rString(values[i]);
+    return text + ")";
+}
+
+std::string unquoted(const std::string& code)
+{
+    if (code.size() >= 2 && code.front() == '\'' && code.back() == '\'')
+        return code.substr(1, code.size() - 2);
+    return code;
+}
+
+char columnType(const ProgramVariable& v)
+{
+    return v.isText() || v.decimals() > 0 ? 'c' : 'd';
+}
+
+// The value labels of a variable as the `labels` argument of labelled();
+// empty when it has none. Reserved codes are NA and get none.
+std::string valueLabels(const ProgramVariable& v)
+{
+    std::set<std::string> seen;
+    std::string entries;
+    for (const ProgramVariable::Category& c : v.categories) {
+        if (c.reserved)
+            continue;
+        std::string value;
+        if (v.isText())
+            value = rString(unquoted(c.code));
+        else if (isWholeNumber(c.code))
+            value = scaledCode(c.code, v.decimals());
+        else
+            continue;
+        if (!seen.insert(value).second)
+            continue;
+        entries += std::string(entries.empty() ? "" : ",\n      ") + rString(c.label) + " = " + value;
+    }
+    return entries.empty() ? std::string() : "c(\n      " + entries + ")";
+}
+
+// One data file's statements. Result: whether it had tagged variables;
+// nothing on an abort.
+std::optional<bool> writeRStep(WriterContext& context, std::uint32_t f, std::vector<std::string>& frameNames)
+{
+    context.progress(3);
+    const std::optional<ProgramFile> collected = collectProgramFile(context, f);
+    if (!collected)
+        return std::nullopt;
+    const ProgramFile& file = *collected;
+    if (file.variables.empty())
+        return false;
+    TextOutput& out = context.out();
+    const int lines = std::max<std::int32_t>(1, file.file->linesPerCase);
+
+    std::vector<std::string> taken;
+    if (file.idFirst > 0)
+        taken.push_back("ID");
+    std::vector<std::string> names;
+    for (const ProgramVariable& v : file.variables)
+        names.push_back(identifierFor(v.name, "v_", rReserved, taken, true));
+    const std::string frame = identifierFor(dataSetName(file.file->dataPath), "d_", rReserved, frameNames, true);
+
+    out.print("# %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
+              static_cast<unsigned>(file.variables.size()), lines);
+    struct Columns {
+        std::vector<std::int64_t> start, end;
+        std::vector<std::string> names;
+        std::string types;
+    };
+    std::map<std::uint32_t, Columns> byLine;
+    if (file.idFirst > 0) {
+        Columns& c = byLine[1];
+        c.start.push_back(file.idFirst);
+        c.end.push_back(file.idLast);
+        c.names.emplace_back("ID");
+        c.types += 'c';
+    }
+    std::vector<std::string> order = file.idFirst > 0 ? std::vector<std::string>{"ID"} : std::vector<std::string>{};
+    std::vector<bool> read(file.variables.size(), false);
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > lines) {
+            out.print("# %s: its location lies outside the case; it is not read.\n", names[i].c_str());
+            continue;
+        }
+        Columns& c = byLine[v.line];
+        c.start.push_back(v.first);
+        c.end.push_back(v.last);
+        c.names.push_back(names[i]);
+        c.types += columnType(v);
+        order.push_back(names[i]);
+        read[i] = true;
+    }
+    if (order.empty())
+        return false;
+
+    const std::string path = rString(file.dataPath.string());
+    out.print("d <- cbind(\n");
+    bool firstPart = true;
+    for (const auto& [line, c] : byLine) {
+        out.print("%s  qavn_read(%s, %d, %u,\n    %s,\n    %s,\n    %s,\n    \"%s\")", firstPart ? "" : ",\n",
+                  path.c_str(), lines, static_cast<unsigned>(line), numbers(c.start).c_str(), numbers(c.end).c_str(),
+                  strings(c.names).c_str(), c.types.c_str());
+        firstPart = false;
+    }
+    out.print(")\nd <- d[%s]\n", strings(order).c_str());
+    if (file.idFirst > 0)
+        out.write("attr(d[[\"ID\"]], \"label\") <- \"Case identifier\"\n");
+    context.progress(3);
+
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        if (!read[i])
+            continue;
+        const ProgramVariable& v = file.variables[i];
+        const std::string column = "d[[" + rString(names[i]) + "]]";
+        if (!v.isText() && !v.reservedCodes.empty()) {
+            if (v.decimals() > 0) {
+                out.print("%s[%s %%in%% %s] <- NA\n", column.c_str(), column.c_str(), strings(v.reservedCodes).c_str());
+            } else {
+                std::vector<std::int64_t> codes;
+                for (const std::string& code : v.reservedCodes)
+                    codes.push_back(std::stoll(code));
+                out.print("%s[%s %%in%% %s] <- NA\n", column.c_str(), column.c_str(), numbers(codes).c_str());
+            }
+        }
+        if (v.decimals() > 0)
+            out.print("%s <- qavn_implied(%s, %d)\n", column.c_str(), column.c_str(), v.decimals());
+        const std::string labels = valueLabels(v);
+        if (labels.empty())
+            out.print("attr(%s, \"label\") <- %s\n", column.c_str(), rString(v.label).c_str());
+        else
+            out.print("%s <- labelled(%s,\n    labels = %s,\n    label = %s)\n", column.c_str(), column.c_str(),
+                      labels.c_str(), rString(v.label).c_str());
+        if (context.cancelled())
+            return std::nullopt;
+    }
+    out.print("%s <- d\nrm(d)\n\n", frame.c_str());
+    context.progress(3);
+    return true;
+}
+
+} // namespace
+
+bool writeRScript(WriterContext& context)
+{
+    const ProjectSpec& project = context.project;
+    TextOutput& out = context.out();
+    out.write("# R script written by QAVN\n");
+    out.print("# %s\n", utf8FromLatin1(project.dataSetTitle).c_str());
+    out.write(
+        "# Reads the tagged variables from the raw data with readr: implied decimals\n"
+        "# applied, reserved codes set to NA, labels as haven::labelled. Each data\n"
+        "# file becomes a data frame named after it.\n"
+        "library(readr)\n"
+        "library(haven)\n"
+        "\n"
+        "# Numbers with implied decimals: a value without a decimal point of its own\n"
+        "# is scaled by 10^-decimals.\n"
+        "qavn_implied <- function(x, decimals) {\n"
+        "  value <- suppressWarnings(as.numeric(x))\n"
+        "  scale <- !is.na(value) & !grepl(\".\", x, fixed = TRUE)\n"
+        "  value[scale] <- value[scale] / 10^decimals\n"
+        "  value\n"
+        "}\n"
+        "\n"
+        "# The fields of line `line` of every case of a file with `lines` lines per\n"
+        "# case; a last case with fewer lines is dropped.\n"
+        "qavn_read <- function(path, lines, line, start, end, names, types) {\n"
+        "  positions <- fwf_positions(start, end, names)\n"
+        "  latin1 <- locale(encoding = \"latin1\")\n"
+        "  if (lines == 1)\n"
+        "    return(read_fwf(path, positions, col_types = types, locale = latin1, skip_empty_rows = FALSE))\n"
+        "  raw <- read_fwf(path, positions, col_types = strrep(\"c\", length(names)), locale = latin1,\n"
+        "                  skip_empty_rows = FALSE)\n"
+        "  cases <- nrow(raw) %/% lines\n"
+        "  type_convert(raw[(seq_len(cases) - 1) * lines + line, ], col_types = types, locale = latin1)\n"
+        "}\n"
+        "\n");
+    std::vector<std::string> frames;
+    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
+        const std::optional<bool> written = writeRStep(context, f, frames);
+        if (!written || context.cancelled()) {
+            context.setCancelled();
+            return false;
+        }
+        if (*written)
+            context.writtenFiles.push_back(f);
+        context.progress(2);
+    }
+    return true;
+}
+
+} // namespace qavn

@@ -1,0 +1,200 @@
+#include "writers/PortablePrograms.h"
+
+#include "platform/TextOutput.h"
+#include "project/ProjectSpec.h"
+#include "writers/StatementBuilders.h"
+#include "writers/WriterContext.h"
+
+#include <limits>
+#include <set>
+
+namespace qavn {
+
+namespace {
+
+const std::vector<std::string_view> stataReserved{
+    "_all", "_b",     "byte", "_coef", "_cons", "double", "float", "if",   "in",  "int",  "long", "_n",
+    "_N",   "_pi",    "_pred", "_rc",  "_skip", "str",    "strL",  "using", "with", "ID_", "qavn_value"};
+
+// Text between Stata's compound double quotes, which hold any quote; the
+// macro characters are escaped so that the text is taken as it stands.
+std::string stataString(std::string_view latin1)
+{
+    std::string text;
+    for (const char c : utf8FromLatin1(latin1)) {
+        if (c == '`' || c == '$' || c == '\\')
+            text += '\\';
+        text += c;
+    }
+    return "`\"" + text + "\"'";
+}
+
+// The extended missing value of reserved code -k: .a for -1 ... .i for -9.
+std::string extendedMissing(std::string_view code)
+{
+    return std::string(".") + static_cast<char>('a' + (code[1] - '1'));
+}
+
+// The names a data file's variables get in Stata, in the file's order.
+std::vector<std::string> stataNames(const ProgramFile& file)
+{
+    std::vector<std::string> taken;
+    if (file.idFirst > 0)
+        taken.push_back("ID");
+    std::vector<std::string> names;
+    for (const ProgramVariable& v : file.variables)
+        names.push_back(identifierFor(v.name, "v", stataReserved, taken, true));
+    return names;
+}
+
+void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std::string>& names)
+{
+    const int lines = std::max<std::int32_t>(1, file.file->linesPerCase);
+    out.write("clear\n");
+    out.print("infix %d lines ///\n", lines);
+    if (file.idFirst > 0)
+        out.print("    str ID 1:%lld-%lld ///\n", static_cast<long long>(file.idFirst),
+                  static_cast<long long>(file.idLast));
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > lines)
+            continue;
+        // Text, and numbers with implied decimals (whose own decimal point
+        // decides whether they are scaled), are read as text.
+        const char* type = v.isText() || v.decimals() > 0 ? "str" : "double";
+        out.print("    %s %s %u:%lld-%lld ///\n", type, names[i].c_str(), static_cast<unsigned>(v.line),
+                  static_cast<long long>(v.first), static_cast<long long>(v.last));
+    }
+    out.print("    using \"%s\"\n\n", file.dataPath.c_str());
+}
+
+void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
+{
+    if (v.isText())
+        return;
+    const int d = v.decimals();
+    if (d > 0) {
+        out.print("generate double qavn_value = real(%s)\n", name.c_str());
+        for (const std::string& code : v.reservedCodes)
+            out.print("quietly replace qavn_value = %s if strtrim(%s) == \"%s\"\n", extendedMissing(code).c_str(),
+                      name.c_str(), code.c_str());
+        out.print("quietly replace qavn_value = qavn_value / 1e%d if qavn_value < . & strpos(%s, \".\") == 0\n",
+                  d, name.c_str());
+        out.print("drop %s\nrename qavn_value %s\nformat %s %%12.%dg\n", name.c_str(), name.c_str(), name.c_str(),
+                  std::max(7, d + 4));
+        return;
+    }
+    if (v.reservedCodes.empty())
+        return;
+    out.print("mvdecode %s, mv(", name.c_str());
+    for (std::size_t i = 0; i < v.reservedCodes.size(); ++i)
+        out.print("%s%s=%s", i > 0 ? " \\ " : "", v.reservedCodes[i].c_str(),
+                  extendedMissing(v.reservedCodes[i]).c_str());
+    out.write(")\n");
+}
+
+void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& name)
+{
+    out.print("label variable %s %s\n", name.c_str(), stataString(v.label).c_str());
+    if (v.categories.empty())
+        return;
+    if (v.isText()) {
+        // Stata labels numbers only: the categories of a text variable are
+        // listed for the reader.
+        for (const ProgramVariable::Category& c : v.categories)
+            out.print("* %s: %s = %s\n", name.c_str(), utf8FromLatin1(c.code).c_str(),
+                      utf8FromLatin1(c.label).c_str());
+        return;
+    }
+    std::set<std::string> seen;
+    std::string entries;
+    for (const ProgramVariable::Category& c : v.categories) {
+        std::string value;
+        if (c.reserved) {
+            value = extendedMissing(c.code);
+        } else if (v.decimals() == 0 && isWholeNumber(c.code) && c.code.size() <= 10) {
+            const long long number = std::stoll(c.code);
+            if (number > std::numeric_limits<std::int32_t>::max() || number < -std::numeric_limits<std::int32_t>::max())
+                continue;
+            value = c.code;
+        } else {
+            continue;
+        }
+        if (!seen.insert(value).second)
+            continue;
+        entries += " ///\n    " + value + " " + stataString(c.label);
+    }
+    if (entries.empty())
+        return;
+    out.print("label define %s%s, replace\n", name.c_str(), entries.c_str());
+    out.print("label values %s %s\n", name.c_str(), name.c_str());
+}
+
+// One data file's commands. Result: whether the file had tagged variables;
+// nothing on an abort.
+std::optional<bool> writeStataStep(WriterContext& context, std::uint32_t f)
+{
+    context.progress(3);
+    const std::optional<ProgramFile> collected = collectProgramFile(context, f);
+    if (!collected)
+        return std::nullopt;
+    const ProgramFile& file = *collected;
+    if (file.variables.empty())
+        return false;
+    TextOutput& out = context.out();
+    const std::vector<std::string> names = stataNames(file);
+
+    out.print("* %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
+              static_cast<unsigned>(file.variables.size()), static_cast<int>(file.file->linesPerCase));
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > std::max<std::int32_t>(1, file.file->linesPerCase))
+            out.print("* %s: its location lies outside the case; it is not read.\n", names[i].c_str());
+    }
+    writeInfix(out, file, names);
+    context.progress(3);
+    std::string order = file.idFirst > 0 ? " ID" : "";
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > std::max<std::int32_t>(1, file.file->linesPerCase))
+            continue;
+        writeValues(out, v, names[i]);
+        writeLabels(out, v, names[i]);
+        order += " " + names[i];
+        if (context.cancelled())
+            return std::nullopt;
+    }
+    if (file.idFirst > 0)
+        out.write("label variable ID \"Case identifier\"\n");
+    out.print("order%s\n", order.c_str());
+    const std::filesystem::path saved = outputHostDir(context) / (dataSetName(file.file->dataPath) + ".dta");
+    out.print("save \"%s\", replace\n\n", saved.c_str());
+    context.progress(3);
+    return true;
+}
+
+} // namespace
+
+bool writeStataProgram(WriterContext& context)
+{
+    const ProjectSpec& project = context.project;
+    TextOutput& out = context.out();
+    out.write("* Stata do-file written by QAVN\n");
+    out.print("* %s\n", utf8FromLatin1(project.dataSetTitle).c_str());
+    out.write("* Reads the tagged variables from the raw data: implied decimals applied,\n"
+              "* reserved codes as extended missing values (-1 = .a, -2 = .b, ... -9 = .i).\n"
+              "version 14\nset more off\n\n");
+    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
+        const std::optional<bool> written = writeStataStep(context, f);
+        if (!written || context.cancelled()) {
+            context.setCancelled();
+            return false;
+        }
+        if (*written)
+            context.writtenFiles.push_back(f);
+        context.progress(2);
+    }
+    return true;
+}
+
+} // namespace qavn

@@ -1,0 +1,224 @@
+#include "verify/ValueTally.h"
+
+#include "platform/Strings.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace qavn::detail {
+
+namespace {
+
+std::uint64_t hashOf(std::string_view field)
+{
+    // Fields of up to eight bytes (nearly every code) hash as one word.
+    if (field.size() <= 8) {
+        std::uint64_t word = 0;
+        if (!field.empty())
+            std::memcpy(&word, field.data(), field.size());
+        word ^= static_cast<std::uint64_t>(field.size()) << 59;
+        word *= 0x9E3779B97F4A7C15ull;
+        return word ^ (word >> 29);
+    }
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (const char c : field) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 0x100000001B3ull;
+    }
+    return h ^ (h >> 29);
+}
+
+// The parts of a decimal number: sign, integer digits, fraction digits.
+struct NumberParts {
+    bool negative = false;
+    std::string_view integer;
+    std::string_view fraction;
+    bool point = false;
+};
+
+std::optional<NumberParts> numberParts(std::string_view text)
+{
+    NumberParts parts;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        parts.negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const std::size_t point = text.find('.');
+    parts.point = point != std::string_view::npos;
+    parts.integer = text.substr(0, point);
+    parts.fraction = parts.point ? text.substr(point + 1) : std::string_view();
+    auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (parts.integer.empty() && parts.fraction.empty())
+        return std::nullopt;
+    if (!digits(parts.integer) || !digits(parts.fraction))
+        return std::nullopt;
+    return parts;
+}
+
+} // namespace
+
+bool RawCounter::add(std::string_view field)
+{
+    const std::uint64_t hash = hashOf(field);
+    if (!slots_.empty()) {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.count == 0)
+                break;
+            if (slot.hash == hash && slot.size == field.size() &&
+                (field.empty() || std::memcmp(arena_.data() + slot.offset, field.data(), field.size()) == 0)) {
+                ++slot.count;
+                return true;
+            }
+        }
+    }
+    if (used_ >= max_)
+        return false;
+    if ((used_ + 1) * 2 > slots_.size())
+        grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].count != 0)
+        i = (i + 1) & mask;
+    slots_[i] = Slot{hash, 1, static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(field.size())};
+    arena_.append(field);
+    ++used_;
+    return true;
+}
+
+void RawCounter::grow()
+{
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.count == 0)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].count != 0)
+            i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+std::optional<double> numberOf(std::string_view field, int impliedDecimals)
+{
+    const std::string_view text = trimmed(field);
+    const auto parts = numberParts(text);
+    if (!parts)
+        return std::nullopt;
+    // from_chars takes no plus sign and no empty integer part.
+    char buffer[64];
+    std::string owned;
+    std::size_t length = 0;
+    const std::size_t needed = parts->integer.size() + parts->fraction.size() + 3;
+    char* out = buffer;
+    if (needed > sizeof buffer) {
+        owned.resize(needed);
+        out = owned.data();
+    }
+    if (parts->negative)
+        out[length++] = '-';
+    if (parts->integer.empty())
+        out[length++] = '0';
+    std::memcpy(out + length, parts->integer.data(), parts->integer.size());
+    length += parts->integer.size();
+    if (!parts->fraction.empty()) {
+        out[length++] = '.';
+        std::memcpy(out + length, parts->fraction.data(), parts->fraction.size());
+        length += parts->fraction.size();
+    }
+    double value = 0;
+    const auto result = std::from_chars(out, out + length, value, std::chars_format::fixed);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    if (!parts->point && impliedDecimals > 0)
+        value /= std::pow(10.0, impliedDecimals);
+    return value == 0 ? 0.0 : value;
+}
+
+std::optional<std::string> canonicalNumber(std::string_view text)
+{
+    const auto parts = numberParts(trimmed(text));
+    if (!parts)
+        return std::nullopt;
+    std::string_view integer = parts->integer;
+    while (integer.size() > 1 && integer.front() == '0')
+        integer.remove_prefix(1);
+    std::string_view fraction = parts->fraction;
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.remove_suffix(1);
+    std::string out = integer.empty() ? std::string("0") : std::string(integer);
+    if (!fraction.empty())
+        out += "." + std::string(fraction);
+    if (parts->negative && out != "0")
+        out.insert(0, 1, '-');
+    return out;
+}
+
+std::string codeValue(std::string_view code)
+{
+    code = trimmed(code);
+    if (code.size() < 2 || code.front() != '\'' || code.back() != '\'')
+        return std::string(code);
+    code = code.substr(1, code.size() - 2);
+    std::string value;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        value += code[i];
+        if (code[i] == '\'' && i + 1 < code.size() && code[i + 1] == '\'')
+            ++i;
+    }
+    return value;
+}
+
+bool isMissingDotCode(std::string_view code)
+{
+    code = trimmed(code);
+    if (code == ".")
+        return true;
+    return code.size() == 2 && code[0] == '.' &&
+           ((code[1] >= 'a' && code[1] <= 'z') || (code[1] >= 'A' && code[1] <= 'Z'));
+}
+
+void FiguresAccumulator::add(std::string_view field)
+{
+    ++cases_;
+    const auto value = numberOf(field, decimals_);
+    if (!value)
+        return;
+    const double x = *value;
+    if (count_ == 0) {
+        minimum_ = maximum_ = x;
+    } else {
+        minimum_ = std::min(minimum_, x);
+        maximum_ = std::max(maximum_, x);
+    }
+    ++count_;
+    const double delta = x - mean_;
+    mean_ += delta / static_cast<double>(count_);
+    m2_ += delta * (x - mean_);
+}
+
+ValueFigures FiguresAccumulator::result() const
+{
+    ValueFigures figures;
+    figures.cases = cases_;
+    figures.count = count_;
+    figures.blankOrNonNumeric = cases_ - count_;
+    if (count_ > 0) {
+        figures.minimum = minimum_;
+        figures.maximum = maximum_;
+        figures.mean = mean_;
+    }
+    if (count_ > 1)
+        figures.standardDeviation = std::sqrt(std::max(0.0, m2_) / static_cast<double>(count_ - 1));
+    return figures;
+}
+
+} // namespace qavn::detail

@@ -1,0 +1,45 @@
+#include "Extract.h"
+
+#include "outputs/DataExport.h"
+#include "platform/ConsoleProgress.h"
+#include "verify/CodebookVerify.h"
+
+#include <cstdio>
+#include <numeric>
+#include <vector>
+
+namespace qavn::extract {
+
+int runVerify(Context& context, bool selected)
+{
+    std::vector<std::uint32_t> variables;
+    if (selected) {
+        variables = taggedRows(context.list);
+        if (variables.empty()) {
+            std::fprintf(stderr, "qavn-extract: --verify: the selection holds no variable\n");
+            return exitVerifyError;
+        }
+    } else {
+        variables.resize(context.list.rowCount());
+        std::iota(variables.begin(), variables.end(), 1u);
+    }
+    context.progress.cancel = 0;
+    auto result = verifyCodebook(variables, context.session.store, context.session.project, context.session.settings,
+                                 context.ui, context.progress);
+    if (auto* console = dynamic_cast<ConsoleProgress*>(&context.progress))
+        console->finish();
+    if (!result) {
+        std::fprintf(stderr, "qavn-extract: %s\n", describe(result.error()).c_str());
+        return exitVerifyError;
+    }
+    VerifyReport& report = result.value();
+    report.projectId = context.session.projectId;
+    for (const std::string& line : verifyReportLines(report))
+        std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    if (report.cancelled)
+        return exitVerifyError;
+    return report.agrees() ? exitOk : exitFailure;
+}
+
+} // namespace qavn::extract

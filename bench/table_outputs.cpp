@@ -1,0 +1,215 @@
+// bench_table_outputs: the CSV and SQLite outputs of qavn-extract over 200
+// columns of a synthetic raw data file, each beside a plain tool doing the
+// same work: the CSV files against `cut -c` with the same character ranges
+// into a file, the SQLite database against `sqlite3 DB '.import --csv'` of the
+// CSV file QAVN wrote. Every command runs as a child process, timed by wall
+// clock with a warm page cache; its peak resident memory (with the children
+// it waits for) is printed beside it.
+//
+// Usage: bench_table_outputs BENCH_DATA_DIR [MEGABYTES]
+// The project (200 variables, one data file of MEGABYTES of raw data, 1,100
+// by default) is made once under BENCH_DATA_DIR/tables<MEGABYTES>.
+
+#include "BenchSupport.h"
+
+#include "codebook/CodebookWriter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace qavn;
+using namespace qavn::bench;
+
+namespace {
+
+constexpr int variableCount = 200;
+constexpr int slot = 5; // columns per variable in the line
+
+struct Field {
+    int first;
+    int width;
+    char type;
+};
+
+// Variable v sits at 1 + 5v; widths cycle through 1 to 4, every fifth
+// variable is text five wide, every seventh has two implied decimals.
+Field fieldOf(int v)
+{
+    if (v % 5 == 4)
+        return {1 + slot * v, 5, 'A'};
+    return {1 + slot * v, 1 + v % 4, v % 7 == 3 ? '2' : ' '};
+}
+
+void writeText(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void makeProject(const fs::path& dir, std::uintmax_t bytes)
+{
+    const fs::path temporary = dir.string() + ".tmp";
+    fs::remove_all(temporary);
+    fs::remove_all(dir);
+    std::fprintf(stderr, "making %s (raw data of %.2f GB, once) ...\n", dir.c_str(), static_cast<double>(bytes) / 1e9);
+    writeText(temporary / "TABQAV.CFG", "C:\\RES\r\nC:\\OUT\r\nD\r\n0\r\n0\r\n2.\r\n");
+    writeText(temporary / "c" / "RES" / "QAVSPEC.TAB", "TABLE OUTPUTS\r\nTAB\r\n1\r\n1 1-5 DATA\\TAB.DAT\r\n");
+    fs::create_directories(temporary / "c" / "OUT");
+    CodebookWriter codebook;
+    for (int v = 1; v < variableCount; ++v) {
+        const Field field = fieldOf(v);
+        VariableSpec spec;
+        spec.name = "V" + std::to_string(v + 1);
+        spec.location = std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
+        spec.typeCode = field.type;
+        spec.label = "Variable " + std::to_string(v + 1);
+        spec.section = "BENCH";
+        codebook.add(spec);
+    }
+    std::string error;
+    if (!codebook.writeFiles(temporary / "c" / "RES", "TAB", error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+    }
+
+    // 4,096 different lines, repeated, each with a unique identifier in
+    // columns 1-5: digits and blanks, and names with commas and quotes.
+    std::mt19937 random(1);
+    const std::string digits = "0123456789 ";
+    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ,'\"";
+    std::vector<std::string> lines(4096);
+    for (auto& line : lines) {
+        line.assign(static_cast<std::size_t>(variableCount * slot), ' ');
+        for (int v = 1; v < variableCount; ++v) {
+            const Field field = fieldOf(v);
+            const std::string& alphabet = field.type == 'A' ? letters : digits;
+            for (int c = 0; c < field.width; ++c)
+                line[static_cast<std::size_t>(field.first - 1 + c)] = alphabet[random() % alphabet.size()];
+        }
+    }
+    fs::create_directories(temporary / "d" / "DATA");
+    std::FILE* raw = std::fopen((temporary / "d" / "DATA" / "TAB.DAT").c_str(), "wb");
+    if (!raw) {
+        std::perror("TAB.DAT");
+        std::exit(1);
+    }
+    std::uintmax_t written = 0;
+    char id[8];
+    for (unsigned long n = 0; written < bytes; ++n) {
+        std::string& line = lines[n % lines.size()];
+        std::snprintf(id, sizeof id, "%05lu", n % 100000);
+        line.replace(0, 5, id);
+        line += "\r\n";
+        std::fwrite(line.data(), 1, line.size(), raw);
+        line.resize(line.size() - 2);
+        written += line.size() + 2;
+    }
+    if (std::fclose(raw) != 0) {
+        std::perror("TAB.DAT");
+        std::exit(1);
+    }
+    writeText(temporary / ".complete", "");
+    fs::rename(temporary, dir);
+}
+
+struct Measured {
+    double seconds = 0;
+    double peakMegabytes = 0;
+};
+
+// Runs `command` with /bin/sh in `dir`; its wall time and peak resident memory.
+Measured measure(const std::string& command, const fs::path& dir)
+{
+    const double start = seconds();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(127);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return {seconds() - start, static_cast<double>(usage.ru_maxrss) / 1024.0};
+}
+
+// Best time of three runs, with the peak memory of the run.
+Measured best(const std::string& command, const fs::path& dir, const std::string& before = {})
+{
+    Measured result{1e300, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (!before.empty())
+            run(before);
+        const Measured m = measure(command, dir);
+        if (m.seconds < result.seconds)
+            result = m;
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_table_outputs BENCH_DATA_DIR [MEGABYTES]\n");
+        return 2;
+    }
+    const unsigned long megabytes = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1100;
+    if (megabytes == 0) {
+        std::fprintf(stderr, "MEGABYTES must be a positive number\n");
+        return 2;
+    }
+    const fs::path dir = fs::path(argv[1]) / ("tables" + std::to_string(megabytes));
+    if (!fs::exists(dir / ".complete"))
+        makeProject(dir, std::uintmax_t{megabytes} << 20);
+    const fs::path raw = dir / "d" / "DATA" / "TAB.DAT";
+    setenv("QAVN_DRIVE_C", (dir / "c").c_str(), 1);
+    setenv("QAVN_DRIVE_D", (dir / "d").c_str(), 1);
+    const std::string extract = shellQuote((programDir() / "qavn-extract").string()) + " P=TAB --tag 1-" +
+                                std::to_string(variableCount - 1);
+
+    std::string ranges = "1-5";
+    for (int v = 1; v < variableCount; ++v) {
+        const Field field = fieldOf(v);
+        ranges += "," + std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
+    }
+    const fs::path work = dir / "work";
+    fs::remove_all(work);
+    fs::create_directories(work / "csv");
+    run("cat " + shellQuote(raw.string()) + " > /dev/null"); // warm the page cache
+    const double size = static_cast<double>(fs::file_size(raw)) / 1e6;
+    char label[160];
+
+    const Measured csv = best(extract + " --write csv work/csv > /dev/null", dir);
+    const Measured cut = best("cut -c " + ranges + " --output-delimiter=, " + shellQuote(raw.string()) + " > work/cut.csv",
+                              dir);
+    std::snprintf(label, sizeof label, "CSV output, 200 columns of %.0f MB to a file", size);
+    row(label, csv.seconds, "cut -c same ranges > file", cut.seconds);
+    row("CSV output, peak memory (MB)", csv.peakMegabytes, "cut -c, peak memory (MB)", cut.peakMegabytes);
+
+    const std::string csvFile = (work / "csv" / "DATA_TAB.csv").string();
+    const Measured sqlite = best(extract + " --write sqlite work/tab.db > /dev/null", dir, "rm -f " +
+                                 shellQuote((work / "tab.db").string()));
+    const Measured import = best("sqlite3 work/import.db '.import --csv " + csvFile + " t'", dir,
+                                 "rm -f " + shellQuote((work / "import.db").string()));
+    std::snprintf(label, sizeof label, "SQLite output, 200 columns of %.0f MB", size);
+    row(label, sqlite.seconds, "sqlite3 .import --csv of the CSV", import.seconds);
+    row("SQLite output, peak memory (MB)", sqlite.peakMegabytes, "sqlite3 .import, peak memory (MB)",
+        import.peakMegabytes);
+    fs::remove_all(work);
+    return 0;
+}

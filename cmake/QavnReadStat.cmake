@@ -1,0 +1,23 @@
+# ReadStat, which reads (the import area) and writes (the formats area)
+# SPSS, Stata and SAS files: found once, as the target qavn::readstat.
+if(TARGET qavn::readstat)
+  return()
+endif()
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(READSTAT QUIET IMPORTED_TARGET GLOBAL readstat)
+endif()
+if(TARGET PkgConfig::READSTAT)
+  add_library(qavn::readstat ALIAS PkgConfig::READSTAT)
+else()
+  # Debian's libreadstat-dev ships no pkg-config file.
+  find_path(READSTAT_INCLUDE_DIR readstat.h)
+  find_library(READSTAT_LIBRARY readstat)
+  if(NOT READSTAT_INCLUDE_DIR OR NOT READSTAT_LIBRARY)
+    message(FATAL_ERROR "QAVN needs ReadStat (Debian: libreadstat-dev)")
+  endif()
+  add_library(qavn_readstat_lib UNKNOWN IMPORTED GLOBAL)
+  set_target_properties(qavn_readstat_lib PROPERTIES IMPORTED_LOCATION ${READSTAT_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${READSTAT_INCLUDE_DIR})
+  add_library(qavn::readstat ALIAS qavn_readstat_lib)
+endif()

@@ -169,16 +169,8 @@ public:
             break;
         }
         const double x = value.number;
-        const std::string text = numberText(x, -1);
-        const std::size_t point = text.find('.');
-        if (text.find('e') != std::string::npos) {
-            v.needsShortest = true;
-        } else if (point != std::string::npos) {
-            v.decimals = std::max(v.decimals, static_cast<int>(text.size() - point - 1));
-        }
-        v.intLength = std::max(v.intLength, point == std::string::npos ? text.size() : point);
-        v.shortestLength = std::max(v.shortestLength, text.size());
-        if (!v.userMissing(x)) {
+        const bool missing = v.userMissing(x);
+        if (!missing) {
             // Welford's running mean and sum of squares.
             ++v.valid;
             const double delta = x - v.mean;
@@ -190,7 +182,9 @@ public:
         auto found = v.numbers.find(x);
         if (found != v.numbers.end()) {
             ++found->second;
-        } else if (v.keptNumbers.count(x) != 0 || v.userMissing(x)) {
+            return true; // its digits are counted already
+        }
+        if (v.keptNumbers.count(x) != 0 || missing) {
             v.numbers.emplace(x, 1);
         } else if (v.untracked < trackedDistinct) {
             ++v.untracked;
@@ -198,6 +192,15 @@ public:
         } else {
             v.overflow = true;
         }
+        const std::string text = numberText(x, -1);
+        const std::size_t point = text.find('.');
+        if (text.find('e') != std::string::npos) {
+            v.needsShortest = true;
+        } else if (point != std::string::npos) {
+            v.decimals = std::max(v.decimals, static_cast<int>(text.size() - point - 1));
+        }
+        v.intLength = std::max(v.intLength, point == std::string::npos ? text.size() : point);
+        v.shortestLength = std::max(v.shortestLength, text.size());
         return true;
     }
 

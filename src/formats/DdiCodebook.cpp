@@ -9,6 +9,7 @@
 #include "platform/Ui.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
+#include "writers/PortablePrograms.h"
 #include "writers/WriterContext.h"
 
 #include <libxml/xmlwriter.h>
@@ -317,6 +318,11 @@ bool DdiRun::writeVariable(XmlDocument& xml, const Extract& extract, std::size_t
                                                                 code) != column.reservedCodes.end();
                                 if (code.size() >= 2 && code.front() == '\'' && code.back() == '\'')
                                     code = code.substr(1, code.size() - 2);
+                                // The value the code stands for: a whole-number
+                                // code of a variable with implied decimals is
+                                // scaled as its data are ("-5" with dcml 2 is -0.05).
+                                if (numeric)
+                                    code = scaledCode(code, column.decimals());
                                 xml.start("catgry");
                                 if (reserved)
                                     xml.attribute("missing", "Y");

@@ -23,8 +23,9 @@ class Progress;
 // case, character set); the codebook sections as varGrp; per variable its
 // name, location in the extract (StartPos, EndPos, width, RecSegNo), dcml
 // for implied decimals, intrvl, label, description as qstnLit, categories
-// with frequency, reserved codes (-1..-9, label in braces) marked
-// missing="Y", and varFormat.
+// with frequency (the value a whole-number code stands for under implied
+// decimals: "-5" with dcml 2 is -0.05), reserved codes (-1..-9, label in
+// braces) marked missing="Y", and varFormat.
 //
 // Every file is built under a temporary name beside its own and renamed when
 // complete. A write failure (a full disk: "Cannot Write <name> !" with the

@@ -204,8 +204,9 @@ for var in root.findall("d:dataDscr/d:var", ns):
     if (var.get("dcml") or "0") != str(v["decimals"]):
         error(f"DDI dcml of {name}: {var.get('dcml')}")
     missing = [c.find("d:catValu", ns).text for c in var.findall("d:catgry", ns) if c.get("missing") == "Y"]
-    if missing != v["reserved"]:
-        error(f"DDI missing categories of {name}: {missing} for {v['reserved']}")
+    scaled = [c if not v["decimals"] else f"{int(c) / 10 ** v['decimals']:.{v['decimals']}f}" for c in v["reserved"]]
+    if missing != scaled:
+        error(f"DDI missing categories of {name}: {missing} for {scaled}")
     freqs = [c.find("d:catStat", ns).text for c in var.findall("d:catgry", ns)]
     if freqs != [f for c, f, l in v["categories"]]:
         error(f"DDI frequencies of {name} differ from the category lines")
@@ -266,4 +267,32 @@ print("\n".join(errors[:20]), file=sys.stderr)
 sys.exit(1 if errors else 0)
 PY
     fail "the outputs differ from the raw data"
+# The DDI document and its extracts read back by qavn-import: every category
+# line comes back with its label and frequency counted from the extract.
+if [ -x "$BIN/qavn-import" ]; then
+    "$BIN/qavn-import" "$OUT/demo.xml" --id RT --out "$WORK/rt" >/dev/null 2>"$WORK/import.log" ||
+        fail "qavn-import rejected the DDI output: $(tail -3 "$WORK/import.log")"
+    back() { (cd "$WORK/rt" && env -u QAVN_DRIVE_C -u QAVN_DRIVE_D "$BIN/qavn-extract" P=RT "$@"); }
+    ROUND=()
+    for ((n = 1, total = $(back --list | wc -l); n <= total; n++)); do ROUND+=(--show "$n"); done
+    back "${ROUND[@]}" >"$WORK/round.txt"
+    /usr/bin/python3 - "$WORK/show.txt" "$WORK/round.txt" <<'PY' || fail "the DDI output does not read back"
+import sys
+def categories(path):
+    found, current, section = {}, None, None
+    for line in open(path, encoding="latin-1").read().split("\n"):
+        if line.startswith("name: "):
+            current, section = found.setdefault(line[6:], set()), None
+        elif line in ("description:", "categories:"):
+            section = line
+        elif current is not None and section == "categories:" and line:
+            fields = line.split("\t")
+            current.add((fields[3], fields[1]))
+    return found
+original, back = categories(sys.argv[1]), categories(sys.argv[2])
+lost = [name for name, lines in original.items() if not lines <= back.get(name, set())]
+if lost or len(original) < 500:
+    sys.exit(f"category lines lost on the way back: {lost[:10]}")
+PY
+fi
 echo "PASS"

@@ -70,6 +70,7 @@ std::vector<std::string> verifyReportLines(const VerifyReport& report)
 {
     std::vector<std::string> lines;
     lines.push_back("Codebook of " + report.projectId + " against its raw data" +
+                    (report.scope.empty() ? std::string() : ", " + report.scope) +
                     (report.cancelled ? " (stopped before the end: the figures cover the data read)" : ""));
     for (const CheckedDataFile& file : report.files)
         lines.push_back(file.name + ": " + count(file.cases, "case", "cases"));

@@ -66,6 +66,7 @@ struct CheckedDataFile {
 // variable order, the differences of one variable in category-line order.
 struct VerifyReport {
     std::string projectId;
+    std::string scope; // what was checked, for the heading ("the 12 tagged variables"); may be empty
     std::vector<CheckedDataFile> files;
     std::vector<CategoryDifference> differences;
     std::vector<UnlabelledValue> unlabelled;

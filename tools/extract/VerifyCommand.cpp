@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <numeric>
+#include <string>
 #include <vector>
 
 namespace qavn::extract {
@@ -34,6 +35,8 @@ int runVerify(Context& context, bool selected)
     }
     VerifyReport& report = result.value();
     report.projectId = context.session.projectId;
+    report.scope = selected ? std::to_string(variables.size()) + (variables.size() == 1 ? " selected variable" : " selected variables")
+                            : "every variable";
     for (const std::string& line : verifyReportLines(report))
         std::printf("%s\n", line.c_str());
     std::fflush(stdout);

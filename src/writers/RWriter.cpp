@@ -37,6 +37,27 @@ std::string rString(std::string_view latin1)
     return text + "\"";
 }
 
+// A host path as an R string literal: its bytes as they are, those outside
+// ASCII as \x escapes (the file system's own encoding, UTF-8 as a rule).
+std::string rPath(const std::filesystem::path& path)
+{
+    std::string text = "\"";
+    for (const char c : path.string()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text + "\"";
+}
+
 std::string numbers(const std::vector<std::int64_t>& values)
 {
     std::string text = "c(";
@@ -144,7 +165,7 @@ std::optional<bool> writeRStep(WriterContext& context, std::uint32_t f, std::vec
     if (order.empty())
         return false;
 
-    const std::string path = rString(file.dataPath.string());
+    const std::string path = rPath(file.dataPath);
     out.print("d <- cbind(\n");
     bool firstPart = true;
     for (const auto& [line, c] : byLine) {

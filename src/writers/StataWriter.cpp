@@ -16,17 +16,23 @@ const std::vector<std::string_view> stataReserved{
     "_all", "_b",     "byte", "_coef", "_cons", "double", "float", "if",   "in",  "int",  "long", "_n",
     "_N",   "_pi",    "_pred", "_rc",  "_skip", "str",    "strL",  "using", "with", "ID_", "qavn_value"};
 
-// Text between Stata's compound double quotes, which hold any quote; the
-// macro characters are escaped so that the text is taken as it stands.
-std::string stataString(std::string_view latin1)
+// Text with Stata's macro characters escaped, so that it is taken as it
+// stands.
+std::string stataText(std::string_view utf8)
 {
     std::string text;
-    for (const char c : utf8FromLatin1(latin1)) {
-        if (c == '`' || c == '$' || c == '\\')
+    for (const char c : utf8) {
+        if (c == '`' || c == '$')
             text += '\\';
         text += c;
     }
-    return "`\"" + text + "\"'";
+    return text;
+}
+
+// Text between Stata's compound double quotes, which hold any quote.
+std::string stataString(std::string_view latin1)
+{
+    return "`\"" + stataText(utf8FromLatin1(latin1)) + "\"'";
 }
 
 // The extended missing value of reserved code -k: .a for -1 ... .i for -9.
@@ -65,7 +71,7 @@ void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std:
         out.print("    %s %s %u:%lld-%lld ///\n", type, names[i].c_str(), static_cast<unsigned>(v.line),
                   static_cast<long long>(v.first), static_cast<long long>(v.last));
     }
-    out.print("    using \"%s\"\n\n", file.dataPath.c_str());
+    out.print("    using \"%s\"\n\n", stataText(file.dataPath.string()).c_str());
 }
 
 void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
@@ -168,7 +174,7 @@ std::optional<bool> writeStataStep(WriterContext& context, std::uint32_t f)
         out.write("label variable ID \"Case identifier\"\n");
     out.print("order%s\n", order.c_str());
     const std::filesystem::path saved = outputHostDir(context) / (dataSetName(file.file->dataPath) + ".dta");
-    out.print("save \"%s\", replace\n\n", saved.c_str());
+    out.print("save \"%s\", replace\n\n", stataText(saved.string()).c_str());
     context.progress(3);
     return true;
 }

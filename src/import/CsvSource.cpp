@@ -159,6 +159,11 @@ public:
         if (!open(file, error))
             return false;
         CsvParser reader(file.get());
+        current_ = file.get();
+        struct Done {
+            std::FILE*& current;
+            ~Done() { current = nullptr; }
+        } done{current_};
         if (!reader.next(fields, error))
             return fail(error);
         if (!visitor.variables(variables_))
@@ -182,6 +187,12 @@ public:
         return error.empty() || fail(error);
     }
 
+    double fraction() const override
+    {
+        const off_t at = current_ != nullptr ? ::ftello(current_) : 0;
+        return size_ > 0 && at > 0 ? static_cast<double>(at) / static_cast<double>(size_) : 0.0;
+    }
+
 private:
     bool open(std::unique_ptr<std::FILE, FileCloser>& file, std::string& error)
     {
@@ -190,6 +201,9 @@ private:
             error = path_.string() + ": " + std::strerror(errno);
             return false;
         }
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path_, ec);
+        size_ = ec ? 0 : size;
         return true;
     }
 
@@ -252,6 +266,8 @@ private:
     }
 
     std::filesystem::path path_;
+    std::FILE* current_ = nullptr; // the file a pass reads
+    std::uintmax_t size_ = 0;
     bool typed_ = false;
     std::vector<SourceVariable> variables_;
 };

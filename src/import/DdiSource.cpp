@@ -601,6 +601,12 @@ public:
         return readData(visitor, error);
     }
 
+    double fraction() const override
+    {
+        const z_off_t at = current_ != nullptr ? gzoffset(current_) : 0;
+        return size_ > 0 && at > 0 ? static_cast<double>(at) / static_cast<double>(size_) : 0.0;
+    }
+
     bool details(std::size_t index, std::vector<std::string>& lines, std::string& error) override
     {
         return document_->details(document_->variables()[file_.variables.at(index)], lines, error);
@@ -634,6 +640,14 @@ private:
         }
         std::unique_ptr<gzFile_s, int (*)(gzFile)> closer(in, &gzclose);
         gzbuffer(in, 1u << 17);
+        std::error_code ec;
+        const auto size = fs::file_size(data, ec);
+        size_ = ec ? 0 : size;
+        current_ = in;
+        struct Done {
+            gzFile& current;
+            ~Done() { current = nullptr; }
+        } done{current_};
         std::vector<std::string> lines(static_cast<std::size_t>(file_.records));
         std::uint64_t lineNumber = 0;
         std::string text;
@@ -698,6 +712,8 @@ private:
 
     std::shared_ptr<DdiDocument> document_;
     const DdiFile& file_;
+    gzFile current_ = nullptr; // the data file a pass reads
+    std::uintmax_t size_ = 0;
     fs::path path_;
     std::vector<SourceVariable> variables_;
 };

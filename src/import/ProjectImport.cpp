@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -115,9 +116,67 @@ struct Source {
     std::string section;
 };
 
+// Reports how far the import is, at most every tenth of a second, and
+// notes a cancel.
+class Progress {
+public:
+    Progress(const ImportOptions& options, std::size_t sources) : options_(options), sources_(sources) {}
+
+    // The pass of a source (0: statistics, 1: raw data) that starts now.
+    bool start(std::size_t source, int pass, std::string what)
+    {
+        source_ = source;
+        pass_ = pass;
+        what_ = std::move(what);
+        return report(0, 0);
+    }
+
+    // After each case: `within` is the part of the pass done, 0 for the
+    // reader's own estimate.
+    bool step(std::uint64_t cases, double within)
+    {
+        if (!options_.progress || (cases & 15) != 0)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(100))
+            return true;
+        return report(cases, within);
+    }
+
+    bool cancelled() const { return cancelled_; }
+    const SourceReader* reader = nullptr;
+
+private:
+    bool report(std::uint64_t cases, double within)
+    {
+        if (!options_.progress)
+            return true;
+        last_ = std::chrono::steady_clock::now();
+        if (within <= 0 && reader != nullptr)
+            within = reader->fraction();
+        const double done = (static_cast<double>(source_ * 2 + static_cast<std::size_t>(pass_)) +
+                             std::clamp(within, 0.0, 1.0)) /
+                            static_cast<double>(2 * sources_);
+        if (!options_.progress(done, cases > 0 ? what_ + ", case " + std::to_string(cases) : what_))
+            cancelled_ = true;
+        return !cancelled_;
+    }
+
+    const ImportOptions& options_;
+    std::size_t sources_;
+    std::size_t source_ = 0;
+    int pass_ = 0;
+    std::string what_;
+    std::chrono::steady_clock::time_point last_{};
+    bool cancelled_ = false;
+};
+
 class StatisticsPass final : public SourceVisitor {
 public:
-    StatisticsPass(Source& source, Counters& counters) : source_(source), counters_(counters) {}
+    StatisticsPass(Source& source, Counters& counters, Progress& progress)
+        : source_(source), counters_(counters), progress_(progress)
+    {
+    }
 
     bool variables(const std::vector<SourceVariable>& variables) override
     {
@@ -207,7 +266,7 @@ public:
     bool endCase() override
     {
         ++source_.cases;
-        return true;
+        return progress_.step(source_.cases, 0);
     }
 
 private:
@@ -228,11 +287,13 @@ private:
 
     Source& source_;
     Counters& counters_;
+    Progress& progress_;
 };
 
 class DataPass final : public SourceVisitor {
 public:
-    DataPass(Source& source, std::FILE* out, std::string& error) : source_(source), out_(out), error_(error)
+    DataPass(Source& source, std::FILE* out, Progress& progress, std::string& error)
+        : source_(source), out_(out), progress_(progress), error_(error)
     {
         lines_.resize(static_cast<std::size_t>(source.linesPerCase));
         reset();
@@ -281,7 +342,8 @@ public:
         }
         ++case_;
         reset();
-        return true;
+        const double total = static_cast<double>(source_.cases);
+        return progress_.step(case_, total > 0 ? static_cast<double>(case_) / total : 0);
     }
 
     std::uint64_t cases() const { return case_; }
@@ -295,6 +357,7 @@ private:
 
     Source& source_;
     std::FILE* out_;
+    Progress& progress_;
     std::string& error_;
     std::vector<std::string> lines_;
     std::uint64_t case_ = 0;
@@ -538,7 +601,7 @@ std::string fileStem(const fs::path& path)
 }
 
 bool build(const ImportOptions& options, std::vector<Source>& sources, const fs::path& root, ImportSummary& summary,
-           std::string& error)
+           Progress& progress, std::string& error)
 {
     Counters counters;
     NameShortener names;
@@ -569,7 +632,10 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         source.section = codebookText(path.filename().string(), maxLine, counters);
         titles += (titles.empty() ? "" : ", ") + path.filename().string();
 
-        StatisticsPass statistics(source, counters);
+        progress.reader = source.reader.get();
+        if (!progress.start(s, 0, path.filename().string() + ": counting values"))
+            return false;
+        StatisticsPass statistics(source, counters, progress);
         if (!source.reader->pass(statistics, error))
             return false;
         if (source.variables.empty()) {
@@ -609,7 +675,9 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
             error = "cannot create " + dataFile.string() + ": " + std::strerror(errno);
             return false;
         }
-        DataPass data(source, out.get(), error);
+        if (!progress.start(s, 1, path.filename().string() + ": writing the raw data"))
+            return false;
+        DataPass data(source, out.get(), progress, error);
         if (!source.reader->pass(data, error))
             return false;
         if (data.cases() != source.cases) {
@@ -715,10 +783,15 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
         return false;
     }
     const fs::path temporary = pattern;
-    if (!build(options, sources, temporary, summary, error)) {
+    Progress progress(options, sources.size());
+    if (!build(options, sources, temporary, summary, progress, error)) {
+        if (progress.cancelled())
+            error = "cancelled";
         fs::remove_all(temporary, ec);
         return false;
     }
+    if (options.progress)
+        options.progress(1.0, "done");
     const fs::path old = temporary.string() + ".old";
     if (exists) {
         fs::rename(out, old, ec);

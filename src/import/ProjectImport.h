@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct ImportOptions {
     std::string title;                 // empty: made from the source names
     std::string idVariable;            // the identifier column of each source; empty for none
     bool force = false;                // replace an existing `out`
+    // Called every tenth of a second or so with how much of the work is
+    // done (0 to 1) and a line saying what is being done; returning false
+    // cancels: importProject() then fails with the error "cancelled" and
+    // leaves nothing behind. May be empty. Called on the importing thread.
+    std::function<bool(double done, const std::string& what)> progress;
 };
 
 struct ImportSummary {

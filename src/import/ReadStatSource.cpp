@@ -53,6 +53,7 @@ public:
     }
 
     const std::filesystem::path& path() const override { return path_; }
+    double fraction() const override { return progress_; }
 
     bool pass(SourceVisitor& visitor, std::string& error) override
     {
@@ -77,6 +78,12 @@ public:
         state.labelsKnown = labelsRead_;
         Parser parser(readstat_parser_init());
         setLabelHandlers(parser.get());
+        progress_ = 0;
+        readstat_set_progress_handler(parser.get(), [](double progress, void* ctx) -> int {
+            *static_cast<State*>(ctx)->progress = progress;
+            return READSTAT_HANDLER_OK;
+        });
+        state.progress = &progress_;
 
         if (kind_ == ReadStatKind::Sas7bdat && !catalogue_.empty()) {
             const readstat_error_t rc = readstat_parse_sas7bcat(parser.get(), catalogue_.c_str(), &state);
@@ -208,6 +215,7 @@ private:
         bool started = false;
         bool stopped = false;
         bool labelsKnown = false; // labelSets were read beforehand
+        double* progress = nullptr;
 
         // Value labels arrive after the variables in some formats; both are
         // complete when the first value comes.
@@ -246,6 +254,7 @@ private:
     std::filesystem::path catalogue_;
     std::map<std::string, std::vector<SourceValueLabel>> labels_;
     bool labelsRead_ = false;
+    double progress_ = 0;
 };
 
 } // namespace

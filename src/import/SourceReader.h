@@ -70,6 +70,8 @@ public:
     // ..."), asked for when the codebook is written so that long texts need
     // not stay in memory. Returns false with `error` set when they cannot be
     // read.
+    // How much of the pass at hand is read, from 0 to 1 (0 when not known).
+    virtual double fraction() const { return 0; }
     virtual bool details(std::size_t index, std::vector<std::string>& lines, std::string& error)
     {
         (void)index;

@@ -3,7 +3,10 @@
 
 #include "import/ProjectImport.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -14,13 +17,22 @@ namespace {
 
 constexpr const char* usage =
     "Usage: qavn-import SOURCE... --id ID --out DIR [--title TEXT] [--id-variable NAME] [--force]\n"
+    "                   [--progress]\n"
     "\n"
     "Each SOURCE is one data file of the project: SPSS .sav, .zsav or .por, Stata .dta, SAS\n"
     ".sas7bdat (FILE.sas7bdat:FILE.sas7bcat names its catalogue of value labels; one beside it\n"
     "is found) or .xpt, or CSV with a header line of names. --id-variable names the identifier\n"
-    "column of every source. An existing DIR is replaced only with --force.\n"
+    "column of every source. An existing DIR is replaced only with --force. --progress shows\n"
+    "how far the import is on standard error. Interrupted (Ctrl+C), it leaves nothing behind.\n"
     "Open the project with\n"
     "  cd DIR && qavn P=ID\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = 1;
+}
 
 int usageError(const std::string& message)
 {
@@ -34,6 +46,7 @@ int main(int argc, char** argv)
 {
     ImportOptions options;
     std::string out;
+    bool progress = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&](const char* what, std::string& target) {
@@ -59,6 +72,8 @@ int main(int argc, char** argv)
                 return usageError("--id-variable needs a variable name");
         } else if (arg == "--force") {
             options.force = true;
+        } else if (arg == "--progress") {
+            progress = true;
         } else if (arg.starts_with("--")) {
             return usageError("unknown option " + std::string(arg));
         } else {
@@ -78,9 +93,35 @@ int main(int argc, char** argv)
             return usageError("a project ID holds only letters, digits and underscores");
     options.out = out;
 
+    // An interrupt stops the import at the next case, which then removes
+    // what it has written.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    int shown = -1;
+    options.progress = [&](double done, const std::string& what) {
+        if (progress) {
+            const int percent = static_cast<int>(done * 100);
+            if (terminal) {
+                // One line, rewritten in place.
+                std::fprintf(stderr, "\r%3d%% %-70.70s", percent, what.c_str());
+                if (done >= 1.0)
+                    std::fputc('\n', stderr);
+            } else if (percent != shown) {
+                std::fprintf(stderr, "%3d%% %s\n", percent, what.c_str());
+            }
+            shown = percent;
+        }
+        return interrupted == 0;
+    };
+
     ImportSummary summary;
     std::string error;
     if (!importProject(options, summary, error)) {
+        if (progress && terminal)
+            std::fputc('\n', stderr);
+        if (interrupted != 0)
+            error = "interrupted; nothing was written";
         std::fprintf(stderr, "qavn-import: %s\n", error.c_str());
         return 1;
     }

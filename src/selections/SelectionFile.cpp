@@ -218,13 +218,22 @@ std::string restoreKeptTags(std::string_view projectId, VariableList& list)
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return std::string();
+    // A file that is refused is moved aside, so that the tags saved at the
+    // end of this run do not replace what it held.
+    const auto keptAside = [&path]() -> std::string {
+        std::filesystem::path old = path;
+        old += ".old";
+        std::error_code renameError;
+        std::filesystem::rename(path, old, renameError);
+        return renameError ? std::string() : "; kept as " + old.string();
+    };
     auto saved = readSavedTags(path, path.string());
     if (!saved)
-        return "Saved tags not restored: " + describe(saved.error());
+        return "Saved tags not restored: " + describe(saved.error()) + keptAside();
     const CodebookFingerprint codebook = CodebookFingerprint::of(list);
     if (!(saved.value().codebook == codebook))
         return "Saved tags in " + path.string() + " belong to another codebook (" + saved.value().codebook.text() +
-               "); not restored";
+               "); not restored" + keptAside();
     saved.value().tags().applyTo(list);
     const auto count = static_cast<std::uint32_t>(saved.value().numbers.size());
     if (count == 0)

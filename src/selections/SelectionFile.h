@@ -63,7 +63,8 @@ std::filesystem::path keptTagsPath(std::string_view projectId);
 // a one-line note for the status bar (empty when there was nothing saved):
 // what was restored, or why nothing was (a file of another codebook, a
 // damaged file with its line). Never changes the list unless the whole file
-// was good.
+// was good; a refused file is renamed to <file>.old, so that the tags saved
+// at the end of the run do not replace it.
 std::string restoreKeptTags(std::string_view projectId, VariableList& list);
 
 // Saves the list's tags for the next run. Returns an empty string, or a

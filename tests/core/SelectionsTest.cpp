@@ -115,6 +115,7 @@ TEST(SelectionsTest, KeptTagsAndNamedSelections)
         const std::string note = restoreKeptTags("ZEL", l.list);
         EXPECT_NE(note.find("belong to another codebook"), std::string::npos) << note;
         EXPECT_TRUE(l.tagged().empty());
+        std::filesystem::rename(dir / "ZELQAV.TAGS.old", dir / "ZELQAV.TAGS");
     }
 
     // Damaged files: nothing restored, the note names the file and line.
@@ -136,8 +137,10 @@ TEST(SelectionsTest, KeptTagsAndNamedSelections)
         writeFile(dir / "ZELQAV.TAGS", d.bytes);
         Listed l(40);
         l.list.tagRow(5);
-        EXPECT_EQ(restoreKeptTags("ZEL", l.list), "Saved tags not restored: " + d.reason);
+        EXPECT_EQ(restoreKeptTags("ZEL", l.list), "Saved tags not restored: " + d.reason + "; kept as ZELQAV.TAGS.old");
         EXPECT_EQ(l.tagged(), Numbers{5});
+        EXPECT_EQ(test::readFile(dir / "ZELQAV.TAGS.old"), d.bytes);
+        EXPECT_FALSE(std::filesystem::exists(dir / "ZELQAV.TAGS"));
     }
 
     // A folder that cannot take the file: a note, no exception.

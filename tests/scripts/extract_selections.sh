@@ -58,6 +58,7 @@ check_usage() {
     grep -qF -- "$want" "$work/err" || fail "$*: $(cat "$work/err")"
 }
 check_usage "--and changes the selection of a --tags given before it" --and "$work/a.tag"
+check_usage "--save-selection: a selection name holds no / or \\" --tag 1 --save-selection a/b
 check_usage "DEMOQAV.SEL/gone.sel (host path $work/demo/DEMOQAV.SEL/gone.sel): No such file" --tags @gone
 printf 'QAVN-TAGS 1 variables=%s names=0000000000000000\r\n1\r\n' "$rows" > DEMOQAV.SEL/other.sel
 check_usage "DEMOQAV.SEL/other.sel line 1: saved for another codebook" --tags "$work/a.tag" --and @other

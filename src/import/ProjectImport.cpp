@@ -4,7 +4,7 @@
 #include "import/SourceReader.h"
 
 #include "codebook/CodebookWriter.h"
-#include "project/Configuration.h"
+#include "codebook/ProjectFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -581,18 +580,6 @@ void chooseFormat(Variable& v)
             v.width = std::max(v.width, static_cast<int>(numberText(m.low, v.writeDecimals).size()));
 }
 
-bool writeFile(const fs::path& path, std::string_view bytes, std::string& error)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        error = "cannot write " + path.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 std::string fileStem(const fs::path& path)
 {
     std::string stem = path.stem().string();
@@ -609,14 +596,15 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     NameShortener dataNames;
     std::string namesText;
 
-    const fs::path resource = root / "c" / "QAVN" / options.id;
-    for (const fs::path& dir : {resource, root / "c" / "QAVN" / "OUT", root / "d" / "DATA"}) {
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        if (ec) {
-            error = "cannot create " + dir.string() + ": " + ec.message();
-            return false;
-        }
+    const ProjectLayout layout{root, options.id};
+    const fs::path resource = layout.resourceDir();
+    if (!createProjectLayout(layout, error))
+        return false;
+    std::error_code ec;
+    fs::create_directories(layout.rawDataFile("DATA"), ec);
+    if (ec) {
+        error = "cannot create " + layout.rawDataFile("DATA").string() + ": " + ec.message();
+        return false;
     }
 
     // The codebook text goes to its file as it is made.
@@ -624,7 +612,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     if (!codebook.streamText(resource, options.id, error))
         return false;
     std::vector<std::string> details;
-    std::string specFiles;
+    std::vector<SpecDataFile> specFiles;
     std::string titles;
     for (std::size_t s = 0; s < sources.size(); ++s) {
         Source& source = sources[s];
@@ -669,7 +657,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
             source.idLocation = locationOf(source.variables[idIndex]);
 
         source.dataPath = "DATA\\" + dataNames.add(fileStem(path)) + ".DAT";
-        const fs::path dataFile = root / "d" / "DATA" / source.dataPath.substr(5);
+        const fs::path dataFile = layout.rawDataFile(source.dataPath);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(dataFile.c_str(), "wb"), &std::fclose);
         if (!out) {
             error = "cannot create " + dataFile.string() + ": " + std::strerror(errno);
@@ -709,7 +697,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         }
         summary.variables += source.variables.size();
         summary.cases.push_back(source.cases);
-        specFiles += std::to_string(source.linesPerCase) + " " + source.idLocation + " " + source.dataPath + "\r\n";
+        specFiles.push_back({source.linesPerCase, source.idLocation, source.dataPath});
     }
     if (codebook.textSize() > 0xFFFFFFFFu) {
         error = "the codebook text passes 4 GB, beyond what its references address";
@@ -722,11 +710,8 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     const std::string title =
         toLatin1(options.title.empty() ? titles : options.title, false, options.title.empty() ? ignored : counters.replaced)
             .substr(0, 200);
-    const std::string spec = title + "\r\n" + options.id + "\r\n" + std::to_string(sources.size()) + "\r\n" + specFiles;
-    if (!writeFile(resource / ("QAVSPEC." + options.id), spec, error) ||
-        !writeFile(root / (options.id + "QAV.CFG"),
-                   configurationText("C:\\QAVN\\" + options.id, "C:\\QAVN\\OUT", 'D', "0", "0", "2"), error) ||
-        !writeFile(root / (options.id + "NAMES.TXT"), namesText, error))
+    if (!writeProjectFiles(layout, specificationText(title, options.id, specFiles, {}), error) ||
+        !writeWholeFile(root / (options.id + "NAMES.TXT"), namesText, error))
         return false;
 
     if (counters.replaced > 0)

@@ -123,8 +123,8 @@ bool layOutColumns(ProjectModel& model, std::vector<std::string>& problems)
 
 bool buildProject(const ProjectModel& model, const fs::path& out, const fs::path& logo, std::string& error)
 {
-    const Layout layout{out, model.id};
-    if (!createLayout(layout, error))
+    const ProjectLayout layout{out, model.id};
+    if (!createProjectLayout(layout, error))
         return false;
 
     // Raw data first: the codebook's frequencies count what was written.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codebook/ProjectFiles.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -18,40 +20,6 @@ constexpr int maxValueWidth = 7999;
 constexpr int maxRecordLines = 255;
 // A codebook text line holds at most 80 characters.
 constexpr std::size_t maxTextLine = 80;
-
-// Where a project made with --out DIR puts its files:
-//   DIR/<ID>QAV.CFG              configuration (C:\QAVN\<ID>, C:\QAVN\OUT, drive D)
-//   DIR/c/QAVN/<ID>/             QAVSPEC.<ID>, <prefix>01.CDC, <prefix>02.CDC
-//   DIR/c/QAVN/OUT/              output directory
-//   DIR/d/<dataPath>             raw data files
-struct Layout {
-    std::filesystem::path root;
-    std::string id;
-
-    std::filesystem::path resourceDir() const { return root / "c" / "QAVN" / id; }
-    std::filesystem::path outputDir() const { return root / "c" / "QAVN" / "OUT"; }
-    std::filesystem::path rawDataFile(std::string_view dataPath) const;
-    std::filesystem::path configurationFile() const { return root / (id + "QAV.CFG"); }
-};
-
-struct SpecDataFile {
-    int linesPerCase = 1;
-    std::string idLocation; // "0" for none
-    std::string dataPath;
-};
-
-// Creates the directories of the layout. Returns false with `error` set.
-bool createLayout(const Layout& layout, std::string& error);
-
-// The project specification file's bytes (lines end CR LF).
-std::string specificationText(std::string_view title, std::string_view prefix,
-                              const std::vector<SpecDataFile>& dataFiles,
-                              const std::vector<std::string>& headerLines);
-
-// Writes the project specification file and the configuration file of the layout.
-bool writeProjectFiles(const Layout& layout, std::string_view specText, std::string& error);
-
-bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 // A column location "first-last" or "first" (digits only, 1-based).
 struct Columns {

@@ -278,8 +278,8 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
         lineWidth[static_cast<std::size_t>(f)].push_back(cursor - 1);
     }
 
-    const Layout layout{options.out, options.id};
-    if (!createLayout(layout, error))
+    const ProjectLayout layout{options.out, options.id};
+    if (!createProjectLayout(layout, error))
         return false;
 
     // Pass 2: the raw data, case by case. Every value drawn for a variable

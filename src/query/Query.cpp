@@ -1,0 +1,475 @@
+#include "query/Query.h"
+
+#include <re2/re2.h>
+
+#include <charconv>
+#include <cstdio>
+#include <utility>
+
+namespace qavn {
+
+std::string QueryError::text() const
+{
+    return message + " at column " + std::to_string(column);
+}
+
+Query::Query() = default;
+Query::~Query() = default;
+Query::Query(Query&&) noexcept = default;
+Query& Query::operator=(Query&&) noexcept = default;
+
+namespace {
+
+// The word characters as the inside of an RE2 class.
+constexpr std::string_view wordClass = "0-9A-Za-z_\\x{C0}-\\x{D6}\\x{D8}-\\x{F6}\\x{F8}-\\x{FF}";
+
+char foldLower(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+        return static_cast<char>(u + 0x20);
+    return c;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+re2::RE2::Options regexOptions()
+{
+    re2::RE2::Options options;
+    options.set_encoding(re2::RE2::Options::EncodingLatin1);
+    options.set_case_sensitive(false);
+    options.set_never_nl(true);
+    options.set_log_errors(false);
+    options.set_max_mem(64 << 20);
+    return options;
+}
+
+// One character of a term or phrase as typed, after its escapes.
+struct Piece {
+    enum Kind : std::uint8_t { Char, Star, Mark, Blank } kind;
+    char c = 0;
+};
+
+} // namespace
+
+class QueryParser {
+public:
+    QueryParser(std::string_view text, Query& query) : text_(text), query_(query) {}
+
+    bool run()
+    {
+        skipBlanks();
+        if (pos_ >= text_.size())
+            return true;
+        const std::int32_t root = parseOr(Context{});
+        if (failed_)
+            return false;
+        skipBlanks();
+        if (pos_ < text_.size()) {
+            // parseOr stops only before a ')' it does not own.
+            fail("unexpected ')'", pos_);
+            return false;
+        }
+        query_.root_ = root;
+        return true;
+    }
+
+    QueryError error;
+
+private:
+    struct Context {
+        Query::TermKind kind = Query::TermKind::Text;
+        std::uint8_t fields = queryfield::text;
+    };
+
+    void fail(std::string message, std::size_t at)
+    {
+        if (failed_)
+            return;
+        failed_ = true;
+        error.message = std::move(message);
+        error.column = at + 1;
+    }
+
+    void skipBlanks()
+    {
+        while (pos_ < text_.size() && isBlank(text_[pos_]))
+            ++pos_;
+    }
+
+    // The bare word at pos_ (up to a blank, parenthesis or quote) without
+    // consuming it; escapes keep their backslash.
+    std::string_view peekWord() const
+    {
+        std::size_t p = pos_;
+        while (p < text_.size()) {
+            const char c = text_[p];
+            if (isBlank(c) || c == '(' || c == ')' || c == '"')
+                break;
+            if (c == '\\' && p + 1 < text_.size())
+                ++p;
+            ++p;
+        }
+        return text_.substr(pos_, p - pos_);
+    }
+
+    static bool sameWord(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (foldLower(a[i]) != b[i])
+                return false;
+        }
+        return true;
+    }
+
+    bool atKeyword(std::string_view keyword)
+    {
+        skipBlanks();
+        return sameWord(peekWord(), keyword);
+    }
+
+    std::int32_t addNode(Query::Op op, std::int32_t left, std::int32_t right)
+    {
+        query_.nodes_.push_back({op, left, right});
+        return static_cast<std::int32_t>(query_.nodes_.size() - 1);
+    }
+
+    std::int32_t parseOr(Context context)
+    {
+        std::int32_t left = parseAnd(context);
+        while (!failed_ && atKeyword("or")) {
+            const std::size_t at = pos_;
+            pos_ += 2;
+            skipBlanks();
+            if (pos_ >= text_.size() || text_[pos_] == ')' || atKeyword("or") || atKeyword("and")) {
+                fail("OR needs a term after it", at);
+                return -1;
+            }
+            const std::int32_t right = parseAnd(context);
+            left = addNode(Query::Op::Or, left, right);
+        }
+        return left;
+    }
+
+    std::int32_t parseAnd(Context context)
+    {
+        std::int32_t left = parseUnary(context);
+        while (!failed_) {
+            skipBlanks();
+            if (pos_ >= text_.size() || text_[pos_] == ')' || atKeyword("or"))
+                break;
+            if (atKeyword("and")) {
+                const std::size_t at = pos_;
+                pos_ += 3;
+                skipBlanks();
+                if (pos_ >= text_.size() || text_[pos_] == ')' || atKeyword("or") || atKeyword("and")) {
+                    fail("AND needs a term after it", at);
+                    return -1;
+                }
+            }
+            const std::int32_t right = parseUnary(context);
+            left = addNode(Query::Op::And, left, right);
+        }
+        return left;
+    }
+
+    std::int32_t parseUnary(Context context)
+    {
+        skipBlanks();
+        if (atKeyword("not")) {
+            const std::size_t at = pos_;
+            pos_ += 3;
+            skipBlanks();
+            if (pos_ >= text_.size() || text_[pos_] == ')' || atKeyword("or") || atKeyword("and")) {
+                fail("NOT needs a term after it", at);
+                return -1;
+            }
+            return addNode(Query::Op::Not, parseUnary(context), -1);
+        }
+        if (atKeyword("or") || atKeyword("and")) {
+            fail(std::string(sameWord(peekWord(), "or") ? "OR" : "AND") + " needs a term before it", pos_);
+            return -1;
+        }
+        return parsePrimary(context);
+    }
+
+    std::int32_t parseGroup(Context context)
+    {
+        const std::size_t open = pos_;
+        ++pos_;
+        skipBlanks();
+        if (pos_ < text_.size() && text_[pos_] == ')') {
+            fail("empty parentheses", open);
+            return -1;
+        }
+        if (pos_ >= text_.size()) {
+            fail("missing ')' for this '('", open);
+            return -1;
+        }
+        const std::int32_t inner = parseOr(context);
+        if (failed_)
+            return -1;
+        skipBlanks();
+        if (pos_ >= text_.size()) {
+            fail("missing ')' for this '('", open);
+            return -1;
+        }
+        ++pos_; // the ')'
+        return inner;
+    }
+
+    std::int32_t parsePrimary(Context context)
+    {
+        skipBlanks();
+        if (pos_ >= text_.size()) {
+            fail("a term is missing", pos_);
+            return -1;
+        }
+        const char c = text_[pos_];
+        if (c == ')') {
+            fail("unexpected ')'", pos_);
+            return -1;
+        }
+        if (c == '(')
+            return parseGroup(context);
+
+        // A field name before a colon.
+        std::size_t p = pos_;
+        while (p < text_.size() && ((text_[p] >= 'a' && text_[p] <= 'z') || (text_[p] >= 'A' && text_[p] <= 'Z')))
+            ++p;
+        if (p > pos_ && p < text_.size() && text_[p] == ':') {
+            const std::string_view field = text_.substr(pos_, p - pos_);
+            Context inner = context;
+            if (sameWord(field, "name")) {
+                inner = {Query::TermKind::Text, queryfield::name};
+            } else if (sameWord(field, "label")) {
+                inner = {Query::TermKind::Text, queryfield::label};
+            } else if (sameWord(field, "description") || sameWord(field, "desc")) {
+                inner = {Query::TermKind::Text, queryfield::description};
+            } else if (sameWord(field, "category") || sameWord(field, "cat")) {
+                inner = {Query::TermKind::Text, queryfield::category};
+            } else if (sameWord(field, "section")) {
+                inner = {Query::TermKind::Section, 0};
+            } else if (sameWord(field, "file")) {
+                inner = {Query::TermKind::File, 0};
+            } else {
+                fail("unknown field '" + std::string(field) +
+                         "' (fields: name, label, description, category, section, file)",
+                     pos_);
+                return -1;
+            }
+            const std::size_t fieldAt = pos_;
+            pos_ = p + 1;
+            if (pos_ >= text_.size() || isBlank(text_[pos_]) || text_[pos_] == ')') {
+                fail(std::string(field) + ": needs a term after it", fieldAt);
+                return -1;
+            }
+            if (text_[pos_] == '(')
+                return parseGroup(inner);
+            return parseTerm(inner);
+        }
+        return parseTerm(context);
+    }
+
+    std::int32_t parseTerm(Context context)
+    {
+        const std::size_t start = pos_;
+        Query::Term term;
+        term.kind = context.kind;
+        term.fields = context.fields;
+        std::string pattern;
+        if (text_[pos_] == '/') {
+            std::string body;
+            std::size_t p = pos_ + 1;
+            bool closed = false;
+            for (; p < text_.size(); ++p) {
+                if (text_[p] == '\\' && p + 1 < text_.size() && text_[p + 1] == '/') {
+                    body += '/';
+                    ++p;
+                } else if (text_[p] == '\\' && p + 1 < text_.size()) {
+                    body += text_.substr(p, 2);
+                    ++p;
+                } else if (text_[p] == '/') {
+                    closed = true;
+                    break;
+                } else {
+                    body += text_[p];
+                }
+            }
+            if (!closed) {
+                fail("missing '/' at the end of this regular expression", start);
+                return -1;
+            }
+            if (body.empty()) {
+                fail("empty regular expression", start);
+                return -1;
+            }
+            pos_ = p + 1;
+            pattern = "(?m)" + body;
+        } else {
+            std::vector<Piece> pieces;
+            if (text_[pos_] == '"') {
+                std::size_t p = pos_ + 1;
+                bool closed = false;
+                for (; p < text_.size(); ++p) {
+                    const char ch = text_[p];
+                    if (ch == '\\' && p + 1 < text_.size()) {
+                        pieces.push_back({Piece::Char, text_[++p]});
+                    } else if (ch == '"') {
+                        closed = true;
+                        break;
+                    } else if (isBlank(ch)) {
+                        if (!pieces.empty() && pieces.back().kind != Piece::Blank)
+                            pieces.push_back({Piece::Blank, ' '});
+                    } else {
+                        pieces.push_back(pieceOf(ch));
+                    }
+                }
+                if (!closed) {
+                    fail("missing '\"' at the end of this phrase", start);
+                    return -1;
+                }
+                while (!pieces.empty() && pieces.back().kind == Piece::Blank)
+                    pieces.pop_back();
+                if (pieces.empty()) {
+                    fail("empty phrase", start);
+                    return -1;
+                }
+                pos_ = p + 1;
+            } else {
+                const std::string_view word = peekWord();
+                for (std::size_t i = 0; i < word.size(); ++i) {
+                    if (word[i] == '\\' && i + 1 < word.size())
+                        pieces.push_back({Piece::Char, word[++i]});
+                    else
+                        pieces.push_back(pieceOf(word[i]));
+                }
+                pos_ += word.size();
+            }
+            if (context.kind != Query::TermKind::Text && text_[start] != '"') {
+                // A bare number names a section or data file by its number.
+                std::uint32_t number = 0;
+                const std::string_view typed = text_.substr(start, pos_ - start);
+                const auto [end, ec] = std::from_chars(typed.data(), typed.data() + typed.size(), number);
+                if (ec == std::errc() && end == typed.data() + typed.size()) {
+                    if (number == 0) {
+                        fail(std::string(context.kind == Query::TermKind::Section ? "sections" : "data files") +
+                                 " are numbered from 1",
+                             start);
+                        return -1;
+                    }
+                    term.number = number;
+                }
+            }
+            if (term.number == 0)
+                pattern = wordPattern(pieces, term.literal);
+        }
+        if (term.number == 0) {
+            term.regex = std::make_unique<re2::RE2>(pattern, regexOptions());
+            if (!term.regex->ok()) {
+                fail("invalid regular expression: " + term.regex->error(), start);
+                return -1;
+            }
+        }
+        query_.terms_.push_back(std::move(term));
+        return addNode(Query::Op::Term, static_cast<std::int32_t>(query_.terms_.size() - 1), -1);
+    }
+
+    static Piece pieceOf(char c)
+    {
+        if (c == '*')
+            return {Piece::Star, c};
+        if (c == '?')
+            return {Piece::Mark, c};
+        return {Piece::Char, c};
+    }
+
+    // The RE2 pattern of a word or phrase, matched as whole words; `literal`
+    // receives its longest run of plain characters, lower-cased.
+    static std::string wordPattern(const std::vector<Piece>& pieces, std::string& literal)
+    {
+        const std::string word = "[" + std::string(wordClass) + "]";
+        const std::string nonWord = "[^" + std::string(wordClass) + "\\n]";
+        auto isWordPiece = [](const Piece& p) {
+            return p.kind == Piece::Star || p.kind == Piece::Mark ||
+                   (p.kind == Piece::Char && isQueryWordByte(static_cast<unsigned char>(p.c)));
+        };
+        bool anyPlain = false;
+        bool anyMark = false;
+        for (const Piece& p : pieces) {
+            anyPlain = anyPlain || p.kind == Piece::Char;
+            anyMark = anyMark || p.kind == Piece::Mark;
+        }
+        std::string body;
+        std::string run;
+        auto endRun = [&] {
+            if (run.size() > literal.size())
+                literal = run;
+            run.clear();
+        };
+        if (!anyPlain && !anyMark) {
+            body = word + "+";
+        } else {
+            for (const Piece& p : pieces) {
+                switch (p.kind) {
+                case Piece::Char: {
+                    run += foldLower(p.c);
+                    const auto u = static_cast<unsigned char>(p.c);
+                    if (isQueryWordByte(u) || u >= 0x80) {
+                        body += p.c;
+                    } else {
+                        char escaped[8];
+                        std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
+                        body += escaped;
+                    }
+                    break;
+                }
+                case Piece::Star:
+                    endRun();
+                    body += word + "*";
+                    break;
+                case Piece::Mark:
+                    endRun();
+                    body += word;
+                    break;
+                case Piece::Blank:
+                    endRun();
+                    body += "[ \\t\\r\\f\\v]+";
+                    break;
+                }
+            }
+            endRun();
+        }
+        std::string pattern;
+        if (isWordPiece(pieces.front()))
+            pattern += "(?:^|" + nonWord + ")";
+        pattern += body;
+        if (isWordPiece(pieces.back()))
+            pattern += "(?:$|" + nonWord + ")";
+        return "(?m)" + pattern;
+    }
+
+    std::string_view text_;
+    Query& query_;
+    std::size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+bool Query::compile(std::string_view text)
+{
+    *this = Query();
+    QueryParser parser(text, *this);
+    if (parser.run())
+        return true;
+    const QueryError error = parser.error;
+    *this = Query();
+    error_ = error;
+    return false;
+}
+
+} // namespace qavn

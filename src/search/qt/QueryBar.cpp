@@ -1,0 +1,336 @@
+#include "search/qt/QueryBar.h"
+
+#include "catalogue/VariableList.h"
+#include "catalogue/qt/VariableListDelegate.h"
+#include "catalogue/qt/VariableListView.h"
+#include "catalogue/qt/VariableTableModel.h"
+#include "platform/qt/QtText.h"
+#include "query/Query.h"
+#include "query/QueryIndex.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace qavn {
+
+// The grid's model seen through the rows of the matches: row i shows list
+// row matches[i], and a change of list rows reaches the matches among them.
+class QueryBar::MatchesModel : public QAbstractTableModel {
+public:
+    MatchesModel(VariableTableModel* source, QObject* parent) : QAbstractTableModel(parent), source_(source)
+    {
+        connect(source, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                    const auto first = std::lower_bound(rows_.begin(), rows_.end(),
+                                                        static_cast<std::uint32_t>(topLeft.row()) + 1);
+                    const auto last = std::upper_bound(first, rows_.end(),
+                                                       static_cast<std::uint32_t>(bottomRight.row()) + 1);
+                    if (first != last)
+                        emit dataChanged(index(static_cast<int>(first - rows_.begin()), 0),
+                                         index(static_cast<int>(last - rows_.begin()) - 1, columnCount() - 1));
+                });
+        connect(source, &QAbstractItemModel::modelReset, this, [this] { setRows({}); });
+    }
+
+    void setRows(std::vector<std::uint32_t> rows)
+    {
+        beginResetModel();
+        rows_ = std::move(rows);
+        endResetModel();
+    }
+    std::uint32_t listRow(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : VariableTableModel::ColumnCount;
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= rowCount())
+            return {};
+        return source_->data(source_->index(static_cast<int>(listRow(index.row())) - 1, index.column()), role);
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        return source_->headerData(section, orientation, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+private:
+    VariableTableModel* source_;
+    std::vector<std::uint32_t> rows_;
+};
+
+// The thread that runs the queries. It takes the newest query handed to it;
+// one still running stops at its next check when a newer one comes.
+struct QueryBar::Worker {
+    Worker(QueryBar* bar, const VariableList& list, const CodebookStore& store, const ProjectSpec& project)
+        : thread([this, bar, &list, &store, &project] { run(bar, list, store, project); })
+    {
+    }
+    ~Worker()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_one();
+        thread.join();
+    }
+
+    void post(std::uint64_t generation, std::shared_ptr<const Query> query)
+    {
+        {
+            // Under the lock, so that the thread never takes a query that
+            // is not yet the latest.
+            std::lock_guard lock(mutex);
+            latest = generation;
+            pending = std::move(query);
+            pendingGeneration = generation;
+        }
+        wake.notify_one();
+    }
+
+    void run(QueryBar* bar, const VariableList& list, const CodebookStore& store, const ProjectSpec& project)
+    {
+        QueryIndex index;
+        for (;;) {
+            std::shared_ptr<const Query> query;
+            std::uint64_t generation = 0;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [this] { return stopping || pending != nullptr; });
+                if (stopping)
+                    return;
+                query = std::move(pending);
+                generation = pendingGeneration;
+            }
+            if (!index.built()) {
+                const bool built = index.build(
+                    list, store, &project, [this] { return !stopping.load(); },
+                    [bar, generation](int percent) {
+                        QMetaObject::invokeMethod(bar, [bar, generation, percent] {
+                            if (generation == bar->generation_)
+                                bar->count_->setText(QStringLiteral("Preparing %1%").arg(percent));
+                        }, Qt::QueuedConnection);
+                    });
+                if (!built)
+                    return;
+            }
+            QueryMatches matches;
+            if (!index.evaluate(*query, matches, [&] { return latest.load() == generation && !stopping.load(); }))
+                continue;
+            QMetaObject::invokeMethod(
+                bar, [bar, generation, rows = matches.rows()]() mutable { bar->showMatches(generation, std::move(rows)); },
+                Qt::QueuedConnection);
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::atomic<bool> stopping{false};
+    std::atomic<std::uint64_t> latest{0};
+    std::shared_ptr<const Query> pending;
+    std::uint64_t pendingGeneration = 0;
+    std::thread thread; // last: started once the rest exists
+};
+
+QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const ProjectSpec& project,
+                   VariableListView* grid, QWidget* parent)
+    : QWidget(parent), list_(list), grid_(grid)
+{
+    setObjectName(QStringLiteral("queryBar"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    auto* caption = new QLabel(QStringLiteral("&Query:"), this);
+    edit_ = new QLineEdit(this);
+    edit_->setObjectName(QStringLiteral("queryEdit"));
+    edit_->setClearButtonEnabled(true);
+    edit_->setPlaceholderText(QStringLiteral("e.g. label:income AND NOT section:3, \"a phrase\", wag*, /regex/"));
+    edit_->setToolTip(QStringLiteral(
+        "Terms match whole words in the name, label, description and category lines.\n"
+        "name: label: description: category: look in one field; section: and file: take a\n"
+        "title or a number. \"phrases\", * and ? in words, /regular expressions/,\n"
+        "AND (or nothing), OR, NOT and parentheses. Case does not matter."));
+    caption->setBuddy(edit_);
+    count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("queryCount"));
+    count_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("1,000,000 matches")));
+    error_ = new QLabel(this);
+    error_->setObjectName(QStringLiteral("queryError"));
+    error_->setStyleSheet(QStringLiteral("color: #b00000"));
+    tag_ = new QPushButton(QStringLiteral("&Tag Matches"), this);
+    tag_->setObjectName(QStringLiteral("tagMatches"));
+    tag_->setEnabled(false);
+    tag_->setAutoDefault(false);
+    only_ = new QCheckBox(QStringLiteral("Show &Only Matches"), this);
+    only_->setObjectName(QStringLiteral("onlyMatches"));
+    layout->addWidget(caption);
+    layout->addWidget(edit_, 1);
+    layout->addWidget(count_);
+    layout->addWidget(error_);
+    layout->addWidget(tag_);
+    layout->addWidget(only_);
+
+    pause_ = new QTimer(this);
+    pause_->setSingleShot(true);
+    pause_->setInterval(pauseMs);
+    connect(pause_, &QTimer::timeout, this, &QueryBar::runQuery);
+    connect(edit_, &QLineEdit::textChanged, this, [this] {
+        // What was shown belongs to the text before; a running query is
+        // dropped as soon as the next one starts.
+        tag_->setEnabled(false);
+        pause_->start();
+    });
+    connect(edit_, &QLineEdit::returnPressed, this, &QueryBar::runQuery);
+    connect(tag_, &QPushButton::clicked, this, &QueryBar::tagMatches);
+    connect(only_, &QCheckBox::toggled, this, &QueryBar::showOnlyMatches);
+
+    matchesView_ = new QTableView(parent);
+    matchesView_->setObjectName(QStringLiteral("matchesList"));
+    matchesModel_ = new MatchesModel(grid->variableModel(), matchesView_);
+    matchesView_->setModel(matchesModel_);
+    matchesView_->setFont(grid->font());
+    matchesView_->setItemDelegate(new VariableListDelegate(matchesView_));
+    matchesView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    matchesView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    matchesView_->setWordWrap(false);
+    matchesView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    matchesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    matchesView_->verticalHeader()->setDefaultSectionSize(grid->rowHeight());
+    matchesView_->verticalHeader()->hide();
+    matchesView_->horizontalHeader()->setStretchLastSection(true);
+    matchesView_->horizontalHeader()->setSectionsClickable(false);
+    matchesView_->setColumnWidth(VariableTableModel::TagColumn, grid->columnWidth(VariableTableModel::TagColumn));
+    matchesView_->hide();
+    connect(matchesView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        const std::uint32_t row = matchesModel_->listRow(index.row());
+        list_.goToRow(row);
+        if (index.column() == VariableTableModel::TagColumn)
+            list_.toggleTag(row);
+    });
+    connect(matchesView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    list_.goToRow(matchesModel_->listRow(current.row()));
+            });
+    connect(matchesView_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (list_.goToRow(matchesModel_->listRow(index.row())) == 1 && description_)
+            description_();
+    });
+
+    matchesView_->installEventFilter(this);
+
+    worker_ = std::make_unique<Worker>(this, list, store, project);
+}
+
+bool QueryBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == matchesView_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QModelIndex current = matchesView_->currentIndex();
+        if (current.isValid() && key == Qt::Key_Space) {
+            list_.toggleTag(matchesModel_->listRow(current.row()));
+            return true;
+        }
+        if (current.isValid() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            if (list_.goToRow(matchesModel_->listRow(current.row())) == 1 && description_)
+                description_();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QueryBar::~QueryBar()
+{
+    // The thread ends before anything it reads goes away.
+    worker_.reset();
+}
+
+bool QueryBar::busy() const
+{
+    return pause_->isActive() || shown_ != generation_;
+}
+
+void QueryBar::runQuery()
+{
+    pause_->stop();
+    ++generation_;
+    auto query = std::make_shared<Query>();
+    const std::string text = latin1Bytes(edit_->text());
+    if (!query->compile(text)) {
+        error_->setText(latin1(query->error().text()));
+        worker_->latest = generation_; // stops a query still running
+        showMatches(generation_, {});
+        count_->clear();
+        return;
+    }
+    error_->clear();
+    if (query->empty()) {
+        worker_->latest = generation_;
+        showMatches(generation_, {});
+        count_->clear();
+        return;
+    }
+    count_->setText(QStringLiteral("Searching..."));
+    worker_->post(generation_, std::move(query));
+}
+
+void QueryBar::showMatches(std::uint64_t generation, std::vector<std::uint32_t> rows)
+{
+    if (generation != generation_)
+        return; // overtaken by newer typing
+    shown_ = generation;
+    matches_ = std::move(rows);
+    matchesModel_->setRows(matches_);
+    const auto n = static_cast<qulonglong>(matches_.size());
+    count_->setText(QLocale().toString(n) + (n == 1 ? QStringLiteral(" match") : QStringLiteral(" matches")));
+    tag_->setEnabled(!matches_.empty());
+    emit matchesUpdated(static_cast<quint32>(matches_.size()));
+}
+
+void QueryBar::tagMatches()
+{
+    if (matches_.empty())
+        return;
+    const bool many = matches_.size() > VariableList::waitCursorRange;
+    if (many)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (const std::uint32_t row : matches_)
+        list_.tagRow(row);
+    if (many)
+        QApplication::restoreOverrideCursor();
+}
+
+void QueryBar::showOnlyMatches(bool on)
+{
+    matchesView_->setVisible(on);
+    grid_->setVisible(!on);
+    (on ? static_cast<QWidget*>(matchesView_) : grid_)->setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace qavn

@@ -244,6 +244,10 @@ std::string restoreKeptTags(std::string_view projectId, VariableList& list)
 
 std::string saveKeptTags(std::string_view projectId, const VariableList& list)
 {
+    // No tags and nothing kept from before: no file to leave behind.
+    std::error_code ec;
+    if (list.tagCount() == 0 && !std::filesystem::exists(keptTagsPath(projectId), ec) && !ec)
+        return std::string();
     const std::string error = writeSavedTags(keptTagsPath(projectId), CodebookFingerprint::of(list), TagSet::of(list));
     return error.empty() ? error : "Tags not saved: " + error;
 }

@@ -67,7 +67,8 @@ std::filesystem::path keptTagsPath(std::string_view projectId);
 // at the end of the run do not replace it.
 std::string restoreKeptTags(std::string_view projectId, VariableList& list);
 
-// Saves the list's tags for the next run. Returns an empty string, or a
+// Saves the list's tags for the next run (nothing is written when none is
+// tagged and no file was kept before). Returns an empty string, or a
 // one-line note naming the file and why it could not be written.
 std::string saveKeptTags(std::string_view projectId, const VariableList& list);
 

@@ -95,6 +95,8 @@ TEST(SelectionsTest, KeptTagsAndNamedSelections)
     // Nothing saved: nothing to say, nothing tagged.
     Listed fresh(40);
     EXPECT_EQ(restoreKeptTags("ZEL", fresh.list), "");
+    EXPECT_EQ(saveKeptTags("ZEL", fresh.list), "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "ZELQAV.TAGS"));
 
     // Round trip, the file as the format says.
     Listed first(40);
@@ -108,6 +110,12 @@ TEST(SelectionsTest, KeptTagsAndNamedSelections)
     Listed again(40);
     EXPECT_EQ(restoreKeptTags("ZEL", again.list), "Tags of the last session restored: 3 variables");
     EXPECT_EQ(again.tagged(), (Numbers{3, 17, 40}));
+    // Tags cleared since: the file keeps none.
+    ASSERT_EQ(saveKeptTags("ZEL", fresh.list), "");
+    Listed cleared(40);
+    EXPECT_EQ(restoreKeptTags("ZEL", cleared.list), "");
+    EXPECT_TRUE(cleared.tagged().empty());
+    ASSERT_EQ(saveKeptTags("ZEL", first.list), "");
 
     // Another codebook (other names, or another count) keeps its tags out.
     for (const auto& [rows, prefix] : {std::pair<std::uint32_t, const char*>{40, "W"}, {41, "V"}}) {

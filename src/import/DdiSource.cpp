@@ -94,11 +94,6 @@ struct DdiVariable {
     std::size_t group = SIZE_MAX;
     std::size_t xmlLine = 0;
     std::vector<Category> categories;
-    std::string question;
-    std::string universe;
-    std::string conceptText;
-    std::string notes;
-    std::string interval;
     // The further description lines, kept in the document's spill file.
     std::uint64_t detailsAt = 0;
     std::uint64_t detailsSize = 0;
@@ -108,6 +103,15 @@ std::string columns(const DdiVariable& v)
 {
     return "columns " + std::to_string(v.first) + "-" + std::to_string(v.last);
 }
+
+// The long texts of the variable being read, until they go to the spill file.
+struct VariableTexts {
+    std::string question;
+    std::string universe;
+    std::string conceptText;
+    std::string notes;
+    std::string interval;
+};
 
 struct DdiFile {
     std::string id;
@@ -204,7 +208,7 @@ private:
 
     // Moves the long texts of a variable whose element is complete to the
     // spill file.
-    bool spill(DdiVariable& v)
+    bool spill(DdiVariable& v, VariableTexts& texts)
     {
         std::string text;
         auto add = [&](const char* prefix, std::string& part) {
@@ -212,14 +216,15 @@ private:
                 text += (text.empty() ? "" : "\n") + std::string(prefix) + part;
             part = std::string();
         };
-        add("Question: ", v.question);
-        add("Universe: ", v.universe);
-        add("Concept: ", v.conceptText);
-        std::string interval = v.interval == "contin"     ? "continuous"
-                               : v.interval == "discrete" ? "discrete"
-                                                          : "";
+        add("Question: ", texts.question);
+        add("Universe: ", texts.universe);
+        add("Concept: ", texts.conceptText);
+        std::string interval = texts.interval == "contin"     ? "continuous"
+                               : texts.interval == "discrete" ? "discrete"
+                                                              : "";
         add("Interval: ", interval);
-        add("Notes: ", v.notes);
+        add("Notes: ", texts.notes);
+        texts.interval.clear();
         v.detailsAt = spilled_;
         v.detailsSize = text.size();
         spilled_ += text.size();
@@ -250,6 +255,7 @@ private:
         std::vector<std::string> stack; // open elements, outermost first
         DdiVariable* var = nullptr;
         DdiVariable* unspilled = nullptr;
+        VariableTexts texts; // of `unspilled`
         Category* category = nullptr;
         bool codeBook = false;
         int rc = 0;
@@ -258,7 +264,7 @@ private:
             return false;
         };
         auto spillPending = [&] {
-            if (unspilled != nullptr && !spill(*unspilled)) {
+            if (unspilled != nullptr && !spill(*unspilled, texts)) {
                 error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
                 return false;
             }
@@ -295,7 +301,7 @@ private:
                 category = nullptr;
                 var->id = attribute(reader.get(), "ID");
                 var->source.name = attribute(reader.get(), "name");
-                var->interval = attribute(reader.get(), "intrvl");
+                texts.interval = attribute(reader.get(), "intrvl");
                 var->xmlLine = lineOf(reader.get());
                 const std::string files = attribute(reader.get(), "files");
                 var->fileId = files.substr(0, files.find(' '));
@@ -347,17 +353,17 @@ private:
                 } else if (name == "labl" && parent == "var" && var->source.label.empty()) {
                     var->source.label = content(reader.get());
                 } else if (name == "qstn" && parent == "var") {
-                    if (var->question.empty())
-                        var->question = content(reader.get());
+                    if (texts.question.empty())
+                        texts.question = content(reader.get());
                 } else if (name == "qstnLit" && parent == "qstn") {
-                    var->question = content(reader.get());
+                    texts.question = content(reader.get());
                 } else if (name == "universe" && parent == "var") {
-                    var->universe = content(reader.get());
+                    texts.universe = content(reader.get());
                 } else if (name == "concept" && parent == "var") {
-                    var->conceptText = content(reader.get());
+                    texts.conceptText = content(reader.get());
                 } else if (name == "notes" && parent == "var") {
                     const std::string text = content(reader.get());
-                    var->notes += (var->notes.empty() || text.empty() ? "" : " ") + text;
+                    texts.notes += (texts.notes.empty() || text.empty() ? "" : " ") + text;
                 } else if (name == "varFormat" && parent == "var") {
                     var->source.isText = attribute(reader.get(), "type") == "character";
                 } else if (name == "catgry" && parent == "var") {
@@ -512,6 +518,7 @@ private:
         s.storageWidth = s.isText ? width : 0;
         if (v.group != SIZE_MAX)
             s.section = groups_[v.group].name;
+        s.labels.reserve(v.categories.size());
         for (const Category& c : v.categories) {
             if (c.value.empty())
                 continue;

@@ -60,7 +60,7 @@ struct Counters {
 };
 
 struct Variable {
-    SourceVariable source;
+    const SourceVariable* source = nullptr; // the reader's, valid while it lives
     std::string name;
     // First pass.
     std::uint64_t valid = 0;
@@ -90,7 +90,7 @@ struct Variable {
 
     bool userMissing(double v) const
     {
-        for (const SourceMissing& m : source.missing)
+        for (const SourceMissing& m : source->missing)
             if (!m.isText && v >= m.low && v <= m.high)
                 return true;
         return false;
@@ -183,7 +183,7 @@ public:
         source_.variables.reserve(variables.size());
         for (const SourceVariable& sv : variables) {
             Variable v;
-            v.source = sv;
+            v.source = &sv;
             std::uint64_t ignored = 0;
             for (const SourceValueLabel& l : sv.labels) {
                 if (l.tag != 0)
@@ -210,7 +210,7 @@ public:
         switch (value.kind) {
         case SourceValue::Kind::SystemMissing:
             ++v.systemMissing;
-            if (v.source.isText)
+            if (v.source->isText)
                 count(v, std::string());
             return true;
         case SourceValue::Kind::TaggedMissing:
@@ -322,14 +322,14 @@ public:
         const auto width = static_cast<std::size_t>(v.width);
         if (text.size() > width) {
             error_ = source_.reader->path().string() + ": case " + std::to_string(case_ + 1) + ", variable " +
-                     v.source.name + ": the value " + text + " does not fit in " + std::to_string(width) +
+                     v.source->name + ": the value " + text + " does not fit in " + std::to_string(width) +
                      " columns (the file changed while it was read)";
             return false;
         }
         // Texts are left-aligned, numbers right-aligned.
         const std::size_t pad = width - text.size();
         std::string& line = lines_[static_cast<std::size_t>(v.record - 1)];
-        line.replace(static_cast<std::size_t>(v.first - 1) + (v.source.isText ? 0 : pad), text.size(), text);
+        line.replace(static_cast<std::size_t>(v.first - 1) + (v.source->isText ? 0 : pad), text.size(), text);
         return true;
     }
 
@@ -401,23 +401,23 @@ std::vector<std::string> descriptionOf(const Variable& v, const Source& source, 
                                        Counters& counters)
 {
     std::vector<std::string> lines;
-    if (!v.source.label.empty())
-        wrap(lines, toLatin1(v.source.label, true, counters.replaced));
+    if (!v.source->label.empty())
+        wrap(lines, toLatin1(v.source->label, true, counters.replaced));
     for (const std::string& detail : details)
         wrap(lines, toLatin1(detail, true, counters.replaced));
-    wrap(lines, "Source: " + toLatin1(v.source.name, true, counters.replaced) + " in " + source.section);
-    std::string type = v.source.isText ? "Type: text" : "Type: numeric";
-    if (!v.source.format.empty())
-        type += ", format " + toLatin1(v.source.format, true, counters.replaced);
-    if (v.source.isText && v.source.storageWidth > 0)
-        type += ", stored width " + std::to_string(v.source.storageWidth);
+    wrap(lines, "Source: " + toLatin1(v.source->name, true, counters.replaced) + " in " + source.section);
+    std::string type = v.source->isText ? "Type: text" : "Type: numeric";
+    if (!v.source->format.empty())
+        type += ", format " + toLatin1(v.source->format, true, counters.replaced);
+    if (v.source->isText && v.source->storageWidth > 0)
+        type += ", stored width " + std::to_string(v.source->storageWidth);
     wrap(lines, type);
     std::string written = "Written in " + std::to_string(v.width) + " columns";
-    if (!v.source.isText)
+    if (!v.source->isText)
         written += v.writeDecimals < 0 ? ", decimals as needed" : ", " + std::to_string(v.writeDecimals) + " decimals";
     wrap(lines, written);
     std::string missing;
-    for (const SourceMissing& m : v.source.missing) {
+    for (const SourceMissing& m : v.source->missing) {
         missing += missing.empty() ? "" : ", ";
         if (m.isText)
             missing += quoted(toLatin1(m.text, true, counters.replaced));
@@ -431,7 +431,7 @@ std::vector<std::string> descriptionOf(const Variable& v, const Source& source, 
     std::uint64_t tagged = 0;
     for (const auto& [tag, n] : v.tagged)
         tagged += n;
-    if (!v.source.isText) {
+    if (!v.source->isText) {
         const std::uint64_t missingCases = source.cases - v.valid;
         wrap(lines, "Cases: " + std::to_string(v.valid) + " valid, " + std::to_string(missingCases) + " missing");
         if (v.valid > 0) {
@@ -457,13 +457,13 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
     };
     std::vector<Entry> entries;
     std::uint64_t ignored = 0;
-    const bool listAll = !v.overflow && (!v.source.labels.empty() || v.untracked <= listedDistinct);
-    if (v.source.isText) {
+    const bool listAll = !v.overflow && (!v.source->labels.empty() || v.untracked <= listedDistinct);
+    if (v.source->isText) {
         std::map<std::string, std::string> labels;
-        for (const SourceValueLabel& l : v.source.labels)
+        for (const SourceValueLabel& l : v.source->labels)
             if (l.tag == 0 && l.isText)
                 labels.emplace(trimRight(toLatin1(l.text, false, ignored)), l.label);
-        for (const SourceMissing& m : v.source.missing)
+        for (const SourceMissing& m : v.source->missing)
             if (m.isText)
                 labels.emplace(trimRight(toLatin1(m.text, false, ignored)), "{Missing}");
         if (listAll)
@@ -475,10 +475,10 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
         }
     } else {
         std::map<double, std::string> labels;
-        for (const SourceValueLabel& l : v.source.labels)
+        for (const SourceValueLabel& l : v.source->labels)
             if (l.tag == 0 && !l.isText)
                 labels.emplace(l.number, l.label);
-        for (const SourceMissing& m : v.source.missing)
+        for (const SourceMissing& m : v.source->missing)
             if (!m.isText && m.low == m.high)
                 labels.emplace(m.low, "{Missing}");
         for (const auto& [x, n] : v.numbers)
@@ -489,7 +489,7 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
             entries.push_back({numberText(x, v.writeDecimals), found == v.numbers.end() ? 0 : found->second, label});
         }
         std::map<char, std::string> tagLabels;
-        for (const SourceValueLabel& l : v.source.labels)
+        for (const SourceValueLabel& l : v.source->labels)
             if (l.tag != 0)
                 tagLabels.emplace(l.tag, l.label);
         for (const auto& [tag, n] : v.tagged)
@@ -499,7 +499,7 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
             entries.push_back({"." + std::string(1, tag), found == v.tagged.end() ? 0 : found->second, label});
         }
     }
-    if (v.systemMissing > 0 && !v.source.isText && (listAll || !entries.empty()))
+    if (v.systemMissing > 0 && !v.source->isText && (listAll || !entries.empty()))
         entries.push_back({".", v.systemMissing, "{System missing}"});
 
     std::vector<std::string> lines;
@@ -532,7 +532,7 @@ bool layOut(Source& source, std::string& error)
     for (std::size_t i : source.order) {
         Variable& v = source.variables[i];
         if (v.width > maxColumn) {
-            error = source.reader->path().string() + ": variable " + v.source.name + " is " +
+            error = source.reader->path().string() + ": variable " + v.source->name + " is " +
                     std::to_string(v.width) + " characters wide; a raw data line holds at most " +
                     std::to_string(maxColumn) + " columns";
             return false;
@@ -558,7 +558,7 @@ bool layOut(Source& source, std::string& error)
 
 void chooseFormat(Variable& v)
 {
-    if (v.source.isText) {
+    if (v.source->isText) {
         v.width = static_cast<int>(std::max<std::size_t>(1, std::min<std::size_t>(v.textLength, 1u << 20)));
         v.typeCode = 'A';
         return;
@@ -573,9 +573,9 @@ void chooseFormat(Variable& v)
     v.width = static_cast<int>(v.intLength) + (v.decimals > 0 ? v.decimals + 1 : 0);
     // Labelled whole numbers are categorical; other numbers carry their
     // decimals in the type code (the raw data holds the decimal point too).
-    v.typeCode = v.decimals > 0 ? static_cast<char>('0' + v.decimals) : v.source.labels.empty() ? '0' : ' ';
+    v.typeCode = v.decimals > 0 ? static_cast<char>('0' + v.decimals) : v.source->labels.empty() ? '0' : ' ';
     // A missing code must fit the field as well.
-    for (const SourceMissing& m : v.source.missing)
+    for (const SourceMissing& m : v.source->missing)
         if (!m.isText && m.low == m.high)
             v.width = std::max(v.width, static_cast<int>(numberText(m.low, v.writeDecimals).size()));
 }
@@ -634,7 +634,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         std::size_t idIndex = source.variables.size();
         if (!options.idVariable.empty()) {
             for (std::size_t i = 0; i < source.variables.size(); ++i)
-                if (source.variables[i].source.name == options.idVariable)
+                if (source.variables[i].source->name == options.idVariable)
                     idIndex = i;
             if (idIndex == source.variables.size()) {
                 error = path.string() + ": no variable " + options.idVariable + " (named by --id-variable)";
@@ -648,8 +648,8 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         for (std::size_t i : source.order) {
             Variable& v = source.variables[i];
             chooseFormat(v);
-            v.name = names.add(v.source.name);
-            namesText += v.name + "\t" + v.source.name + "\t" + path.filename().string() + "\n";
+            v.name = names.add(v.source->name);
+            namesText += v.name + "\t" + v.source->name + "\t" + path.filename().string() + "\n";
         }
         if (!layOut(source, error))
             return false;
@@ -688,9 +688,9 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
             spec.recordNumber = static_cast<std::uint8_t>(v.record);
             spec.location = locationOf(v);
             spec.typeCode = v.typeCode;
-            spec.label = codebookText(v.source.label, maxLine, counters);
+            spec.label = codebookText(v.source->label, maxLine, counters);
             spec.section =
-                v.source.section.empty() ? source.section : codebookText(v.source.section, maxLine, counters);
+                v.source->section.empty() ? source.section : codebookText(v.source->section, maxLine, counters);
             spec.description = descriptionOf(v, source, details, counters);
             spec.categories = categoriesOf(v, source.cases, counters);
             codebook.add(spec);

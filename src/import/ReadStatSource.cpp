@@ -84,6 +84,7 @@ public:
             return READSTAT_HANDLER_OK;
         });
         state.progress = &progress_;
+        state.kept = &variables_;
 
         if (kind_ == ReadStatKind::Sas7bdat && !catalogue_.empty()) {
             const readstat_error_t rc = readstat_parse_sas7bcat(parser.get(), catalogue_.c_str(), &state);
@@ -138,7 +139,7 @@ public:
                 s->stopped = true;
                 return READSTAT_HANDLER_ABORT;
             }
-            if (index + 1 == s->variables.size() && !s->visitor->endCase()) {
+            if (index + 1 == s->count && !s->visitor->endCase()) {
                 s->stopped = true;
                 return READSTAT_HANDLER_ABORT;
             }
@@ -216,6 +217,8 @@ private:
         bool stopped = false;
         bool labelsKnown = false; // labelSets were read beforehand
         double* progress = nullptr;
+        std::vector<SourceVariable>* kept = nullptr; // the reader's, kept from the first pass on
+        std::size_t count = 0;                       // variables delivered
 
         // Value labels arrive after the variables in some formats; both are
         // complete when the first value comes.
@@ -227,7 +230,15 @@ private:
                 if (found != labelSets.end() && static_cast<std::size_t>(index) < variables.size())
                     variables[static_cast<std::size_t>(index)].labels = found->second;
             }
-            if (!visitor->variables(variables)) {
+            // Later passes hand on the first pass's variables (a visitor may
+            // keep pointers into them), unless the file has changed since.
+            const bool first = kept->empty();
+            if (first)
+                *kept = std::move(variables);
+            const std::vector<SourceVariable>& delivered =
+                first || kept->size() == variables.size() ? *kept : variables;
+            count = delivered.size();
+            if (!visitor->variables(delivered)) {
                 stopped = true;
                 return false;
             }
@@ -255,6 +266,7 @@ private:
     std::map<std::string, std::vector<SourceValueLabel>> labels_;
     bool labelsRead_ = false;
     double progress_ = 0;
+    std::vector<SourceVariable> variables_;
 };
 
 } // namespace

@@ -58,7 +58,10 @@ public:
 };
 
 // A data set to read, one pass at a time. Each pass delivers the same
-// variables and values. Returns false with `error` naming the file, the
+// variables and values; the vector handed to variables() is the same one on
+// every pass and stays valid while the reader lives (unless the file changed
+// between passes: then it differs in size), so a visitor may keep pointers
+// into it. Returns false with `error` naming the file, the
 // place (line, case or byte) and the reason; a pass stopped by the visitor
 // returns false with `error` empty.
 class SourceReader {

@@ -12,23 +12,29 @@ namespace qavn::detail {
 
 namespace {
 
-std::uint64_t hashOf(std::string_view field)
+// A field of up to eight bytes (nearly every code) is its own key: its bytes
+// as one word, compared without touching the stored bytes. A longer field's
+// key is its hash, confirmed by comparing the bytes.
+std::uint64_t keyOf(std::string_view field)
 {
-    // Fields of up to eight bytes (nearly every code) hash as one word.
+    std::uint64_t word = 0;
     if (field.size() <= 8) {
-        std::uint64_t word = 0;
-        if (!field.empty())
-            std::memcpy(&word, field.data(), field.size());
-        word ^= static_cast<std::uint64_t>(field.size()) << 59;
-        word *= 0x9E3779B97F4A7C15ull;
-        return word ^ (word >> 29);
+        for (std::size_t i = 0; i < field.size(); ++i)
+            word |= static_cast<std::uint64_t>(static_cast<unsigned char>(field[i])) << (8 * i);
+        return word;
     }
-    std::uint64_t h = 0xCBF29CE484222325ull;
+    word = 0xCBF29CE484222325ull;
     for (const char c : field) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 0x100000001B3ull;
+        word ^= static_cast<unsigned char>(c);
+        word *= 0x100000001B3ull;
     }
-    return h ^ (h >> 29);
+    return word;
+}
+
+std::size_t slotOf(std::uint64_t key, std::size_t size, std::size_t mask)
+{
+    std::uint64_t h = (key ^ (static_cast<std::uint64_t>(size) << 59)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 32) & mask;
 }
 
 // The parts of a decimal number: sign, integer digits, fraction digits.
@@ -64,15 +70,16 @@ std::optional<NumberParts> numberParts(std::string_view text)
 
 bool RawCounter::add(std::string_view field)
 {
-    const std::uint64_t hash = hashOf(field);
+    const std::uint64_t key = keyOf(field);
+    const bool inWord = field.size() <= 8;
     if (!slots_.empty()) {
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = slotOf(key, field.size(), mask);; i = (i + 1) & mask) {
             Slot& slot = slots_[i];
             if (slot.count == 0)
                 break;
-            if (slot.hash == hash && slot.size == field.size() &&
-                (field.empty() || std::memcmp(arena_.data() + slot.offset, field.data(), field.size()) == 0)) {
+            if (slot.hash == key && slot.size == field.size() &&
+                (inWord || std::memcmp(arena_.data() + slot.offset, field.data(), field.size()) == 0)) {
                 ++slot.count;
                 return true;
             }
@@ -83,10 +90,10 @@ bool RawCounter::add(std::string_view field)
     if ((used_ + 1) * 2 > slots_.size())
         grow();
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash & mask;
+    std::size_t i = slotOf(key, field.size(), mask);
     while (slots_[i].count != 0)
         i = (i + 1) & mask;
-    slots_[i] = Slot{hash, 1, static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(field.size())};
+    slots_[i] = Slot{key, 1, static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(field.size())};
     arena_.append(field);
     ++used_;
     return true;
@@ -100,7 +107,7 @@ void RawCounter::grow()
     for (const Slot& slot : old) {
         if (slot.count == 0)
             continue;
-        std::size_t i = slot.hash & mask;
+        std::size_t i = slotOf(slot.hash, slot.size, mask);
         while (slots_[i].count != 0)
             i = (i + 1) & mask;
         slots_[i] = slot;
@@ -154,11 +161,15 @@ std::optional<std::string> canonicalNumber(std::string_view text)
     std::string_view fraction = parts->fraction;
     while (!fraction.empty() && fraction.back() == '0')
         fraction.remove_suffix(1);
-    std::string out = integer.empty() ? std::string("0") : std::string(integer);
-    if (!fraction.empty())
-        out += "." + std::string(fraction);
-    if (parts->negative && out != "0")
-        out.insert(0, 1, '-');
+    if (integer.empty())
+        integer = "0";
+    const bool zero = integer == "0" && fraction.empty();
+    std::string out = parts->negative && !zero ? "-" : "";
+    out += integer;
+    if (!fraction.empty()) {
+        out += '.';
+        out += fraction;
+    }
     return out;
 }
 

@@ -35,7 +35,7 @@ public:
 
 private:
     struct Slot {
-        std::uint64_t hash = 0;
+        std::uint64_t hash = 0;  // the key: a short field's bytes, a long one's hash
         std::uint64_t count = 0; // 0: empty
         std::uint32_t offset = 0;
         std::uint32_t size = 0;

@@ -1,10 +1,12 @@
 #include "TestProject.h"
 
+#include "codebook/CodebookWriter.h"
 #include "import/ImportText.h"
 #include "import/ProjectImport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -96,6 +98,73 @@ TEST(ImportTest, CsvBecomesAProjectTheProgramOpens)
     EXPECT_FALSE(importProject(options, summary, error));
     EXPECT_EQ(error, csv.string() + ": line 6: 2 fields, the header has 4");
     EXPECT_TRUE(fs::exists(dir / "proj" / "PPLQAV.CFG"));
+}
+
+// The codebook text written while variables are added (past the buffer of a
+// megabyte) is byte for byte the text built in memory.
+TEST(ImportTest, StreamedCodebookTextEqualsTheOneBuiltInMemory)
+{
+    TempDir dir;
+    fs::create_directories(dir / "mem");
+    fs::create_directories(dir / "streamed");
+    CodebookWriter inMemory;
+    CodebookWriter streamed;
+    std::string error;
+    ASSERT_TRUE(streamed.streamText(dir / "streamed", "CB", error)) << error;
+    for (int v = 0; v < 2000; ++v) {
+        VariableSpec spec;
+        spec.name = "V" + std::to_string(v);
+        spec.location = std::to_string(v + 1);
+        spec.label = "Label " + std::to_string(v);
+        spec.section = "Section " + std::to_string(v / 500);
+        for (int line = 0; line < 10; ++line)
+            spec.description.push_back(std::string(70, static_cast<char>('a' + line)) + std::to_string(v));
+        spec.categories.push_back(categoryLine("1", "5", "50.0", "Yes"));
+        inMemory.add(spec);
+        streamed.add(spec);
+    }
+    EXPECT_EQ(streamed.textSize(), inMemory.build().text.size());
+    EXPECT_GT(streamed.textSize(), 1u << 20);
+    ASSERT_TRUE(inMemory.writeFiles(dir / "mem", "CB", error)) << error;
+    ASSERT_TRUE(streamed.writeFiles(dir / "streamed", "CB", error)) << error;
+    for (const char* file : {"CB01.CDC", "CB02.CDC"})
+        EXPECT_TRUE(slurp(dir / "mem" / file) == slurp(dir / "streamed" / file)) << file;
+}
+
+// Progress reaches the end; a cancel from the progress callback stops the
+// import with "cancelled" and leaves no folder behind.
+TEST(ImportTest, ProgressReportsAndCancelLeavesNothing)
+{
+    TempDir dir;
+    const fs::path csv = dir / "many.csv";
+    {
+        std::ofstream out(csv, std::ios::binary);
+        out << "a,b\n";
+        for (int i = 0; i < 50000; ++i)
+            out << i << "," << i % 7 << "\n";
+    }
+    ImportOptions options;
+    options.sources = {csv.string()};
+    options.id = "MANY";
+    options.out = dir / "proj";
+    std::vector<double> seen;
+    options.progress = [&](double done, const std::string&) {
+        seen.push_back(done);
+        return true;
+    };
+    ImportSummary summary;
+    std::string error;
+    ASSERT_TRUE(importProject(options, summary, error)) << error;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 1.0);
+
+    options.out = dir / "cancelled";
+    int calls = 0;
+    options.progress = [&](double, const std::string&) { return ++calls < 2; };
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, "cancelled");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2); // many.csv, proj
 }
 
 } // namespace

@@ -55,6 +55,12 @@ status=0
 [ "$status" -eq 1 ] && grep -q "ragged.csv: line 3" "$WORK/err" || fail "a bad file was not refused ($status)"
 [ "$(wc -l <"$WORK/ran")" -eq "$lines" ] || fail "a refused file opened the program"
 [ -z "$(ls "$XDG_DATA_HOME/qavn/projects" | grep ragged || true)" ] || fail "a refused file left a project"
+# The progress window's program makes the same project.
+if [ -x "$BIN/qavn-import-window" ]; then
+    QT_QPA_PLATFORM=offscreen "$BIN/qavn-import-window" "$WORK/a/Survey 1.csv" --id win --out "$WORK/win" \
+        2>/dev/null || fail "qavn-import-window failed"
+    cmp "$WORK/win/d/DATA/SURVEY_1.DAT" "$dir/d/DATA/SURVEY_1.DAT" || fail "the window's import differs"
+fi
 status=0
 "$WORK/bin/qavn-open" /etc/hostname 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a file of no known kind exits $status"

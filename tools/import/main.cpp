@@ -21,9 +21,11 @@ constexpr const char* usage =
     "\n"
     "Each SOURCE is one data file of the project: SPSS .sav, .zsav or .por, Stata .dta, SAS\n"
     ".sas7bdat (FILE.sas7bdat:FILE.sas7bcat names its catalogue of value labels; one beside it\n"
-    "is found) or .xpt, or CSV with a header line of names. --id-variable names the identifier\n"
-    "column of every source. An existing DIR is replaced only with --force. --progress shows\n"
-    "how far the import is on standard error. Interrupted (Ctrl+C), it leaves nothing behind.\n"
+    "is found) or .xpt, CSV with a header line of names, or a DDI Codebook 2.5 .xml (one data\n"
+    "file per fileDscr, found beside it; FILE.xml:DATA names the only one). --id-variable names\n"
+    "the identifier column of every source. An existing DIR is replaced only with --force.\n"
+    "--progress shows how far the import is on standard error. Interrupted (Ctrl+C), it leaves\n"
+    "nothing behind.\n"
     "Open the project with\n"
     "  cd DIR && qavn P=ID\n";
 

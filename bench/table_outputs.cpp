@@ -173,7 +173,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "MEGABYTES must be a positive number\n");
         return 2;
     }
-    const fs::path dir = fs::path(argv[1]) / ("tables" + std::to_string(megabytes));
+    const fs::path dir = fs::absolute(fs::path(argv[1]) / ("tables" + std::to_string(megabytes)));
     if (!fs::exists(dir / ".complete"))
         makeProject(dir, std::uintmax_t{megabytes} << 20);
     const fs::path raw = dir / "d" / "DATA" / "TAB.DAT";

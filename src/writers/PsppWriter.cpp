@@ -6,6 +6,7 @@
 #include "writers/WriterContext.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 namespace qavn {
@@ -15,6 +16,14 @@ namespace {
 std::string pathLiteral(const std::filesystem::path& path)
 {
     return qavn::quoted(path.string());
+}
+
+// The system file data file f is saved to, in the output directory.
+std::filesystem::path systemFile(const WriterContext& context, std::uint32_t f)
+{
+    char name[24];
+    std::snprintf(name, sizeof name, "X%u.sav", static_cast<unsigned>(f));
+    return outputHostDir(context) / name;
 }
 
 // The reserved codes of a numeric variable as PSPP's MISSING VALUES takes
@@ -181,7 +190,7 @@ std::optional<bool> writePsppStep(WriterContext& context, std::uint32_t f)
     context.progress(3);
 
     out.print("SAVE OUTFILE=%s /COMPRESSED.\n\n",
-              pathLiteral(outputHostDir(context) / ("X" + std::to_string(f) + ".sav")).c_str());
+              pathLiteral(systemFile(context, f)).c_str());
 
     WrappedList frequencyList(out, "FREQUENCIES VARIABLES=");
     WrappedList statisticsList(out, "DESCRIPTIVES VARIABLES=");
@@ -226,7 +235,7 @@ bool writePsppProgram(WriterContext& context)
         if (!file || !file->hasIdentifier())
             continue;
         files += (k++ == 0 ? "MATCH FILES /FILE=" : "  /FILE=") +
-                 pathLiteral(outputHostDir(context) / ("X" + std::to_string(g) + ".sav")) + "\n";
+                 pathLiteral(systemFile(context, g)) + "\n";
     }
     if (k > 1) {
         context.out().print("%s  /BY ID.\n\nSAVE OUTFILE=%s /COMPRESSED.\n", files.c_str(),

@@ -295,4 +295,61 @@ if lost or len(original) < 500:
     sys.exit(f"category lines lost on the way back: {lost[:10]}")
 PY
 fi
+# More reserved codes than PSPP's MISSING VALUES takes as values: a range, a
+# range and one value, or codes with gaps (recoded to system-missing), also
+# under implied decimals. DESCRIPTIVES must leave every one of them out.
+cat >"$WORK/codes.json" <<'JSON'
+{"id": "CODES", "title": "RESERVED CODES", "cases": 500, "seed": 3,
+ "dataFiles": [{"dataPath": "DATA\\CODES.DAT", "linesPerCase": 1, "idLocation": "1-5"}],
+ "variables": [
+  {"name": "RUN5", "type": "0", "width": 3, "label": "Five in a run", "section": "CODES",
+   "range": {"min": 0, "max": 90}, "categories": [
+    {"code": "-1", "label": "{A}"}, {"code": "-2", "label": "{B}"}, {"code": "-3", "label": "{C}"},
+    {"code": "-4", "label": "{D}"}, {"code": "-5", "label": "{E}"}]},
+  {"name": "RUN4ONE", "type": "0", "width": 3, "label": "Four in a run and one",
+   "range": {"min": 0, "max": 90}, "categories": [
+    {"code": "-1", "label": "{A}"}, {"code": "-2", "label": "{B}"}, {"code": "-3", "label": "{C}"},
+    {"code": "-4", "label": "{D}"}, {"code": "-9", "label": "{I}"}]},
+  {"name": "GAPS", "type": "0", "width": 3, "label": "Codes with gaps",
+   "range": {"min": -9, "max": 90}, "categories": [
+    {"code": "-1", "label": "{A}"}, {"code": "-3", "label": "{C}"}, {"code": "-5", "label": "{E}"},
+    {"code": "-7", "label": "{G}"}]},
+  {"name": "DEC3", "type": "3", "width": 5, "label": "Implied decimals",
+   "range": {"min": 0, "max": 9999}, "categories": [
+    {"code": "-1", "label": "{A}"}, {"code": "-2", "label": "{B}"}, {"code": "-3", "label": "{C}"},
+    {"code": "-4", "label": "{D}"}]}]}
+JSON
+"$BIN/qavn-mkproject" "$WORK/codes.json" --out "$WORK/codes" >/dev/null || fail "the reserved-codes project was not made"
+(cd "$WORK/codes" && env QAVN_DRIVE_C="$WORK/codes/c" QAVN_DRIVE_D="$WORK/codes/d" "$BIN/qavn-extract" P=CODES \
+    --tag 1-4 --write pspp "$WORK/codes/codes.sps") || fail "qavn-extract failed on the reserved-codes project"
+(cd "$WORK/codes" && pspp -O format=csv codes.sps -o codes.csv) >"$WORK/codes/pspp.log" 2>&1 ||
+    fail "pspp failed on the reserved codes: $(tail -5 "$WORK/codes/pspp.log")"
+grep -qiE "error|warning" "$WORK/codes/pspp.log" "$WORK/codes/codes.csv" &&
+    fail "pspp warned on the reserved codes: $(grep -iE "error|warning" "$WORK/codes/pspp.log" "$WORK/codes/codes.csv" | head -3)"
+/usr/bin/python3 - "$WORK/codes" <<'PY' || fail "DESCRIPTIVES counted reserved codes"
+import csv, sys
+work = sys.argv[1]
+program = open(f"{work}/codes.sps", encoding="latin-1").read()
+for shape in ("MISSING VALUES RUN5 (-5 THRU -1)", "MISSING VALUES RUN4ONE (-4 THRU -1, -9)",
+              "RECODE GAPS (-7, -5, -3, -1=SYSMIS)", "MISSING VALUES DEC3 (-0.004 THRU -0.001)"):
+    if shape not in program:
+        sys.exit(f"no {shape!r} in the program")
+lines = [l.rstrip("\r\n") for l in open(f"{work}/d/DATA/CODES.DAT", encoding="latin-1")]
+columns = {"Five in a run": (6, 8, 0, 5), "Four in a run and one": (9, 11, 0, 9),
+           "Codes with gaps": (12, 14, 0, 7), "Implied decimals": (15, 19, 3, 4)}
+reserved = {"Five in a run": {-1, -2, -3, -4, -5}, "Four in a run and one": {-1, -2, -3, -4, -9},
+            "Codes with gaps": {-1, -3, -5, -7}, "Implied decimals": {-1, -2, -3, -4}}
+rows = [r for r in csv.reader(open(f"{work}/codes.csv")) if r and r[0] in columns]
+if len(rows) != 4:
+    sys.exit(f"{len(rows)} descriptives rows")
+for row in rows:
+    first, last, decimals, _ = columns[row[0]]
+    raw = [int(l[first - 1:last]) for l in lines if l[first - 1:last].strip()]
+    values = [v / 10 ** decimals for v in raw if v not in reserved[row[0]]]
+    if int(row[1]) != len(values) or abs(float(row[2]) - sum(values) / len(values)) > 0.006:
+        sys.exit(f"{row[0]}: N {row[1]} mean {row[2]} for {len(values)}, {sum(values) / len(values):.3f}")
+    if len(values) == len(raw):
+        sys.exit(f"{row[0]}: the data hold no reserved code")
+PY
+
 echo "PASS"

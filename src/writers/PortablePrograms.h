@@ -95,8 +95,9 @@ std::filesystem::path outputHostDir(const WriterContext& context);
 // decimals applied where the value has no decimal point of its own, reserved
 // codes turned into extended missing values (-1 -> .a, ..., -9 -> .i),
 // variable labels, `label define` / `label values` for whole-number
-// categories (reserved codes under their extended missing value), and
-// `save` into the output directory as <data file>.dta. Text is UTF-8.
+// categories (reserved codes under their extended missing value), text
+// values converted from Latin-1, and `save` into the output directory as
+// <data file>.dta. The do-file is UTF-8.
 bool writeStataProgram(WriterContext& context);
 
 // An R script: per data file, readr::read_fwf with fwf_positions from the

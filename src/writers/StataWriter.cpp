@@ -76,8 +76,11 @@ void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std:
 
 void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
-    if (v.isText())
+    if (v.isText()) {
+        // infix takes the bytes as they are; the raw data are Latin-1.
+        out.print("quietly replace %s = ustrfrom(%s, \"ISO-8859-1\", 1)\n", name.c_str(), name.c_str());
         return;
+    }
     const int d = v.decimals();
     if (d > 0) {
         out.print("generate double qavn_value = real(%s)\n", name.c_str());

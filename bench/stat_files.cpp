@@ -91,18 +91,19 @@ void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
     CodebookWriter codebook;
     for (int v = 0; v < variableCount; ++v) {
         const Field field = fieldOf(v);
-        VariableSpec spec;
-        spec.name = "V" + std::to_string(v + 1);
-        spec.location = std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
-        spec.typeCode = field.type;
-        spec.label = "Variable " + std::to_string(v + 1);
-        spec.section = "BENCH";
+        VariableSpec entry;
+        entry.name = "V" + std::to_string(v + 1);
+        entry.location = std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
+        entry.typeCode = field.type;
+        entry.label = "Variable " + std::to_string(v + 1);
+        entry.section = "BENCH";
         if (field.type == ' ' && field.width == 1)
             for (int code = 0; code < 10; ++code)
-                spec.categories.push_back(categoryLine(std::to_string(code), "0", "0.0", "Answer " + std::to_string(code)));
+                entry.categories.push_back(
+                    categoryLine(std::to_string(code), "0", "0.0", "Answer " + std::to_string(code)));
         if (field.type != 'A' && field.width >= 2)
-            spec.categories.push_back(categoryLine("-4", "0", "0.0", "{Valid skip}"));
-        codebook.add(spec);
+            entry.categories.push_back(categoryLine("-4", "0", "0.0", "{Valid skip}"));
+        codebook.add(entry);
     }
     std::string error;
     if (!codebook.writeFiles(temporary / "c" / "RES", "BIG", error)) {
@@ -214,8 +215,8 @@ int main(int argc, char** argv)
     const double qavn = bench::bestOf(2, [&] {
         Progress progress;
         const OutputJob job{LabelChoice::NotAsked, (out / "qavn.sav").string()};
-        written = written &&
-                  writeOutput(outputFormat(OutputKind::SpssData), services, job, progress).status == OutputStatus::Written;
+        const OutputResult result = writeOutput(outputFormat(OutputKind::SpssData), services, job, progress);
+        written = written && result.status == OutputStatus::Written;
     });
     // On a busy machine wall time also counts the waits for a processor;
     // the CPU time each side used (here the mean of the runs) is steadier.

@@ -42,7 +42,8 @@ bool isAsciiDigit(char c)
 bool nameTaken(const std::vector<std::string>& taken, const std::string& name)
 {
     const std::string upper = upperAscii(name);
-    return std::any_of(taken.begin(), taken.end(), [&](const std::string& other) { return upperAscii(other) == upper; });
+    return std::any_of(taken.begin(), taken.end(),
+                       [&](const std::string& other) { return upperAscii(other) == upper; });
 }
 
 std::string uniqueName(const std::string& base, std::size_t maxLength, std::vector<std::string>& taken)
@@ -419,7 +420,8 @@ bool StatRun::defineVariables(StatFile& file, std::vector<OutColumn>& columns, c
         readstat_variable_set_alignment(variable, out.text ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
 
         const std::vector<ValueLabel> labels = valueLabels(out);
-        const bool categorical = std::any_of(labels.begin(), labels.end(), [](const ValueLabel& l) { return l.reserved == 0; });
+        const bool categorical =
+            std::any_of(labels.begin(), labels.end(), [](const ValueLabel& l) { return l.reserved == 0; });
         readstat_variable_set_measure(variable, out.text || (categorical && decimals == 0) ? READSTAT_MEASURE_NOMINAL
                                                                                             : READSTAT_MEASURE_SCALE);
         if (!labels.empty()) {

@@ -2,6 +2,7 @@
 
 #include <re2/re2.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <utility>
@@ -311,6 +312,7 @@ private:
             }
             pos_ = p + 1;
             pattern = "(?m)" + body;
+            term.literal = requiredLiteral(body);
         } else {
             std::vector<Piece> pieces;
             if (text_[pos_] == '"') {
@@ -366,8 +368,13 @@ private:
                     term.number = number;
                 }
             }
-            if (term.number == 0)
+            if (term.number == 0) {
                 pattern = wordPattern(pieces, term.literal);
+                term.plainWord = std::all_of(pieces.begin(), pieces.end(),
+                                             [](const Piece& piece) { return piece.kind == Piece::Char; });
+                term.wordStart = isQueryWordByte(static_cast<unsigned char>(pieces.front().c));
+                term.wordEnd = isQueryWordByte(static_cast<unsigned char>(pieces.back().c));
+            }
         }
         if (term.number == 0) {
             term.regex = std::make_unique<re2::RE2>(pattern, regexOptions());
@@ -378,6 +385,82 @@ private:
         }
         query_.terms_.push_back(std::move(term));
         return addNode(Query::Op::Term, static_cast<std::int32_t>(query_.terms_.size() - 1), -1);
+    }
+
+    // The longest run of letters, digits and blanks that every match of the
+    // regular expression holds, lower-cased; empty when none is sure (an
+    // alternative anywhere, an escape sequence of several characters).
+    // Only runs outside groups and classes count, less a last character
+    // that a quantifier may leave out.
+    static std::string requiredLiteral(std::string_view body)
+    {
+        std::string best;
+        std::string run;
+        auto endRun = [&] {
+            if (run.size() > best.size())
+                best = run;
+            run.clear();
+        };
+        int depth = 0;
+        for (std::size_t i = 0; i < body.size(); ++i) {
+            const char c = body[i];
+            if (c == '|')
+                return {};
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ';
+            if (plain && depth == 0) {
+                const char next = i + 1 < body.size() ? body[i + 1] : '\0';
+                if (next == '?' || next == '*' || next == '{') {
+                    endRun();
+                } else {
+                    run += foldLower(c);
+                }
+                continue;
+            }
+            endRun();
+            if (c == '\\') {
+                // \Q...\E and octal escapes are left to RE2 alone; \x, \p
+                // and \P take a brace group or their next one or two
+                // characters.
+                const char e = i + 1 < body.size() ? body[i + 1] : '\0';
+                if (e == 'Q' || (e >= '0' && e <= '9'))
+                    return {};
+                i += 1;
+                if (e == 'x' || e == 'p' || e == 'P') {
+                    if (i + 1 < body.size() && body[i + 1] == '{') {
+                        const std::size_t close = body.find('}', i + 1);
+                        if (close == std::string_view::npos)
+                            return {};
+                        i = close;
+                    } else {
+                        i += e == 'x' ? 2 : 1;
+                    }
+                }
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')') {
+                --depth;
+            } else if (c == '[') {
+                // To the class's end: a ']' first (after any '^') is a member.
+                std::size_t k = i + 1;
+                if (k < body.size() && body[k] == '^')
+                    ++k;
+                if (k < body.size() && body[k] == ']')
+                    ++k;
+                for (; k < body.size() && body[k] != ']'; ++k) {
+                    if (body[k] == '\\')
+                        ++k;
+                    else if (body[k] == '[' && k + 1 < body.size() && body[k + 1] == ':') {
+                        const std::size_t close = body.find(":]", k + 2);
+                        if (close == std::string_view::npos)
+                            return {};
+                        k = close + 1;
+                    }
+                }
+                i = k;
+            }
+        }
+        endRun();
+        return best;
     }
 
     static Piece pieceOf(char c)

@@ -75,6 +75,12 @@ public:
         std::uint8_t fields = queryfield::text; // Text terms
         std::uint32_t number = 0;               // Section/File: 0 = by title
         std::string literal;   // lower-cased bytes every match holds; empty: none known
+        // The term is `literal` alone (no wildcard, blank or regex): a match
+        // is an occurrence with no word character just before it (when
+        // wordStart) nor just after it (when wordEnd).
+        bool plainWord = false;
+        bool wordStart = false;
+        bool wordEnd = false;
         std::unique_ptr<re2::RE2> regex; // matched against one line at a time
     };
     enum class Op : std::uint8_t { Term, And, Or, Not };

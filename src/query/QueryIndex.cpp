@@ -54,45 +54,66 @@ int commonness(unsigned char c)
     return 10;
 }
 
-// The first byte in [p, end) equal to `a` or `b`, or nullptr.
-const char* findEither(const char* p, const char* end, char a, char b)
+// The first p in [p, end) where p[0] is a0 or a1 and p[1] is b0 or b1, or
+// nullptr; p[1] may lie at `end`, which must be readable.
+const char* findPair(const char* p, const char* end, char a0, char a1, char b0, char b1)
 {
 #if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i va0 = _mm_set1_epi8(a0);
+    const __m128i va1 = _mm_set1_epi8(a1);
+    const __m128i vb0 = _mm_set1_epi8(b0);
+    const __m128i vb1 = _mm_set1_epi8(b1);
     for (; end - p >= 16; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi8(x, va0), _mm_cmpeq_epi8(x, va1));
+        const __m128i second = _mm_or_si128(_mm_cmpeq_epi8(y, vb0), _mm_cmpeq_epi8(y, vb1));
+        const int mask = _mm_movemask_epi8(_mm_and_si128(first, second));
         if (mask)
             return p + std::countr_zero(static_cast<unsigned>(mask));
     }
 #endif
     for (; p < end; ++p) {
-        if (*p == a || *p == b)
+        if ((p[0] == a0 || p[0] == a1) && (p[1] == b0 || p[1] == b1))
             return p;
     }
     return nullptr;
 }
 
 // The first place of `literal` (lower-cased) in text[0, size) compared
-// without regard to case, or npos.
+// without regard to case, or npos. Candidates are found by the literal's
+// rarest pair of neighbouring bytes.
 std::size_t findFolded(const char* text, std::size_t size, std::string_view literal)
 {
     const std::size_t n = literal.size();
-    if (n > size)
-        return std::string_view::npos;
+    if (n > size || n == 0)
+        return n == 0 ? 0 : std::string_view::npos;
+    auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(literal[i]); };
     std::size_t anchor = 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if (commonness(static_cast<unsigned char>(literal[i])) <
-            commonness(static_cast<unsigned char>(literal[anchor])))
+    if (n == 1) {
+        const char* const stop = text + size;
+        const char lower = literal[0];
+        const char upper = static_cast<char>(upperOf(byteAt(0)));
+        for (const char* q = text; q < stop; ++q) {
+            if (*q == lower || *q == upper)
+                return static_cast<std::size_t>(q - text);
+        }
+        return std::string_view::npos;
+    }
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        if (commonness(byteAt(i)) + commonness(byteAt(i + 1)) <
+            commonness(byteAt(anchor)) + commonness(byteAt(anchor + 1)))
             anchor = i;
     }
-    const auto a = static_cast<unsigned char>(literal[anchor]);
-    const char lower = static_cast<char>(a);
-    const char upper = static_cast<char>(upperOf(a));
+    const char a0 = literal[anchor];
+    const char a1 = static_cast<char>(upperOf(byteAt(anchor)));
+    const char b0 = literal[anchor + 1];
+    const char b1 = static_cast<char>(upperOf(byteAt(anchor + 1)));
+    // The last place the pair can start; its second byte lies inside the
+    // text.
     const char* const stop = text + (size - n) + anchor + 1;
-    for (const char* q = findEither(text + anchor, stop, lower, upper); q != nullptr;
-         q = findEither(q + 1, stop, lower, upper)) {
+    for (const char* q = findPair(text + anchor, stop, a0, a1, b0, b1); q != nullptr;
+         q = findPair(q + 1, stop, a0, a1, b0, b1)) {
         const char* p = q - anchor;
         std::size_t k = 0;
         while (k < n && foldTable[static_cast<unsigned char>(p[k])] == static_cast<unsigned char>(literal[k]))
@@ -317,7 +338,23 @@ void QueryIndex::scanLines(const Query& query, std::span<const std::size_t> term
         LineHits& out = hits[t];
         std::size_t pos = 0;
         while (pos < size) {
-            if (!term.literal.empty()) {
+            if (term.plainWord) {
+                // Every occurrence counts: one that fails the word rule
+                // leaves the rest of its line to be looked at.
+                const std::size_t found = findFolded(text + pos, size - pos, term.literal);
+                if (found == std::string_view::npos)
+                    break;
+                const std::size_t at = pos + found;
+                const std::size_t end = at + term.literal.size();
+                if ((term.wordStart && at > 0 && isQueryWordByte(static_cast<unsigned char>(text[at - 1]))) ||
+                    (term.wordEnd && end < size && isQueryWordByte(static_cast<unsigned char>(text[end])))) {
+                    pos = at + 1;
+                    continue;
+                }
+                // pos need not start a line here.
+                record(out, lineStart(at, 0));
+                pos = lineEnd(at) + 1;
+            } else if (!term.literal.empty()) {
                 const std::size_t found = findFolded(text + pos, size - pos, term.literal);
                 if (found == std::string_view::npos)
                     break;

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <random>
+#include <regex>
 
 namespace qavn {
 namespace {
@@ -150,6 +151,10 @@ TEST_F(QueryTest, GrammarOnASmallCodebook)
         {"category:/^-1\\t3\\t/", "AGE"},
         {"label:/^age\\b/", "AGE"},
         {"/wages?,/", "Q1"},
+        {"/employ(ed)? +full/", "EMPSTAT"},
+        {"/refus(ed|al)/", "AGE"},
+        {"/[[:alpha:]]+ of respondENT/", "AGE SEX"},
+        {"/\\x{53}ex/", "SEX"},
         {"/a\\/b/", ""},
         {"desc:/salaries[^q]*wage/", ""},
         {"/salaries\\.\\s+see/", ""},
@@ -184,6 +189,8 @@ char fold(char c)
 // A term as pieces: a plain character, '*', '?' or ' ' (a run of blanks).
 struct ModelTerm {
     std::string pieces;
+    std::string regex; // instead of pieces when not empty
+    std::shared_ptr<std::regex> compiled;
     std::uint8_t fields = queryfield::text;
 
     bool matchFrom(const std::string& s, std::size_t i, std::size_t k, std::size_t& end) const
@@ -216,6 +223,8 @@ struct ModelTerm {
 
     bool matchesLine(const std::string& s) const
     {
+        if (!regex.empty())
+            return std::regex_search(s, *compiled);
         const bool wordStart = pieces.front() == '*' || pieces.front() == '?' || wordByte(pieces.front());
         const bool wordEnd = pieces.back() == '*' || pieces.back() == '?' || wordByte(pieces.back());
         for (std::size_t i = 0; i <= s.size(); ++i) {
@@ -314,6 +323,8 @@ TEST(QueryRandomTest, AgreesWithThePlainRulesOnRandomCodebooks)
             const bool phrase = t.pieces.find(' ') != std::string::npos;
             if (phrase)
                 typed = "\"" + typed + "\"";
+            if (!t.regex.empty())
+                typed = "/" + t.regex + "/";
             const char* prefix = t.fields == queryfield::name          ? "name:"
                                  : t.fields == queryfield::label       ? "label:"
                                  : t.fields == queryfield::description ? "description:"
@@ -336,6 +347,23 @@ TEST(QueryRandomTest, AgreesWithThePlainRulesOnRandomCodebooks)
                     t.pieces = t.pieces.substr(0, static_cast<std::size_t>(pick(0, static_cast<int>(t.pieces.size()) - 1))) + "*";
                 if (t.pieces.front() == ' ' || t.pieces.back() == ' ')
                     t.pieces = "?";
+                if (pick(1, 4) == 1) {
+                    // A regular expression: a word with a part made optional
+                    // or a class, or two words as alternatives.
+                    const auto& w = vocabulary[static_cast<std::size_t>(pick(0, static_cast<int>(vocabulary.size()) - 1))];
+                    const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(w.size()) - 1));
+                    switch (pick(0, 2)) {
+                    case 0:
+                        t.regex = w.substr(0, at + 1) + "?" + w.substr(at + 1);
+                        break;
+                    case 1:
+                        t.regex = w.substr(0, at) + "[a-e_]+" + w.substr(at + 1);
+                        break;
+                    default:
+                        t.regex = "(" + w + "|" + vocabulary[static_cast<std::size_t>(pick(0, static_cast<int>(vocabulary.size()) - 1))] + ") ?[a-z]";
+                    }
+                    t.compiled = std::make_shared<std::regex>(t.regex, std::regex::icase);
+                }
                 const std::uint8_t fields[] = {queryfield::text, queryfield::name, queryfield::label,
                                                queryfield::description, queryfield::category};
                 t.fields = fields[pick(0, 4)];

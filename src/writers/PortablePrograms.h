@@ -107,7 +107,8 @@ bool writeStataProgram(WriterContext& context);
 bool writeRScript(WriterContext& context);
 
 // The SPSS command file (WIN design) in the form PSPP runs: DATA LIST FILE=
-// with the raw data's host path, implied decimals as (d), VARIABLE LABELS,
+// with the raw data's host path and its encoding (Latin-1), implied
+// decimals as (d), VARIABLE LABELS,
 // VALUE LABELS (codes of variables with implied decimals scaled like their
 // values), MISSING VALUES for the reserved codes, SAVE OUTFILE into the
 // output directory, FREQUENCIES, DESCRIPTIVES with /STATISTICS=DEFAULT, and

@@ -71,7 +71,8 @@ void writeMissingValues(TextOutput& out, const ProgramVariable& v)
 
 void writeDataList(TextOutput& out, const ProgramFile& file)
 {
-    out.print("DATA LIST FILE=%s FIXED RECORDS=%d\n", pathLiteral(file.dataPath).c_str(),
+    // The raw data are Latin-1, whatever the locale PSPP runs in.
+    out.print("DATA LIST FILE=%s ENCODING='ISO-8859-1' FIXED RECORDS=%d\n", pathLiteral(file.dataPath).c_str(),
               static_cast<int>(std::max<std::int32_t>(1, file.file->linesPerCase)));
     std::uint32_t line = 0;
     auto record = [&](std::uint32_t l) {

@@ -25,19 +25,21 @@ std::string collapse(const char* text)
     std::string out;
     if (text == nullptr)
         return out;
-    out.reserve(std::strlen(text));
+    out.resize(std::strlen(text));
+    char* to = out.data();
     bool blank = false;
     for (const char* p = text; *p != '\0'; ++p) {
         const char c = *p;
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            blank = !out.empty();
+            blank = to != out.data();
             continue;
         }
         if (blank)
-            out.push_back(' ');
+            *to++ = ' ';
         blank = false;
-        out.push_back(c);
+        *to++ = c;
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
     return out;
 }
 
@@ -252,7 +254,9 @@ private:
             },
             this);
 
-        std::vector<std::string> stack; // open elements, outermost first
+        // Open elements, outermost first; local names stay in the reader's
+        // dictionary while it lives.
+        std::vector<std::string_view> stack;
         DdiVariable* var = nullptr;
         DdiVariable* unspilled = nullptr;
         VariableTexts texts; // of `unspilled`
@@ -286,11 +290,11 @@ private:
             if (type != XML_READER_TYPE_ELEMENT)
                 continue;
             const char* local = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
-            const std::string name = local != nullptr ? local : "";
-            const std::string parent = stack.empty() ? std::string() : stack.back();
+            const std::string_view name = local != nullptr ? local : "";
+            const std::string_view parent = stack.empty() ? std::string_view() : stack.back();
             if (stack.empty()) {
                 if (name != "codeBook")
-                    return fail("not a DDI codebook (the document is <" + name + ">)");
+                    return fail("not a DDI codebook (the document is <" + std::string(name) + ">)");
                 codeBook = true;
             }
 

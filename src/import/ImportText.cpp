@@ -8,6 +8,9 @@ namespace qavn {
 
 std::string toLatin1(std::string_view utf8, bool codebookText, std::uint64_t& replaced)
 {
+    // Most text is printable ASCII, the same in both.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {

@@ -427,11 +427,18 @@ bool DdiRun::writeDocument(XmlDocument& xml)
         xml.element("labl", xmlText(sectionOrder[g]));
         xml.end();
     }
-    for (std::size_t e = 0; e < extracts_.size(); ++e) {
-        for (std::size_t c = 0; c < extracts_[e].table.columns.size(); ++c)
+    // A Cancel while the variables are written ends the document where it is
+    // (its open elements closed, so it stays well-formed).
+    std::size_t written = 0;
+    for (std::size_t e = 0; e < extracts_.size() && !stopped_; ++e) {
+        for (std::size_t c = 0; c < extracts_[e].table.columns.size(); ++c) {
             if (!writeVariable(xml, extracts_[e], c, ids[e][c]))
                 return false;
-        ui_.pumpStep();
+            if ((++written & 255) == 0 && !pollProgress(ui_, progress_)) {
+                stopped_ = true;
+                break;
+            }
+        }
     }
     xml.end();
     xml.end();

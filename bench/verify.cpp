@@ -100,16 +100,23 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The first 200 categorical variables, and the pipelines that count their
+    // 200 categorical variables, the first ones of each data file in equal
+    // shares (so that every file is read), and the pipelines that count their
     // codes by hand.
     std::vector<std::uint32_t> variables;
     std::string pipelines;
     std::uintmax_t bytes = 0;
-    std::vector<bool> fileUsed(session.project.dataFiles.size() + 1, false);
+    const std::size_t fileCount = session.project.dataFiles.size();
+    std::vector<bool> fileUsed(fileCount + 1, false);
+    std::vector<std::size_t> taken(fileCount + 1, 0);
     for (std::uint32_t k = 1; k <= session.store.recordCount() && variables.size() < checkedVariables; ++k) {
         const VariableRecord record = session.store.recordAt(k);
-        if (record.typeCode != ' ' || record.categoryLineCount == 0)
+        if (record.typeCode != ' ' || record.categoryLineCount == 0 || record.fileNumber > fileCount)
             continue;
+        const std::size_t share = (checkedVariables + record.fileNumber - 1) / fileCount;
+        if (taken[record.fileNumber] >= share)
+            continue;
+        ++taken[record.fileNumber];
         variables.push_back(k);
         const ColumnRange range = parseColumnLocation(record.locationText());
         const DataFileEntry& file = *session.project.dataFile(record.fileNumber);

@@ -130,6 +130,31 @@ Cell numericCell(std::string_view raw, const TableColumn& column, double& value,
     return Cell::Number;
 }
 
+// The text of a text field as cellText() gives it (blanks trimmed, Latin-1
+// as UTF-8), into a string kept from case to case.
+void textCell(std::string_view raw, std::string& out)
+{
+    out.clear();
+    for (const char c : trimmed(raw)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+}
+
+// How many bytes textCell() makes of a field.
+std::size_t textCellSize(std::string_view raw)
+{
+    const std::string_view text = trimmed(raw);
+    return text.size() + static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+               return static_cast<unsigned char>(c) >= 0x80;
+           }));
+}
+
 // Where ReadStat's bytes go: the temporary file, with the first failure
 // kept. The test seam makes the n-th write and all after it fail as a full
 // disk would.
@@ -476,9 +501,9 @@ bool StatRun::writeTable(const DataTable& table, const std::string& name, const 
                 OutColumn& out = columns[i];
                 if (!out.text)
                     continue;
-                const std::string value = cellText(fields[i], *out.column, ReservedCodes::Keep);
-                out.width = std::max(out.width, value.size());
+                out.width = std::max(out.width, textCellSize(fields[i]));
                 if (i == 0 && numericId) {
+                    const std::string_view value = trimmed(fields[i]);
                     std::int64_t number = 0;
                     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
                     numericId = ec == std::errc() && end == value.data() + value.size() &&
@@ -519,13 +544,14 @@ bool StatRun::writeTable(const DataTable& table, const std::string& name, const 
         return writerFailed(out, name, status);
 
     long written = 0;
+    std::string text;
     const bool read = readCases(table, [&](std::span<const std::string_view> fields) {
         status = readstat_begin_row(writer);
         for (std::size_t i = 0; i < fields.size() && status == READSTAT_OK; ++i) {
             OutColumn& column = columns[i];
             if (column.text) {
-                status = readstat_insert_string_value(
-                    writer, column.variable, cellText(fields[i], *column.column, ReservedCodes::Keep).c_str());
+                textCell(fields[i], text);
+                status = readstat_insert_string_value(writer, column.variable, text.c_str());
                 continue;
             }
             double value = 0;

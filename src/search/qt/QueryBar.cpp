@@ -182,11 +182,11 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("queryError"));
     error_->setStyleSheet(QStringLiteral("color: #b00000"));
-    tag_ = new QPushButton(QStringLiteral("&Tag Matches"), this);
+    tag_ = new QPushButton(QStringLiteral("Tag M&atches"), this);
     tag_->setObjectName(QStringLiteral("tagMatches"));
     tag_->setEnabled(false);
     tag_->setAutoDefault(false);
-    only_ = new QCheckBox(QStringLiteral("Show &Only Matches"), this);
+    only_ = new QCheckBox(QStringLiteral("Show On&ly Matches"), this);
     only_->setObjectName(QStringLiteral("onlyMatches"));
     layout->addWidget(caption);
     layout->addWidget(edit_, 1);
@@ -249,7 +249,8 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
 
 bool QueryBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == matchesView_ && event->type() == QEvent::KeyPress) {
+    // Key presses never come while the grid is being destroyed.
+    if (event->type() == QEvent::KeyPress && watched == matchesView_) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const QModelIndex current = matchesView_->currentIndex();
         if (current.isValid() && key == Qt::Key_Space) {
@@ -269,6 +270,7 @@ QueryBar::~QueryBar()
 {
     // The thread ends before anything it reads goes away.
     worker_.reset();
+    delete matchesView_;
 }
 
 bool QueryBar::busy() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QTableView>
 #include <QWidget>
 
 #include <cstdint>
@@ -11,7 +13,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableView;
 class QTimer;
 
 namespace qavn {
@@ -88,7 +89,7 @@ private:
     QPushButton* tag_;
     QCheckBox* only_;
     QTimer* pause_;
-    QTableView* matchesView_;
+    QPointer<QTableView> matchesView_; // owned by the bar's parent, like the grid
     MatchesModel* matchesModel_;
     std::vector<std::uint32_t> matches_;
     std::function<void()> description_;

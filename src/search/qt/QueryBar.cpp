@@ -163,6 +163,8 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     : QWidget(parent), list_(list), grid_(grid)
 {
     setObjectName(QStringLiteral("queryBar"));
+    // One line high whatever the grid below does.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     auto* caption = new QLabel(QStringLiteral("&Query:"), this);
@@ -189,9 +191,9 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     only_ = new QCheckBox(QStringLiteral("Show On&ly Matches"), this);
     only_->setObjectName(QStringLiteral("onlyMatches"));
     layout->addWidget(caption);
-    layout->addWidget(edit_, 1);
+    layout->addWidget(edit_, 3);
     layout->addWidget(count_);
-    layout->addWidget(error_);
+    layout->addWidget(error_, 2);
     layout->addWidget(tag_);
     layout->addWidget(only_);
 

@@ -524,6 +524,11 @@ bool StatRun::writeTable(const DataTable& table, const std::string& name, const 
     readstat_writer_t* writer = out.writer();
     const std::string title = latin1ToUtf8(trimmed(services_.project.dataSetTitle));
     readstat_writer_set_file_label(writer, (spss() ? cutUtf8Bytes(title, 64) : cutUtf8Characters(title, 80)).c_str());
+    // The header's creation time is the raw data's modification time, so the
+    // same data make the same bytes.
+    struct stat data {};
+    if (::stat(toHostPath(rawDataName(services_.settings, file)).c_str(), &data) == 0)
+        readstat_writer_set_file_timestamp(writer, data.st_mtime);
     if (spss())
         readstat_writer_set_compression(writer, READSTAT_COMPRESS_ROWS);
     else

@@ -41,7 +41,8 @@ enum class StatFileKind {
 // missing values in Stata: -1 is .a, -2 is .b, ... -9 is .i; their labels
 // are kept either way. A blank numeric field is system-missing; a field that
 // is no number is system-missing too, and an information message counts
-// them per variable.
+// them per variable. The files' creation time is the raw data file's
+// modification time, so the same data give the same bytes.
 //
 // Each file is written to a temporary file beside its name and renamed when
 // complete, so a cancelled or failed run never leaves a file that looks

@@ -190,7 +190,11 @@ private:
                 fail("NOT needs a term after it", at);
                 return -1;
             }
-            return addNode(Query::Op::Not, parseUnary(context), -1);
+            if (!deeper(at))
+                return -1;
+            const std::int32_t operand = parseUnary(context);
+            --depth_;
+            return addNode(Query::Op::Not, operand, -1);
         }
         if (atKeyword("or") || atKeyword("and")) {
             fail(std::string(sameWord(peekWord(), "or") ? "OR" : "AND") + " needs a term before it", pos_);
@@ -199,9 +203,23 @@ private:
         return parsePrimary(context);
     }
 
+    // Groups and NOTs nest at most this deep, so that a pasted text of
+    // thousands of parentheses cannot exhaust the stack.
+    static constexpr int maxDepth = 200;
+
+    bool deeper(std::size_t at)
+    {
+        if (++depth_ <= maxDepth)
+            return true;
+        fail("parentheses and NOTs nested too deeply", at);
+        return false;
+    }
+
     std::int32_t parseGroup(Context context)
     {
         const std::size_t open = pos_;
+        if (!deeper(open))
+            return -1;
         ++pos_;
         skipBlanks();
         if (pos_ < text_.size() && text_[pos_] == ')') {
@@ -221,6 +239,7 @@ private:
             return -1;
         }
         ++pos_; // the ')'
+        --depth_;
         return inner;
     }
 
@@ -277,9 +296,16 @@ private:
         return parseTerm(context);
     }
 
+    // Each term holds a bit per variable while a query is evaluated.
+    static constexpr std::size_t maxTerms = 500;
+
     std::int32_t parseTerm(Context context)
     {
         const std::size_t start = pos_;
+        if (query_.terms_.size() == maxTerms) {
+            fail("more than " + std::to_string(maxTerms) + " terms", start);
+            return -1;
+        }
         Query::Term term;
         term.kind = context.kind;
         term.fields = context.fields;
@@ -541,6 +567,7 @@ private:
     Query& query_;
     std::size_t pos_ = 0;
     bool failed_ = false;
+    int depth_ = 0;
 };
 
 bool Query::compile(std::string_view text)

@@ -537,7 +537,7 @@ bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef
             const auto& r = value[static_cast<std::size_t>(node.right)];
             for (std::size_t i = 0; i < words; ++i)
                 v[i] = node.op == Query::Op::And ? (v[i] & r[i]) : (v[i] | r[i]);
-            value[static_cast<std::size_t>(node.right)].clear();
+            std::vector<std::uint64_t>().swap(value[static_cast<std::size_t>(node.right)]);
             break;
         }
         }

@@ -101,6 +101,21 @@ TEST_F(QueryTest, SyntaxErrorsNameTheColumn)
         EXPECT_EQ(query.error().column, c.column);
         EXPECT_TRUE(query.empty());
     }
+    // A pasted wall of parentheses or NOTs is refused, not recursed into.
+    Query deep;
+    EXPECT_FALSE(deep.compile("age " + std::string(100000, '(') + "x"));
+    EXPECT_EQ(deep.error().text(), "parentheses and NOTs nested too deeply at column 205");
+    std::string nots;
+    for (int i = 0; i < 50000; ++i)
+        nots += "NOT ";
+    EXPECT_FALSE(deep.compile(nots + "x"));
+    EXPECT_EQ(deep.error().column, 801u);
+    EXPECT_TRUE(deep.compile(std::string(200, '(') + "x" + std::string(200, ')')));
+    std::string many;
+    for (int i = 0; i < 501; ++i)
+        many += "ab ";
+    EXPECT_FALSE(deep.compile(many));
+    EXPECT_EQ(deep.error().text(), "more than 500 terms at column 1501");
 }
 
 TEST_F(QueryTest, GrammarOnASmallCodebook)

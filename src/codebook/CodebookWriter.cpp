@@ -20,17 +20,41 @@ std::string categoryLine(std::string_view code, std::string_view frequency, std:
 void CodebookWriter::appendLine(std::string_view line)
 {
     auto& text = files_.text;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (fillerEvery_ != 0 && i != 0 && i % fillerEvery_ == 0)
+    if (fillerEvery_ == 0)
+        text.insert(text.end(), line.begin(), line.end());
+    for (std::size_t i = 0; fillerEvery_ != 0 && i < line.size(); ++i) {
+        if (i != 0 && i % fillerEvery_ == 0)
             text.push_back(textbyte::filler);
         text.push_back(static_cast<std::uint8_t>(line[i]));
     }
     text.push_back(textbyte::lineEnd);
+    if (stream_ && text.size() >= (1u << 20))
+        flushText();
+}
+
+void CodebookWriter::flushText()
+{
+    auto& text = files_.text;
+    if (!streamFailed_ && std::fwrite(text.data(), 1, text.size(), stream_.get()) != text.size())
+        streamFailed_ = true;
+    streamed_ += text.size();
+    text.clear();
+}
+
+bool CodebookWriter::streamText(const std::filesystem::path& dir, std::string_view prefix, std::string& error)
+{
+    streamPath_ = dir / (std::string(prefix) + "02.CDC");
+    stream_.reset(std::fopen(streamPath_.c_str(), "wb"));
+    if (!stream_) {
+        error = "Cannot write " + streamPath_.string();
+        return false;
+    }
+    return true;
 }
 
 std::uint32_t CodebookWriter::add(const VariableSpec& spec)
 {
-    auto here = [&] { return TextRef::fromOffset(static_cast<std::uint32_t>(files_.text.size())); };
+    auto here = [&] { return TextRef::fromOffset(static_cast<std::uint32_t>(textSize())); };
     const std::size_t v = descriptionRefs_.size();
 
     VariableRecord record;
@@ -77,7 +101,7 @@ std::uint32_t CodebookWriter::add(const VariableSpec& spec)
     return static_cast<std::uint32_t>(v + 1);
 }
 
-bool CodebookWriter::writeFiles(const std::filesystem::path& dir, std::string_view prefix, std::string& error) const
+bool CodebookWriter::writeFiles(const std::filesystem::path& dir, std::string_view prefix, std::string& error)
 {
     auto writeOne = [&](const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -90,7 +114,17 @@ bool CodebookWriter::writeFiles(const std::filesystem::path& dir, std::string_vi
         return true;
     };
     const std::string p(prefix);
-    return writeOne(dir / (p + "01.CDC"), files_.index) && writeOne(dir / (p + "02.CDC"), files_.text);
+    if (!stream_)
+        return writeOne(dir / (p + "01.CDC"), files_.index) && writeOne(dir / (p + "02.CDC"), files_.text);
+    // The text file is complete once the bytes still held are written.
+    flushText();
+    const bool written = !streamFailed_ && std::fflush(stream_.get()) == 0 && !std::ferror(stream_.get());
+    stream_.reset();
+    if (!written || streamPath_ != dir / (p + "02.CDC")) {
+        error = "Cannot write " + streamPath_.string();
+        return false;
+    }
+    return writeOne(dir / (p + "01.CDC"), files_.index);
 }
 
 } // namespace qavn

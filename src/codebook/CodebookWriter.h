@@ -3,7 +3,9 @@
 #include "codebook/VariableRecord.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,14 +56,31 @@ public:
 
     const Files& build() const { return files_; }
 
+    // Writes the text file <dir>/<prefix>02.CDC while variables are added,
+    // so that memory holds the index only; call before the first add().
+    // build().text then holds just the bytes not yet written, and
+    // writeFiles() with the same folder and prefix completes both files.
+    // Returns false with `error` set when the file cannot be created.
+    bool streamText(const std::filesystem::path& dir, std::string_view prefix, std::string& error);
+    // Bytes of text so far, written or not.
+    std::uint64_t textSize() const { return streamed_ + files_.text.size(); }
+
     // Writes <dir>/<prefix>01.CDC and <dir>/<prefix>02.CDC (host paths).
     // Returns false with `error` set when a file cannot be written.
-    bool writeFiles(const std::filesystem::path& dir, std::string_view prefix, std::string& error) const;
+    bool writeFiles(const std::filesystem::path& dir, std::string_view prefix, std::string& error);
 
 private:
     void appendLine(std::string_view line);
+    void flushText();
 
     Files files_;
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> stream_; // the text file while streaming
+    std::filesystem::path streamPath_;
+    std::uint64_t streamed_ = 0;
+    bool streamFailed_ = false;
     std::vector<TextRef> descriptionRefs_;
     std::vector<std::uint16_t> descriptionCounts_;
     std::string previousSection_;

@@ -36,9 +36,16 @@ for size in 16 22 24 32 48 64 128 256; do
   dims=$(od -An -tx1 -j16 -N8 "$icon" | tr -d ' \n')
   [ "$dims" = "$(printf '%08x%08x' "$size" "$size")" ] || { echo "icon ${size}x${size} is $dims"; exit 1; }
 done
-grep -qx 'MimeType=application/x-qavn-project;' "$desktop" || { echo "desktop entry lacks its MIME type"; exit 1; }
-grep -q 'type="application/x-qavn-project"' "$prefix/share/mime/packages/qavn.xml" ||
-  { echo "the MIME package does not define the project type"; exit 1; }
+mimes=$(grep '^MimeType=' "$desktop")
+for type in application/x-qavn-project application/x-spss-sav application/x-spss-por application/x-stata-dta \
+            application/x-sas-data application/x-sas-xport text/csv; do
+  case "$mimes;" in *"=$type;"* | *";$type;"*) ;; *) echo "desktop entry lacks the MIME type $type"; exit 1 ;; esac
+done
+for type in application/x-qavn-project application/x-stata-dta application/x-sas-data application/x-sas-xport; do
+  grep -q "type=\"$type\"" "$prefix/share/mime/packages/qavn.xml" ||
+    { echo "the MIME package does not define $type"; exit 1; }
+done
+[ -e "$prefix/bin/qavn-import-window" ] || { echo "missing after install: bin/qavn-import-window"; exit 1; }
 if command -v desktop-file-validate >/dev/null; then
   report=$(desktop-file-validate "$desktop" 2>&1) || true
   [ -z "$report" ] || { echo "desktop-file-validate: $report"; exit 1; }
@@ -57,7 +64,7 @@ mkdir "$fake/proj" && : > "$fake/proj/ZELQAV.CFG"
 env PATH=/usr/bin:/bin "$fake/qavn-open" "$fake/proj/ZELQAV.CFG"
 [ "$(cat "$fake/ran")" = "$fake/proj P=ZEL" ] || { echo "qavn-open ran: $(cat "$fake/ran" 2>/dev/null)"; exit 1; }
 
-# The launcher refuses a file that is not a configuration file.
+# The launcher refuses a file that is neither a configuration file nor a data set.
 if PATH="$prefix/bin:$PATH" "$prefix/bin/qavn-open" /etc/hostname 2>/dev/null; then
   echo "qavn-open accepted a file that is not a configuration file"; exit 1
 fi

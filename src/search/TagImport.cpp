@@ -188,16 +188,21 @@ long tagFileValue(std::string_view line)
     return leadingInteger<long>(trimmed(line));
 }
 
-ReadResult<TagImportReport> importTagFile(std::string_view path, VariableList& list)
+ReadResult<TagImportReport> readTagFile(std::string_view path, std::uint32_t rows, FunctionRef<void(long)> value)
 {
     auto opened = openHostFileForReading(path);
     if (!opened)
         return opened.error();
     TagImportReport report;
-    TagFileLines lines(path, std::move(opened).value(), list.rowCount(), report);
+    TagFileLines lines(path, std::move(opened).value(), rows, report);
     while (lines.next())
-        tagValue(list, lines.value());
+        value(lines.value());
     return report;
+}
+
+ReadResult<TagImportReport> importTagFile(std::string_view path, VariableList& list)
+{
+    return readTagFile(path, list.rowCount(), [&list](long v) { tagValue(list, v); });
 }
 
 ReadResult<TagImportReport> importTagFiles(std::string_view first, std::string_view second, TagCombine combine,

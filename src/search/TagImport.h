@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FunctionRef.h"
 #include "platform/ReadError.h"
 
 #include <cstddef>
@@ -38,6 +39,11 @@ enum class TagCombine { And, Or };
 
 // Tags every row one file lists. Fails only when the file cannot be opened.
 ReadResult<TagImportReport> importTagFile(std::string_view path, VariableList& list);
+
+// Reads one file by the same rules for a project of `rows` variables,
+// handing each line's value (in file order, whatever its range) to `value`
+// instead of tagging. Fails only when the file cannot be opened.
+ReadResult<TagImportReport> readTagFile(std::string_view path, std::uint32_t rows, FunctionRef<void(long)> value);
 
 // Walks two ascending tag files in step and tags their intersection (And) or
 // union (Or); the walk reads each file to its end (And: until either ends),

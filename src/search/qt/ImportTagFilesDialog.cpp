@@ -3,6 +3,7 @@
 #include "platform/Ui.h"
 #include "search/TagImport.h"
 #include "catalogue/VariableList.h"
+#include "selections/TagSet.h"
 
 #include <QBoxLayout>
 #include <QFile>
@@ -43,6 +44,12 @@ ImportTagFilesDialog::ImportTagFilesDialog(VariableList& list, Ui& ui, std::stri
     and_->setObjectName(QStringLiteral("1017"));
     or_ = new QRadioButton(QStringLiteral("OR"), this);
     or_->setObjectName(QStringLiteral("1018"));
+    not_ = new QRadioButton(QStringLiteral("NOT"), this);
+    not_->setObjectName(QStringLiteral("notButton"));
+    not_->setToolTip(QStringLiteral("Tag every variable that neither file lists"));
+    minus_ = new QRadioButton(QStringLiteral("MINUS"), this);
+    minus_->setObjectName(QStringLiteral("minusButton"));
+    minus_->setToolTip(QStringLiteral("Tag what File #1 lists and File #2 does not"));
     and_->setChecked(true);
     auto* importButton = new QPushButton(QStringLiteral("Import"), this);
     importButton->setObjectName(QStringLiteral("1"));
@@ -63,6 +70,8 @@ ImportTagFilesDialog::ImportTagFilesDialog(VariableList& list, Ui& ui, std::stri
     auto* combineLayout = new QHBoxLayout(combine);
     combineLayout->addWidget(and_);
     combineLayout->addWidget(or_);
+    combineLayout->addWidget(not_);
+    combineLayout->addWidget(minus_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(importButton);
@@ -92,7 +101,10 @@ void ImportTagFilesDialog::import()
     const bool emptyTwo = fieldEmpty(two);
     if (emptyOne && emptyTwo)
         return;
-    if (emptyOne || emptyTwo) {
+    if (not_->isChecked() || (minus_->isChecked() && !emptyOne && !emptyTwo)) {
+        importBySets(QFile::encodeName(emptyOne ? two : one).toStdString(),
+                     emptyOne || emptyTwo ? std::string() : QFile::encodeName(two).toStdString());
+    } else if (emptyOne || emptyTwo) {
         importTagFile(QFile::encodeName(emptyOne ? two : one).toStdString(), list_, ui_);
     } else {
         importTagFiles(QFile::encodeName(one).toStdString(), QFile::encodeName(two).toStdString(),
@@ -100,6 +112,36 @@ void ImportTagFilesDialog::import()
                        list_, ui_);
     }
     accept();
+}
+
+void ImportTagFilesDialog::importBySets(const std::string& one, const std::string& two)
+{
+    // Read as Import Tag Files reads one file; the messages are those of the
+    // two-file merge.
+    const std::uint32_t rows = list_.rowCount();
+    TagSet first(rows);
+    TagSet second(rows);
+    for (const auto& [path, set] : {std::pair<const std::string&, TagSet&>{one, first}, {two, second}}) {
+        if (path.empty())
+            continue;
+        if (const auto read = addTagFile(path, set); !read) {
+            ui_.error("Cannot Open " + read.error().file + " !");
+            ui_.error("No Tagged Item !");
+            return;
+        }
+    }
+    if (not_->isChecked()) {
+        combine(first, second, SetOperation::Or);
+        combine(first, first, SetOperation::Not);
+    } else {
+        combine(first, second, SetOperation::Minus);
+    }
+    if (first.empty()) {
+        ui_.error("No Tagged Item !");
+        return;
+    }
+    combine(first, TagSet::of(list_), SetOperation::Or);
+    first.applyTo(list_);
 }
 
 void ImportTagFilesDialog::run(VariableList& list, Ui& ui, const std::string& outputDir, QWidget* parent,

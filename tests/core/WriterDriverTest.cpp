@@ -96,6 +96,9 @@ TEST(WriterDriver, WriteFailureIsReportedNotSuccess)
 {
     TestProject p;
     test::addWorkedExample(p);
+    // Raw data for the outputs that read it before their first write.
+    p.dataFiles[0].rawLines = {"0000135 AL", "00012345"};
+    p.dataFiles[1].rawLines = {"000011"};
     p.write();
     WriterHarness h;
     ASSERT_TRUE(h.started);

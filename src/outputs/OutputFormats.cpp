@@ -1,8 +1,11 @@
 #include "outputs/OutputFormats.h"
 
 #include "outputs/DataExport.h"
+#include "formats/DdiCodebook.h"
+#include "formats/StatDataFiles.h"
 #include "formats/TableExports.h"
 #include "platform/TextOutput.h"
+#include "writers/PortablePrograms.h"
 #include "writers/ProgramWriters.h"
 
 #include <array>
@@ -40,8 +43,26 @@ OutputResult writeTables(const OutputFormat& format, const WriterServices& servi
         options.failFromWrite = output->failingFromWrite();
     options.reserved = job.reservedCodes;
     options.path = job.path;
-    return format.kind == OutputKind::Csv ? writeCsvTables(services, tagged, options, progress)
-                                          : writeSqliteDatabase(services, tagged, options, progress);
+    switch (format.kind) {
+    case OutputKind::Csv:
+        return writeCsvTables(services, tagged, options, progress);
+    case OutputKind::SpssData:
+        return writeStatDataFiles(StatFileKind::Spss, services, tagged, options, progress);
+    case OutputKind::StataData:
+        return writeStatDataFiles(StatFileKind::Stata, services, tagged, options, progress);
+    default:
+        return writeSqliteDatabase(services, tagged, options, progress);
+    }
+}
+
+OutputResult writeDdi(const OutputFormat&, const WriterServices& services, const OutputJob& job, Progress& progress,
+                      FileTextOutput* output)
+{
+    TableExportOptions options;
+    if (output)
+        options.failFromWrite = output->failingFromWrite();
+    options.path = job.path;
+    return writeDdiCodebook(services, taggedRows(services.list), options, progress);
 }
 
 using F = OutputFiles;
@@ -78,6 +99,35 @@ constexpr std::array formats{
                  OutputCommand{32831, "SQLite Database", "Create SQLite Database of the Tagged Variables",
                                "SQLite Database", false, true},
                  writeTables},
+    OutputFormat{OutputKind::SpssData, "SPSS Data", "SPSS Data File|*.sav|", ".sav", false, F::One, "sav",
+                 "SPSS data file(s) of the raw data: labels, value labels, reserved codes as missing values",
+                 OutputCommand{32832, "SPSS Data File", "Create SPSS Data File of the Tagged Variables",
+                               "SPSS Data File", false, true},
+                 writeTables},
+    OutputFormat{OutputKind::StataData, "Stata Data", "Stata Data File|*.dta|", ".dta", false, F::One, "dta",
+                 "Stata data file(s) of the raw data: labels, value labels, reserved codes as .a-.i",
+                 OutputCommand{32833, "Stata Data File", "Create Stata Data File of the Tagged Variables",
+                               "Stata Data File", false, true},
+                 writeTables},
+    OutputFormat{OutputKind::Ddi, "DDI Codebook", "DDI Codebook|*.xml|", ".xml", false, F::One, "ddi",
+                 "DDI Codebook 2.5 XML with a fixed-width extract of the raw data beside it",
+                 OutputCommand{32834, "DDI Codebook", "Create DDI Codebook 2.5 with a Fixed-Width Extract",
+                               "DDI Codebook", false, true},
+                 writeDdi},
+    OutputFormat{OutputKind::StataProgram, "Stata", "Stata Do-File|*.do|", ".do", false, F::One, "stata",
+                 "Stata do-file that reads the raw data (infix), with labels and missing codes",
+                 OutputCommand{32835, "Stata Do-File", "Create Stata Do-File for the Raw Data", "Stata Do-File",
+                               false, true},
+                 writeOneFile<writeStataProgram>},
+    OutputFormat{OutputKind::RScript, "R", "R Script|*.R|", ".R", false, F::One, "r",
+                 "R script that reads the raw data (readr, haven), with labels and missing codes",
+                 OutputCommand{32836, "R Script", "Create R Script for the Raw Data", "R Script", false, true},
+                 writeOneFile<writeRScript>},
+    OutputFormat{OutputKind::PsppProgram, "SPSS for PSPP", "SPSS for PSPP|*.sps|", ".sps", true, F::One, "pspp",
+                 "SPSS command file that PSPP runs: host data paths, missing values",
+                 OutputCommand{32837, "SPSS for PSPP", "Create SPSS Command File for PSPP", "SPSS for PSPP", false,
+                               true},
+                 writeOneFile<writePsppProgram>},
 };
 
 } // namespace

@@ -76,7 +76,11 @@ const OutputFormat* findOutputFormatByCommand(int commandId);
 // when given, is the file object it writes through. Several files: the data
 // export of the tagged variables (DataExport.h) into job.path. The table
 // formats (formats/TableExports.h) write the tagged variables' data as CSV
-// files into job.path or as an SQLite database at it.
+// files into job.path or as an SQLite database at it; the SPSS and Stata
+// data files (formats/StatDataFiles.h) are named from job.path.
+// The DDI Codebook (formats/DdiCodebook.h) is written at job.path with its
+// fixed-width extract beside it; the Stata, R and PSPP programs
+// (writers/PortablePrograms.h) run through the writer driver.
 OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
                          Progress& progress, FileTextOutput* output = nullptr);
 

@@ -33,6 +33,12 @@ enum class OutputKind {
     AccessDb,
     Csv,
     Sqlite,
+    SpssData,
+    StataData,
+    Ddi,
+    StataProgram,
+    RScript,
+    PsppProgram,
 };
 
 // Which variables get value labels, as the Confirmation dialog ("Want to

@@ -89,18 +89,22 @@ private slots:
                 list << QString::fromLatin1(text);
             return list;
         };
-        QCOMPARE(describe(w->menuBar()->actions()), strings({"&File>", "&Move>", "&Tag>", "&View>", "&Search", "&Help>"}));
+        QCOMPARE(describe(w->menuBar()->actions()), strings({"&File>", "&Move>", "&Tag>", "&View>", "&Search", "T&ools>", "&Help>"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions()),
-                 strings({"Output>", "View Output", "-", "Import Tag Files", "-", "Setup", "Exit"}));
+                 strings({"Output>", "View Output", "-", "Import Tag Files", "Save Selection...", "Load Selection...", "-",
+                          "Setup", "Exit"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions()),
                  strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions().back()->menu()->actions()),
-                 strings({"CSV Files", "SQLite Database"}));
+                 strings({"CSV Files", "SQLite Database", "SPSS Data File", "Stata Data File", "DDI Codebook",
+                          "Stata Do-File", "R Script", "SPSS for PSPP"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Move"))->actions()),
                  strings({"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File", "Next File"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Tag"))->actions()),
                  strings({"Tag Item", "Untag Item", "Clear All Tag", "-", "&Prev Tag", "&Next Tag"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&View"))->actions()), strings({"&Description", "&Tagged Items"}));
+        QCOMPARE(describe(menuNamed(w, QStringLiteral("T&ools"))->actions()),
+                 strings({"Verify Codebook Against Data..."}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Help"))->actions()), strings({"Contents    F1", "About"}));
         // Every action carries its command ID.
         for (const CommandInfo& info : commandTable())

@@ -17,6 +17,10 @@ constexpr std::array otherCommands{
     CommandInfo{command::viewOutput, "View Output", "", "", nullptr, E::CommandsEnabled},
     CommandInfo{command::importTagFiles, "Import Tag Files", "Import Tag File", "Import Tag File", nullptr,
                 E::CommandsEnabled},
+    CommandInfo{command::saveSelection, "Save Selection...", "Save the Tagged Items under a Name", "Save Selection",
+                nullptr, E::CommandsEnabled},
+    CommandInfo{command::loadSelection, "Load Selection...", "Load a Saved Selection into the Tags", "Load Selection",
+                nullptr, E::CommandsEnabled},
     CommandInfo{command::setup, "Setup", "Change System Setup", "Setup", nullptr, E::CommandsEnabled},
     CommandInfo{command::exit, "Exit", "Quit the application", "", nullptr, E::Always},
     CommandInfo{command::topOfList, "Top of List", "Move to the Top of List", "Top of List", ":/qavn/toolbar/top.png",
@@ -46,6 +50,9 @@ constexpr std::array otherCommands{
     CommandInfo{command::search, "&Search", "Search", "Search", ":/qavn/toolbar/search.png", E::Always},
     CommandInfo{command::helpContents, "Contents    F1", "", "", nullptr, E::Always},
     CommandInfo{command::about, "About", "", "", nullptr, E::Always},
+    CommandInfo{command::verifyCodebook, "Verify Codebook Against Data...",
+                "Check the Frequencies of the Codebook Against the Raw Data", "Verify Codebook", nullptr,
+                E::DataOnCd},
 };
 
 constexpr std::array toolbar{command::topOfList, command::prevFile,  command::prevSection, command::nextSection,

@@ -7,6 +7,7 @@
 #include "app/qt/OutputCommands.h"
 #include "outputs/OutputFormats.h"
 #include "app/qt/SetupDialog.h"
+#include "app/qt/VerifyCommand.h"
 #include "platform/Ui.h"
 #include "search/qt/ImportTagFilesDialog.h"
 #include "search/qt/SearchDialog.h"
@@ -91,6 +92,7 @@ void Features::Impl::attach()
 
     descriptions = std::make_unique<DescriptionWindows>(list, session.store, session.project, window);
     descriptions->onHelp = [window] { window->showHelpContents(); };
+    descriptions->figuresFor = [window](std::uint32_t row) { return window->verifyCommand().figuresLines(row); };
     descriptions->onWindowHidden = [window] {
         window->activateWindow();
         window->listView()->setFocus();

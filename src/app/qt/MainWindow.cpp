@@ -4,6 +4,8 @@
 #include "app/qt/AboutDialog.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
+#include "app/qt/VerifyCommand.h"
+#include "app/qt/SelectionDialogs.h"
 #include "catalogue/Loader.h"
 #include "outputs/OutputFormats.h"
 #include "platform/Ui.h"
@@ -11,6 +13,7 @@
 #include "catalogue/Navigation.h"
 #include "catalogue/qt/Resources.h"
 #include "catalogue/qt/VariableListView.h"
+#include "search/qt/QueryBar.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -36,6 +39,10 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     createMenus();
     createToolBar();
     createStatusBar();
+    verify_ = std::make_unique<VerifyCommand>(session_, list_, ui_, this);
+    selections_ = std::make_unique<SelectionCommands>(session_, list_, ui_, this, [this](const std::string& note) {
+        statusBar()->showMessage(latin1(note), noteTimeoutMs);
+    });
 
     view_ = new VariableListView(list_, this);
     view_->setHelpHandler([this] { showHelpContents(); });
@@ -48,6 +55,11 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
     view_->hide();
+    // The query line above the list, and the list of its matches alone.
+    query_ = new QueryBar(list_, session_.store, session_.project, view_, centre);
+    layout->insertWidget(0, query_);
+    layout->addWidget(query_->matchesView());
+    query_->hide();
     setCentralWidget(centre);
 
     installDefaultHandlers();
@@ -79,6 +91,11 @@ void MainWindow::savePlace()
 
 MainWindow::~MainWindow()
 {
+    // The query bar's thread may still be reading the list.
+    delete query_;
+    query_ = nullptr;
+    // A window that goes without being closed keeps its tags too.
+    selections_->saveKeptTags();
     session_.commands.setListener(nullptr);
 }
 
@@ -120,6 +137,8 @@ void MainWindow::createMenus()
     file->addAction(action(command::viewOutput));
     file->addSeparator();
     file->addAction(action(command::importTagFiles));
+    file->addAction(action(command::saveSelection));
+    file->addAction(action(command::loadSelection));
     file->addSeparator();
     file->addAction(action(command::setup));
     file->addAction(action(command::exit));
@@ -154,11 +173,14 @@ void MainWindow::createMenus()
     menuTwins_.emplace(command::search, searchItem);
     bar->addAction(searchItem);
 
+    QMenu* tools = bar->addMenu(QStringLiteral("T&ools"));
+    tools->addAction(action(command::verifyCodebook));
+
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(action(command::helpContents));
     help->addAction(action(command::about));
 
-    for (QMenu* menu : {file, output, move, tag, view, help})
+    for (QMenu* menu : {file, output, move, tag, view, tools, help})
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::updateCommandStates);
 }
 
@@ -256,6 +278,7 @@ bool MainWindow::trigger(int id)
 
 void MainWindow::setDescriptionHandler(std::function<void()> handler)
 {
+    query_->setDescriptionHandler(handler);
     view_->setDescriptionHandler(std::move(handler));
 }
 
@@ -298,6 +321,9 @@ void MainWindow::installDefaultHandlers()
     setCommandHandler(command::helpContents, [this] { showHelpContents(); });
     setCommandHandler(command::about, [this] { showAbout(); });
     setCommandHandler(command::exit, [this] { close(); });
+    setCommandHandler(command::verifyCodebook, [this] { verify_->run(); });
+    setCommandHandler(command::saveSelection, [this] { selections_->saveSelection(); });
+    setCommandHandler(command::loadSelection, [this] { selections_->loadSelection(); });
 }
 
 void MainWindow::runCommand(int id)
@@ -334,9 +360,11 @@ bool MainWindow::loadProject()
         return false;
     }
     view_->show();
+    query_->show();
     view_->setFocus(Qt::OtherFocusReason);
     updateToolbarLabel(list_.activeRow());
     setWindowTitle(latin1(mainWindowTitle(session_.project)));
+    selections_->restoreKeptTags();
     return true;
 }
 
@@ -390,6 +418,7 @@ void MainWindow::showAbout()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    selections_->saveKeptTags();
     if (closeHandler_)
         closeHandler_();
     if (list_.shown())

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -16,7 +17,10 @@ class QToolBar;
 namespace qavn {
 
 class HelpWindow;
+class VerifyCommand;
+class QueryBar;
 class OpenProject;
+class SelectionCommands;
 class Ui;
 class VariableListView;
 
@@ -31,6 +35,9 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int maxLabelText = 99;
+    // How long a note (tags restored or saved, a selection loaded) stays in
+    // the status bar.
+    static constexpr int noteTimeoutMs = 15000;
     static constexpr const char* initialTitle = "Varibrow";
     // The window's size and place are kept between runs in the user's
     // settings (QSettings "QAVN"/"qavn", key "mainWindow/geometry"), saved
@@ -51,6 +58,7 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QLabel* toolbarLabel() const { return toolbarLabel_; }
     QLabel* tagPane() const { return tagPane_; }
+    QueryBar* queryBar() const { return query_; }
 
     // The action of a command ID, or nullptr.
     QAction* action(int id) const;
@@ -87,6 +95,11 @@ public:
     void showHelpContents();
     void showAbout();
     HelpWindow* helpWindow() const;
+    // Tools > Verify Codebook Against Data... and the figures of variables
+    // without category lines.
+    VerifyCommand& verifyCommand() { return *verify_; }
+    // The tags kept between runs and the named selections.
+    SelectionCommands& selections() const { return *selections_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,6 +119,7 @@ private:
     Ui& ui_;
     VariableList list_;
     VariableListView* view_ = nullptr;
+    QueryBar* query_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* toolbarLabel_ = nullptr;
     QLabel* tagPane_ = nullptr;
@@ -114,6 +128,8 @@ private:
     std::map<int, QAction*> menuTwins_;
     std::map<int, std::function<void()>> handlers_;
     std::function<void()> closeHandler_;
+    std::unique_ptr<VerifyCommand> verify_;
+    std::unique_ptr<SelectionCommands> selections_;
 };
 
 } // namespace qavn

@@ -174,6 +174,9 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     categories_->setUniformItemSizes(true);
     categories_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     categories_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    figures_ = new QPlainTextEdit(this);
+    figures_->setObjectName(QStringLiteral("figures"));
+    figures_->setReadOnly(true);
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(2, 2, 2, 0);
@@ -191,6 +194,7 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     layout->addWidget(headings_);
     layout->addWidget(text_, 1);
     layout->addWidget(categories_, 1);
+    layout->addWidget(figures_, 1);
     applyView();
 
     activation_ = new QTimer(this);
@@ -216,10 +220,24 @@ void DescriptionWindow::setView(View view)
 void DescriptionWindow::applyView()
 {
     const bool description = view_ == View::Description;
+    // A variable without category lines shows its figures from the data,
+    // asked for the first time the frequency view shows it.
+    if (!description && !hasCategories_ && !figuresShown_ && figuresFor && !computingFigures_ && row_ != 0) {
+        computingFigures_ = true;
+        const std::uint32_t row = row_;
+        const std::optional<QStringList> lines = figuresFor(row);
+        computingFigures_ = false;
+        if (lines && row == row_) {
+            figures_->setPlainText(lines->join(QLatin1Char('\n')));
+            figuresShown_ = true;
+        }
+    }
+    const bool figures = !description && figuresShown_;
     info_->setVisible(description);
     text_->setVisible(description);
-    headings_->setVisible(!description);
-    categories_->setVisible(!description);
+    headings_->setVisible(!description && !figures);
+    categories_->setVisible(!description && !figures);
+    figures_->setVisible(figures);
 }
 
 void DescriptionWindow::setPinned(bool pinned)
@@ -258,6 +276,10 @@ void DescriptionWindow::refresh()
         return true;
     });
     categoryModel_->setStringList(items);
+    hasCategories_ = record.categoryLineCount > 0;
+    figuresShown_ = false;
+    figures_->clear();
+    applyView();
 }
 
 QString DescriptionWindow::infoText() const
@@ -273,6 +295,11 @@ QString DescriptionWindow::descriptionText() const
 QStringList DescriptionWindow::categoryLines() const
 {
     return categoryModel_->stringList();
+}
+
+QString DescriptionWindow::figuresText() const
+{
+    return figuresShown_ ? figures_->toPlainText() : QString();
 }
 
 bool DescriptionWindow::activationPending() const
@@ -371,6 +398,9 @@ DescriptionWindow* DescriptionWindows::make(int slot)
     w->onHelp = [this] {
         if (onHelp)
             onHelp();
+    };
+    w->figuresFor = [this](std::uint32_t row) {
+        return figuresFor ? figuresFor(row) : std::optional<QStringList>();
     };
     windows_[slot] = w;
     slots_.created(slot);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QButtonGroup;
 class QFrame;
@@ -60,6 +61,9 @@ public:
     std::function<void(int slot, std::uint32_t row)> onRowShown;
     std::function<void(int slot)> onHidden;
     std::function<void()> onHelp;
+    // The lines the frequency view shows for a variable without category
+    // lines (its figures from the data); nothing leaves the view empty.
+    std::function<std::optional<QStringList>(std::uint32_t row)> figuresFor;
 
     // An activation is waiting to be told from a click, for tests.
     bool activationPending() const;
@@ -68,6 +72,8 @@ public:
     QString infoText() const;
     QString descriptionText() const;
     QStringList categoryLines() const;
+    // The figures shown instead of category lines; empty when none are.
+    QString figuresText() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -97,6 +103,10 @@ private:
     QWidget* headings_;
     QListView* categories_;
     QStringListModel* categoryModel_;
+    QPlainTextEdit* figures_;
+    bool hasCategories_ = true;
+    bool figuresShown_ = false; // figures_ holds the current variable's figures
+    bool computingFigures_ = false;
     QTimer* activation_;
 };
 
@@ -117,6 +127,8 @@ public:
     void destroyAll();
 
     std::function<void()> onHelp;
+    // Handed to every window (see DescriptionWindow::figuresFor).
+    std::function<std::optional<QStringList>(std::uint32_t row)> figuresFor;
     // A window was closed (hidden): the main window takes the focus back.
     std::function<void()> onWindowHidden;
 

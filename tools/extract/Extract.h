@@ -5,6 +5,7 @@
 #include "platform/Progress.h"
 #include "catalogue/VariableList.h"
 #include "outputs/OutputFormats.h"
+#include "selections/TagSet.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,12 +24,20 @@ struct Options {
 
     // Selection.
     std::vector<std::string> tagLists;      // --tag LIST, each "3,17,20-25"
-    std::vector<std::string> tagFiles;      // --tags FILE
-    std::optional<std::string> andFile;     // --and FILE2 (with one --tags)
-    std::optional<std::string> orFile;      // --or FILE2 (with one --tags)
+    std::vector<std::string> tagFiles;      // --tags FILE or @NAME (a saved selection), each starting a term
+    // --and, --or, --not or --minus FILE or @NAME: applied in command-line
+    // order to the term of the --tags before it.
+    struct TagStep {
+        std::size_t term; // index into tagFiles
+        SetOperation operation;
+        std::string operand;
+    };
+    std::vector<TagStep> tagSteps;
+    std::optional<std::string> saveSelection; // --save-selection NAME
     std::optional<std::string> searchText;  // --search TEXT
     std::vector<std::string> searchFields;  // --in name,label,description,category
     bool wholeWords = false;
+    std::optional<std::string> queryText;   // --query TEXT
 
     // Outputs.
     std::string labels = "all"; // --labels all|categorical|none
@@ -42,6 +51,7 @@ struct Options {
     };
     std::vector<Output> outputs;           // in command-line order
     std::optional<std::string> outputDir; // --output-dir, for this run only
+    bool verify = false; // --verify: the codebook's category lines against the raw data
 
     bool wantsOutput() const { return !outputs.empty(); }
 };
@@ -77,8 +87,27 @@ bool checkVariableNumber(const Context& context, std::string_view option, std::s
 // or a number outside the project's variables (a usage error).
 bool tagFromList(Context& context, const std::string& list);
 
+// --tags with the steps of each term: tags every term's result, beside what
+// is tagged already. A term of two tag files joined by --and or --or is
+// merged as Import Tag Files merges them; any other term is worked out on
+// sets. A tag file that cannot be opened fails the run (exitFailure); a
+// saved selection that is missing, damaged or made for another codebook is
+// a usage error (exitUsage) naming its file and line. Returns an exit
+// status.
+int tagFromTerms(Context& context, const Options& options);
+
+// --save-selection NAME: the selection saved for the window's File > Load
+// Selection. Returns an exit status.
+int saveNamedSelection(Context& context, const std::string& name);
+
 // --search: tags every match. Returns false when the search could not run.
 bool runSearch(Context& context, const Options& options);
+
+// --query: checkQuery() says on stderr where the text is wrong (exitUsage)
+// before the project is loaded; runQuery() tags every match, prints their
+// count and their rows as --list does. Return exit statuses.
+int checkQuery(const std::string& text);
+int runQuery(Context& context, const std::string& text);
 
 // Every output asked for, in the order of the output format table (and, for
 // one format, of the command line): first the one-file outputs, each run
@@ -90,5 +119,12 @@ int runOutputs(Context& context, const Options& options);
 // `outputDir` (empty: the configured output directory): prints the
 // generated files. Returns an exit status.
 int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir, ReservedCodes reserved);
+
+// --verify: checks the category lines of the selected variables (`selected`)
+// or of every variable against the raw data and prints the report. Returns
+// exitOk when everything agrees, exitFailure when a line differs or a value
+// has no category line, exitVerifyError when the data could not be read.
+inline constexpr int exitVerifyError = 2;
+int runVerify(Context& context, bool selected);
 
 } // namespace qavn::extract

@@ -9,6 +9,7 @@
 #include "platform/ConsoleProgress.h"
 #include "platform/Strings.h"
 #include "search/TagImport.h"
+#include "selections/SelectionFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,10 +33,19 @@ constexpr const char* usage =
     "  --list-tagged          the selected variables, as --list prints them\n"
     "Selection (together the union):\n"
     "  --tag LIST             variable numbers and ranges, e.g. 3,17,20-25\n"
-    "  --tags FILE            a tag file; with --and FILE2 or --or FILE2 two files combined\n"
+    "  --tags FILE            a tag file, or @NAME a selection saved by File > Save Selection;\n"
+    "                         each --tags starts a term that the options below change in order:\n"
+    "  --and FILE             keep what FILE (or @NAME) also lists\n"
+    "  --or FILE              add what FILE lists\n"
+    "  --not FILE             take every variable FILE does not list instead\n"
+    "  --minus FILE           take away what FILE lists\n"
+    "                         (--tags A --and B or --or B alone merge as Import Tag Files does)\n"
     "  --search TEXT          every variable that matches TEXT\n"
     "  --in FIELDS            name,label,description,category (default name)\n"
     "  --whole-words          whole words only\n"
+    "  --query TEXT           every variable the query matches (count and rows printed), e.g.\n"
+    "                         'label:income AND NOT section:3', \"a phrase\", wag*, /regex/, OR, ( )\n"
+    "  --save-selection NAME  save the selection under NAME for File > Load Selection\n"
     "Outputs (any number in one call):\n"
     "  --labels all|categorical|none   which variables get value labels (default all)\n"
     "  --reserved keep|empty  reserved codes (-1..-9) in csv and sqlite: kept or empty (default keep)\n";
@@ -72,6 +82,9 @@ std::string usageText()
     text += "Formats:\n";
     for (const OutputFormat& format : outputFormats())
         line("  " + std::string(format.batchName), format.summary, 14);
+    text += "\nChecking:\n"
+            "  --verify               category lines of the selection (else of every variable) against the raw\n"
+            "                         data: exit 0 all agree, 1 some differ, 2 the data could not be read\n";
     text += "\n  --help, --version\n";
     return text;
 }
@@ -121,6 +134,8 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
         std::string v;
         if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--verify") {
+            options.verify = true;
         } else if (arg == "--list-tagged") {
             options.listTagged = true;
         } else if (arg == "--show") {
@@ -139,14 +154,26 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
             if (!value(v))
                 return false;
             options.tagFiles.push_back(v);
-        } else if (arg == "--and") {
-            if (!optionalValue(options.andFile))
+        } else if (arg == "--and" || arg == "--or" || arg == "--not" || arg == "--minus") {
+            if (!value(v))
                 return false;
-        } else if (arg == "--or") {
-            if (!optionalValue(options.orFile))
+            if (options.tagFiles.empty()) {
+                error = arg + " changes the selection of a --tags given before it";
                 return false;
+            }
+            options.tagSteps.push_back({options.tagFiles.size() - 1, *parseOperation(arg.substr(2)), v});
+        } else if (arg == "--save-selection") {
+            if (!optionalValue(options.saveSelection))
+                return false;
+            if (const std::string problem = selectionNameProblem(*options.saveSelection); !problem.empty()) {
+                error = "--save-selection: " + problem;
+                return false;
+            }
         } else if (arg == "--search") {
             if (!optionalValue(options.searchText))
+                return false;
+        } else if (arg == "--query") {
+            if (!optionalValue(options.queryText))
                 return false;
         } else if (arg == "--in") {
             if (!value(v))
@@ -213,14 +240,6 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
             return false;
         }
     }
-    if ((options.andFile || options.orFile) && options.tagFiles.size() != 1) {
-        error = "--and and --or combine exactly one --tags file with a second one";
-        return false;
-    }
-    if (options.andFile && options.orFile) {
-        error = "--and and --or cannot be used together";
-        return false;
-    }
     if (!options.searchFields.empty() && !options.searchText) {
         error = "--in goes with --search";
         return false;
@@ -231,22 +250,6 @@ bool parse(int argc, char** argv, Options& options, std::string& error)
 void printReadError(const ReadError& error)
 {
     std::fprintf(stderr, "qavn-extract: %s\n", describe(error).c_str());
-}
-
-// A tag file import: the program's messages, then every line that could not
-// be read with its file and line. Returns whether the import succeeded.
-bool reportTagImport(const ReadResult<TagImportReport>& result, bool twoFiles, ConsoleUi& ui)
-{
-    const bool ok = showTagImport(result, twoFiles, ui);
-    if (!result)
-        return ok;
-    const TagImportReport& report = result.value();
-    for (const ReadError& line : report.unreadableLines)
-        printReadError(line);
-    if (report.unreadableCount > report.unreadableLines.size())
-        std::fprintf(stderr, "qavn-extract: %llu more tag file lines could not be read\n",
-                     static_cast<unsigned long long>(report.unreadableCount - report.unreadableLines.size()));
-    return ok;
 }
 
 } // namespace
@@ -268,6 +271,11 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, options, error)) {
         std::fprintf(stderr, "qavn-extract: %s\n%s", error.c_str(), usageText().c_str());
         return exitUsage;
+    }
+
+    if (options.queryText) {
+        if (const int status = checkQuery(*options.queryText); status != exitOk)
+            return status;
     }
 
     ConsoleUi ui;
@@ -323,18 +331,18 @@ int main(int argc, char** argv)
         if (!tagFromList(context, tagList))
             return exitUsage;
     }
-    if (options.tagFiles.size() == 1 && (options.andFile || options.orFile)) {
-        reportTagImport(importTagFiles(options.tagFiles.front(), options.andFile ? *options.andFile : *options.orFile,
-                                       options.andFile ? TagCombine::And : TagCombine::Or, list),
-                        true, ui);
-    } else {
-        for (const auto& file : options.tagFiles) {
-            if (!reportTagImport(importTagFile(file, list), false, ui))
-                return exitFailure;
-        }
-    }
+    if (const int status = tagFromTerms(context, options); status != exitOk)
+        return status;
     if (options.searchText && !runSearch(context, options))
         return exitFailure;
+    if (options.queryText) {
+        if (const int status = runQuery(context, *options.queryText); status != exitOk)
+            return status;
+    }
+    if (options.saveSelection) {
+        if (const int status = saveNamedSelection(context, *options.saveSelection); status != exitOk)
+            return status;
+    }
 
     if (options.list)
         printList(context);
@@ -348,6 +356,11 @@ int main(int argc, char** argv)
     int status = exitOk;
     if (options.wantsOutput())
         status = runOutputs(context, options);
+    if (options.verify && status == exitOk) {
+        const bool selected = !options.tagLists.empty() || !options.tagFiles.empty() || options.searchText ||
+                              options.queryText;
+        status = runVerify(context, selected);
+    }
     progress.finish();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include "export/AccessExport.h"
 #include "platform/HostPath.h"
+#include "platform/Latin1.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"

@@ -3,6 +3,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
 #include "platform/HostPath.h"
+#include "platform/Latin1.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"

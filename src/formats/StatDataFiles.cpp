@@ -3,6 +3,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
 #include "platform/HostPath.h"
+#include "platform/Latin1.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
@@ -135,24 +136,13 @@ Cell numericCell(std::string_view raw, const TableColumn& column, double& value,
 void textCell(std::string_view raw, std::string& out)
 {
     out.clear();
-    for (const char c : trimmed(raw)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
+    appendLatin1AsUtf8(trimmed(raw), out);
 }
 
 // How many bytes textCell() makes of a field.
 std::size_t textCellSize(std::string_view raw)
 {
-    const std::string_view text = trimmed(raw);
-    return text.size() + static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-               return static_cast<unsigned char>(c) >= 0x80;
-           }));
+    return latin1Utf8Size(trimmed(raw));
 }
 
 // Where ReadStat's bytes go: the temporary file, with the first failure

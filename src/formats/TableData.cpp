@@ -3,6 +3,7 @@
 #include "codebook/Classification.h"
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
+#include "platform/Latin1.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/Strings.h"
@@ -150,22 +151,6 @@ std::string dataTableName(std::string_view dataPath)
         if (c == '/' || c == '\\' || c == ':')
             c = '_';
     return base;
-}
-
-std::string latin1ToUtf8(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)

@@ -72,9 +72,6 @@ std::string dataTableName(std::string_view dataPath);
 // values are otherwise never changed.
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved);
 
-// Latin-1 bytes as UTF-8.
-std::string latin1ToUtf8(std::string_view text);
-
 // Reads the cases of a raw data file and hands the raw fields of each, one
 // per column, to `onCase`, which returns false to stop. A case is
 // file.linesPerCase lines; a field lying beyond its line is blank; a last

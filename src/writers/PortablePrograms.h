@@ -75,9 +75,6 @@ bool isWholeNumber(std::string_view code);
 // "DATA_YOUTH97"), as the CSV files are named; "data" when that is empty.
 std::string dataSetName(std::string_view dataPath);
 
-// Latin-1 text as UTF-8.
-std::string utf8FromLatin1(std::string_view text);
-
 // `name` made a valid identifier for a language: characters other than ASCII
 // letters, digits and underscores become underscores, a name that does not
 // start with a letter gets `prefix`, and a name in `reserved` or already in

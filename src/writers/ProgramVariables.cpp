@@ -81,22 +81,6 @@ std::string dataSetName(std::string_view dataPath)
     return base.empty() ? "data" : base;
 }
 
-std::string utf8FromLatin1(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string identifierFor(std::string_view name, std::string_view prefix, const std::vector<std::string_view>& reserved,
                           std::vector<std::string>& taken, bool caseMatters)
 {

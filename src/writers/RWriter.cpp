@@ -1,5 +1,6 @@
 #include "writers/PortablePrograms.h"
 
+#include "platform/Latin1.h"
 #include "platform/TextOutput.h"
 #include "project/ProjectSpec.h"
 #include "writers/WriterContext.h"
@@ -217,7 +218,7 @@ bool writeRScript(WriterContext& context)
     const ProjectSpec& project = context.project;
     TextOutput& out = context.out();
     out.write("# R script written by QAVN\n");
-    out.print("# %s\n", utf8FromLatin1(project.dataSetTitle).c_str());
+    out.print("# %s\n", latin1ToUtf8(project.dataSetTitle).c_str());
     out.write(
         "# Reads the tagged variables from the raw data with readr: implied decimals\n"
         "# applied, reserved codes set to NA, labels as haven::labelled. Each data\n"

@@ -1,5 +1,6 @@
 #include "writers/PortablePrograms.h"
 
+#include "platform/Latin1.h"
 #include "platform/TextOutput.h"
 #include "project/ProjectSpec.h"
 #include "writers/StatementBuilders.h"
@@ -32,7 +33,7 @@ std::string stataText(std::string_view utf8)
 // Text between Stata's compound double quotes, which hold any quote.
 std::string stataString(std::string_view latin1)
 {
-    return "`\"" + stataText(utf8FromLatin1(latin1)) + "\"'";
+    return "`\"" + stataText(latin1ToUtf8(latin1)) + "\"'";
 }
 
 // The extended missing value of reserved code -k: .a for -1 ... .i for -9.
@@ -111,8 +112,8 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         // Stata labels numbers only: the categories of a text variable are
         // listed for the reader.
         for (const ProgramVariable::Category& c : v.categories)
-            out.print("* %s: %s = %s\n", name.c_str(), utf8FromLatin1(c.code).c_str(),
-                      utf8FromLatin1(c.label).c_str());
+            out.print("* %s: %s = %s\n", name.c_str(), latin1ToUtf8(c.code).c_str(),
+                      latin1ToUtf8(c.label).c_str());
         return;
     }
     std::set<std::string> seen;
@@ -189,7 +190,7 @@ bool writeStataProgram(WriterContext& context)
     const ProjectSpec& project = context.project;
     TextOutput& out = context.out();
     out.write("* Stata do-file written by QAVN\n");
-    out.print("* %s\n", utf8FromLatin1(project.dataSetTitle).c_str());
+    out.print("* %s\n", latin1ToUtf8(project.dataSetTitle).c_str());
     out.write("* Reads the tagged variables from the raw data: implied decimals applied,\n"
               "* reserved codes as extended missing values (-1 = .a, -2 = .b, ... -9 = .i).\n"
               "version 14\nset more off\n\n");

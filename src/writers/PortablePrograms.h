@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FunctionRef.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -59,6 +61,26 @@ struct ProgramFile {
 // Nothing when the walk was aborted (cancel, or an unreadable record, already
 // reported); an empty variable list when the file holds none.
 std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint32_t f);
+
+// The statements of every data file in turn: each file's tagged variables
+// are collected and, when there are any, handed to `step`, which writes them
+// and returns whether the file was written (it joins the context's written
+// files) or nothing on an abort. Progress: 3 before each file, 2 after it.
+// False on an abort, with the context's cancel flag set.
+bool writeEachProgramFile(WriterContext& context, FunctionRef<std::optional<bool>(const ProgramFile&)> step);
+
+// The lines of one case of the file: its lines per case, at least 1.
+int caseLines(const ProgramFile& file);
+
+// Whether a variable's columns lie within a case of the file, so that a
+// program can read it.
+bool liesInCase(const ProgramFile& file, const ProgramVariable& v);
+
+// The names a file's variables get in a language, in the file's order, made
+// identifiers by identifierFor() with "ID" taken when the file has an
+// identifier.
+std::vector<std::string> programNames(const ProgramFile& file, std::string_view prefix,
+                                      const std::vector<std::string_view>& reserved);
 
 // The columns of a location text ("77-80", "15"); {0, 0} when it gives none.
 std::pair<std::int64_t, std::int64_t> locationColumns(std::string_view location);

@@ -162,4 +162,45 @@ std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint3
     return result;
 }
 
+bool writeEachProgramFile(WriterContext& context, FunctionRef<std::optional<bool>(const ProgramFile&)> step)
+{
+    for (std::uint32_t f = 1; f <= context.project.dataFiles.size(); ++f) {
+        context.progress(3);
+        const std::optional<ProgramFile> file = collectProgramFile(context, f);
+        const std::optional<bool> written =
+            !file ? std::nullopt : file->variables.empty() ? std::optional<bool>(false) : step(*file);
+        if (!written || context.cancelled()) {
+            context.setCancelled();
+            return false;
+        }
+        if (*written)
+            context.writtenFiles.push_back(f);
+        context.progress(2);
+    }
+    return true;
+}
+
+int caseLines(const ProgramFile& file)
+{
+    return std::max<std::int32_t>(1, file.file->linesPerCase);
+}
+
+bool liesInCase(const ProgramFile& file, const ProgramVariable& v)
+{
+    return v.hasColumns() && static_cast<std::int64_t>(v.line) <= caseLines(file);
+}
+
+std::vector<std::string> programNames(const ProgramFile& file, std::string_view prefix,
+                                      const std::vector<std::string_view>& reserved)
+{
+    std::vector<std::string> taken;
+    if (file.idFirst > 0)
+        taken.push_back("ID");
+    std::vector<std::string> names;
+    names.reserve(file.variables.size());
+    for (const ProgramVariable& v : file.variables)
+        names.push_back(identifierFor(v.name, prefix, reserved, taken, true));
+    return names;
+}
+
 } // namespace qavn

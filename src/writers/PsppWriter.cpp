@@ -73,7 +73,7 @@ void writeDataList(TextOutput& out, const ProgramFile& file)
 {
     // The raw data are Latin-1, whatever the locale PSPP runs in.
     out.print("DATA LIST FILE=%s ENCODING='ISO-8859-1' FIXED RECORDS=%d\n", pathLiteral(file.dataPath).c_str(),
-              static_cast<int>(std::max<std::int32_t>(1, file.file->linesPerCase)));
+              caseLines(file));
     std::uint32_t line = 0;
     auto record = [&](std::uint32_t l) {
         if (l != line) {
@@ -138,16 +138,10 @@ void writeValueLabels(WriterContext& context, const ProgramFile& file, const std
 
 // One data file's commands. Result: whether it saved a system file; nothing
 // on an abort.
-std::optional<bool> writePsppStep(WriterContext& context, std::uint32_t f)
+std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& file)
 {
-    context.progress(3);
-    std::optional<ProgramFile> collected = collectProgramFile(context, f);
-    if (!collected)
-        return std::nullopt;
-    const ProgramFile& file = *collected;
-    if (file.variables.empty())
-        return false;
     TextOutput& out = context.out();
+    const std::uint32_t f = file.number;
 
     // The selection rules of the SPSS program, read from the records once.
     std::vector<bool> labels;
@@ -218,16 +212,8 @@ bool writePsppProgram(WriterContext& context)
 {
     const ProjectSpec& project = context.project;
     writeHeaderText(context, project.spssHeader);
-    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
-        const std::optional<bool> saved = writePsppStep(context, f);
-        if (!saved || context.cancelled()) {
-            context.setCancelled();
-            return false;
-        }
-        if (*saved)
-            context.writtenFiles.push_back(f);
-        context.progress(2);
-    }
+    if (!writeEachProgramFile(context, [&](const ProgramFile& file) { return writePsppStep(context, file); }))
+        return false;
 
     std::string files;
     int k = 0;

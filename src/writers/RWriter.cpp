@@ -17,19 +17,19 @@ const std::vector<std::string_view> rReserved{"if",   "else", "repeat", "while",
                                               "break", "TRUE", "FALSE", "NULL",  "Inf",      "NaN",  "NA",
                                               "in",    "d",    "T",     "F"};
 
-// An R string literal: ASCII as it is, other Latin-1 characters as \u
-// escapes, so the script reads the same in any locale.
-std::string rString(std::string_view latin1)
+// An R string literal of `bytes`: quotes and backslashes escaped, control
+// characters and bytes outside ASCII written with `escapeFormat`.
+std::string rLiteral(std::string_view bytes, const char* escapeFormat)
 {
     std::string text = "\"";
-    for (const char c : latin1) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             text += '\\';
             text += c;
         } else if (byte < 0x20 || byte >= 0x7F) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+            std::snprintf(escaped, sizeof escaped, escapeFormat, static_cast<unsigned>(byte));
             text += escaped;
         } else {
             text += c;
@@ -38,25 +38,18 @@ std::string rString(std::string_view latin1)
     return text + "\"";
 }
 
+// An R string literal: ASCII as it is, other Latin-1 characters as \u
+// escapes, so the script reads the same in any locale.
+std::string rString(std::string_view latin1)
+{
+    return rLiteral(latin1, "\\u%04x");
+}
+
 // A host path as an R string literal: its bytes as they are, those outside
 // ASCII as \x escapes (the file system's own encoding, UTF-8 as a rule).
 std::string rPath(const std::filesystem::path& path)
 {
-    std::string text = "\"";
-    for (const char c : path.string()) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            text += '\\';
-            text += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
-            text += escaped;
-        } else {
-            text += c;
-        }
-    }
-    return text + "\"";
+    return rLiteral(path.string(), "\\x%02x");
 }
 
 std::string numbers(const std::vector<std::int64_t>& values)
@@ -112,24 +105,11 @@ std::string valueLabels(const ProgramVariable& v)
 
 // One data file's statements. Result: whether it had tagged variables;
 // nothing on an abort.
-std::optional<bool> writeRStep(WriterContext& context, std::uint32_t f, std::vector<std::string>& frameNames)
+std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, std::vector<std::string>& frameNames)
 {
-    context.progress(3);
-    const std::optional<ProgramFile> collected = collectProgramFile(context, f);
-    if (!collected)
-        return std::nullopt;
-    const ProgramFile& file = *collected;
-    if (file.variables.empty())
-        return false;
     TextOutput& out = context.out();
-    const int lines = std::max<std::int32_t>(1, file.file->linesPerCase);
-
-    std::vector<std::string> taken;
-    if (file.idFirst > 0)
-        taken.push_back("ID");
-    std::vector<std::string> names;
-    for (const ProgramVariable& v : file.variables)
-        names.push_back(identifierFor(v.name, "v_", rReserved, taken, true));
+    const int lines = caseLines(file);
+    const std::vector<std::string> names = programNames(file, "v_", rReserved);
     const std::string frame = identifierFor(dataSetName(file.file->dataPath), "d_", rReserved, frameNames, true);
 
     out.print("# %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
@@ -151,7 +131,7 @@ std::optional<bool> writeRStep(WriterContext& context, std::uint32_t f, std::vec
     std::vector<bool> read(file.variables.size(), false);
     for (std::size_t i = 0; i < file.variables.size(); ++i) {
         const ProgramVariable& v = file.variables[i];
-        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > lines) {
+        if (!liesInCase(file, v)) {
             out.print("# %s: its location lies outside the case; it is not read.\n", names[i].c_str());
             continue;
         }
@@ -249,17 +229,7 @@ bool writeRScript(WriterContext& context)
         "}\n"
         "\n");
     std::vector<std::string> frames;
-    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
-        const std::optional<bool> written = writeRStep(context, f, frames);
-        if (!written || context.cancelled()) {
-            context.setCancelled();
-            return false;
-        }
-        if (*written)
-            context.writtenFiles.push_back(f);
-        context.progress(2);
-    }
-    return true;
+    return writeEachProgramFile(context, [&](const ProgramFile& file) { return writeRStep(context, file, frames); });
 }
 
 } // namespace qavn

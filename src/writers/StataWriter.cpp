@@ -42,29 +42,16 @@ std::string extendedMissing(std::string_view code)
     return std::string(".") + static_cast<char>('a' + (code[1] - '1'));
 }
 
-// The names a data file's variables get in Stata, in the file's order.
-std::vector<std::string> stataNames(const ProgramFile& file)
-{
-    std::vector<std::string> taken;
-    if (file.idFirst > 0)
-        taken.push_back("ID");
-    std::vector<std::string> names;
-    for (const ProgramVariable& v : file.variables)
-        names.push_back(identifierFor(v.name, "v", stataReserved, taken, true));
-    return names;
-}
-
 void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std::string>& names)
 {
-    const int lines = std::max<std::int32_t>(1, file.file->linesPerCase);
     out.write("clear\n");
-    out.print("infix %d lines ///\n", lines);
+    out.print("infix %d lines ///\n", caseLines(file));
     if (file.idFirst > 0)
         out.print("    str ID 1:%lld-%lld ///\n", static_cast<long long>(file.idFirst),
                   static_cast<long long>(file.idLast));
     for (std::size_t i = 0; i < file.variables.size(); ++i) {
         const ProgramVariable& v = file.variables[i];
-        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > lines)
+        if (!liesInCase(file, v))
             continue;
         // Text, and numbers with implied decimals (whose own decimal point
         // decides whether they are scaled), are read as text.
@@ -142,31 +129,22 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
 
 // One data file's commands. Result: whether the file had tagged variables;
 // nothing on an abort.
-std::optional<bool> writeStataStep(WriterContext& context, std::uint32_t f)
+std::optional<bool> writeStataStep(WriterContext& context, const ProgramFile& file)
 {
-    context.progress(3);
-    const std::optional<ProgramFile> collected = collectProgramFile(context, f);
-    if (!collected)
-        return std::nullopt;
-    const ProgramFile& file = *collected;
-    if (file.variables.empty())
-        return false;
     TextOutput& out = context.out();
-    const std::vector<std::string> names = stataNames(file);
+    const std::vector<std::string> names = programNames(file, "v", stataReserved);
 
     out.print("* %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
               static_cast<unsigned>(file.variables.size()), static_cast<int>(file.file->linesPerCase));
-    for (std::size_t i = 0; i < file.variables.size(); ++i) {
-        const ProgramVariable& v = file.variables[i];
-        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > std::max<std::int32_t>(1, file.file->linesPerCase))
+    for (std::size_t i = 0; i < file.variables.size(); ++i)
+        if (!liesInCase(file, file.variables[i]))
             out.print("* %s: its location lies outside the case; it is not read.\n", names[i].c_str());
-    }
     writeInfix(out, file, names);
     context.progress(3);
     std::string order = file.idFirst > 0 ? " ID" : "";
     for (std::size_t i = 0; i < file.variables.size(); ++i) {
         const ProgramVariable& v = file.variables[i];
-        if (!v.hasColumns() || static_cast<std::int64_t>(v.line) > std::max<std::int32_t>(1, file.file->linesPerCase))
+        if (!liesInCase(file, v))
             continue;
         writeValues(out, v, names[i]);
         writeLabels(out, v, names[i]);
@@ -194,17 +172,7 @@ bool writeStataProgram(WriterContext& context)
     out.write("* Reads the tagged variables from the raw data: implied decimals applied,\n"
               "* reserved codes as extended missing values (-1 = .a, -2 = .b, ... -9 = .i).\n"
               "version 14\nset more off\n\n");
-    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
-        const std::optional<bool> written = writeStataStep(context, f);
-        if (!written || context.cancelled()) {
-            context.setCancelled();
-            return false;
-        }
-        if (*written)
-            context.writtenFiles.push_back(f);
-        context.progress(2);
-    }
-    return true;
+    return writeEachProgramFile(context, [&](const ProgramFile& file) { return writeStataStep(context, file); });
 }
 
 } // namespace qavn

@@ -14,23 +14,14 @@
 # comparison expects exactly that.
 #
 # Usage: access_sqlite.sh BIN_DIR SOURCE_DIR
-set -euo pipefail
-export LC_ALL=C
-
-bin=$(cd "$1" && pwd)
-src=$(cd "$2" && pwd)
-for tool in qavn-mkproject qavn-extract; do
-    [[ -x "$bin/$tool" ]] || { echo "FAIL: $bin/$tool is missing"; exit 1; }
-done
-command -v sqlite3 >/dev/null || { echo "FAIL: sqlite3 is not installed"; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_tools qavn-mkproject qavn-extract
+need_commands sqlite3
+make_work access
+count_failures
 US=$'\x1f'
 
-cat > "$work/fixture.json" <<'EOF'
+cat > "$WORK/fixture.json" <<'EOF'
 {
   "id": "ACC",
   "title": "ACCESS EXPORT CHECK",
@@ -64,7 +55,7 @@ variables() {
     local id=$1 count=$2
     local args=()
     for ((i = 1; i <= count; i++)); do args+=(--show "$i"); done
-    "$bin/qavn-extract" "P=$id" "${args[@]}" | awk '
+    "$BIN/qavn-extract" "P=$id" "${args[@]}" | awk '
         /^name: / { n++; name = substr($0, 7); seen = 0; next }
         seen < 4 && /^fileNumber: /   { file = substr($0, 13); seen++; next }
         seen < 4 && /^recordNumber: / { line = substr($0, 15); seen++; next }
@@ -120,23 +111,23 @@ expect_file() {
 
 check_project() {
     local json=$1 id=$2
-    local proj="$work/$id" out="$work/$id-out"
-    "$bin/qavn-mkproject" "$json" --out "$proj" >/dev/null || { fail "$id: qavn-mkproject cannot make the project"; return; }
+    local proj="$WORK/$id" out="$WORK/$id-out"
+    "$BIN/qavn-mkproject" "$json" --out "$proj" >/dev/null || { fail "$id: qavn-mkproject cannot make the project"; return; }
     mkdir -p "$out"
     (
         cd "$proj"
         export QAVN_DRIVE_C="$proj/c" QAVN_DRIVE_D="$proj/d"
-        count=$("$bin/qavn-extract" "P=$id" --list | wc -l)
-        variables "$id" "$count" > "$work/$id.vars"
-        "$bin/qavn-extract" "P=$id" --tag "1-$count" --access --output-dir "$out" > "$work/$id.files"
+        count=$("$BIN/qavn-extract" "P=$id" --list | wc -l)
+        variables "$id" "$count" > "$WORK/$id.vars"
+        "$BIN/qavn-extract" "P=$id" --tag "1-$count" --access --output-dir "$out" > "$WORK/$id.files"
     ) || { fail "$id: the export failed"; return; }
 
     local spec
     spec=$(find "$proj/c" -name "QAVSPEC.$id" | head -1)
     local fileCount
     fileCount=$(sed -n 3p "$spec" | tr -d '\r' | awk '{ print $1 + 0 }')
-    : > "$work/$id.expected-files"
-    local db="$work/$id.db" rows=0
+    : > "$WORK/$id.expected-files"
+    local db="$WORK/$id.db" rows=0
     for ((f = 1; f <= fileCount; f++)); do
         local perCase idLocation dataPath
         read -r perCase idLocation dataPath < <(sed -n "$((3 + f))p" "$spec" | tr -d '\r')
@@ -152,11 +143,11 @@ check_project() {
             $3 == f {
                 if (k % 255 == 0 && hasId) { printf "%d\tID\t1\t%d\t%d\t \t1\n", int(k / 255), idFirst, idLast; k++ }
                 printf "%d\t%s\t%d\t%d\t%d\t%s\t%d\n", int(k / 255), $2, $4, $5, $6, $7, $2 == "ID"; k++
-            }' "$work/$id.vars" > "$work/$id.$f.columns"
-        [[ -s "$work/$id.$f.columns" ]] || continue
+            }' "$WORK/$id.vars" > "$WORK/$id.$f.columns"
+        [[ -s "$WORK/$id.$f.columns" ]] || continue
         local parts
-        parts=$(( $(tail -1 "$work/$id.$f.columns" | cut -f1) + 1 ))
-        expect_file "$work/$id.$f.columns" "$raw" "$perCase" "$work/$id.$f.part"
+        parts=$(( $(tail -1 "$WORK/$id.$f.columns" | cut -f1) + 1 ))
+        expect_file "$WORK/$id.$f.columns" "$raw" "$perCase" "$WORK/$id.$f.part"
 
         local base=${dataPath%%.*}
         base=${base//\\/_}
@@ -165,18 +156,18 @@ check_project() {
             local suffix=""
             ((parts > 1)) && suffix=$(printf "\\$(printf %03o $((97 + p)))")
             local file="$out/$base$suffix.txt" table="t${f}_$p"
-            echo "$file" >> "$work/$id.expected-files"
+            echo "$file" >> "$WORK/$id.expected-files"
             [[ -f "$file" ]] || { fail "$id: $file was not written"; continue; }
             sqlite3 -batch "$db" ".import --csv '$file' $table" || { fail "$id: SQLite cannot import $file"; continue; }
             sqlite3 -batch -noheader "$db" "SELECT name FROM pragma_table_info('$table') ORDER BY cid" \
-                > "$work/got.names"
-            cmp -s "$work/got.names" "$work/$id.$f.part$p.names" \
-                || { fail "$id: column names of $file"; diff "$work/$id.$f.part$p.names" "$work/got.names" | head -5; }
+                > "$WORK/got.names"
+            cmp -s "$WORK/got.names" "$WORK/$id.$f.part$p.names" \
+                || { fail "$id: column names of $file"; diff "$WORK/$id.$f.part$p.names" "$WORK/got.names" | head -5; }
             sqlite3 -batch -noheader -list -separator "$US" "$db" "SELECT * FROM $table ORDER BY rowid" \
-                > "$work/got.rows"
-            if ! cmp -s "$work/got.rows" "$work/$id.$f.part$p.rows"; then
+                > "$WORK/got.rows"
+            if ! cmp -s "$WORK/got.rows" "$WORK/$id.$f.part$p.rows"; then
                 fail "$id: rows of $file differ from the raw data"
-                diff "$work/$id.$f.part$p.rows" "$work/got.rows" | head -6 | tr "$US" '|'
+                diff "$WORK/$id.$f.part$p.rows" "$WORK/got.rows" | head -6 | tr "$US" '|'
             fi
             local n
             n=$(sqlite3 -batch -noheader "$db" "SELECT count(*) FROM $table")
@@ -184,32 +175,32 @@ check_project() {
             rows=$((rows + n))
         done
     done
-    cmp -s "$work/$id.files" "$work/$id.expected-files" \
-        || { fail "$id: the printed file list"; diff "$work/$id.expected-files" "$work/$id.files"; }
-    echo "$id: $(wc -l < "$work/$id.files") files, $rows rows checked"
+    cmp -s "$WORK/$id.files" "$WORK/$id.expected-files" \
+        || { fail "$id: the printed file list"; diff "$WORK/$id.expected-files" "$WORK/$id.files"; }
+    echo "$id: $(wc -l < "$WORK/$id.files") files, $rows rows checked"
 }
 
-check_project "$work/fixture.json" ACC
+check_project "$WORK/fixture.json" ACC
 # A value the fixture must have produced: blanked punctuation inside quotes.
-grep -q '" O NEIL  JR"\|"O NEIL  JR"' "$work/ACC-out/SURVEY_WAVE1.txt" || fail "ACC: no O'NEIL, JR value"
+grep -q '" O NEIL  JR"\|"O NEIL  JR"' "$WORK/ACC-out/SURVEY_WAVE1.txt" || fail "ACC: no O'NEIL, JR value"
 # Exit statuses: nothing tagged (the message once), an output directory that
 # does not exist (the part file cannot be created).
 (
-    cd "$work/ACC"
-    export QAVN_DRIVE_C="$work/ACC/c" QAVN_DRIVE_D="$work/ACC/d"
-    if "$bin/qavn-extract" P=ACC --access --output-dir "$work/ACC-out" > /dev/null 2> "$work/untagged.err"; then
+    cd "$WORK/ACC"
+    export QAVN_DRIVE_C="$WORK/ACC/c" QAVN_DRIVE_D="$WORK/ACC/d"
+    if "$BIN/qavn-extract" P=ACC --access --output-dir "$WORK/ACC-out" > /dev/null 2> "$WORK/untagged.err"; then
         echo "FAIL: ACC: an export with nothing tagged succeeded"; exit 1
     fi
-    [[ $(grep -c 'No Tagged Item !' "$work/untagged.err") == 1 ]] \
-        || { echo "FAIL: ACC: 'No Tagged Item !' not shown exactly once"; cat "$work/untagged.err"; exit 1; }
-    if "$bin/qavn-extract" P=ACC --tag 1 --access --output-dir "$work/missing" > "$work/missing.out" 2> "$work/missing.err"; then
+    [[ $(grep -c 'No Tagged Item !' "$WORK/untagged.err") == 1 ]] \
+        || { echo "FAIL: ACC: 'No Tagged Item !' not shown exactly once"; cat "$WORK/untagged.err"; exit 1; }
+    if "$BIN/qavn-extract" P=ACC --tag 1 --access --output-dir "$WORK/missing" > "$WORK/missing.out" 2> "$WORK/missing.err"; then
         echo "FAIL: ACC: an export into a missing directory succeeded"; exit 1
     fi
-    grep -q "Cannot Open $work/missing" "$work/missing.err" && [[ ! -s "$work/missing.out" ]] \
-        || { echo "FAIL: ACC: no 'Cannot Open' for the missing directory"; cat "$work/missing.err"; exit 1; }
+    grep -q "Cannot Open $WORK/missing" "$WORK/missing.err" && [[ ! -s "$WORK/missing.out" ]] \
+        || { echo "FAIL: ACC: no 'Cannot Open' for the missing directory"; cat "$WORK/missing.err"; exit 1; }
 ) || failures=$((failures + 1))
-if [[ -f "$src/samples/demo/demo.json" ]]; then
-    check_project "$src/samples/demo/demo.json" DEMO
+if [[ -f "$SRC/samples/demo/demo.json" ]]; then
+    check_project "$SRC/samples/demo/demo.json" DEMO
 fi
 
 if ((failures > 0)); then

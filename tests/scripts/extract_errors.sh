@@ -8,57 +8,44 @@
 # never asks a question.
 #
 # Usage: extract_errors.sh BIN_DIR SOURCE_DIR
-set -euo pipefail
-export LC_ALL=C
-
-bin=$(cd "$1" && pwd)
-src=$(cd "$2" && pwd)
-for tool in qavn-mkproject qavn-extract; do
-    [[ -x "$bin/$tool" ]] || { echo "FAIL: $bin/$tool is missing"; exit 1; }
-done
-[[ -f "$src/samples/demo/demo.json" ]] || { echo "SKIP: no demo project source"; exit 0; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-"$bin/qavn-mkproject" "$src/samples/demo/demo.json" --out "$work/demo" >/dev/null
-cd "$work/demo"
-extract() { "$bin/qavn-extract" P=DEMO "$@" < /dev/null; }
+. "$(dirname "$0")/lib/common.sh" "$@"
+make_work errors
+count_failures
+demo_project "$WORK/demo"
+extract() { "$BIN/qavn-extract" P=DEMO "$@" < /dev/null; }
 status=0
 
 # Drive C: unmapped: the project specification file is looked for under
 # /mnt/c (run from a folder with the configuration alone, as a folder named c
 # beside it would stand for the drive).
 unset QAVN_DRIVE_C
-export QAVN_DRIVE_D="$work/demo/d"
-mkdir "$work/alone"
-cp "$work/demo/DEMOQAV.CFG" "$work/alone/"
-(cd "$work/alone" && extract --list) > /dev/null 2> "$work/err" || status=$?
+export QAVN_DRIVE_D="$WORK/demo/d"
+mkdir "$WORK/alone"
+cp "$WORK/demo/DEMOQAV.CFG" "$WORK/alone/"
+(cd "$WORK/alone" && extract --list) > /dev/null 2> "$WORK/err" || status=$?
 [[ $status == 1 ]] || fail "an unmapped drive exited with $status"
 want='qavn-extract: cannot open C:\QAVN\DEMO\QAVSPEC.DEMO (host path /mnt/c/QAVN/DEMO/QAVSPEC.DEMO; drive C: maps through QAVN_DRIVE_C, which is not set): No such file or directory'
-grep -qxF "$want" "$work/err" || fail "unmapped drive: $(cat "$work/err")"
+grep -qxF "$want" "$WORK/err" || fail "unmapped drive: $(cat "$WORK/err")"
 
 # Mapped, with a data file line one field short.
-export QAVN_DRIVE_C="$work/demo/c"
-spec="$work/demo/c/QAVN/DEMO/QAVSPEC.DEMO"
+export QAVN_DRIVE_C="$WORK/demo/c"
+spec="$WORK/demo/c/QAVN/DEMO/QAVSPEC.DEMO"
 [[ -f "$spec" ]] || { echo "FAIL: the demo has no $spec"; exit 1; }
-cp "$spec" "$work/spec"
+cp "$spec" "$WORK/spec"
 printf 'TITLE\r\nDEMO\r\n2\r\n1 0 DATA\\A.DAT\r\n2 1-5\r\n' > "$spec"
 status=0
-extract --list > /dev/null 2> "$work/err" || status=$?
+extract --list > /dev/null 2> "$WORK/err" || status=$?
 [[ $status == 1 ]] || fail "a malformed specification exited with $status"
-grep -qxF 'qavn-extract: C:\QAVN\DEMO\QAVSPEC.DEMO line 5: data-file line has 2 fields, 3 needed' "$work/err" \
-    || fail "malformed specification: $(cat "$work/err")"
-cp "$work/spec" "$spec"
+grep -qxF 'qavn-extract: C:\QAVN\DEMO\QAVSPEC.DEMO line 5: data-file line has 2 fields, 3 needed' "$WORK/err" \
+    || fail "malformed specification: $(cat "$WORK/err")"
+cp "$WORK/spec" "$spec"
 
 # Tag file lines that hold no number are named; the others still tag.
-printf '1\r\nabc\r\n3\r\n' > "$work/t.tag"
-extract --tags "$work/t.tag" --list-tagged > "$work/out" 2> "$work/err" || fail "--tags with a garbage line failed"
-[[ "$(cut -f1 "$work/out" | tr '\n' ' ')" == "1 3 " ]] || fail "--tags tagged $(cut -f1 "$work/out" | tr '\n' ' ')"
-grep -qxF "qavn-extract: $work/t.tag line 2: no variable number: 'abc'" "$work/err" \
-    || fail "garbage tag line: $(cat "$work/err")"
+printf '1\r\nabc\r\n3\r\n' > "$WORK/t.tag"
+extract --tags "$WORK/t.tag" --list-tagged > "$WORK/out" 2> "$WORK/err" || fail "--tags with a garbage line failed"
+[[ "$(cut -f1 "$WORK/out" | tr '\n' ' ')" == "1 3 " ]] || fail "--tags tagged $(cut -f1 "$WORK/out" | tr '\n' ' ')"
+grep -qxF "qavn-extract: $WORK/t.tag line 2: no variable number: 'abc'" "$WORK/err" \
+    || fail "garbage tag line: $(cat "$WORK/err")"
 
 # Numbers outside the project: usage errors naming the number and the count.
 rows=$(extract --list 2> /dev/null | wc -l)
@@ -66,46 +53,46 @@ for args in "--tag 3,$((rows + 1))" "--show $((rows + 1))" "--show 4294967308" "
     status=0
     number=${args##*[ -]}
     number=${number##*,}
-    extract $args > "$work/out" 2> "$work/err" || status=$?
+    extract $args > "$WORK/out" 2> "$WORK/err" || status=$?
     [[ $status == 2 ]] || fail "$args exited with $status"
-    [[ ! -s "$work/out" ]] || fail "$args printed $(cat "$work/out")"
-    grep -qxF "qavn-extract: ${args%% *}: variable $number is outside 1..$rows, the project's variables" "$work/err" \
-        || fail "$args: $(cat "$work/err")"
+    [[ ! -s "$WORK/out" ]] || fail "$args printed $(cat "$WORK/out")"
+    grep -qxF "qavn-extract: ${args%% *}: variable $number is outside 1..$rows, the project's variables" "$WORK/err" \
+        || fail "$args: $(cat "$WORK/err")"
 done
 
 # A tag file line naming no variable is reported like an unreadable one.
-printf '2\r\n%s\r\n' "$((rows + 1))" > "$work/t.tag"
-extract --tags "$work/t.tag" --list-tagged > "$work/out" 2> "$work/err" || fail "--tags with an outside number failed"
-[[ "$(cut -f1 "$work/out")" == "2" ]] || fail "--tags tagged $(cut -f1 "$work/out" | tr '\n' ' ')"
-grep -qxF "qavn-extract: $work/t.tag line 2: variable $((rows + 1)) is not in the project, which has variables 1 to $rows" \
-    "$work/err" || fail "outside tag line: $(cat "$work/err")"
+printf '2\r\n%s\r\n' "$((rows + 1))" > "$WORK/t.tag"
+extract --tags "$WORK/t.tag" --list-tagged > "$WORK/out" 2> "$WORK/err" || fail "--tags with an outside number failed"
+[[ "$(cut -f1 "$WORK/out")" == "2" ]] || fail "--tags tagged $(cut -f1 "$WORK/out" | tr '\n' ' ')"
+grep -qxF "qavn-extract: $WORK/t.tag line 2: variable $((rows + 1)) is not in the project, which has variables 1 to $rows" \
+    "$WORK/err" || fail "outside tag line: $(cat "$WORK/err")"
 
 # No configuration file: never a question, the file looked for and status 1.
 status=0
-"$bin/qavn-extract" P=NOPE --list > /dev/null 2> "$work/err" < /dev/null || status=$?
+"$BIN/qavn-extract" P=NOPE --list > /dev/null 2> "$WORK/err" < /dev/null || status=$?
 [[ $status == 1 ]] || fail "a missing configuration exited with $status"
-[[ "$(cat "$work/err")" == "qavn-extract: cannot open NOPEQAV.CFG (host path $work/demo/NOPEQAV.CFG): No such file or directory" ]] \
-    || fail "missing configuration: $(cat "$work/err")"
+[[ "$(cat "$WORK/err")" == "qavn-extract: cannot open NOPEQAV.CFG (host path $WORK/demo/NOPEQAV.CFG): No such file or directory" ]] \
+    || fail "missing configuration: $(cat "$WORK/err")"
 
 # Counts no project has are refused before anything is allocated for them.
 printf 'TITLE\r\nDEMO\r\n1\r\n2147483647 0 DATA\\A.DAT\r\n' > "$spec"
 status=0
-extract --list > /dev/null 2> "$work/err" || status=$?
+extract --list > /dev/null 2> "$WORK/err" || status=$?
 [[ $status == 1 ]] || fail "lines per case 2147483647 exited with $status"
-grep -qxF 'qavn-extract: C:\QAVN\DEMO\QAVSPEC.DEMO line 4: lines per case is 2147483647, at most 9999' "$work/err" \
-    || fail "lines per case: $(cat "$work/err")"
-cp "$work/spec" "$spec"
-index=$(ls "$work/demo/c/QAVN/DEMO/"*01.CDC)
-cp "$index" "$work/index"
+grep -qxF 'qavn-extract: C:\QAVN\DEMO\QAVSPEC.DEMO line 4: lines per case is 2147483647, at most 9999' "$WORK/err" \
+    || fail "lines per case: $(cat "$WORK/err")"
+cp "$WORK/spec" "$spec"
+index=$(ls "$WORK/demo/c/QAVN/DEMO/"*01.CDC)
+cp "$index" "$WORK/index"
 for size in 0 $((4294967296 * 47)); do
     truncate -s "$size" "$index" 2> /dev/null || continue
     status=0
-    extract --list > /dev/null 2> "$work/err" || status=$?
+    extract --list > /dev/null 2> "$WORK/err" || status=$?
     [[ $status == 1 ]] || fail "an index of $size bytes exited with $status"
-    grep -q '^qavn-extract: C:\\QAVN\\DEMO\\DEMO01.CDC byte [0-9]*: ' "$work/err" \
-        || fail "an index of $size bytes: $(cat "$work/err")"
+    grep -q '^qavn-extract: C:\\QAVN\\DEMO\\DEMO01.CDC byte [0-9]*: ' "$WORK/err" \
+        || fail "an index of $size bytes: $(cat "$WORK/err")"
 done
-cp "$work/index" "$index"
+cp "$WORK/index" "$index"
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures failure(s)"

@@ -6,24 +6,9 @@
 # PATH writes what each format's own option writes.
 #
 # Usage: extract_outputs.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-[ -x "$BIN/qavn-mkproject" ] || fail "qavn-mkproject not built"
-[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
-SOURCE="$SRC/samples/demo/demo.json"
-[ -f "$SOURCE" ] || fail "no demo project source at $SOURCE"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-outputs-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-PROJECT="$WORK/project"
-"$BIN/qavn-mkproject" "$SOURCE" --out "$PROJECT" >/dev/null
-export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
-cd "$PROJECT"
-extract() { "$BIN/qavn-extract" P=DEMO "$@"; }
+. "$(dirname "$0")/lib/common.sh" "$@"
+make_work outputs
+demo_project "$WORK/project"
 OUT="$PROJECT/c/QAVN/OUT"
 
 # Nothing tagged: the message, status 1 and no file, also for the export.

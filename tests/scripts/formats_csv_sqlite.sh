@@ -7,26 +7,11 @@
 # category lines, REAL columns holding the decimals).
 #
 # Usage: formats_csv_sqlite.sh <build>/bin <source-dir>
-set -euo pipefail
-export LC_ALL=C
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-for tool in qavn-mkproject qavn-extract; do
-    [ -x "$BIN/$tool" ] || fail "$tool not built"
-done
-command -v sqlite3 >/dev/null || fail "sqlite3 is not installed"
-/usr/bin/python3 -c 'import pandas' 2>/dev/null || fail "pandas is not installed (python3-pandas)"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-formats-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-PROJECT="$WORK/project"
-"$BIN/qavn-mkproject" "$SRC/samples/demo/demo.json" --out "$PROJECT" >/dev/null
-export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
-cd "$PROJECT"
-extract() { "$BIN/qavn-extract" P=DEMO "$@"; }
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands sqlite3
+need_pandas
+make_work formats
+demo_project "$WORK/project"
 
 COUNT=$(extract --list | wc -l)
 number() { extract --list | awk -F'\t' -v n="$1" '{split($2, w, " "); if (w[1] == n) print $1}'; }

@@ -16,28 +16,13 @@
 #   raw values, decimals applied, reserved codes NA.
 #
 # Usage: formats_programs.sh <build>/bin <source-dir>
-set -euo pipefail
-export LC_ALL=C
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-for tool in qavn-mkproject qavn-extract; do
-    [ -x "$BIN/$tool" ] || fail "$tool not built"
-done
-command -v pspp >/dev/null || fail "pspp is not installed"
-command -v xmllint >/dev/null || fail "xmllint is not installed"
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands pspp xmllint
 XSD=$(find "$SRC/../shared/ddi-codebook-2.5" -name codebook.xsd 2>/dev/null | head -1)
 [ -n "$XSD" ] || fail "no DDI Codebook 2.5 schema under $SRC/../shared/ddi-codebook-2.5"
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-programs-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-PROJECT="$WORK/project"
-"$BIN/qavn-mkproject" "$SRC/samples/demo/demo.json" --out "$PROJECT" >/dev/null
-export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
-cd "$PROJECT"
-extract() { "$BIN/qavn-extract" P=DEMO "$@"; }
+make_work programs
+demo_project "$WORK/project"
 
 COUNT=$(extract --list | wc -l)
 SHOW_ARGS=()

@@ -11,26 +11,11 @@
 # category lines'.
 #
 # Usage: formats_sav_dta.sh <build>/bin <source-dir>
-set -euo pipefail
-export LC_ALL=C
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-for tool in qavn-mkproject qavn-extract; do
-    [ -x "$BIN/$tool" ] || fail "$tool not built"
-done
-command -v pspp >/dev/null || fail "pspp is not installed"
-/usr/bin/python3 -c 'import pandas' 2>/dev/null || fail "pandas is not installed (python3-pandas)"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-savdta-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-PROJECT="$WORK/project"
-"$BIN/qavn-mkproject" "$SRC/samples/demo/demo.json" --out "$PROJECT" >/dev/null
-export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
-cd "$PROJECT"
-extract() { "$BIN/qavn-extract" P=DEMO "$@"; }
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands pspp
+need_pandas
+make_work savdta
+demo_project "$WORK/project"
 
 extract --list >"$WORK/list.txt"
 COUNT=$(wc -l <"$WORK/list.txt")

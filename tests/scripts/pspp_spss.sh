@@ -11,25 +11,10 @@
 # count, and be titled with the variable's label.
 #
 # Usage: pspp_spss.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-command -v pspp >/dev/null || fail "pspp is not installed"
-command -v python3 >/dev/null || fail "python3 is not installed"
-[ -x "$BIN/qavn-mkproject" ] || fail "qavn-mkproject not built"
-[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
-SOURCE="$SRC/samples/demo/demo.json"
-[ -f "$SOURCE" ] || fail "no demo project source at $SOURCE"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-pspp-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-PROJECT="$WORK/project"
-"$BIN/qavn-mkproject" "$SOURCE" --out "$PROJECT" >/dev/null
-export QAVN_DRIVE_C="$PROJECT/c" QAVN_DRIVE_D="$PROJECT/d"
-cd "$PROJECT"
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands pspp python3
+make_work pspp
+demo_project "$WORK/project"
 ID=DEMO
 extract() { "$BIN/qavn-extract" "P=$ID" "$@"; }
 

@@ -71,8 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(result.status != OutputStatus::Failed, "a writable output file is written");
         // An output cut from the raw data stops without a file when the data
         // cannot be read (the fuzzed project has none); every other run leaves one.
-        fuzz::require(result.status == OutputStatus::Stopped || fs::exists(result.fileName),
-                      "the output file exists");
+        const bool written = result.status == OutputStatus::Stopped || fs::exists(result.fileName);
+        if (!written)
+            std::fprintf(stderr, "%s: no file at %s\n", std::string(format.batchName).c_str(),
+                         result.fileName.c_str());
+        fuzz::require(written, "the output file exists");
     }
     fuzz::requireOnlyOutputWritten(inputs, outDir);
     return 0;

@@ -627,6 +627,12 @@ OutputResult StatRun::run()
                 used.push_back(&tables[f - 1]);
         }
 
+        if (used.empty()) {
+            ui_.error("None of the tagged variables lies in a data file of the project: " + chosen +
+                      " is not written.");
+            return result_;
+        }
+
         // The names: the chosen one, or one per data file beside it.
         const std::size_t separator = chosen.find_last_of("\\/");
         const std::size_t dot = chosen.rfind('.');
@@ -672,6 +678,7 @@ OutputResult StatRun::run()
     }
     result_.status = OutputStatus::Written;
     if (result_.generatedFiles.size() > 1) {
+        result_.fileName = result_.generatedFiles.front(); // the chosen name itself is not written
         std::string list;
         for (const std::string& name : result_.generatedFiles)
             list += "\n" + name;

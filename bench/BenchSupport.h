@@ -1,14 +1,27 @@
 #pragma once
 
-// Helpers shared by the benchmark programs: timing, the `cat` anchor, the
-// cached synthetic projects and the ROW lines that ./bench gathers.
+// Helpers shared by the benchmark programs: timing, CPU time and memory, the
+// `cat` and `grep` anchors, the cached synthetic projects, the fixed-layout
+// fields of the hand-made ones, a Ui that answers nothing, and the ROW lines
+// that ./bench gathers.
+
+#include "catalogue/VariableList.h"
+#include "codebook/Catalogue.h"
+#include "codebook/CodebookStore.h"
+#include "codebook/CodebookWriter.h"
+#include "platform/Ui.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace qavn::bench {
@@ -114,6 +127,145 @@ inline std::filesystem::path syntheticProject(const std::filesystem::path& bench
 inline std::filesystem::path millionProject(const std::filesystem::path& benchData)
 {
     return syntheticProject(benchData, "syn1m", "SYN", 1'000'000, 10);
+}
+
+// CPU seconds (user and system) of this process (RUSAGE_SELF) or of its
+// finished children (RUSAGE_CHILDREN).
+inline double cpuSeconds(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Peak resident memory in KiB of this process or of its finished children.
+inline long peakRssKb(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_maxrss;
+}
+
+inline void writeText(const std::filesystem::path& path, const std::string& text)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A field of the hand-made raw data lines: first column (1-based), width
+// and the codebook's type code.
+struct Field {
+    int first;
+    int width;
+    char type;
+};
+
+// "first-last" of a field, as a location and as a `cut -c` range.
+inline std::string columnsOf(const Field& field)
+{
+    return std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
+}
+
+// Variable v (from 0) of the hand-made codebooks: V<v+1>, labelled
+// "Variable <v+1>", in section BENCH, at `field`.
+inline VariableSpec fieldVariable(int v, const Field& field)
+{
+    VariableSpec spec;
+    spec.name = "V" + std::to_string(v + 1);
+    spec.location = columnsOf(field);
+    spec.typeCode = field.type;
+    spec.label = "Variable " + std::to_string(v + 1);
+    spec.section = "BENCH";
+    return spec;
+}
+
+// Writes the codebook files into `dir`; on failure the program stops with
+// the reason.
+inline void writeCodebook(CodebookWriter& codebook, const std::filesystem::path& dir, std::string_view prefix)
+{
+    std::string error;
+    if (!codebook.writeFiles(dir, prefix, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::exit(1);
+    }
+}
+
+// The million-variable project for a program run as `name BENCH-DATA-DIR`,
+// with drive C: mapped to it; any other command line stops the program with
+// its usage.
+inline std::filesystem::path millionProjectFor(int argc, char** argv, const char* name)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s BENCH-DATA-DIR\n", name);
+        std::exit(1);
+    }
+    const std::filesystem::path project = millionProject(argv[1]);
+    ::setenv("QAVN_DRIVE_C", (project / "c").c_str(), 1);
+    return project;
+}
+
+// A Ui for runs without a person: messages go to standard error and are
+// counted, every question is left unanswered.
+class QuietUi : public Ui {
+public:
+    Answer message(std::string_view text, Buttons, Icon) override
+    {
+        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
+        ++messages;
+        return Answer::Ok;
+    }
+    std::optional<std::string> chooseFile(FileDialog, std::string_view, std::string_view) override { return {}; }
+    std::optional<std::string> chooseDirectory(std::string_view) override { return {}; }
+    void pumpStep() override {}
+    void setWaitCursor(bool) override {}
+    void openInViewer(const std::string&) override {}
+    std::uint64_t ticks() override { return 0; }
+    int messages = 0;
+};
+
+// Every record of the store as a row of the main list, all shown.
+inline void listAllRecords(CodebookStore& store, VariableList& list)
+{
+    const std::uint32_t n = store.recordCount();
+    list.setRowCount(n);
+    for (std::uint32_t k = 1; k <= n; ++k) {
+        const VariableRecord record = store.recordAt(k);
+        list.appendRow(rowText(record, store.readLine(record.labelRef)), rowData(record.typeCode, record.fileNumber));
+    }
+    list.showList(n);
+}
+
+// The million-variable project's text file with every line end (0xDB) turned
+// into a newline, for grep; made once.
+inline std::filesystem::path millionTextLines(const std::filesystem::path& benchData,
+                                              const std::filesystem::path& textFile)
+{
+    namespace fs = std::filesystem;
+    const fs::path copy = benchData / "syn1m-search" / "SYN02.lines";
+    if (fs::exists(copy))
+        return copy;
+    fs::create_directories(copy.parent_path());
+    const fs::path temporary = copy.string() + ".tmp";
+    if (!run("LC_ALL=C tr '\\333' '\\n' < " + shellQuote(textFile.string()) + " > " +
+             shellQuote(temporary.string()))) {
+        std::fprintf(stderr, "cannot make %s\n", copy.c_str());
+        std::exit(1);
+    }
+    fs::rename(temporary, copy);
+    return copy;
+}
+
+// Best wall time of four runs of `grep OPTIONS -c TEXT FILE` with a warm page
+// cache. grep stops at the first match when its output is /dev/null, so the
+// count goes to a file.
+inline double grepSeconds(const std::string& options, const std::string& text, const std::filesystem::path& file)
+{
+    const std::filesystem::path count = file.parent_path() / "grep.count";
+    const std::string command = "LC_ALL=C grep " + options + " -c " + shellQuote(text) + " " +
+                                shellQuote(file.string()) + " > " + shellQuote(count.string());
+    run(command); // warm the page cache
+    return bestOf(4, [&] { run(command); });
 }
 
 } // namespace qavn::bench

@@ -8,6 +8,8 @@
 // The project (a small codebook and DATA\BIG.DAT) is made once under
 // BENCH_DATA_DIR/access1g.
 
+#include "BenchSupport.h"
+
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "codebook/CodebookStore.h"
@@ -16,7 +18,6 @@
 #include "platform/Progress.h"
 #include "platform/Ui.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +29,7 @@
 
 namespace fs = std::filesystem;
 using namespace qavn;
+using namespace qavn::bench;
 
 namespace {
 
@@ -38,83 +40,11 @@ constexpr std::uintmax_t targetBytes = std::uintmax_t{1100} << 20;
 
 // Variable v sits at 1 + 5v; widths cycle through 1 to 4, every fifth
 // variable is alphanumeric and five wide.
-struct Field {
-    int first;
-    int width;
-    char type;
-};
-// "first-last" of a field.
-std::string rangeOf(const Field& field)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%d-%d", field.first, field.first + field.width - 1);
-    return text;
-}
-
 Field fieldOf(int v)
 {
     if (v % 5 == 4)
         return {1 + slot * v, 5, 'A'};
     return {1 + slot * v, 1 + v % 4, ' '};
-}
-
-class BenchUi : public Ui {
-public:
-    Answer message(std::string_view text, Buttons, Icon) override
-    {
-        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
-        ++messages;
-        return Answer::Ok;
-    }
-    std::optional<std::string> chooseFile(FileDialog, std::string_view, std::string_view) override { return {}; }
-    std::optional<std::string> chooseDirectory(std::string_view) override { return {}; }
-    void pumpStep() override {}
-    void setWaitCursor(bool) override {}
-    void openInViewer(const std::string&) override {}
-    std::uint64_t ticks() override { return 0; }
-    int messages = 0;
-};
-
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-template <typename Work>
-double bestOf(int runs, Work&& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const double start = now();
-        work();
-        best = std::min(best, now() - start);
-    }
-    return best;
-}
-
-std::string quote(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-bool shell(const std::string& command)
-{
-    return std::system(command.c_str()) == 0;
-}
-
-void row(const std::string& operation, double qavn, const std::string& anchor, double anchorSeconds)
-{
-    std::printf("ROW\t%s\t%.4f\t%s\t%.4f\n", operation.c_str(), qavn, anchor.c_str(), anchorSeconds);
-    std::fflush(stdout);
-}
-
-void writeText(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 // The project: codebook of 200 variables, one data file of one line per case.
@@ -127,21 +57,9 @@ void makeProject(const fs::path& dir)
 
     writeText(temporary / "c" / "RES" / "QAVSPEC.BIG", "BIG EXPORT\r\nBIG\r\n1\r\n1 0 DATA\\BIG.DAT\r\n");
     CodebookWriter codebook;
-    for (int v = 0; v < variableCount; ++v) {
-        const Field field = fieldOf(v);
-        VariableSpec spec;
-        spec.name = std::string("V") + std::to_string(v + 1);
-        spec.location = rangeOf(field);
-        spec.typeCode = field.type;
-        spec.label = std::string("Variable ") + std::to_string(v + 1);
-        spec.section = "BENCH";
-        codebook.add(spec);
-    }
-    std::string error;
-    if (!codebook.writeFiles(temporary / "c" / "RES", "BIG", error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
+    for (int v = 0; v < variableCount; ++v)
+        codebook.add(fieldVariable(v, fieldOf(v)));
+    writeCodebook(codebook, temporary / "c" / "RES", "BIG");
 
     // 4,096 different lines, repeated: digits, blanks and names with the
     // characters the export blanks.
@@ -176,15 +94,6 @@ void makeProject(const fs::path& dir)
     fs::rename(temporary, dir);
 }
 
-// CPU seconds (user and system) of this process or of its finished children.
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // Least CPU time of `runs` calls of `work`, counted for `who`.
 template <typename Work>
 double leastCpu(int who, int runs, Work&& work)
@@ -196,13 +105,6 @@ double leastCpu(int who, int runs, Work&& work)
         best = std::min(best, cpuSeconds(who) - start);
     }
     return best;
-}
-
-long peakRssKb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -218,7 +120,7 @@ int main(int argc, char** argv)
     const double megabytes = gigabytes * 1000;
 
     ::setenv("QAVN_DRIVE_D", (dir / "d").c_str(), 1);
-    BenchUi ui;
+    QuietUi ui;
     ProjectSpec project;
     project.filePrefix = "BIG";
     CodebookStore store(ui);
@@ -263,23 +165,23 @@ int main(int argc, char** argv)
         const Field field = fieldOf(v);
         if (v)
             ranges += ',';
-        ranges += rangeOf(field);
+        ranges += columnsOf(field);
     }
-    const std::string cutNull = "cut -c " + ranges + " " + quote(rawFile.string()) + " > /dev/null";
+    const std::string cutNull = "cut -c " + ranges + " " + shellQuote(rawFile.string()) + " > /dev/null";
     const std::string cutFile =
-        "cut -c " + ranges + " " + quote(rawFile.string()) + " > " + quote((fileOut / "cut.txt").string());
-    const std::string cat = "cat " + quote(rawFile.string()) + " > /dev/null";
+        "cut -c " + ranges + " " + shellQuote(rawFile.string()) + " > " + shellQuote((fileOut / "cut.txt").string());
+    const std::string cat = "cat " + shellQuote(rawFile.string()) + " > /dev/null";
 
-    shell(cat); // warm the page cache
+    run(cat); // warm the page cache
     const double exportNull = bestOf(3, [&] { exportTo(nullOut); });
-    const double cutNullSeconds = bestOf(2, [&] { shell(cutNull); });
-    const double catSeconds = bestOf(3, [&] { shell(cat); });
+    const double cutNullSeconds = bestOf(2, [&] { run(cutNull); });
+    const double catSeconds = bestOf(3, [&] { run(cat); });
     const double exportFile = bestOf(2, [&] { exportTo(fileOut); });
-    const double cutFileSeconds = bestOf(2, [&] { shell(cutFile); });
+    const double cutFileSeconds = bestOf(2, [&] { run(cutFile); });
     // On a busy machine wall time also counts the waits for a processor;
     // the CPU time each side used is steadier.
     const double exportCpu = leastCpu(RUSAGE_SELF, 2, [&] { exportTo(nullOut); });
-    const double cutCpu = leastCpu(RUSAGE_CHILDREN, 2, [&] { shell(cutNull); });
+    const double cutCpu = leastCpu(RUSAGE_CHILDREN, 2, [&] { run(cutNull); });
     const long rssKb = peakRssKb();
     fs::remove(fileOut / "DATA_BIG.txt", ec);
     fs::remove(fileOut / "cut.txt", ec);

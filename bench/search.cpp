@@ -7,11 +7,8 @@
 
 #include "BenchSupport.h"
 
-#include "codebook/Catalogue.h"
-#include "codebook/CodebookStore.h"
 #include "platform/ScriptedUi.h"
 #include "search/Search.h"
-#include "catalogue/VariableList.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,62 +16,19 @@
 using namespace qavn;
 namespace fs = std::filesystem;
 
-namespace {
-
-// The text file with every line end turned into a newline, made once.
-fs::path linesCopy(const fs::path& benchData, const fs::path& textFile)
-{
-    const fs::path copy = benchData / "syn1m-search" / "SYN02.lines";
-    if (fs::exists(copy))
-        return copy;
-    fs::create_directories(copy.parent_path());
-    const fs::path temporary = copy.string() + ".tmp";
-    if (!bench::run("LC_ALL=C tr '\\333' '\\n' < " + bench::shellQuote(textFile.string()) + " > " +
-                    bench::shellQuote(temporary.string()))) {
-        std::fprintf(stderr, "cannot make %s\n", copy.c_str());
-        std::exit(1);
-    }
-    fs::rename(temporary, copy);
-    return copy;
-}
-
-// grep stops at the first match when its output is /dev/null, so the count
-// goes to a file.
-double grepSeconds(const std::string& options, const std::string& text, const fs::path& file)
-{
-    const fs::path count = file.parent_path() / "grep.count";
-    const std::string command = "LC_ALL=C grep " + options + " -c " + bench::shellQuote(text) + " " +
-                                bench::shellQuote(file.string()) + " > " + bench::shellQuote(count.string());
-    bench::run(command); // warm the page cache
-    return bench::bestOf(4, [&] { bench::run(command); });
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_search BENCH-DATA-DIR\n");
-        return 1;
-    }
+    const fs::path project = bench::millionProjectFor(argc, argv, "bench_search");
     const fs::path benchData = argv[1];
-    const fs::path project = bench::millionProject(benchData);
-    ::setenv("QAVN_DRIVE_C", (project / "c").c_str(), 1);
     const fs::path textFile = project / "c" / "QAVN" / "SYN" / "SYN02.CDC";
-    const fs::path lines = linesCopy(benchData, textFile);
+    const fs::path lines = bench::millionTextLines(benchData, textFile);
 
     ScriptedUi ui;
     CodebookStore store(ui);
     if (!store.open("C:\\QAVN\\SYN", "SYN"))
         return 1;
     VariableList list(VariableList::Mode::Main, &ui);
-    const std::uint32_t n = store.recordCount();
-    list.setRowCount(n);
-    for (std::uint32_t k = 1; k <= n; ++k) {
-        const VariableRecord record = store.recordAt(k);
-        list.appendRow(rowText(record, store.readLine(record.labelRef)), rowData(record.typeCode, record.fileNumber));
-    }
-    list.showList(n);
+    bench::listAllRecords(store, list);
     CommandState commands;
 
     // Each run is a search as the dialog starts it, with a new engine so that
@@ -98,16 +52,16 @@ int main(int argc, char** argv)
     if (matches != 0)
         std::fprintf(stderr, "ZQXJ matched %u variables\n", matches);
     bench::row("Tag All Match ZQXJ (nowhere), 4 fields, 1M variables", none, "grep -F -i -c ZQXJ",
-               grepSeconds("-F -i", "ZQXJ", lines));
+               bench::grepSeconds("-F -i", "ZQXJ", lines));
 
     const double tenth = tagAll("TENTHMARK", false, matches);
     std::fprintf(stderr, "TENTHMARK: %u variables tagged\n", matches);
     bench::row("Tag All Match TENTHMARK (every 10th description), 4 fields", tenth, "grep -F -i -c TENTHMARK",
-               grepSeconds("-F -i", "TENTHMARK", lines));
+               bench::grepSeconds("-F -i", "TENTHMARK", lines));
 
     const double whole = tagAll("TENTHMARK", true, matches);
     std::fprintf(stderr, "TENTHMARK, whole words: %u variables tagged\n", matches);
     bench::row("Tag All Match TENTHMARK, Whole Words, 4 fields", whole, "grep -F -i -w -c TENTHMARK",
-               grepSeconds("-F -i -w", "TENTHMARK", lines));
+               bench::grepSeconds("-F -i -w", "TENTHMARK", lines));
     return 0;
 }

@@ -30,18 +30,13 @@
 #include <vector>
 
 using namespace qavn;
+using bench::Field;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int variableCount = 200;
 constexpr int slot = 5; // columns per variable in the line
-
-struct Field {
-    int first;
-    int width;
-    char type;
-};
 
 // Variable v sits at 1 + 5v: every fifth is a five-letter text, every
 // tenth a four-digit number with two implied decimals, the others integers
@@ -53,12 +48,6 @@ Field fieldOf(int v)
     if (v % 10 == 3)
         return {1 + slot * v, 4, '2'};
     return {1 + slot * v, 1 + v % 4, ' '};
-}
-
-void writeText(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 // A value of `field`: digits (a reserved code -4 now and then in fields
@@ -85,18 +74,13 @@ void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
     fs::remove_all(temporary);
     fs::remove_all(dir);
     std::fprintf(stderr, "making %s (raw data of %.2f GB, once) ...\n", dir.c_str(), targetBytes / 1e9);
-    writeText(temporary / "BIGQAV.CFG", "C:\\RES\r\nC:\\OUT\r\nD\r\n0\r\n0\r\n");
-    writeText(temporary / "c" / "OUT" / ".keep", "");
-    writeText(temporary / "c" / "RES" / "QAVSPEC.BIG", "BIG STAT FILES\r\nBIG\r\n1\r\n1 0 DATA\\BIG.DAT\r\n");
+    bench::writeText(temporary / "BIGQAV.CFG", "C:\\RES\r\nC:\\OUT\r\nD\r\n0\r\n0\r\n");
+    bench::writeText(temporary / "c" / "OUT" / ".keep", "");
+    bench::writeText(temporary / "c" / "RES" / "QAVSPEC.BIG", "BIG STAT FILES\r\nBIG\r\n1\r\n1 0 DATA\\BIG.DAT\r\n");
     CodebookWriter codebook;
     for (int v = 0; v < variableCount; ++v) {
         const Field field = fieldOf(v);
-        VariableSpec entry;
-        entry.name = "V" + std::to_string(v + 1);
-        entry.location = std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
-        entry.typeCode = field.type;
-        entry.label = "Variable " + std::to_string(v + 1);
-        entry.section = "BENCH";
+        VariableSpec entry = bench::fieldVariable(v, field);
         if (field.type == ' ' && field.width == 1)
             for (int code = 0; code < 10; ++code)
                 entry.categories.push_back(
@@ -105,11 +89,7 @@ void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
             entry.categories.push_back(categoryLine("-4", "0", "0.0", "{Valid skip}"));
         codebook.add(entry);
     }
-    std::string error;
-    if (!codebook.writeFiles(temporary / "c" / "RES", "BIG", error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
+    bench::writeCodebook(codebook, temporary / "c" / "RES", "BIG");
 
     // 4,096 different lines, repeated.
     std::mt19937 random(1);
@@ -136,7 +116,7 @@ void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
         }
     }
     std::fclose(raw);
-    writeText(temporary / ".complete", "");
+    bench::writeText(temporary / ".complete", "");
     fs::rename(temporary, dir);
 }
 
@@ -147,8 +127,7 @@ std::string psppProgram(const fs::path& raw, const fs::path& out)
     std::string program = "DATA LIST FILE='" + raw.string() + "' RECORDS=1 /\n";
     for (int v = 0; v < variableCount; ++v) {
         const Field field = fieldOf(v);
-        program += "  V" + std::to_string(v + 1) + " " + std::to_string(field.first) + "-" +
-                   std::to_string(field.first + field.width - 1);
+        program += "  V" + std::to_string(v + 1) + " " + bench::columnsOf(field);
         if (field.type == 'A')
             program += " (A)";
         else if (field.type == '2')
@@ -156,22 +135,6 @@ std::string psppProgram(const fs::path& raw, const fs::path& out)
         program += "\n";
     }
     return program + ".\nSAVE OUTFILE='" + out.string() + "' /COMPRESSED.\n";
-}
-
-// CPU seconds (user and system) of this process or of its finished children.
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-long peakRssKb(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -211,7 +174,7 @@ int main(int argc, char** argv)
     fs::create_directories(out);
     bench::run("cat " + bench::shellQuote(raw.string()) + " > /dev/null"); // warm the page cache
     bool written = true;
-    const double qavnCpuStart = cpuSeconds(RUSAGE_SELF);
+    const double qavnCpuStart = bench::cpuSeconds(RUSAGE_SELF);
     const double qavn = bench::bestOf(2, [&] {
         Progress progress;
         const OutputJob job{LabelChoice::NotAsked, (out / "qavn.sav").string()};
@@ -220,8 +183,8 @@ int main(int argc, char** argv)
     });
     // On a busy machine wall time also counts the waits for a processor;
     // the CPU time each side used (here the mean of the runs) is steadier.
-    const double qavnCpu = (cpuSeconds(RUSAGE_SELF) - qavnCpuStart) / 2;
-    const long qavnRss = peakRssKb(RUSAGE_SELF);
+    const double qavnCpu = (bench::cpuSeconds(RUSAGE_SELF) - qavnCpuStart) / 2;
+    const long qavnRss = bench::peakRssKb(RUSAGE_SELF);
     if (!written) {
         std::fprintf(stderr, "bench_stat_files: the .sav file was not written\n");
         return 1;
@@ -237,14 +200,14 @@ int main(int argc, char** argv)
         bench::row(".sav, peak RSS of the program (MB)", static_cast<double>(qavnRss) / 1024.0, "-", 0);
         return 0;
     }
-    writeText(out / "pspp.sps", psppProgram(raw, out / "pspp.sav"));
+    bench::writeText(out / "pspp.sps", psppProgram(raw, out / "pspp.sav"));
     const std::string pspp = "pspp " + bench::shellQuote((out / "pspp.sps").string()) + " -o " +
                              bench::shellQuote((out / "pspp.txt").string()) + " > /dev/null 2>&1";
     bool psppRan = true;
-    const double psppCpuStart = cpuSeconds(RUSAGE_CHILDREN);
+    const double psppCpuStart = bench::cpuSeconds(RUSAGE_CHILDREN);
     const double psppSeconds = bench::bestOf(2, [&] { psppRan = psppRan && bench::run(pspp); });
-    const double psppCpu = (cpuSeconds(RUSAGE_CHILDREN) - psppCpuStart) / 2;
-    const long psppRss = peakRssKb(RUSAGE_CHILDREN);
+    const double psppCpu = (bench::cpuSeconds(RUSAGE_CHILDREN) - psppCpuStart) / 2;
+    const long psppRss = bench::peakRssKb(RUSAGE_CHILDREN);
     if (!psppRan)
         std::fprintf(stderr, "bench_stat_files: pspp failed; see %s\n", (out / "pspp.txt").c_str());
     std::printf("sizes: qavn.sav %.1f MB, pspp.sav %.1f MB\n",

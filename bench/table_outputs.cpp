@@ -34,12 +34,6 @@ namespace {
 constexpr int variableCount = 200;
 constexpr int slot = 5; // columns per variable in the line
 
-struct Field {
-    int first;
-    int width;
-    char type;
-};
-
 // Variable v sits at 1 + 5v; widths cycle through 1 to 4, every fifth
 // variable is text five wide, every seventh has two implied decimals.
 Field fieldOf(int v)
@@ -47,12 +41,6 @@ Field fieldOf(int v)
     if (v % 5 == 4)
         return {1 + slot * v, 5, 'A'};
     return {1 + slot * v, 1 + v % 4, v % 7 == 3 ? '2' : ' '};
-}
-
-void writeText(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 void makeProject(const fs::path& dir, std::uintmax_t bytes)
@@ -65,21 +53,9 @@ void makeProject(const fs::path& dir, std::uintmax_t bytes)
     writeText(temporary / "c" / "RES" / "QAVSPEC.TAB", "TABLE OUTPUTS\r\nTAB\r\n1\r\n1 1-5 DATA\\TAB.DAT\r\n");
     fs::create_directories(temporary / "c" / "OUT");
     CodebookWriter codebook;
-    for (int v = 1; v < variableCount; ++v) {
-        const Field field = fieldOf(v);
-        VariableSpec spec;
-        spec.name = "V" + std::to_string(v + 1);
-        spec.location = std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
-        spec.typeCode = field.type;
-        spec.label = "Variable " + std::to_string(v + 1);
-        spec.section = "BENCH";
-        codebook.add(spec);
-    }
-    std::string error;
-    if (!codebook.writeFiles(temporary / "c" / "RES", "TAB", error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
+    for (int v = 1; v < variableCount; ++v)
+        codebook.add(fieldVariable(v, fieldOf(v)));
+    writeCodebook(codebook, temporary / "c" / "RES", "TAB");
 
     // 4,096 different lines, repeated, each with a unique identifier in
     // columns 1-5: digits and blanks, and names with commas and quotes.
@@ -185,7 +161,7 @@ int main(int argc, char** argv)
     std::string ranges = "1-5";
     for (int v = 1; v < variableCount; ++v) {
         const Field field = fieldOf(v);
-        ranges += "," + std::to_string(field.first) + "-" + std::to_string(field.first + field.width - 1);
+        ranges += "," + columnsOf(field);
     }
     const fs::path work = dir / "work";
     fs::remove_all(work);

@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,29 +36,6 @@ namespace {
 constexpr int variableCount = 600;
 constexpr int checkedVariables = 200;
 constexpr unsigned layoutCases = 64;
-
-class BenchUi : public Ui {
-public:
-    Answer message(std::string_view text, Buttons, Icon) override
-    {
-        std::fprintf(stderr, "message: %.*s\n", static_cast<int>(text.size()), text.data());
-        return Answer::Ok;
-    }
-    std::optional<std::string> chooseFile(FileDialog, std::string_view, std::string_view) override { return {}; }
-    std::optional<std::string> chooseDirectory(std::string_view) override { return {}; }
-    void pumpStep() override {}
-    void setWaitCursor(bool) override {}
-    void openInViewer(const std::string&) override {}
-    std::uint64_t ticks() override { return 0; }
-};
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 } // namespace
 
@@ -90,7 +66,7 @@ int main(int argc, char** argv)
     }
     ::setenv("QAVN_DRIVE_C", (dir / "c").c_str(), 1);
     ::setenv("QAVN_DRIVE_D", (dir / "d").c_str(), 1);
-    BenchUi ui;
+    bench::QuietUi ui;
     OpenProject session(ui);
     VariableList list(VariableList::Mode::Main, &ui);
     Progress loading;
@@ -146,7 +122,7 @@ int main(int argc, char** argv)
     bench::run("cat " + bench::shellQuote((dir / "d" / "DATA").string()) + "/* > /dev/null");
     bool agrees = true;
     std::size_t categories = 0;
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = bench::cpuSeconds();
     const double verifySeconds = bench::bestOf(3, [&] {
         Progress progress;
         auto result = verifyCodebook(variables, session.store, session.project, session.settings, ui, progress);
@@ -157,7 +133,7 @@ int main(int argc, char** argv)
         agrees = result.value().agrees();
         categories = result.value().categoryLines;
     });
-    const double cpuVerify = (cpuSeconds() - cpuBefore) / 3;
+    const double cpuVerify = (bench::cpuSeconds() - cpuBefore) / 3;
     if (!agrees) {
         std::fprintf(stderr, "the synthetic codebook does not agree with its data\n");
         return 1;
@@ -182,11 +158,9 @@ int main(int argc, char** argv)
         bench::bestOf(1, [&] { bench::run("LC_ALL=C sh " + bench::shellQuote(script.string())); });
     fs::remove(script);
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("check: %.3f s wall, %.3f s CPU, %zu category lines agree; pipelines: %.3f s; ratio %.3f\n",
                 verifySeconds, cpuVerify, categories, pipelineSeconds, verifySeconds / pipelineSeconds);
-    std::printf("peak resident memory of bench_verify: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
+    std::printf("peak resident memory of bench_verify: %.1f MB\n", static_cast<double>(bench::peakRssKb()) / 1024);
     bench::row("verify 200 categorical variables (" + std::to_string(megabytes) + " MB)", verifySeconds,
                "cut -c | sort | uniq -c per variable", pipelineSeconds);
     return verifySeconds < pipelineSeconds ? 0 : 1;

@@ -10,17 +10,10 @@
 #    that is not a number, a missing data file; each names the file and place.
 #
 # Usage: import_ddi.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$2
-fail() { echo "FAIL: $*" >&2; exit 1; }
-[ -x "$BIN/qavn-import" ] || fail "qavn-import not built"
-[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_tools qavn-import qavn-extract
 unset QAVN_DRIVE_C QAVN_DRIVE_D
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-ddi-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+make_work ddi
 cd "$WORK"
 
 cat >survey.xml <<'XML'

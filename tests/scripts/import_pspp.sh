@@ -13,18 +13,11 @@
 #    ragged CSV line; exit status 1 and nothing left behind.
 #
 # Usage: import_pspp.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-command -v pspp >/dev/null || fail "pspp is not installed"
-[ -x "$BIN/qavn-import" ] || fail "qavn-import not built"
-[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands pspp
+need_tools qavn-import qavn-extract
 unset QAVN_DRIVE_C QAVN_DRIVE_D
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-import-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+make_work import
 cd "$WORK"
 
 # --- 1. PSPP's examples: frequencies -------------------------------------

@@ -11,17 +11,11 @@
 # for the .dta, the labels Stata keeps after the data must reach the codebook.
 #
 # Usage: import_readstat.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-command -v pspp >/dev/null || fail "pspp is not installed"
-for p in qavn-import qavn-extract readstat_write; do [ -x "$BIN/$p" ] || fail "$p not built"; done
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_commands pspp
+need_tools qavn-import qavn-extract readstat_write
 unset QAVN_DRIVE_C QAVN_DRIVE_D
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-readstat-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+make_work readstat
 cd "$WORK"
 
 for kind in sav dta xpt; do

@@ -4,14 +4,9 @@
 # files it left are removed by the next run that writes into the folder.
 #
 # Usage: kill_outputs.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-[ -x "$BIN/qavn-mkproject" ] || fail "qavn-mkproject not built"
-[ -x "$BIN/qavn-extract" ] || fail "qavn-extract not built"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-kill-XXXXXX")
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_tools qavn-mkproject qavn-extract
+make_work kill
 trap 'kill -9 "${pid:-0}" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 PROJECT="$WORK/project"
 "$BIN/qavn-mkproject" --synthetic --variables 300 --cases 60000 --seed 7 --id SYN --out "$PROJECT" >/dev/null

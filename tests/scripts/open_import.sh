@@ -7,15 +7,9 @@
 # name and place, and opens nothing.
 #
 # Usage: open_import.sh <build>/bin <source-dir>
-set -euo pipefail
-
-BIN=$(cd "$1" && pwd)
-SRC=$(cd "$2" && pwd)
-fail() { echo "FAIL: $*" >&2; exit 1; }
-[ -x "$BIN/qavn-import" ] || fail "qavn-import not built"
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qavn-open-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+. "$(dirname "$0")/lib/common.sh" "$@"
+need_tools qavn-import
+make_work open
 # The launcher beside a stand-in program that notes where and how it ran.
 mkdir "$WORK/bin" "$WORK/a" "$WORK/b"
 cp "$SRC/src/resources/qavn-open" "$WORK/bin/qavn-open"

@@ -33,14 +33,10 @@ ColumnRange parseColumnLocation(std::string_view location)
 
 std::string accessPartName(std::string_view outputDir, std::string_view dataPath, int part, int partCount)
 {
-    std::string base(dataPath.substr(0, dataPath.find('.')));
     // Separators and a drive colon would let the name leave the output
     // directory; with everything from the first full stop dropped, no ".."
     // can remain either.
-    for (char& c : base) {
-        if (c == '/' || c == '\\' || c == ':')
-            c = '_';
-    }
+    const std::string base = dataPathName(dataPath);
     std::string name(outputDir);
     name += '\\';
     name += base;

@@ -70,7 +70,7 @@ OutputResult writeCsvTables(const WriterServices& services, std::span<const std:
             }
             if (table.columns.empty())
                 continue;
-            const std::string base = dataTableName(file.dataPath);
+            const std::string base = dataPathName(file.dataPath);
             if (base.empty() || hasControlCharacter(file.dataPath)) {
                 ui.error("The data path " + file.dataPath + " gives no file name for its table.");
                 return result;

@@ -201,7 +201,7 @@ bool DdiRun::buildExtracts()
     const std::string stem = host_.stem().string();
     const std::string folder = name_.substr(0, name_.find_last_of("\\/") + 1);
     for (Extract& e : extracts_) {
-        e.fileName = stem + (extracts_.size() == 1 ? "" : "_" + dataTableName(e.table.file->dataPath)) + ".dat";
+        e.fileName = stem + (extracts_.size() == 1 ? "" : "_" + dataPathName(e.table.file->dataPath)) + ".dat";
         if (upperAscii(e.fileName) == upperAscii(host_.filename().string()))
             e.fileName = stem + "_data.dat";
         e.name = folder + e.fileName;

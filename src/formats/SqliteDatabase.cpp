@@ -440,7 +440,7 @@ OutputResult SqliteRun::run()
                     return stopped(error);
                 if (table.columns.empty())
                     continue;
-                std::string tableName = latin1ToUtf8(dataTableName(file.dataPath));
+                std::string tableName = latin1ToUtf8(dataPathName(file.dataPath));
                 const auto taken = [&](const std::string& n) {
                     const std::string upper = upperAscii(n);
                     return upper == "VARIABLES" || upper == "VALUE_LABELS" || upper.rfind("SQLITE_", 0) == 0 ||

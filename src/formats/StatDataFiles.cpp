@@ -645,7 +645,7 @@ OutputResult StatRun::run()
                 names.push_back(chosen);
                 continue;
             }
-            const std::string base = dataTableName(table->file->dataPath);
+            const std::string base = dataPathName(table->file->dataPath);
             if (base.empty() || hasControlCharacter(table->file->dataPath)) {
                 ui_.error("The data path " + table->file->dataPath + " gives no file name for its table.");
                 return result_;

@@ -22,7 +22,7 @@ enum class StatFileKind {
 // per data file that holds tagged variables. When only one data file does,
 // the file takes the name as chosen (options.path after outputFileName with
 // ".sav" or ".dta"); when several do, each is named
-// "<chosen name without extension>_<dataTableName>.<extension>"
+// "<chosen name without extension>_<dataPathName>.<extension>"
 // ("RESULT.sav" -> "RESULT_DATA_YOUTH97.sav"), beside the chosen name, and
 // an information message lists them.
 //

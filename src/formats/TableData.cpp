@@ -144,15 +144,6 @@ bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, Code
     return true;
 }
 
-std::string dataTableName(std::string_view dataPath)
-{
-    std::string base(dataPath.substr(0, dataPath.find('.')));
-    for (char& c : base)
-        if (c == '/' || c == '\\' || c == ':')
-            c = '_';
-    return base;
-}
-
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
 {
     const std::string_view value = trimmed(raw);

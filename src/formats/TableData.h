@@ -60,11 +60,6 @@ bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, Code
                     const DataFileEntry& file, const std::function<bool()>& cancelled, DataTable& table,
                     std::string& error);
 
-// The name of a table's file or database table: the data path with
-// separators and colons turned into underscores, cut at its first full stop
-// ("DATA\YOUTH97.DAT" -> "DATA_YOUTH97"). Empty when the path gives no name.
-std::string dataTableName(std::string_view dataPath);
-
 // The text of one cell from the raw field: blanks trimmed at both ends;
 // a reserved code empty when `reserved` says so; a numeric value with
 // implied decimals and no decimal point of its own scaled ("1111" with type

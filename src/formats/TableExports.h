@@ -27,7 +27,7 @@ struct TableExportOptions {
 
 // CSV (RFC 4180): one file per data file that holds tagged variables, into
 // the output folder, named "<dataPath with _>.csv" ("DATA_YOUTH97.csv"; see
-// dataTableName), so a name never leaves the folder. A header line of the
+// dataPathName), so a name never leaves the folder. A header line of the
 // column names (the identifier first, as "ID"), then one line per case;
 // lines end in CR LF; a value is quoted only when it holds a comma, a double
 // quote or a line break, its double quotes doubled; values as cellText()

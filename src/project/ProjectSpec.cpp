@@ -113,6 +113,15 @@ std::string fileTitleOf(std::string_view dataPath)
     return std::string(name.substr(0, name.find('.')));
 }
 
+std::string dataPathName(std::string_view dataPath)
+{
+    std::string base(dataPath.substr(0, dataPath.find('.')));
+    for (char& c : base)
+        if (c == '/' || c == '\\' || c == ':')
+            c = '_';
+    return base;
+}
+
 ReadResult<ProjectSpec> readProjectSpecFile(std::string_view resourceDir, std::string_view filePrefix)
 {
     const std::string path = std::string(resourceDir) + "\\QAVSPEC." + std::string(filePrefix);

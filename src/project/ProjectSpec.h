@@ -54,6 +54,12 @@ struct ProjectSpec {
 // its first ".".
 std::string fileTitleOf(std::string_view dataPath);
 
+// The name a data file's outputs take: the whole data path with separators
+// and colons turned into underscores, cut at its first full stop
+// ("DATA\YOUTH97.DAT" -> "DATA_YOUTH97"), so it never leaves the folder it is
+// put in (no separator and no ".." remain). Empty when the path gives none.
+std::string dataPathName(std::string_view dataPath);
+
 // The title the program shows for an open project: "QAVN - [" + the data
 // set title + "]".
 std::string mainWindowTitle(const ProjectSpec& project);

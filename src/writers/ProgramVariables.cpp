@@ -74,10 +74,7 @@ std::string scaledCode(std::string_view code, int decimals)
 
 std::string dataSetName(std::string_view dataPath)
 {
-    std::string base(dataPath.substr(0, dataPath.find('.')));
-    for (char& c : base)
-        if (c == '/' || c == '\\' || c == ':')
-            c = '_';
+    std::string base = dataPathName(dataPath);
     return base.empty() ? "data" : base;
 }
 

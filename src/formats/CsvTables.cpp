@@ -93,11 +93,9 @@ OutputResult writeCsvTables(const WriterServices& services, std::span<const std:
                 return result;
             }
 
-            const std::string rawName = rawDataName(services.settings, file);
-            if (!reader.open(toHostPath(rawName), error)) {
-                ui.error("Cannot Open " + rawName);
+            const std::optional<std::string> rawName = openRawData(reader, services.settings, file, ui);
+            if (!rawName)
                 return result;
-            }
             FileTextOutput out;
             if (!out.openHost(host)) {
                 ui.error("Cannot Open " + name, fileDetail(host, out.openError()));
@@ -135,7 +133,7 @@ OutputResult writeCsvTables(const WriterServices& services, std::span<const std:
                                      std::string_view(counter, static_cast<std::size_t>(written.ptr - counter)));
                     return pollProgress(ui, progress);
                 },
-                error, rawName);
+                error, *rawName);
             reader.close();
             if (out.failed()) {
                 out.discard();

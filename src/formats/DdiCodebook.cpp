@@ -218,13 +218,11 @@ bool DdiRun::buildExtracts()
 bool DdiRun::readData(Extract& extract)
 {
     const DataTable& table = extract.table;
-    const std::string rawName = rawDataName(services_.settings, *table.file);
     RawDataReader reader;
-    std::string error;
-    if (!reader.open(toHostPath(rawName), error)) {
-        ui_.error("Cannot Open " + rawName);
+    const std::optional<std::string> rawName = openRawData(reader, services_.settings, *table.file, ui_);
+    if (!rawName)
         return false;
-    }
+    std::string error;
     progress_.setText({}, table.file->dataPath);
     std::vector<std::string> lines(extract.lineLength.size());
     FileTextOutput& out = *extract.out;
@@ -249,7 +247,7 @@ bool DdiRun::readData(Extract& extract)
                 progress_.setText({}, std::to_string(cases));
             return pollProgress(ui_, progress_);
         },
-        error, rawName);
+        error, *rawName);
     reader.close();
     if (out.failed())
         return false;

@@ -220,14 +220,12 @@ private:
 bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableName)
 {
     const DataFileEntry& file = *table.file;
-    const std::string rawName = rawDataName(services_.settings, file);
     std::string error;
     auto readCases = [&](const std::function<bool(std::span<const std::string_view>)>& onCase) {
-        if (!reader_.open(toHostPath(rawName), error)) {
-            ui_.error("Cannot Open " + rawName);
+        const std::optional<std::string> rawName = openRawData(reader_, services_.settings, file, ui_);
+        if (!rawName)
             return false;
-        }
-        const bool read = forEachCase(reader_, table, onCase, error, rawName);
+        const bool read = forEachCase(reader_, table, onCase, error, *rawName);
         reader_.close();
         return read || stopped(error);
     };

@@ -337,14 +337,12 @@ private:
 bool StatRun::readCases(const DataTable& table,
                         const std::function<bool(std::span<const std::string_view>)>& onCase)
 {
-    const std::string rawName = rawDataName(services_.settings, *table.file);
     RawDataReader reader;
-    std::string error;
-    if (!reader.open(toHostPath(rawName), error)) {
-        ui_.error("Cannot Open " + rawName);
+    const std::optional<std::string> rawName = openRawData(reader, services_.settings, *table.file, ui_);
+    if (!rawName)
         return false;
-    }
-    const bool read = forEachCase(reader, table, onCase, error, rawName);
+    std::string error;
+    const bool read = forEachCase(reader, table, onCase, error, *rawName);
     reader.close();
     if (!read && !error.empty())
         ui_.error(error);

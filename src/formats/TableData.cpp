@@ -3,10 +3,12 @@
 #include "codebook/Classification.h"
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
+#include "platform/HostPath.h"
 #include "platform/Latin1.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/Strings.h"
+#include "platform/Ui.h"
 
 #include <algorithm>
 
@@ -162,6 +164,18 @@ std::string rawDataName(const Settings& settings, const DataFileEntry& file)
 {
     const char drive = settings.cdromDrive != '\0' ? settings.cdromDrive : '?';
     return std::string(1, drive) + ":\\" + file.dataPath;
+}
+
+std::optional<std::string> openRawData(RawDataReader& reader, const Settings& settings, const DataFileEntry& file,
+                                       Ui& ui)
+{
+    std::string rawName = rawDataName(settings, file);
+    std::string error;
+    if (!reader.open(toHostPath(rawName), error)) {
+        ui.error("Cannot Open " + rawName);
+        return std::nullopt;
+    }
+    return rawName;
 }
 
 bool forEachCase(RawDataReader& reader, const DataTable& table,

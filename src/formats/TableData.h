@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,5 +82,10 @@ bool forEachCase(RawDataReader& reader, const DataTable& table,
 // The host path of a raw data file and the name the program shows for it
 // ("D:\DATA\YOUTH97.DAT"; drive "?" without a CD-ROM drive).
 std::string rawDataName(const Settings& settings, const DataFileEntry& file);
+
+// Opens the raw data of `file` in `reader`. Result: its rawDataName(); when
+// it does not open, nothing, after "Cannot Open <name>" has been shown.
+std::optional<std::string> openRawData(RawDataReader& reader, const Settings& settings, const DataFileEntry& file,
+                                       Ui& ui);
 
 } // namespace qavn

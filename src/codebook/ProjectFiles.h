@@ -20,7 +20,7 @@ struct ProjectLayout {
 
     std::filesystem::path resourceDir() const { return root / "c" / "QAVN" / id; }
     std::filesystem::path outputDir() const { return root / "c" / "QAVN" / "OUT"; }
-    // The host path of a data path of the specification ("DATA\X.DAT").
+    // The host path of a data path as the QAVSPEC file gives it ("DATA\X.DAT").
     std::filesystem::path rawDataFile(std::string_view dataPath) const;
     std::filesystem::path configurationFile() const { return root / (id + "QAV.CFG"); }
 };

@@ -19,12 +19,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace qavn {
 
@@ -145,32 +142,14 @@ std::size_t textCellSize(std::string_view raw)
     return latin1Utf8Size(trimmed(raw));
 }
 
-// Where ReadStat's bytes go: the temporary file, with the first failure
-// kept. The test seam makes the n-th write and all after it fail as a full
-// disk would.
-struct Sink {
-    std::FILE* file = nullptr;
-    std::size_t failFrom = 0;
-    std::size_t writes = 0;
-    int error = 0;
-};
-
-// ReadStat takes a count below the size asked for as the failure; it does
-// not see -1 as one.
+// ReadStat's bytes go to the output file (a temporary file until it is
+// finished), which keeps the first failure. ReadStat takes a count below the
+// size asked for as the failure; it does not see -1 as one.
 ssize_t writeToSink(const void* data, size_t size, void* context)
 {
-    auto& sink = *static_cast<Sink*>(context);
-    if (sink.error != 0)
-        return 0;
-    if (sink.failFrom != 0 && ++sink.writes >= sink.failFrom) {
-        sink.error = ENOSPC;
-        return 0;
-    }
-    if (size > 0 && std::fwrite(data, 1, size, sink.file) != size) {
-        sink.error = errno != 0 ? errno : EIO;
-        return 0;
-    }
-    return static_cast<ssize_t>(size);
+    auto& out = *static_cast<FileTextOutput*>(context);
+    out.writeBytes(std::string_view(static_cast<const char*>(data), size));
+    return out.failed() ? 0 : static_cast<ssize_t>(size);
 }
 
 // One output variable: the column it comes from and how it is stored.
@@ -201,94 +180,57 @@ int numericWidth(const TableColumn& column)
 }
 
 // The writer and its file, released however the run ends; the temporary
-// file is removed unless it was renamed.
+// file is removed unless it was finished.
 class StatFile {
 public:
     ~StatFile()
     {
         if (writer_)
             readstat_writer_free(writer_);
-        if (sink_.file)
-            std::fclose(sink_.file);
-        if (!temporary_.empty())
-            ::unlink(temporary_.c_str());
+        out_.discard();
     }
 
     readstat_writer_t* writer() const { return writer_; }
-    Sink& sink() { return sink_; }
+    FileTextOutput& output() { return out_; }
 
     bool create(std::size_t failFrom)
     {
         writer_ = readstat_writer_init();
         if (!writer_)
             return false;
-        sink_.failFrom = failFrom;
+        out_.failFromWrite(failFrom);
         readstat_set_data_writer(writer_, writeToSink);
         return true;
     }
 
-    // A new temporary file beside `target`, named as FileTextOutput names
-    // its own so that one left by a killed run is cleared the same way.
+    // Starts the file at `target` (see FileTextOutput::openHost).
     bool open(const std::filesystem::path& target, std::string& error)
     {
-        const std::filesystem::path folder = target.parent_path();
-        FileTextOutput::removeStaleTemporaries(folder.empty() ? std::filesystem::path(".") : folder);
-        std::string pattern =
-            (folder / ("." + target.filename().string() + ".qavn-" + std::to_string(::getpid()) + "-XXXXXX"))
-                .string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        temporary_ = buffer.data();
-        struct stat replaced {};
-        if (::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
-            ::fchmod(fd, replaced.st_mode & 07777);
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-        }
-        sink_.file = ::fdopen(fd, "wb");
-        if (!sink_.file) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        std::setvbuf(sink_.file, nullptr, _IOFBF, 1 << 20);
-        return true;
+        if (out_.openHost(target))
+            return true;
+        error = out_.openError();
+        return false;
     }
 
-    // Flushes, syncs and closes the file and renames it over `target`.
-    // Returns false with `error` set when any of that failed.
-    bool finish(const std::filesystem::path& target, std::string& error)
+    // Flushes the file and gives it its name; a failed write leaves the name
+    // as it was. Returns false with `error` set when anything failed.
+    bool finish(std::string& error)
     {
-        std::FILE* file = sink_.file;
-        sink_.file = nullptr;
-        const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-        const int flushError = errno;
-        const bool closed = std::fclose(file) == 0;
-        if (!flushed || !closed) {
-            error = std::strerror(!flushed ? flushError : errno);
+        if (!out_.flush()) {
+            error = out_.errorText();
+            out_.discard();
             return false;
         }
-        std::error_code ec;
-        std::filesystem::rename(temporary_, target, ec);
-        if (ec) {
-            error = ec.message();
+        if (!out_.close()) {
+            error = out_.errorText();
             return false;
         }
-        temporary_.clear();
         return true;
     }
 
 private:
     readstat_writer_t* writer_ = nullptr;
-    Sink sink_;
-    std::filesystem::path temporary_;
+    FileTextOutput out_;
 };
 
 class StatRun {
@@ -319,8 +261,8 @@ private:
     }
     bool writerFailed(StatFile& file, const std::string& name, readstat_error_t error)
     {
-        if (file.sink().error != 0)
-            return failed(name, std::strerror(file.sink().error));
+        if (file.output().failed())
+            return failed(name, file.output().errorText());
         return failed(name, readstat_error_message(error));
     }
 
@@ -531,8 +473,8 @@ bool StatRun::writeTable(const DataTable& table, const std::string& name, const 
         result_.status = OutputStatus::Failed;
         return false;
     }
-    readstat_error_t status = spss() ? readstat_begin_writing_sav(writer, &out.sink(), cases)
-                                     : readstat_begin_writing_dta(writer, &out.sink(), cases);
+    readstat_error_t status = spss() ? readstat_begin_writing_sav(writer, &out.output(), cases)
+                                     : readstat_begin_writing_dta(writer, &out.output(), cases);
     if (status != READSTAT_OK)
         return writerFailed(out, name, status);
 
@@ -582,7 +524,7 @@ bool StatRun::writeTable(const DataTable& table, const std::string& name, const 
     }
     if ((status = readstat_end_writing(writer)) != READSTAT_OK)
         return writerFailed(out, name, status);
-    if (!out.finish(host, error))
+    if (!out.finish(error))
         return failed(name, error);
     progress_.advance(share - share / 2);
 

@@ -47,6 +47,15 @@ void TextOutput::write(std::string_view text)
     append(text.data(), text.size());
 }
 
+void TextOutput::writeBytes(std::string_view bytes)
+{
+    if (failed_)
+        return;
+    buffer_.append(bytes);
+    if (buffer_.size() >= flushThreshold)
+        flush();
+}
+
 void TextOutput::put(char c)
 {
     append(&c, 1);

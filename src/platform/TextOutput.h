@@ -21,6 +21,8 @@ public:
     TextOutput& operator=(const TextOutput&) = delete;
 
     void write(std::string_view text);
+    // Bytes as given, line ends untouched: the file formats that are not text.
+    void writeBytes(std::string_view bytes);
     void put(char c);
     // printf-style formatting, then write().
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));

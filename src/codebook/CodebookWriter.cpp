@@ -17,6 +17,21 @@ std::string categoryLine(std::string_view code, std::string_view frequency, std:
     return line;
 }
 
+std::string percentText(std::uint64_t count, std::uint64_t total, int decimals)
+{
+    std::uint64_t scale = 1;
+    for (int d = 0; d < decimals; ++d)
+        scale *= 10;
+    const std::uint64_t units = total == 0 ? 0 : (count * 200 * scale + total) / (2 * total);
+    std::string text = std::to_string(units / scale);
+    if (decimals > 0) {
+        std::string fraction = std::to_string(units % scale);
+        fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
+        text += "." + fraction;
+    }
+    return text;
+}
+
 void CodebookWriter::appendLine(std::string_view line)
 {
     auto& text = files_.text;

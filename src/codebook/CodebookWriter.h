@@ -33,6 +33,10 @@ struct VariableSpec {
 std::string categoryLine(std::string_view code, std::string_view frequency, std::string_view percent,
                          std::string_view label);
 
+// The percent of a category line: 100 × count / total with `decimals`
+// decimals, rounded half up ("12.5"); zero when total is 0.
+std::string percentText(std::uint64_t count, std::uint64_t total, int decimals = 1);
+
 // Encodes a codebook into its index file and text file. Texts are written in
 // variable order: label, section title (a title equal to the previous
 // variable's is not written again; both point at one line), description,

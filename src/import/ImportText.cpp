@@ -98,14 +98,6 @@ std::string NameShortener::add(std::string_view original)
     return name;
 }
 
-std::string percentOf(std::uint64_t count, std::uint64_t total)
-{
-    if (total == 0)
-        return "0.0";
-    const std::uint64_t tenths = (count * 1000 + total / 2) / total;
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
-}
-
 std::string numberText(double value, int decimals)
 {
     char buffer[400];

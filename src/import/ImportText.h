@@ -34,8 +34,6 @@ private:
     std::unordered_map<std::string, unsigned> nextNumber_; // last number given per 8-character start
 };
 
-// Percent of `count` in `total` with one decimal, rounded half up ("12.5").
-std::string percentOf(std::uint64_t count, std::uint64_t total);
 
 // A number as written into raw data: with exactly `decimals` decimals
 // (fixed), or, for decimals < 0, in the shortest form that reads back as

@@ -514,7 +514,7 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
         }
         const std::string code = toLatin1(e.code, true, ignored);
         const std::string freq = std::to_string(e.count);
-        const std::string percent = percentOf(e.count, cases);
+        const std::string percent = percentText(e.count, cases);
         const std::size_t room = maxLine - code.size() - freq.size() - percent.size() - 3;
         lines.push_back(categoryLine(code, freq, percent, codebookText(e.label, room, counters)));
     }

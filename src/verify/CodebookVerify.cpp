@@ -1,6 +1,7 @@
 #include "verify/CodebookVerify.h"
 
 #include "codebook/CodebookStore.h"
+#include "codebook/CodebookWriter.h"
 #include "formats/TableData.h"
 #include "platform/HostPath.h"
 #include "platform/Progress.h"
@@ -114,20 +115,6 @@ std::uint64_t power10(int n)
     while (n-- > 0)
         p *= 10;
     return p;
-}
-
-// 100 × count / cases with `decimals` decimals, rounded half up.
-std::string percentText(std::uint64_t count, std::uint64_t cases, int decimals)
-{
-    const std::uint64_t scale = power10(decimals);
-    const std::uint64_t units = cases == 0 ? 0 : (count * 200 * scale + cases) / (2 * cases);
-    std::string text = std::to_string(units / scale);
-    if (decimals > 0) {
-        std::string fraction = std::to_string(units % scale);
-        fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
-        text += "." + fraction;
-    }
-    return text;
 }
 
 // Whether a stated percent is 100 × count / cases as rounded to its written

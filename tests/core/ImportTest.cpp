@@ -50,7 +50,7 @@ TEST(ImportTextTest, NamesLatin1AndNumbers)
     EXPECT_EQ(numberText(-0.0, 0), "0");
     EXPECT_EQ(numberText(0.1, -1), "0.1");
     EXPECT_EQ(numberText(1e300, -1), "1e+300");
-    EXPECT_EQ(percentOf(1, 8), "12.5");
+    EXPECT_EQ(percentText(1, 8), "12.5");
 }
 
 TEST(ImportTest, CsvBecomesAProjectTheProgramOpens)

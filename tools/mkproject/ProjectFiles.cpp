@@ -58,14 +58,6 @@ std::optional<std::string> badVariableName(std::string_view name)
     return std::nullopt;
 }
 
-std::string percentText(std::uint64_t count, std::uint64_t total)
-{
-    if (total == 0)
-        return "0.0";
-    const std::uint64_t tenths = (count * 1000 + total / 2) / total;
-    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
-}
-
 std::optional<std::string> toCodebookText(std::string_view utf8, std::string& error)
 {
     std::string out;

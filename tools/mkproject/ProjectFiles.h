@@ -37,9 +37,6 @@ std::optional<std::string> badProjectId(std::string_view id);
 // A variable name: 1-8 letters, digits or underscores, not starting with a digit.
 std::optional<std::string> badVariableName(std::string_view name);
 
-// Percent of `count` in `total` with one decimal, rounded half up ("12.5").
-std::string percentText(std::uint64_t count, std::uint64_t total);
-
 // Converts UTF-8 text to the codebook's single-byte (Latin-1) text. Fails for
 // characters beyond U+00FF, control characters and the bytes 0xDB, 0xDC and
 // 0xFF that the text file reserves.

@@ -132,7 +132,8 @@ int main(int argc, char** argv)
     std::uint64_t cases = 0;
     for (std::uint64_t n : summary.cases)
         cases += n;
-    std::printf("%s: %zu variables, %llu cases, %zu data files -> %s\n", options.id.c_str(), summary.variables,
-                static_cast<unsigned long long>(cases), summary.cases.size(), out.c_str());
+    std::printf("%s: %zu variables, %llu cases, %zu data file%s -> %s\n", options.id.c_str(), summary.variables,
+                static_cast<unsigned long long>(cases), summary.cases.size(), summary.cases.size() == 1 ? "" : "s",
+                out.c_str());
     return 0;
 }

@@ -226,6 +226,13 @@ bool FileTextOutput::close()
         ok = false;
     }
     file_ = nullptr;
+    // A file that did not reach the disk whole never takes the name: the
+    // name keeps what it held.
+    if (!ok || failed()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+        return false;
+    }
     if (std::rename(temporary_.c_str(), final_.c_str()) != 0) {
         if (ok)
             fail(std::strerror(errno));

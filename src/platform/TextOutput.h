@@ -57,7 +57,7 @@ private:
 class FileTextOutput : public TextOutput {
 public:
     FileTextOutput() = default;
-    // An output still open is closed: what was written is kept.
+    // An output still open is closed (see close()).
     ~FileTextOutput() override;
 
     // openHost() on the host path a DOS-style path maps to (toHostPath).
@@ -68,10 +68,11 @@ public:
     bool openHost(const std::filesystem::path& path);
     bool isOpen() const { return file_ != nullptr; }
     // Flushes, syncs and closes the temporary file and renames it over the
-    // final name, also after a failed write (what was written is kept, as a
-    // cancelled run keeps its part). Returns false when anything failed to
-    // reach the file, including the close and the rename (after a failed
-    // rename the temporary file is removed).
+    // final name. When anything failed to reach the file (a write, the sync,
+    // the close: a full disk) the temporary file is removed instead and the
+    // final name keeps what it held; so it is after a failed rename. Returns
+    // false in those cases. A writer that stopped early without a failed
+    // write (a cancelled run) keeps its part.
     bool close();
     // Closes and removes the temporary file; the final name keeps what it
     // held before open.

@@ -100,6 +100,9 @@ TEST(TextOutputTest, LineEndsBecomeCrLfAndFailuresAreKept)
 
     TempDir dir;
     test::ScopedEnv drive("QAVN_DRIVE_Q", dir.path().string());
+    // A write that fails after part of the file went out keeps the old file
+    // whole and leaves no temporary file.
+    writeFile(dir / "OUT.TXT", "old\r\n");
     FileTextOutput file;
     ASSERT_TRUE(file.open("Q:\\OUT.TXT"));
     file.failFromWrite(2);
@@ -108,7 +111,8 @@ TEST(TextOutputTest, LineEndsBecomeCrLfAndFailuresAreKept)
     EXPECT_FALSE(file.close());
     EXPECT_TRUE(file.failed());
     EXPECT_FALSE(file.errorText().empty());
-    EXPECT_EQ(fs::file_size(dir / "OUT.TXT"), 70000u);
+    EXPECT_EQ(test::readFile(dir / "OUT.TXT"), "old\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
     FileTextOutput nowhere;
     EXPECT_FALSE(nowhere.open("Q:\\NO\\SUCH\\DIR\\OUT.TXT"));

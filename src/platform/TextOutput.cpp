@@ -279,10 +279,35 @@ bool FileTextOutput::writeRaw(const char* data, std::size_t size, std::string& e
     return true;
 }
 
+namespace {
+
+// `path` made absolute and normal, in capitals, for comparing names.
+std::string comparableName(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    std::string text = (ec ? path : absolute).lexically_normal().string();
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+} // namespace
+
 const ProtectedFile* protectedFileAt(const std::filesystem::path& path, const std::vector<ProtectedFile>& inputs)
 {
+    if (path.empty())
+        return nullptr;
+    // The program finds its inputs without regard to letter case, so a file
+    // whose name differs from an input's only in case would be read as that
+    // input later: it counts as the input.
+    const std::string name = comparableName(path);
+    for (const ProtectedFile& input : inputs)
+        if (!input.hostPath.empty() && comparableName(input.hostPath) == name)
+            return &input;
     struct stat target {};
-    if (path.empty() || ::stat(path.c_str(), &target) != 0)
+    if (::stat(path.c_str(), &target) != 0)
         return nullptr;
     for (const ProtectedFile& input : inputs) {
         struct stat info {};

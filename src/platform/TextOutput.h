@@ -112,7 +112,8 @@ struct ProtectedFile {
 };
 
 // The first of `inputs` that `path` is (same device and inode, after
-// following links), or nullptr when it is none of them or does not exist.
+// following links) or names in other letter case (which the program's own
+// look-up of its inputs would later take for the input), or nullptr.
 const ProtectedFile* protectedFileAt(const std::filesystem::path& path, const std::vector<ProtectedFile>& inputs);
 
 // Whether `text` holds a control character (below 32, or 127): such a path

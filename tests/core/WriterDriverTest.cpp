@@ -363,6 +363,9 @@ TEST(WriterDriver, OutputsReplaceOnlyTheFileNamedAndNeverAProjectFile)
         {"raw data", (p.driveD() / "DATA" / "FILE1.DAT").string(), raw,
          (p.driveD() / "DATA" / "FILE1.DAT").string() + " is the project file D:\\DATA\\FILE1.DAT.\nAn output never "
                                                         "replaces a file the project reads; choose another name."},
+        {"raw data in other letter case", (p.driveD() / "DATA" / "file1.dat").string(), raw,
+         (p.driveD() / "DATA" / "file1.dat").string() + " is the project file D:\\DATA\\FILE1.DAT.\nAn output never "
+                                                        "replaces a file the project reads; choose another name."},
         {"raw data through a link", "C:\\OUT\\LINK.SAS", raw,
          "C:\\OUT\\LINK.SAS is the project file D:\\DATA\\FILE1.DAT.\nAn output never replaces a file the project "
          "reads; choose another name."},
@@ -388,6 +391,7 @@ TEST(WriterDriver, OutputsReplaceOnlyTheFileNamedAndNeverAProjectFile)
             EXPECT_EQ(test::readFile(c.input), before);
         }
     }
+    EXPECT_FALSE(fs::exists(p.driveD() / "DATA" / "file1.dat"));
 
     // A typed name is taken as it is: no other file that differs in case.
     test::writeFile(p.outputDir() / "Notes.txt", "keep");

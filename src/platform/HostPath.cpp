@@ -8,6 +8,10 @@
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qavn {
 namespace fs = std::filesystem;
 
@@ -152,19 +156,62 @@ ReadError openError(std::string_view dosPath, const fs::path& hostPath, int errn
     return error;
 }
 
+FilePtr openRegularFile(const fs::path& path, int& errnum, std::string& reason)
+{
+    errnum = 0;
+    reason.clear();
+    if (path.empty()) {
+        errnum = ENOENT;
+        reason = std::strerror(errnum);
+        return nullptr;
+    }
+    // Without O_NONBLOCK opening a FIFO waits for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        errnum = errno != 0 ? errno : ENOENT;
+        reason = std::strerror(errnum);
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        errnum = errno;
+        reason = std::strerror(errnum);
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) {
+            errnum = EISDIR;
+            reason = std::strerror(errnum);
+        } else {
+            reason = S_ISFIFO(info.st_mode)   ? "not a regular file but a FIFO (named pipe)"
+                     : S_ISSOCK(info.st_mode) ? "not a regular file but a socket"
+                                              : "not a regular file but a device";
+        }
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FilePtr file(::fdopen(fd, "rb"));
+    if (!file) {
+        errnum = errno;
+        reason = std::strerror(errnum);
+        ::close(fd);
+    }
+    return file;
+}
+
 ReadResult<FilePtr> openHostFileForReading(std::string_view dosPath)
 {
     const fs::path path = toHostPath(dosPath);
-    if (path.empty())
-        return openError(dosPath, path, ENOENT);
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return openError(dosPath, path, EISDIR);
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return openError(dosPath, path, errno != 0 ? errno : ENOENT);
-    return file;
+    int errnum = 0;
+    std::string reason;
+    FilePtr file = openRegularFile(path, errnum, reason);
+    if (file)
+        return file;
+    ReadError error = openError(dosPath, path, errnum != 0 ? errnum : EINVAL);
+    error.reason = reason;
+    return error;
 }
 
 } // namespace qavn

@@ -55,6 +55,15 @@ std::optional<DriveMapping> driveMappingOf(std::string_view dosPath);
 ReadError openError(std::string_view dosPath, const std::filesystem::path& hostPath, int errnum);
 
 // openHostFile(dosPath, "rb") with the failure as a value.
+// Opens `path` for reading when it is a regular file (links followed).
+// Anything else is refused without waiting on it: a folder (errnum EISDIR),
+// a FIFO, a device or a socket, which could block the reader or never end
+// (errnum 0, `reason` says what it is). On failure returns nullptr with
+// `errnum` and `reason` set.
+FilePtr openRegularFile(const std::filesystem::path& path, int& errnum, std::string& reason);
+
+// openRegularFile() on the mapped path, the failure as a value naming the
+// file.
 ReadResult<FilePtr> openHostFileForReading(std::string_view dosPath);
 
 } // namespace qavn

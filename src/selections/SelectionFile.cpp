@@ -1,6 +1,7 @@
 #include "selections/SelectionFile.h"
 
 #include "catalogue/VariableList.h"
+#include "platform/HostPath.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
@@ -11,6 +12,10 @@
 #include <cstring>
 #include <memory>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace qavn {
 
@@ -124,11 +129,14 @@ std::string CodebookFingerprint::text() const
     return std::to_string(variables) + " variables, names " + hex64(names);
 }
 
-ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::string_view shownName)
+ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::string_view shownName,
+                                    const CodebookFingerprint& expected)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    int errnum = 0;
+    std::string why;
+    FilePtr file = openRegularFile(path, errnum, why);
     if (!file)
-        return fileError(ReadError::Kind::CannotOpen, path, shownName, 0, std::strerror(errno));
+        return fileError(ReadError::Kind::CannotOpen, path, shownName, 0, why);
     SavedTags saved;
     std::string line;
     std::uint64_t number = 0;
@@ -137,7 +145,7 @@ ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::stri
         line.clear();
         int c;
         bool any = false;
-        while ((c = std::getc(file.get())) != EOF) {
+        while ((c = getc_unlocked(file.get())) != EOF) {
             any = true;
             if (c == '\n')
                 break;
@@ -157,6 +165,8 @@ ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::stri
             if (!parseHeader(line, saved.codebook, reason))
                 return fileError(ReadError::Kind::InvalidData, path, shownName, 1, reason);
             header = true;
+            if (saved.codebook == expected)
+                saved.tags.emplace(expected.variables);
             continue;
         }
         const std::string_view text = trimmed(line);
@@ -170,23 +180,14 @@ ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::stri
             return fileError(ReadError::Kind::InvalidData, path, shownName, number,
                              "variable " + std::string(text) + " is outside 1.." +
                                  std::to_string(saved.codebook.variables) + ", the variables of its codebook");
-        saved.numbers.push_back(static_cast<std::uint32_t>(value));
+        if (saved.tags)
+            saved.tags->add(static_cast<std::uint32_t>(value));
     }
     if (std::ferror(file.get()))
         return fileError(ReadError::Kind::CannotRead, path, shownName, number + 1, std::strerror(errno));
     if (!header)
         return fileError(ReadError::Kind::Empty, path, shownName, 1, "the file is empty");
-    std::sort(saved.numbers.begin(), saved.numbers.end());
-    saved.numbers.erase(std::unique(saved.numbers.begin(), saved.numbers.end()), saved.numbers.end());
     return saved;
-}
-
-TagSet SavedTags::tags() const
-{
-    TagSet set(codebook.variables);
-    for (std::uint32_t n : numbers)
-        set.add(n);
-    return set;
 }
 
 std::string writeSavedTags(const std::filesystem::path& path, const CodebookFingerprint& codebook, const TagSet& tags)
@@ -212,34 +213,85 @@ std::filesystem::path keptTagsPath(std::string_view projectId)
     return std::filesystem::path(std::string(projectId) + "QAV.TAGS");
 }
 
-std::string restoreKeptTags(std::string_view projectId, VariableList& list)
+namespace {
+
+// Moves a refused file of kept tags aside, so that the tags saved at the end
+// of this run do not replace what it held; the note's tail says where.
+std::string keptAside(const std::filesystem::path& path)
 {
-    const std::filesystem::path path = keptTagsPath(projectId);
+    std::filesystem::path old = path;
+    old += ".old";
+    std::error_code renameError;
+    std::filesystem::rename(path, old, renameError);
+    return renameError ? std::string() : "; kept as " + old.string();
+}
+
+// The kept tags of `path` for `codebook`: the tags, or nothing with `note`
+// saying why (nothing said when there is no file). A refused file is moved
+// aside; so is one that cannot be opened (a folder under the name) when
+// `restoring`, while a save leaves that to fail on writing.
+std::optional<TagSet> readKeptTags(const std::filesystem::path& path, const CodebookFingerprint& codebook,
+                                   bool restoring, std::string& note)
+{
+    note.clear();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
-        return std::string();
-    // A file that is refused is moved aside, so that the tags saved at the
-    // end of this run do not replace what it held.
-    const auto keptAside = [&path]() -> std::string {
-        std::filesystem::path old = path;
-        old += ".old";
-        std::error_code renameError;
-        std::filesystem::rename(path, old, renameError);
-        return renameError ? std::string() : "; kept as " + old.string();
-    };
-    auto saved = readSavedTags(path, path.string());
-    if (!saved)
-        return "Saved tags not restored: " + describe(saved.error()) + keptAside();
-    const CodebookFingerprint codebook = CodebookFingerprint::of(list);
-    if (!(saved.value().codebook == codebook))
-        return "Saved tags in " + path.string() + " belong to another codebook (" + saved.value().codebook.text() +
-               "); not restored" + keptAside();
-    saved.value().tags().applyTo(list);
-    const auto count = static_cast<std::uint32_t>(saved.value().numbers.size());
+        return std::nullopt;
+    const std::string what = restoring ? "Saved tags not restored: " : "Saved tags not merged: ";
+    auto saved = readSavedTags(path, path.string(), codebook);
+    if (!saved) {
+        if (!restoring && saved.error().kind == ReadError::Kind::CannotOpen)
+            return std::nullopt;
+        note = what + describe(saved.error()) + keptAside(path);
+        return std::nullopt;
+    }
+    if (!saved.value().tags) {
+        note = "Saved tags in " + path.string() + " belong to another codebook (" + saved.value().codebook.text() +
+               (restoring ? "); not restored" : "); not merged") + keptAside(path);
+        return std::nullopt;
+    }
+    return std::move(saved.value().tags);
+}
+
+std::string restoredNote(const TagSet& tags)
+{
+    const std::uint32_t count = tags.count();
     if (count == 0)
         return std::string();
     return "Tags of the last session restored: " + std::to_string(count) +
            (count == 1 ? " variable" : " variables");
+}
+
+// An exclusive lock on the folder that holds `path` while it lives, so that
+// two programs saving kept tags at once take turns. Without a folder that
+// can be opened nothing is locked (the save then goes on unguarded).
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& path)
+    {
+        const std::filesystem::path folder = path.parent_path();
+        fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+} // namespace
+
+std::string restoreKeptTags(std::string_view projectId, VariableList& list)
+{
+    return KeptTags(std::string(projectId)).restore(list);
 }
 
 std::string saveKeptTags(std::string_view projectId, const VariableList& list)
@@ -250,6 +302,55 @@ std::string saveKeptTags(std::string_view projectId, const VariableList& list)
         return std::string();
     const std::string error = writeSavedTags(keptTagsPath(projectId), CodebookFingerprint::of(list), TagSet::of(list));
     return error.empty() ? error : "Tags not saved: " + error;
+}
+
+std::string KeptTags::restore(VariableList& list)
+{
+    std::string note;
+    file_ = readKeptTags(keptTagsPath(projectId_), CodebookFingerprint::of(list), true, note);
+    seen_ = file_;
+    if (!file_)
+        return note;
+    file_->applyTo(list);
+    return restoredNote(*file_);
+}
+
+std::string KeptTags::save(const VariableList& list)
+{
+    const std::filesystem::path path = keptTagsPath(projectId_);
+    const FolderLock lock(path);
+    const CodebookFingerprint codebook = CodebookFingerprint::of(list);
+    const TagSet current = TagSet::of(list);
+
+    // What the file holds now; another window may have saved since.
+    std::string note;
+    const std::optional<TagSet> now = readKeptTags(path, codebook, false, note);
+    TagSet tags = current;
+    if (now) {
+        // This window's changes since it last read or wrote the file,
+        // applied to the file as it is now: what another window saved stays.
+        tags = *now;
+        for (std::uint32_t n = 1; n <= codebook.variables; ++n) {
+            const bool before = seen_ && seen_->contains(n);
+            if (current.contains(n) && !before)
+                tags.add(n);
+            else if (!current.contains(n) && before)
+                tags.remove(n);
+        }
+        if (!(file_ && *now == *file_))
+            note = "Tags merged with those another window saved: " + std::to_string(tags.count()) +
+                   (tags.count() == 1 ? " variable kept" : " variables kept");
+    }
+
+    std::error_code ec;
+    if (!(tags.empty() && !std::filesystem::exists(path, ec) && !ec)) {
+        const std::string error = writeSavedTags(path, codebook, tags);
+        if (!error.empty())
+            return "Tags not saved: " + error;
+    }
+    file_ = std::move(tags);
+    seen_ = current;
+    return note;
 }
 
 std::filesystem::path selectionFolder(std::string_view projectId)
@@ -315,14 +416,14 @@ ReadResult<TagSet> loadSelection(std::string_view projectId, std::string_view na
     const std::filesystem::path path = selectionPath(projectId, name);
     if (std::string problem = selectionNameProblem(name); !problem.empty())
         return fileError(ReadError::Kind::CannotOpen, path, path.string(), 0, problem);
-    auto saved = readSavedTags(path, path.string());
+    auto saved = readSavedTags(path, path.string(), codebook);
     if (!saved)
         return saved.error();
-    if (!(saved.value().codebook == codebook))
+    if (!saved.value().tags)
         return fileError(ReadError::Kind::InvalidData, path, path.string(), 1,
                          "saved for another codebook (" + saved.value().codebook.text() + "); this project has " +
                              codebook.text());
-    return saved.value().tags();
+    return std::move(*saved.value().tags);
 }
 
 } // namespace qavn

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qavn {
@@ -32,27 +34,29 @@ struct CodebookFingerprint {
 // then one variable number per line, ascending. Lines end in CR LF; a reader
 // takes LF alone too and skips blank lines.
 struct SavedTags {
-    CodebookFingerprint codebook;
-    // Ascending, each once. Kept as numbers rather than a set: the variable
-    // count of a file is only trusted once it matches the codebook loaded.
-    std::vector<std::uint32_t> numbers;
-
-    // The numbers as a set of the codebook's size; for a file whose
-    // fingerprint matched a loaded list.
-    TagSet tags() const;
+    CodebookFingerprint codebook; // as line 1 names it
+    // The tags, when the file is one of the codebook the reader expected;
+    // nothing for a file of another codebook. The variable count of a file
+    // is only trusted once it matches the codebook loaded.
+    std::optional<TagSet> tags;
 };
 
 inline constexpr std::string_view savedTagsMagic = "QAVN-TAGS";
 
-// Reads a file of saved tags. `shownName` is the file as messages name it.
-// Fails when it cannot be opened or read, when line 1 is not the header
-// above, or when a line holds anything but a number in 1..variables (the
-// error names the line).
-ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::string_view shownName);
+// Reads a file of saved tags for the codebook `expected`. `shownName` is the
+// file as messages name it. Each number goes into the set as it is read, so
+// a file of any length takes memory for the codebook's variables only.
+// Fails when it cannot be opened or read or is not a regular file (a FIFO
+// or a device is refused, not waited on), when line 1 is not the header
+// above, or when a line holds anything but a number in 1..variables of the
+// codebook line 1 names (the error names the line). A whole file of another
+// codebook is read without its tags.
+ReadResult<SavedTags> readSavedTags(const std::filesystem::path& path, std::string_view shownName,
+                                    const CodebookFingerprint& expected);
 
 // Writes the file atomically (a temporary file in the same folder renamed
-// over `path`). Returns an empty string, or the reason it failed, naming the
-// file.
+// over `path`; a failed write leaves the file as it was). Returns an empty
+// string, or the reason it failed, naming the file.
 std::string writeSavedTags(const std::filesystem::path& path, const CodebookFingerprint& codebook, const TagSet& tags);
 
 // The tags kept between runs: project ID + "QAV.TAGS" beside the
@@ -67,10 +71,36 @@ std::filesystem::path keptTagsPath(std::string_view projectId);
 // at the end of the run do not replace it.
 std::string restoreKeptTags(std::string_view projectId, VariableList& list);
 
-// Saves the list's tags for the next run (nothing is written when none is
-// tagged and no file was kept before). Returns an empty string, or a
-// one-line note naming the file and why it could not be written.
+// Saves the list's tags for the next run, replacing what the file holds
+// (nothing is written when none is tagged and no file was kept before).
+// Returns an empty string, or a one-line note naming the file and why it
+// could not be written.
 std::string saveKeptTags(std::string_view projectId, const VariableList& list);
+
+// The kept tags of one window. Two windows of one project (in one program
+// or in two) each restore the file when they open and save it when they
+// close; a save that simply replaced the file would drop the tags the
+// other window saved in between. So save() reads the file again, under a
+// lock on its folder, and applies this window's changes since it last read
+// or wrote the file (tags added, tags removed) to what the file holds now;
+// when that is not what this window left there, its note says so.
+class KeptTags {
+public:
+    explicit KeptTags(std::string projectId) : projectId_(std::move(projectId)) {}
+
+    // restoreKeptTags(), remembering what the file held.
+    std::string restore(VariableList& list);
+    // saveKeptTags() merged as above. The note is empty after a plain save.
+    std::string save(const VariableList& list);
+
+private:
+    std::string projectId_;
+    // When this window last read or wrote the file: what the file held then
+    // (nothing when it held no tags of this codebook) and what the window
+    // held.
+    std::optional<TagSet> file_;
+    std::optional<TagSet> seen_;
+};
 
 // Named selections: one file NAME.sel each in the folder project ID +
 // "QAV.SEL" beside the configuration file.

@@ -7,6 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace qavn {
 namespace {
 
@@ -173,6 +181,142 @@ TEST(SelectionsTest, KeptTagsAndNamedSelections)
     EXPECT_EQ(loadSelection("ZEL", "gone", codebook).error().kind, ReadError::Kind::CannotOpen);
     for (const char* bad : {"", "../x", "a/b", ".hidden", "tab\there"})
         EXPECT_NE(saveSelection("ZEL", bad, codebook, setOf(40, {1})), "") << bad;
+}
+
+// Two windows of one project each restore the kept tags when they open and
+// save them when they close: the window closing last keeps what the other
+// saved, with its own additions and removals.
+TEST(SelectionsTest, TwoWindowsKeepEachOthersTags)
+{
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    Listed start(40);
+    start.list.tagRow(3);
+    start.list.tagRow(9);
+    ASSERT_EQ(saveKeptTags("ZEL", start.list), "");
+
+    Listed a(40);
+    Listed b(40);
+    KeptTags keptA("ZEL");
+    KeptTags keptB("ZEL");
+    keptA.restore(a.list);
+    keptB.restore(b.list);
+    a.list.tagRow(5);   // a adds 5
+    b.list.toggleTag(3); // b removes 3 and adds 30
+    b.list.tagRow(30);
+    EXPECT_EQ(keptA.save(a.list), "");
+    EXPECT_EQ(keptB.save(b.list), "Tags merged with those another window saved: 3 variables kept");
+    Listed next(40);
+    restoreKeptTags("ZEL", next.list);
+    EXPECT_EQ(next.tagged(), (Numbers{5, 9, 30}));
+
+    // A window that saves again merges only what changed since its last save.
+    b.list.toggleTag(9);
+    EXPECT_EQ(keptB.save(b.list), "");
+    Listed last(40);
+    restoreKeptTags("ZEL", last.list);
+    EXPECT_EQ(last.tagged(), (Numbers{5, 30}));
+}
+
+// Saved tags and selections are read as they stream in: a long file costs no
+// memory beyond the codebook's variables, and a file that is not a regular
+// file (a FIFO, which would block the reader) is refused at once.
+TEST(SelectionsTest, LongAndIrregularSelectionFiles)
+{
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    Listed l(40);
+    const CodebookFingerprint codebook = CodebookFingerprint::of(l.list);
+    ASSERT_EQ(saveSelection("ZEL", "long", codebook, setOf(40, {})), "");
+    {
+        std::FILE* f = std::fopen(selectionPath("ZEL", "long").c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        const std::string block = [] {
+            std::string b;
+            for (int i = 0; i < 1 << 16; ++i)
+                b += std::to_string(i % 40 + 1) + "\r\n";
+            return b;
+        }();
+        for (int i = 0; i < 64; ++i) // 8 million numbers, 32 MB
+            std::fwrite(block.data(), 1, block.size(), f);
+        std::fclose(f);
+    }
+    // The peak resident memory, reset when the kernel allows it.
+    auto peakKb = [] {
+        std::FILE* status = std::fopen("/proc/self/status", "r");
+        long kb = -1;
+        char line[256];
+        while (status && std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
+                break;
+        if (status)
+            std::fclose(status);
+        return kb;
+    };
+    std::FILE* reset = std::fopen("/proc/self/clear_refs", "w");
+    const bool measured = reset && std::fputs("5", reset) >= 0 && std::fclose(reset) == 0;
+    const long before = peakKb();
+    auto loaded = loadSelection("ZEL", "long", codebook);
+    const long after = peakKb();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded.value().count(), 40u);
+    if (measured && before > 0) {
+        EXPECT_LT(after - before, 8 * 1024) << "reading 32 MB of numbers took " << after - before << " kB";
+    }
+
+    ASSERT_EQ(::mkfifo(selectionPath("ZEL", "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(selectionNames("ZEL"), std::vector<std::string>{"long"});
+    auto piped = loadSelection("ZEL", "pipe", codebook);
+    ASSERT_FALSE(piped);
+    EXPECT_EQ(piped.error().kind, ReadError::Kind::CannotOpen);
+    EXPECT_NE(piped.error().reason.find("FIFO"), std::string::npos) << piped.error().reason;
+    TagSet fromPipe(40);
+    auto tagFile = addTagFile(selectionPath("ZEL", "pipe").string(), fromPipe);
+    ASSERT_FALSE(tagFile);
+    EXPECT_NE(tagFile.error().reason.find("FIFO"), std::string::npos);
+}
+
+// A disk that fills while the tags are written keeps the file saved before
+// (a small tmpfs mounted for the test; root only).
+TEST(SelectionsTest, AFullDiskKeepsTheSavedTags)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a full file system needs root";
+    TempDir dir;
+    const std::filesystem::path disk = dir / "disk";
+    std::filesystem::create_directory(disk);
+    if (::mount("qavn-full", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        std::filesystem::path path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    ScopedCwd cwd(disk);
+
+    Listed l(40);
+    l.list.tagRow(7);
+    ASSERT_EQ(saveKeptTags("ZEL", l.list), "");
+    ASSERT_EQ(saveSelection("ZEL", "kept", CodebookFingerprint::of(l.list), TagSet::of(l.list)), "");
+    const std::string tags = test::readFile(disk / "ZELQAV.TAGS");
+    const std::string selection = test::readFile(selectionPath("ZEL", "kept"));
+    {
+        std::FILE* filler = std::fopen((disk / "filler").c_str(), "wb");
+        ASSERT_NE(filler, nullptr);
+        const std::string block(4096, 'x');
+        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+        }
+        std::fclose(filler);
+    }
+    for (std::uint32_t r = 1; r <= 40; ++r)
+        l.list.tagRow(r);
+    EXPECT_EQ(saveKeptTags("ZEL", l.list).rfind("Tags not saved: cannot write ", 0), 0u);
+    KeptTags kept("ZEL");
+    EXPECT_EQ(kept.save(l.list).rfind("Tags not saved: cannot write ", 0), 0u);
+    EXPECT_NE(saveSelection("ZEL", "kept", CodebookFingerprint::of(l.list), TagSet::of(l.list)), "");
+    EXPECT_EQ(test::readFile(disk / "ZELQAV.TAGS"), tags);
+    EXPECT_EQ(test::readFile(selectionPath("ZEL", "kept")), selection);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(disk))
+        EXPECT_EQ(entry.path().filename().string().find(".qavn-"), std::string::npos) << entry.path();
 }
 
 } // namespace

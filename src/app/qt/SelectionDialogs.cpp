@@ -171,8 +171,8 @@ int SelectionCommands::exec(QDialog& dialog)
 
 void SelectionCommands::restoreKeptTags()
 {
-    restored_ = true;
-    const std::string note = qavn::restoreKeptTags(session_.projectId, list_);
+    kept_ = std::make_unique<KeptTags>(session_.projectId);
+    const std::string note = kept_->restore(list_);
     if (!note.empty())
         note_(note);
 }
@@ -180,10 +180,10 @@ void SelectionCommands::restoreKeptTags()
 void SelectionCommands::saveKeptTags()
 {
     // Tags are kept only for a list that was loaded, and once.
-    if (!restored_ || saved_ || !list_.shown())
+    if (!kept_ || saved_ || !list_.shown())
         return;
     saved_ = true;
-    const std::string note = qavn::saveKeptTags(session_.projectId, list_);
+    const std::string note = kept_->save(list_);
     if (note.empty())
         return;
     // The window is closing: the note goes to the status bar for as long as

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "selections/SelectionFile.h"
 #include "selections/TagSet.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLineEdit;
@@ -72,8 +74,10 @@ public:
     // After loading: the tags saved at the end of the last run, when they
     // belong to this codebook.
     void restoreKeptTags();
-    // At the end: the tags for the next run. Only after a load; a failure is
-    // a note, never a message box. Runs once; later calls do nothing.
+    // At the end: the tags for the next run, merged with what another window
+    // of the project saved meanwhile. Only after a load; a failure or a
+    // merge is a note, never a message box. Runs once; later calls do
+    // nothing.
     void saveKeptTags();
 
     // File > Save Selection and File > Load Selection.
@@ -91,7 +95,8 @@ private:
     QWidget* parent_;
     Note note_;
     Exec exec_;
-    bool restored_ = false;
+    // Restored and saved together, so that another window's tags are merged.
+    std::unique_ptr<KeptTags> kept_;
     bool saved_ = false;
 };
 

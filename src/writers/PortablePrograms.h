@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FunctionRef.h"
+#include "writers/ProgramText.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,13 @@ struct DataFileEntry;
 // and an SPSS command file that PSPP runs. Unlike the SAS and SPSS programs,
 // which keep the project's DOS paths, these read the raw data from the host
 // path it has on this machine, so they run as written.
+//
+// No text of the codebook or the project can end a statement, a string or
+// a comment of these programs (ProgramText.h): labels are blanked of control
+// characters and quoted for the language, names made valid and unique in it,
+// codes that are no literal left out, comments kept to their line. The
+// project's header lines, statements in the SAS and SPSS programs, are
+// comments here.
 //
 // Each writer is handed the context by the writer driver (WriterDriver.h)
 // with the tagged list collected and the output file open, writes the whole
@@ -77,10 +85,9 @@ int caseLines(const ProgramFile& file);
 bool liesInCase(const ProgramFile& file, const ProgramVariable& v);
 
 // The names a file's variables get in a language, in the file's order, made
-// identifiers by identifierFor() with "ID" taken when the file has an
+// valid and unique by identifierFor() with "ID" taken when the file has an
 // identifier.
-std::vector<std::string> programNames(const ProgramFile& file, std::string_view prefix,
-                                      const std::vector<std::string_view>& reserved);
+std::vector<std::string> programNames(const ProgramFile& file, ProgramLanguage language);
 
 // The columns of a location text ("77-80", "15"); {0, 0} when it gives none.
 std::pair<std::int64_t, std::int64_t> locationColumns(std::string_view location);
@@ -96,14 +103,6 @@ bool isWholeNumber(std::string_view code);
 // into underscores, cut at its first full stop ("DATA\YOUTH97.DAT" ->
 // "DATA_YOUTH97"), as the CSV files are named; "data" when that is empty.
 std::string dataSetName(std::string_view dataPath);
-
-// `name` made a valid identifier for a language: characters other than ASCII
-// letters, digits and underscores become underscores, a name that does not
-// start with a letter gets `prefix`, and a name in `reserved` or already in
-// `taken` (letter case as `caseMatters` says) gets "_2", "_3", ... The name
-// returned is added to `taken`.
-std::string identifierFor(std::string_view name, std::string_view prefix, const std::vector<std::string_view>& reserved,
-                          std::vector<std::string>& taken, bool caseMatters);
 
 // The host path of the configured output directory, absolute; the programs
 // save their data sets there.

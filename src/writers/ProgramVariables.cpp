@@ -78,35 +78,6 @@ std::string dataSetName(std::string_view dataPath)
     return base.empty() ? "data" : base;
 }
 
-std::string identifierFor(std::string_view name, std::string_view prefix, const std::vector<std::string_view>& reserved,
-                          std::vector<std::string>& taken, bool caseMatters)
-{
-    std::string base;
-    for (const char c : name) {
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        base += letter || (c >= '0' && c <= '9') || c == '_' ? c : '_';
-    }
-    if (base.empty() || !((base[0] >= 'A' && base[0] <= 'Z') || (base[0] >= 'a' && base[0] <= 'z')))
-        base.insert(0, prefix);
-    auto same = [&](std::string_view a, std::string_view b) {
-        return caseMatters ? a == b : upperAscii(a) == upperAscii(b);
-    };
-    auto used = [&](const std::string& candidate) {
-        for (const std::string_view word : reserved)
-            if (same(word, candidate))
-                return true;
-        for (const std::string& other : taken)
-            if (same(other, candidate))
-                return true;
-        return false;
-    };
-    std::string result = base;
-    for (int k = 2; used(result); ++k)
-        result = base + "_" + std::to_string(k);
-    taken.push_back(result);
-    return result;
-}
-
 std::filesystem::path outputHostDir(const WriterContext& context)
 {
     return absoluteHost(context.settings.outputDir);
@@ -187,16 +158,16 @@ bool liesInCase(const ProgramFile& file, const ProgramVariable& v)
     return v.hasColumns() && static_cast<std::int64_t>(v.line) <= caseLines(file);
 }
 
-std::vector<std::string> programNames(const ProgramFile& file, std::string_view prefix,
-                                      const std::vector<std::string_view>& reserved)
+std::vector<std::string> programNames(const ProgramFile& file, ProgramLanguage language)
 {
+    const NameRules& rules = NameRules::of(language);
     std::vector<std::string> taken;
     if (file.idFirst > 0)
         taken.push_back("ID");
     std::vector<std::string> names;
     names.reserve(file.variables.size());
     for (const ProgramVariable& v : file.variables)
-        names.push_back(identifierFor(v.name, prefix, reserved, taken, true));
+        names.push_back(identifierFor(v.name, rules, taken));
     return names;
 }
 

@@ -1,5 +1,6 @@
 #include "writers/PortablePrograms.h"
 
+#include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "project/ProjectSpec.h"
 #include "writers/StatementBuilders.h"
@@ -29,7 +30,7 @@ std::filesystem::path systemFile(const WriterContext& context, std::uint32_t f)
 // The reserved codes of a numeric variable as PSPP's MISSING VALUES takes
 // them: up to three values, a range, or a range and one value. Codes that fit
 // none of these are recoded to the system-missing value instead.
-void writeMissingValues(TextOutput& out, const ProgramVariable& v)
+void writeMissingValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
     std::vector<std::int64_t> codes;
     for (const std::string& code : v.reservedCodes)
@@ -59,17 +60,17 @@ void writeMissingValues(TextOutput& out, const ProgramVariable& v)
         }
     }
     if (!list.empty()) {
-        out.print("MISSING VALUES %s (%s).\n", v.name.c_str(), list.c_str());
+        out.print("MISSING VALUES %s (%s).\n", name.c_str(), list.c_str());
         return;
     }
     std::string recode;
     for (std::size_t i = 0; i < codes.size(); ++i)
         recode += (i > 0 ? ", " : "") + text(codes[i]);
-    out.print("* The reserved codes of %s are more than MISSING VALUES holds.\n", v.name.c_str());
-    out.print("RECODE %s (%s=SYSMIS).\n", v.name.c_str(), recode.c_str());
+    out.print("* The reserved codes of %s are more than MISSING VALUES holds.\n", name.c_str());
+    out.print("RECODE %s (%s=SYSMIS).\n", name.c_str(), recode.c_str());
 }
 
-void writeDataList(TextOutput& out, const ProgramFile& file)
+void writeDataList(TextOutput& out, const ProgramFile& file, const std::vector<std::string>& names)
 {
     // The raw data are Latin-1, whatever the locale PSPP runs in.
     out.print("DATA LIST FILE=%s ENCODING='ISO-8859-1' FIXED RECORDS=%d\n", pathLiteral(file.dataPath).c_str(),
@@ -85,16 +86,18 @@ void writeDataList(TextOutput& out, const ProgramFile& file)
         record(1);
         out.print("   ID %lld-%lld\n", static_cast<long long>(file.idFirst), static_cast<long long>(file.idLast));
     }
-    std::vector<const ProgramVariable*> byLine;
-    for (const ProgramVariable& v : file.variables)
-        if (v.hasColumns())
-            byLine.push_back(&v);
+    std::vector<std::size_t> byLine;
+    for (std::size_t i = 0; i < file.variables.size(); ++i)
+        if (file.variables[i].hasColumns())
+            byLine.push_back(i);
     // Records must come in ascending order; within a record the catalogue order stays.
-    std::stable_sort(byLine.begin(), byLine.end(),
-                     [](const ProgramVariable* a, const ProgramVariable* b) { return a->line < b->line; });
-    for (const ProgramVariable* v : byLine) {
+    std::stable_sort(byLine.begin(), byLine.end(), [&](std::size_t a, std::size_t b) {
+        return file.variables[a].line < file.variables[b].line;
+    });
+    for (const std::size_t i : byLine) {
+        const ProgramVariable* v = &file.variables[i];
         record(v->line);
-        out.print("   %s %lld-%lld", v->name.c_str(), static_cast<long long>(v->first),
+        out.print("   %s %lld-%lld", names[i].c_str(), static_cast<long long>(v->first),
                   static_cast<long long>(v->last));
         if (v->isText())
             out.write(" (A)");
@@ -105,7 +108,8 @@ void writeDataList(TextOutput& out, const ProgramFile& file)
     out.write(".\n\n");
 }
 
-void writeValueLabels(WriterContext& context, const ProgramFile& file, const std::vector<bool>& wanted)
+void writeValueLabels(WriterContext& context, const ProgramFile& file, const std::vector<std::string>& names,
+                      const std::vector<bool>& wanted)
 {
     TextOutput& out = context.out();
     bool started = false;
@@ -119,7 +123,10 @@ void writeValueLabels(WriterContext& context, const ProgramFile& file, const std
             const char last = c.code.empty() ? '\0' : c.code.back();
             if (!(last >= '0' && last <= '9') && last != '\'')
                 continue;
-            const std::string code = v.isText() ? c.code : scaledCode(c.code, v.decimals());
+            const std::optional<std::string_view> literal = codeLiteral(c.code);
+            if (!literal)
+                continue;
+            const std::string code = v.isText() ? std::string(*literal) : scaledCode(*literal, v.decimals());
             if (!seen.insert(code).second)
                 continue;
             lines += "      " + code + " " + qavn::quoted(c.label) + "\n";
@@ -127,7 +134,7 @@ void writeValueLabels(WriterContext& context, const ProgramFile& file, const std
         if (lines.empty())
             continue;
         out.write(started ? "  /" : "VALUE LABELS\n   ");
-        out.write(v.name);
+        out.write(names[i]);
         out.write("\n");
         out.write(lines);
         started = true;
@@ -142,6 +149,7 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
 {
     TextOutput& out = context.out();
     const std::uint32_t f = file.number;
+    const std::vector<std::string> names = programNames(file, ProgramLanguage::Pspp);
 
     // The selection rules of the SPSS program, read from the records once.
     std::vector<bool> labels;
@@ -153,30 +161,32 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
     if (!walked || labels.size() != file.variables.size())
         return std::nullopt;
 
-    for (const ProgramVariable& v : file.variables)
-        if (!v.hasColumns())
-            out.print("* %s: its location gives no columns; it is not read.\n", v.name.c_str());
-    writeDataList(out, file);
+    for (std::size_t i = 0; i < file.variables.size(); ++i)
+        if (!file.variables[i].hasColumns())
+            out.print("* %s: its location gives no columns; it is not read.\n", names[i].c_str());
+    writeDataList(out, file, names);
     context.progress(3);
 
     bool anyLabel = false;
-    for (const ProgramVariable& v : file.variables) {
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
         if (!v.hasColumns())
             continue;
         out.write(anyLabel ? "\n  " : "VARIABLE LABELS\n  ");
-        out.write(v.name);
+        out.write(names[i]);
         out.put(' ');
         out.write(qavn::quoted(v.label));
         anyLabel = true;
     }
     if (anyLabel)
         out.write(".\n\n");
-    writeValueLabels(context, file, labels);
+    writeValueLabels(context, file, names, labels);
 
     bool anyMissing = false;
-    for (const ProgramVariable& v : file.variables) {
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
         if (v.hasColumns() && !v.isText() && !v.reservedCodes.empty()) {
-            writeMissingValues(out, v);
+            writeMissingValues(out, v, names[i]);
             anyMissing = true;
         }
     }
@@ -191,14 +201,14 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
     WrappedList statisticsList(out, "DESCRIPTIVES VARIABLES=");
     for (std::size_t i = 0; i < file.variables.size(); ++i)
         if (frequencies[i] && file.variables[i].hasColumns())
-            frequencyList.add(file.variables[i].name + " ");
+            frequencyList.add(names[i] + " ");
     if (frequencyList.started()) {
         frequencyList.flushPending();
         out.write(".\n\n");
     }
-    for (const ProgramVariable& v : file.variables)
-        if (wantsStatistics(v.typeCode) && v.hasColumns())
-            statisticsList.add(v.name + " ");
+    for (std::size_t i = 0; i < file.variables.size(); ++i)
+        if (wantsStatistics(file.variables[i].typeCode) && file.variables[i].hasColumns())
+            statisticsList.add(names[i] + " ");
     if (statisticsList.started()) {
         statisticsList.flushPending();
         out.write("\n  /STATISTICS=DEFAULT.\n\n");
@@ -211,7 +221,22 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
 bool writePsppProgram(WriterContext& context)
 {
     const ProjectSpec& project = context.project;
-    writeHeaderText(context, project.spssHeader);
+    // The project's header lines, as comments: this program runs as written,
+    // and no line of a project file is to run in it.
+    std::string_view header = project.spssHeader;
+    while (!header.empty()) {
+        const std::size_t end = header.find('\n');
+        std::string line(trimmed(commentText(header.substr(0, end), ProgramLanguage::Pspp)));
+        header.remove_prefix(end == std::string_view::npos ? header.size() : end + 1);
+        if (line.empty())
+            continue;
+        if (line.front() != '*')
+            line.insert(0, "* ");
+        if (line.back() != '.')
+            line += '.';
+        context.out().print("%s\n", line.c_str());
+    }
+    context.out().write("\n");
     if (!writeEachProgramFile(context, [&](const ProgramFile& file) { return writePsppStep(context, file); }))
         return false;
 

@@ -13,10 +13,6 @@ namespace qavn {
 
 namespace {
 
-const std::vector<std::string_view> rReserved{"if",   "else", "repeat", "while", "function", "for",  "next",
-                                              "break", "TRUE", "FALSE", "NULL",  "Inf",      "NaN",  "NA",
-                                              "in",    "d",    "T",     "F"};
-
 // An R string literal of `bytes`: quotes and backslashes escaped, control
 // characters and bytes outside ASCII written with `escapeFormat`.
 std::string rLiteral(std::string_view bytes, const char* escapeFormat)
@@ -38,11 +34,16 @@ std::string rLiteral(std::string_view bytes, const char* escapeFormat)
     return text + "\"";
 }
 
-// An R string literal: ASCII as it is, other Latin-1 characters as \u
-// escapes, so the script reads the same in any locale.
+// An R string literal of codebook text: ASCII as it is, other Latin-1
+// characters as \u escapes, so the script reads the same in any locale;
+// control characters blanked, as every output writes labels.
 std::string rString(std::string_view latin1)
 {
-    return rLiteral(latin1, "\\u%04x");
+    std::string text(latin1);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = ' ';
+    return rLiteral(text, "\\u%04x");
 }
 
 // A host path as an R string literal: its bytes as they are, those outside
@@ -109,10 +110,13 @@ std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, 
 {
     TextOutput& out = context.out();
     const int lines = caseLines(file);
-    const std::vector<std::string> names = programNames(file, "v_", rReserved);
-    const std::string frame = identifierFor(dataSetName(file.file->dataPath), "d_", rReserved, frameNames, true);
+    const std::vector<std::string> names = programNames(file, ProgramLanguage::R);
+    NameRules frameRules = NameRules::of(ProgramLanguage::R);
+    frameRules.prefix = "d_";
+    const std::string frame = identifierFor(dataSetName(file.file->dataPath), frameRules, frameNames);
 
-    out.print("# %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
+    out.print("# %s: %u tagged variables, %d lines per case\n",
+              commentText(file.file->dataPath, ProgramLanguage::R).c_str(),
               static_cast<unsigned>(file.variables.size()), lines);
     struct Columns {
         std::vector<std::int64_t> start, end;
@@ -198,7 +202,7 @@ bool writeRScript(WriterContext& context)
     const ProjectSpec& project = context.project;
     TextOutput& out = context.out();
     out.write("# R script written by QAVN\n");
-    out.print("# %s\n", latin1ToUtf8(project.dataSetTitle).c_str());
+    out.print("# %s\n", commentText(latin1ToUtf8(project.dataSetTitle), ProgramLanguage::R).c_str());
     out.write(
         "# Reads the tagged variables from the raw data with readr: implied decimals\n"
         "# applied, reserved codes set to NA, labels as haven::labelled. Each data\n"

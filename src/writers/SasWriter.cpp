@@ -20,7 +20,7 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
     bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (!wantsFrequencies(context, record))
             return;
-        std::string entry = context.list.rowName(n);
+        std::string entry = context.programName(f, n, record.variableName());
         entry += record.typeCode == 'A' ? " $" : " ";
         entry += sasFormatName(context, record, n);
         entry += ". ";
@@ -36,7 +36,7 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
     WrappedList tables(out, "TABLES");
     walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsFrequencies(context, record))
-            tables.add(context.list.rowName(n) + " ");
+            tables.add(context.programName(f, n, record.variableName()) + " ");
     });
     if (!walked)
         return false;
@@ -46,9 +46,9 @@ bool writeAnalysis(WriterContext& context, std::uint32_t f, std::uint32_t first)
     }
 
     WrappedList var(out, "PROC UNIVARIATE;VAR");
-    walked = forEachMember(context, f, first, [&](const VariableRecord&, std::uint32_t n) {
+    walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsStatistics(context.list.rowInfo(n).typeCode))
-            var.add(context.list.rowName(n) + " ");
+            var.add(context.programName(f, n, record.variableName()) + " ");
     });
     if (!walked)
         return false;
@@ -106,12 +106,17 @@ bool writeSasProgram(WriterContext& context)
 {
     TextOutput& out = context.out();
     const ProjectSpec& project = context.project;
+    context.language = ProgramLanguage::Sas;
     // The header's lines end in CR LF, so its closing line end leaves an
     // empty line after it.
     writeHeaderText(context, project.sasHeader);
-    out.print("LIBNAME %s '%s';\n\n", project.filePrefix.c_str(), context.settings.outputDir.c_str());
+    // The library is named after the project (its file prefix), made a SAS
+    // name should the prefix not be one.
+    std::vector<std::string> noNames;
+    const std::string library = identifierFor(project.filePrefix, NameRules::of(ProgramLanguage::Sas), noNames);
+    out.print("LIBNAME %s %s;\n\n", library.c_str(), qavn::quoted(context.settings.outputDir).c_str());
 
-    const std::string mergeStart = "DATA " + project.filePrefix + ".EXTRACT;MERGE X";
+    const std::string mergeStart = "DATA " + library + ".EXTRACT;MERGE X";
     std::string merge = mergeStart;
     int merged = 0;
     for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {

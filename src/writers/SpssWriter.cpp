@@ -33,12 +33,13 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
     std::string v = "\nVALUE LABELS\n ";
     bool headerPending = true;
     bool labelsWritten = false;
-    bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+    bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (!wantsValueLabels(context, record, context.labelChoice))
             return;
+        const std::string& programName = context.programName(f, n, record.variableName());
         char name[32];
         std::snprintf(name, sizeof name, headerPending ? "   %-8.*s" : " / %-8.*s",
-                      static_cast<int>(record.variableName().size()), record.variableName().data());
+                      static_cast<int>(programName.size()), programName.data());
         if (writeCategoryLines(context, record, dialect, v + name) > 0) {
             labelsWritten = true;
             headerPending = false;
@@ -53,14 +54,14 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
     context.progress(3);
 
     if (labelsWritten || *labels > 0) {
-        out.print("\nSAVE OUTFILE='%s\\X%u' /Compressed.\n\n", context.settings.outputDir.c_str(),
-                  static_cast<unsigned>(f));
+        const std::string saved = context.settings.outputDir + "\\X" + std::to_string(f);
+        out.print("\nSAVE OUTFILE=%s /Compressed.\n\n", qavn::quoted(saved).c_str());
     }
 
     WrappedList frequencies(out, "FREQUENCIES VARIABLES=");
     walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsFrequencies(context, record))
-            frequencies.add(context.list.rowName(n) + " ");
+            frequencies.add(context.programName(f, n, record.variableName()) + " ");
     });
     if (!walked)
         return std::nullopt;
@@ -71,9 +72,9 @@ std::optional<int> writeSpssStep(WriterContext& context, Dialect dialect, std::u
     }
 
     WrappedList descriptives(out, "DESCRIPTIVES VARIABLES=");
-    walked = forEachMember(context, f, first, [&](const VariableRecord&, std::uint32_t n) {
+    walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         if (wantsStatistics(context.list.rowInfo(n).typeCode))
-            descriptives.add(context.list.rowName(n) + " ");
+            descriptives.add(context.programName(f, n, record.variableName()) + " ");
     });
     if (!walked)
         return std::nullopt;
@@ -100,12 +101,12 @@ void writeMatchFiles(WriterContext& context, Dialect dialect)
         if (!file || !file->hasIdentifier())
             continue;
         ++k;
-        text += k == 1 ? "/FILE='" : "  /FILE='";
-        text += outputDir + "\\X" + std::to_string(g) + "'\n";
+        text += k == 1 ? "/FILE=" : "  /FILE=";
+        text += qavn::quoted(outputDir + "\\X" + std::to_string(g)) + "\n";
     }
     if (k > 1) {
-        out.print("%s        /BY ID.\n\nSAVE OUTFILE='%s\\XTRACT' /Compressed.\n\n", text.c_str(),
-                  outputDir.c_str());
+        out.print("%s        /BY ID.\n\nSAVE OUTFILE=%s /Compressed.\n\n", text.c_str(),
+                  qavn::quoted(outputDir + "\\XTRACT").c_str());
     }
     if (dialect == Dialect::SpssDos)
         out.write("FINISH.\n");
@@ -117,6 +118,7 @@ bool writeSpssProgram(WriterContext& context, bool dosDialect)
 {
     const Dialect dialect = dosDialect ? Dialect::SpssDos : Dialect::SpssWin;
     const ProjectSpec& project = context.project;
+    context.language = ProgramLanguage::Spss;
     // The header's lines end in CR LF, so its closing line end leaves an
     // empty line after it.
     writeHeaderText(context, project.spssHeader);

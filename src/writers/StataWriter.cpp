@@ -13,27 +13,27 @@ namespace qavn {
 
 namespace {
 
-const std::vector<std::string_view> stataReserved{
-    "_all", "_b",     "byte", "_coef", "_cons", "double", "float", "if",   "in",  "int",  "long", "_n",
-    "_N",   "_pi",    "_pred", "_rc",  "_skip", "str",    "strL",  "using", "with", "ID_", "qavn_value"};
-
-// Text with Stata's macro characters escaped, so that it is taken as it
-// stands.
-std::string stataText(std::string_view utf8)
-{
-    std::string text;
-    for (const char c : utf8) {
-        if (c == '`' || c == '$')
-            text += '\\';
-        text += c;
-    }
-    return text;
-}
-
 // Text between Stata's compound double quotes, which hold any quote.
 std::string stataString(std::string_view latin1)
 {
-    return "`\"" + stataText(latin1ToUtf8(latin1)) + "\"'";
+    return "`\"" + stataCompoundText(latin1) + "\"'";
+}
+
+// A host path as a Stata string: macro characters and backslashes escaped,
+// control characters blanked, between compound quotes when it holds a
+// double quote.
+std::string stataPath(const std::filesystem::path& path)
+{
+    std::string text;
+    bool doubleQuote = false;
+    for (const char c : path.string()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '`' || c == '$' || c == '\\')
+            text += '\\';
+        text += byte < 32 || byte == 127 ? ' ' : c;
+        doubleQuote = doubleQuote || c == '"';
+    }
+    return doubleQuote ? "`\"" + text + "\"'" : "\"" + text + "\"";
 }
 
 // The extended missing value of reserved code -k: .a for -1 ... .i for -9.
@@ -59,7 +59,7 @@ void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std:
         out.print("    %s %s %u:%lld-%lld ///\n", type, names[i].c_str(), static_cast<unsigned>(v.line),
                   static_cast<long long>(v.first), static_cast<long long>(v.last));
     }
-    out.print("    using \"%s\"\n\n", stataText(file.dataPath.string()).c_str());
+    out.print("    using %s\n\n", stataPath(file.dataPath).c_str());
 }
 
 void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
@@ -99,8 +99,8 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         // Stata labels numbers only: the categories of a text variable are
         // listed for the reader.
         for (const ProgramVariable::Category& c : v.categories)
-            out.print("* %s: %s = %s\n", name.c_str(), latin1ToUtf8(c.code).c_str(),
-                      latin1ToUtf8(c.label).c_str());
+            out.print("* %s: %s\n", name.c_str(),
+                      commentText(latin1ToUtf8(c.code + " = " + c.label), ProgramLanguage::Stata).c_str());
         return;
     }
     std::set<std::string> seen;
@@ -132,9 +132,10 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
 std::optional<bool> writeStataStep(WriterContext& context, const ProgramFile& file)
 {
     TextOutput& out = context.out();
-    const std::vector<std::string> names = programNames(file, "v", stataReserved);
+    const std::vector<std::string> names = programNames(file, ProgramLanguage::Stata);
 
-    out.print("* %s: %u tagged variables, %d lines per case\n", file.file->dataPath.c_str(),
+    out.print("* %s: %u tagged variables, %d lines per case\n",
+              commentText(file.file->dataPath, ProgramLanguage::Stata).c_str(),
               static_cast<unsigned>(file.variables.size()), static_cast<int>(file.file->linesPerCase));
     for (std::size_t i = 0; i < file.variables.size(); ++i)
         if (!liesInCase(file, file.variables[i]))
@@ -156,7 +157,7 @@ std::optional<bool> writeStataStep(WriterContext& context, const ProgramFile& fi
         out.write("label variable ID \"Case identifier\"\n");
     out.print("order%s\n", order.c_str());
     const std::filesystem::path saved = outputHostDir(context) / (dataSetName(file.file->dataPath) + ".dta");
-    out.print("save \"%s\", replace\n\n", stataText(saved.string()).c_str());
+    out.print("save %s, replace\n\n", stataPath(saved).c_str());
     context.progress(3);
     return true;
 }
@@ -168,7 +169,7 @@ bool writeStataProgram(WriterContext& context)
     const ProjectSpec& project = context.project;
     TextOutput& out = context.out();
     out.write("* Stata do-file written by QAVN\n");
-    out.print("* %s\n", latin1ToUtf8(project.dataSetTitle).c_str());
+    out.print("* %s\n", commentText(latin1ToUtf8(project.dataSetTitle), ProgramLanguage::Stata).c_str());
     out.write("* Reads the tagged variables from the raw data: implied decimals applied,\n"
               "* reserved codes as extended missing values (-1 = .a, -2 = .b, ... -9 = .i).\n"
               "version 14\nset more off\n\n");

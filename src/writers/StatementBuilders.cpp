@@ -58,18 +58,18 @@ std::string dataListOpening(const WriterContext& context, Dialect dialect, std::
         drive.push_back(context.settings.cdromDrive);
         drive.push_back(':');
     }
-    const std::string path = drive + "\\" + file.dataPath;
+    const std::string path = qavn::quoted(drive + "\\" + file.dataPath);
     std::string line;
     if (dialect == Dialect::Sas) {
-        line = "DATA X" + std::to_string(f) + ";INFILE '" + path + "' LRECL=" + std::to_string(recordLength) + " PAD;INPUT";
+        line = "DATA X" + std::to_string(f) + ";INFILE " + path + " LRECL=" + std::to_string(recordLength) + " PAD;INPUT";
         if (file.hasIdentifier())
-            line += " ID " + file.idLocation;
+            line += " ID " + locationLiteral(file.idLocation);
         return line;
     }
-    line = "DATA LIST FILE='" + path + "'";
+    line = "DATA LIST FILE=" + path;
     if (dialect == Dialect::SpssWin)
         line += " FIXED RECORDS=" + std::to_string(file.linesPerCase);
-    line += file.hasIdentifier() ? " / ID " + file.idLocation : std::string(" /  ");
+    line += file.hasIdentifier() ? " / ID " + locationLiteral(file.idLocation) : std::string(" /  ");
     return line;
 }
 
@@ -96,7 +96,7 @@ std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect diale
     std::uint32_t count = 0;
     long r = 1;
     std::string pending;
-    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t) {
+    const bool walked = forEachMember(context, f, first, [&](const VariableRecord& record, std::uint32_t n) {
         ++count;
         if (count == 1) {
             out.print("%s\n", dataListOpening(context, dialect, f, *file, recordLength).c_str());
@@ -112,7 +112,7 @@ std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect diale
         }
         r = recordNumber;
 
-        const std::string_view name = record.variableName();
+        const std::string_view name = context.programName(f, n, record.variableName());
         if (pending.size() < 2) {
             pending.assign(name);
             pending += ' ';
@@ -123,18 +123,19 @@ std::optional<std::uint32_t> writeDataList(WriterContext& context, Dialect diale
         }
 
         const char type = record.typeCode;
-        const bool decimals = type != ' ' && type != '0' && type != 'A';
+        const bool decimals = type >= '1' && type <= '9';
+        const std::string location = locationLiteral(record.locationText());
         if (sas) {
             if (type == 'A')
                 pending += "$ ";
-            pending += record.locationText();
+            pending += location;
             if (decimals) {
                 pending += " .";
                 pending += type;
                 pending += ' ';
             }
         } else {
-            pending += record.locationText();
+            pending += location;
             if (type == 'A') {
                 pending += " (A) ";
             } else if (decimals) {
@@ -187,9 +188,9 @@ std::optional<std::uint32_t> writeLabels(WriterContext& context, Dialect dialect
         if (count == 1)
             out.write(sas ? "LABEL" : "VARIABLE LABELS");
         out.write("\n  ");
-        out.write(record.variableName());
+        out.write(context.programName(f, n, record.variableName()));
         out.put(sas ? '=' : ' ');
-        out.write(quoted(context.list.rowLabel(n)));
+        out.write(qavn::quoted(context.list.rowLabel(n)));
     });
     if (!walked)
         return std::nullopt;
@@ -224,11 +225,14 @@ std::uint32_t writeCategoryLines(WriterContext& context, const VariableRecord& r
                                 const char last = fields.code.empty() ? '\0' : fields.code.back();
                                 if (!isDigit(last) && last != '\'')
                                     return true;
+                                const std::optional<std::string_view> code = codeLiteral(fields.code);
+                                if (!code)
+                                    return true;
                                 ++count;
                                 acc.append(8, ' ');
-                                acc += fields.code;
+                                acc += *code;
                                 acc += sas ? '=' : ' ';
-                                acc += quoted(fields.label);
+                                acc += qavn::quoted(fields.label);
                                 if (count > 1)
                                     out.write("\n");
                                 out.write(acc);
@@ -328,7 +332,7 @@ std::string sasFormatName(WriterContext& context, const VariableRecord& record, 
         return known->second;
     // Character formats ($NAME) and numeric ones are apart in SAS.
     const std::string kind = record.typeCode == 'A' ? "$" : "";
-    const std::string base = formatName(record.variableName());
+    const std::string base = formatName(context.programName(record.fileNumber, n, record.variableName()));
     std::string name = base;
     for (std::uint32_t k = 1; context.takenFormatNames.count(kind + name) != 0; ++k) {
         // A counter in base 36 before the closing F, cutting the name so
@@ -368,20 +372,6 @@ void WrappedList::flushPending()
         out_.write("\n");
         out_.write(pending_);
     }
-}
-
-std::string quoted(std::string_view text)
-{
-    std::string result;
-    result.reserve(text.size() + 2);
-    result += '\'';
-    for (char c : text) {
-        result += c;
-        if (c == '\'')
-            result += '\'';
-    }
-    result += '\'';
-    return result;
 }
 
 void writeHeaderText(WriterContext& context, std::string_view header)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "writers/ProgramText.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,10 +31,16 @@ struct VariableRecord;
 // The codebook's own limits (80 characters a line) keep the lines within what
 // SAS and SPSS read.
 //
-// Quoting. Labels go between apostrophes in both languages; an apostrophe
-// inside a label text is written twice, which both read as one apostrophe.
-// Codes are written as they stand (a quoted code such as 'AL' is already a
-// literal).
+// Quoting. Labels and paths go between apostrophes in both languages; an
+// apostrophe inside is written twice, which both read as one apostrophe, and
+// a control character (a line break above all) as a blank (quoted()). Codes
+// are written as they stand (a quoted code such as 'AL' is already a
+// literal) when codeLiteral() takes them; a category line with any other
+// code gives no label. Names are the program names of WriterContext, which
+// are the codebook's own for every valid name; locations are written as
+// locationLiteral() leaves them, and implied decimals only for the type codes
+// 1 to 9. So no text of a codebook or a project file can end a statement or
+// a string of the program.
 
 enum class Dialect {
     Sas,     // the SAS program
@@ -113,9 +121,6 @@ private:
     std::string pending_ = "  ";
     bool started_ = false;
 };
-
-// `text` between apostrophes with every apostrophe inside it doubled.
-std::string quoted(std::string_view text);
 
 // The program header: `header` with carriage returns and Ctrl-Z turned into
 // blanks, then a line end.

@@ -4,6 +4,7 @@
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "platform/Ui.h"
+#include "project/ProjectSpec.h"
 
 namespace qavn {
 
@@ -34,6 +35,20 @@ bool WriterContext::cancelled() const
 void WriterContext::setCancelled()
 {
     progressSink.requestCancel();
+}
+
+const std::string& WriterContext::programName(std::uint32_t f, std::uint32_t n, std::string_view codebookName)
+{
+    if (const auto known = programNames_.find(n); known != programNames_.end())
+        return known->second;
+    auto [taken, first] = takenNames_.try_emplace(f);
+    if (first) {
+        const DataFileEntry* file = project.dataFile(f);
+        if (file && file->hasIdentifier())
+            taken->second.emplace_back("ID");
+    }
+    std::string name = identifierFor(trimmed(codebookName), NameRules::of(language), taken->second);
+    return programNames_.emplace(n, std::move(name)).first->second;
 }
 
 Classification classify(WriterContext& context, std::size_t i, std::uint32_t f, std::uint32_t first)

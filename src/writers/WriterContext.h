@@ -3,6 +3,7 @@
 #include "codebook/Classification.h"
 
 #include "codebook/CodebookStore.h"
+#include "writers/ProgramText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -89,6 +90,9 @@ public:
     std::set<std::string> takenFormatNames;
     // The open output file.
     TextOutput* output = nullptr;
+    // The language of the program being written, for programName(); set by
+    // the program writer.
+    ProgramLanguage language = ProgramLanguage::Sas;
 
     // Advances the bar by `step` and makes one pump step, so a Cancel click
     // is seen while a writer runs.
@@ -98,6 +102,17 @@ public:
     void setCancelled();
 
     TextOutput& out() { return *output; }
+
+    // The name variable n of data file f goes by in the program: its
+    // codebook name (blanks at the ends trimmed) when that is valid in the
+    // language, not one of its reserved words and not the name of an earlier
+    // variable of the file or of its identifier (ID); otherwise one made so
+    // by identifierFor(). The same variable always gets the same name.
+    const std::string& programName(std::uint32_t f, std::uint32_t n, std::string_view codebookName);
+
+private:
+    std::map<std::uint32_t, std::string> programNames_;
+    std::map<std::uint32_t, std::vector<std::string>> takenNames_; // by data file
 };
 
 // The classification step: position `i` (0-based) of the tagged list against

@@ -46,6 +46,7 @@ const std::map<std::string, std::function<void(TestProject&)>>& projectBuilders(
 {
     static const std::map<std::string, std::function<void(TestProject&)>> builders = {
         {"worked_example", test::addWorkedExample},
+        {"hostile", test::addHostileExample},
     };
     return builders;
 }

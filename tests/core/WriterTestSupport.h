@@ -57,6 +57,50 @@ inline void addWorkedExample(TestProject& p)
     p.add(sex);
 }
 
+// A codebook and project that try to break out of every generated program:
+// labels with line breaks (LF, CR), both quotes, comment closers, a NUL and
+// the commands that would run if their text began a line (PSPP's HOST, SAS's
+// X, Stata's shell, R's system, each touching a file named after it in the
+// working directory); names the languages refuse (a tagged ID beside the
+// identifier, reserved words, other characters, a leading digit, one name in
+// two letter cases); a code that is no literal, a type code and a location
+// that are no such thing, an apostrophe in a data path and a header line
+// that is a command. Data file 1 (DATA\O'NEIL.DAT): 3 cases, ID in 1-5,
+// variables 1-10; data file 2 (DATA\FILE2.DAT): 3 cases, ID in 1-5,
+// variables 11-12.
+inline void addHostileExample(TestProject& p)
+{
+    p.title = "HOSTILE STUDY\rshell touch title-ran";
+    p.headerLines = {"* A comment line of the data set", "HOST COMMAND=['touch header-ran']"};
+    p.dataFiles = {TestProject::DataFile{1, "1-5", "DATA\\O'NEIL.DAT",
+                                         {"0000101112112530AB  5", "0000202107113341O'N 6", "0000301   111020CD  7"}},
+                   TestProject::DataFile{1, "1-5", "DATA\\FILE2.DAT", {"0000112", "0000221", "0000312"}}};
+    auto id = variable("ID", "Tagged ID\n.\nHOST COMMAND=['touch pspp-ran'].\n", "Hostile", 1, 1, "6-7");
+    id.categories = {categoryLine("1", "2", "66.7", "Yes\n.\nHOST COMMAND=['touch pspp-value-ran']."),
+                     categoryLine("2", "1", "33.3", "No\r.\rHOST COMMAND=['touch pspp-cr-ran'].")};
+    p.add(id);
+    auto by = variable("BY", "Carriage\r.\rHOST COMMAND=['touch pspp-cr-label-ran'].\r", "Hostile", 1, 1, "8");
+    by.categories = {categoryLine("1", "2", "66.7", "One")};
+    p.add(by);
+    p.add(variable("A-B", "Town';\nX 'touch sas-ran';\n* */ ;", "Hostile", 1, 1, "9-10", '0'));
+    auto scratch = variable("#X", "Wage\"'\nshell touch stata-ran\n* `\"nested $HOME `x' \\", "Hostile", 1, 1, "11");
+    scratch.categories = {categoryLine("1", "3", "100.0", "Stata\"'\nshell touch stata-value-ran ///")};
+    p.add(scratch);
+    auto first = variable("1ST", "Pay\")\nsystem(\"touch r-ran\")\n#", "Hostile", 1, 1, "12");
+    first.categories = {categoryLine("1", "3", "100.0", "R\\\")\nsystem(\"touch r-value-ran\")#")};
+    p.add(first);
+    p.add(variable("age", "Closers */ ]]> /* // /// -->", "Hostile", 1, 1, "13-14", '1'));
+    p.add(variable("AGE", std::string("Null\0byte\x01\x7f tab\tend", 20), "Hostile", 1, 1, "15-16", '0'));
+    auto name = variable("NAME", "Name", "Hostile", 1, 1, "17-20", 'A');
+    name.categories = {categoryLine("'AB'", "1", "33.3", "Ay bee"), categoryLine("A'", "0", "0.0", "A broken code';"),
+                       categoryLine("'O''N'", "1", "33.3", "O'N")};
+    p.add(name);
+    p.add(variable("TYP", "Odd type code", "Hostile", 1, 1, "21", '\''));
+    p.add(variable("LOC", "Odd location", "Hostile", 1, 1, "1;X'id'"));
+    p.add(variable("ALL", "All", "Hostile", 2, 1, "6"));
+    p.add(variable("_N_", "N", "Hostile", 2, 1, "7"));
+}
+
 class WriterHarness {
 public:
     // Starts the written project and loads its variables.

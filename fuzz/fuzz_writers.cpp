@@ -21,6 +21,36 @@
 using namespace qavn;
 namespace fs = std::filesystem;
 
+namespace {
+
+bool isProgram(OutputKind kind)
+{
+    return kind == OutputKind::Sas || kind == OutputKind::SpssDos || kind == OutputKind::SpssWin ||
+           kind == OutputKind::PsppProgram || kind == OutputKind::StataProgram || kind == OutputKind::RScript;
+}
+
+// Whether the file's only control bytes are CR LF line ends: a line break
+// or another control character from a label would let its text begin a
+// line of the program.
+bool onlyWholeLineEnds(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    bool whole = true;
+    int previous = 0;
+    for (int c; whole && (c = std::getc(file)) != EOF; previous = c) {
+        if (previous == '\r')
+            whole = c == '\n';
+        else if ((c < 32 && c != '\r') || c == 127)
+            whole = false;
+    }
+    std::fclose(file);
+    return whole && previous != '\r';
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     // Input: index file, text file, then the option byte (which rows are
@@ -76,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fprintf(stderr, "%s: no file at %s\n", std::string(format.batchName).c_str(),
                          result.fileName.c_str());
         fuzz::require(written, "the output file exists");
+        if (result.status == OutputStatus::Written && isProgram(format.kind))
+            fuzz::require(onlyWholeLineEnds(result.fileName), "no text breaks a program's lines");
     }
     fuzz::requireOnlyOutputWritten(inputs, outDir);
     return 0;

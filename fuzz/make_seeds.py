@@ -63,6 +63,23 @@ DEMO = [
      "location": "3", "categories": ["1\t700\t87.5\tPublic", "2\t100\t12.5\tPrivate"]},
 ]
 
+# Texts that try to break out of the generated programs: line breaks, both
+# quotes, comment marks, names the languages refuse, a code that is no
+# literal.
+HOSTILE = [
+    {"name": "ID", "label": "Tagged ID\n.\nHOST COMMAND=['touch x'].", "section": "Hostile", "file": 1,
+     "record": 1, "location": "6-7",
+     "categories": ["1\t2\t66.7\tYes\r.\rHOST COMMAND=['touch x'].", "A'\t1\t33.3\tbroken';"]},
+    {"name": "BY", "label": "Town';\nX 'touch x';\n* */", "section": "Hostile", "file": 1, "record": 1,
+     "location": "8", "type": "'"},
+    {"name": "A-B", "label": "Wage\"'\nshell touch x ///", "section": "Hostile", "file": 1, "record": 1,
+     "location": "1;X'id'", "categories": ["1\t1\t100.0\tR\\\")\nsystem(\"touch x\")#"]},
+    {"name": "age", "label": "Null\x00byte $HOME `x'", "section": "Hostile", "file": 2, "record": 1,
+     "location": "6", "type": "1"},
+    {"name": "AGE", "label": "Closers */ ]]> /* //", "section": "Hostile", "file": 2, "record": 1,
+     "location": "7", "type": "A", "categories": ["'O''N'\t1\t100.0\tO'N"]},
+]
+
 RAW = ("00001121AL\r\n00001  2\r\n00001\r\n00002211AK\r\n00002  9\r\n00002\r\n"
        "00003 1\r\n").encode()
 
@@ -83,6 +100,8 @@ def main():
     write("search", "demo-words", index + CUT + text + CUT + b"\x1fthe")
     write("writers", "demo", index + CUT + text + CUT + b"\x01")
     write("writers", "demo-odd", index + CUT + text + CUT + b"\x82")
+    hostile_index, hostile_text = codebook(HOSTILE)
+    write("writers", "hostile", hostile_index + CUT + hostile_text + CUT + b"\x01")
     write("export", "demo", index + CUT + text + CUT + RAW + CUT + b"3\n1-5\nDATA\\PARENT97.DAT\n")
     write("export", "no-id", one_index + CUT + one_text + CUT + RAW + CUT + b"2\n0\n..\\..\\X.DAT\n")
 

@@ -152,7 +152,7 @@ std::optional<std::string_view> codeLiteral(std::string_view code)
         return code;
     }
     for (const char c : code)
-        if (!(isLetter(c) || isDigit(c) || c == '.' || c == '+' || c == '-' || c == '_'))
+        if (!(isLetter(c) || isDigit(c) || c == '.' || c == '+' || c == '-' || c == '_' || c == ' '))
             return std::nullopt;
     return code;
 }

@@ -46,8 +46,10 @@ std::string quoted(std::string_view text);
 
 // A category code as the SAS, SPSS and PSPP value labels write it: the code
 // as it stands when it is a plain value (letters, digits, '.', '+', '-',
-// '_') or a whole quoted literal ('AL', 'O''NEIL'); nothing for any other
-// text, which no value of the data can be and which could end the statement.
+// '_' and blanks, so that a range such as "1 - 99" stays as the codebook
+// writes it) or a whole quoted literal ('AL', 'O''NEIL'); nothing for any
+// other text, which no value of the data can be and which could end the
+// statement.
 std::optional<std::string_view> codeLiteral(std::string_view code);
 
 // A location text ("6-7", "15") with anything but digits, '-' and blanks

@@ -154,7 +154,8 @@ TEST(WriterBuilders, OnlyCodesEndingInDigitOrApostropheGiveValueLabels)
     auto v = variable("MIXED", "Mixed codes", "S", 1, 1, "1-3");
     v.categories = {categoryLine("", "1", "1.0", "Blank"),   categoryLine("9", "1", "1.0", "Nine"),
                     categoryLine("A", "1", "1.0", "Letter"), categoryLine("'A'", "1", "1.0", "Quoted"),
-                    categoryLine("1a", "1", "1.0", "Mixed"), categoryLine("-1", "1", "1.0", "Minus")};
+                    categoryLine("1a", "1", "1.0", "Mixed"), categoryLine("-1", "1", "1.0", "Minus"),
+                    categoryLine("10 - 99", "1", "1.0", "Range")};
     p.add(v);
     p.add(variable("NONE", "No categories", "S", 1, 1, "4"));
     p.write();
@@ -166,14 +167,15 @@ TEST(WriterBuilders, OnlyCodesEndingInDigitOrApostropheGiveValueLabels)
     auto context = h.context(LabelChoice::All, out);
     ASSERT_TRUE(h.session.store.readRecord(1));
     const VariableRecord record = h.session.store.record();
-    EXPECT_EQ(writeCategoryLines(*context, record, Dialect::Sas, " VALUE MIXEDF  "), 3u);
+    EXPECT_EQ(writeCategoryLines(*context, record, Dialect::Sas, " VALUE MIXEDF  "), 4u);
     EXPECT_EQ(lf(out.text()), " VALUE MIXEDF          9='Nine'\n"
                               "                       'A'='Quoted'\n"
-                              "                       -1='Minus';\n");
+                              "                       -1='Minus'\n"
+                              "                       10 - 99='Range';\n");
 
     StringTextOutput text;
     auto textContext = h.context(LabelChoice::NotAsked, text);
-    EXPECT_EQ(writeCategoryLines(*textContext, record, Dialect::Text, {}), 6u);
+    EXPECT_EQ(writeCategoryLines(*textContext, record, Dialect::Text, {}), 7u);
     const std::string table = lf(text.text());
     EXPECT_EQ(table.substr(0, table.find('\n')), std::string(15, ' ') + "1   1.0 Blank");
 

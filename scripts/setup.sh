@@ -3,7 +3,7 @@
 qavn_packages=(cmake ninja-build g++ pkg-config qt6-base-dev googletest libgtest-dev
                nlohmann-json3-dev pspp sqlite3 xdg-utils desktop-file-utils xvfb openbox xdotool x11-utils
                clang libclang-rt-dev libreadstat-dev libsqlite3-dev python3-pandas
-               libxml2-dev libxml2-utils zlib1g-dev libre2-dev r-base-core r-cran-readr r-cran-haven)
+               libxml2-dev libxml2-utils zlib1g-dev libre2-dev r-base-core r-cran-readr r-cran-haven libzstd-dev)
 
 qavn_missing=()
 for p in "${qavn_packages[@]}"; do
@@ -15,4 +15,14 @@ if [ ${#qavn_missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${qavn_missing[@]}"
+fi
+
+# Node and npm bring the Parquet readers the tests use (scripts/npm-readers.sh);
+# a node installed otherwise (with its own npm) is used as it is.
+if ! command -v node >/dev/null; then
+  echo "Installing: nodejs npm"
+  if [ "$(id -u)" -eq 0 ]; then sudo_cmd=(); else sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
 fi

@@ -1,0 +1,22 @@
+# zstd, which compresses the Parquet output's pages (and decompresses them in
+# the tests that read the files back): found once, as the target qavn::zstd.
+if(TARGET qavn::zstd)
+  return()
+endif()
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(ZSTD QUIET IMPORTED_TARGET GLOBAL libzstd)
+endif()
+if(TARGET PkgConfig::ZSTD)
+  add_library(qavn::zstd ALIAS PkgConfig::ZSTD)
+else()
+  find_path(ZSTD_INCLUDE_DIR zstd.h)
+  find_library(ZSTD_LIBRARY zstd)
+  if(NOT ZSTD_INCLUDE_DIR OR NOT ZSTD_LIBRARY)
+    message(FATAL_ERROR "QAVN needs zstd (Debian: libzstd-dev)")
+  endif()
+  add_library(qavn_zstd_lib UNKNOWN IMPORTED GLOBAL)
+  set_target_properties(qavn_zstd_lib PROPERTIES IMPORTED_LOCATION ${ZSTD_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${ZSTD_INCLUDE_DIR})
+  add_library(qavn::zstd ALIAS qavn_zstd_lib)
+endif()

@@ -56,92 +56,117 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
            });
 }
 
-std::uint64_t hashOf(std::string_view bytes)
-{
-    if (bytes.size() <= 8) {
-        std::uint64_t x = 0;
-        std::memcpy(&x, bytes.data(), bytes.size());
-        x = (x ^ (static_cast<std::uint64_t>(bytes.size()) << 59)) * 0x9E3779B97F4A7C15ULL;
-        return x ^ (x >> 29);
-    }
-    return std::hash<std::string_view>{}(bytes);
-}
-
 // The distinct values of one column chunk, kept as the dictionary page
-// writes them (plain encoding), with an open-addressing index over them.
+// writes them (plain encoding), with an open-addressing index over them. A
+// slot is eight bytes, a tag and the entry, so that the index of a few
+// thousand values stays in the cache: the tag of a four-byte value is the
+// value itself, and a lookup touches one slot; that of a longer value is a
+// hash of it, and its bytes are compared only when the tags match.
 class Dictionary {
 public:
     static constexpr std::uint32_t full = std::numeric_limits<std::uint32_t>::max();
+    // Past this many entries the index would outgrow its 32-bit tags.
+    static constexpr std::size_t maxEntries = std::size_t(1) << 28;
 
     // width: bytes of a fixed-width value, 0 for length-prefixed text.
-    explicit Dictionary(std::size_t width) : width_(width) { slots_.assign(1024, 0); }
+    explicit Dictionary(std::size_t width) : width_(width) { slots_.resize(std::size_t(1) << bits_); }
 
     // The index of `value`, added when new (`added` tells); `full` when
     // adding it would take the entries past `limit` bytes.
     std::uint32_t find(std::string_view value, std::size_t limit, bool& added)
     {
         added = false;
-        std::size_t mask = slots_.size() - 1;
-        std::size_t slot = hashOf(value) & mask;
-        while (const std::uint32_t held = slots_[slot]) {
-            if (entry(held - 1) == value)
-                return held - 1;
-            slot = (slot + 1) & mask;
+        std::uint32_t tag;
+        if (width_ == 4) {
+            std::memcpy(&tag, value.data(), 4);
+        } else {
+            std::uint64_t hash;
+            if (width_ == 8) {
+                std::memcpy(&hash, value.data(), 8);
+                hash *= 0xC2B2AE3D27D4EB4FULL;
+                hash ^= hash >> 32;
+            } else {
+                hash = std::hash<std::string_view>{}(value);
+            }
+            tag = static_cast<std::uint32_t>(hash ^ (hash >> 32));
+        }
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t slot = spread(tag);
+        for (;; slot = (slot + 1) & mask) {
+            const Slot s = slots_[slot];
+            if (s.index == 0)
+                break;
+            if (s.tag == tag && (width_ == 4 || entry(s.index - 1) == value))
+                return s.index - 1;
         }
         const std::size_t bytes = value.size() + (width_ == 0 ? 4 : 0);
-        if (plain_.size() + bytes > limit)
+        if (plain_.size() + bytes > limit || count_ >= maxEntries)
             return full;
-        const auto index = static_cast<std::uint32_t>(starts_.size());
-        if (width_ == 0)
+        const auto index = static_cast<std::uint32_t>(count_++);
+        if (width_ == 0) {
             appendLittleEndian32(plain_, static_cast<std::uint32_t>(value.size()));
-        starts_.push_back(static_cast<std::uint32_t>(plain_.size()));
+            starts_.push_back(static_cast<std::uint32_t>(plain_.size()));
+        }
         plain_.append(value);
-        slots_[slot] = index + 1;
+        slots_[slot] = {tag, index + 1};
         added = true;
-        if (starts_.size() * 2 > slots_.size())
+        if (count_ * 4 > slots_.size() * 3)
             grow();
         return index;
     }
 
     std::string_view entry(std::uint32_t index) const
     {
+        if (width_ != 0)
+            return std::string_view(plain_).substr(index * width_, width_);
         const std::uint32_t start = starts_[index];
-        std::size_t length = width_;
-        if (width_ == 0) {
-            std::uint32_t n;
-            std::memcpy(&n, plain_.data() + start - 4, 4);
-            length = n;
-        }
+        std::uint32_t length;
+        std::memcpy(&length, plain_.data() + start - 4, 4);
         return std::string_view(plain_).substr(start, length);
     }
 
-    std::size_t size() const { return starts_.size(); }
+    std::size_t size() const { return count_; }
     const std::string& plain() const { return plain_; }
 
     void clear()
     {
         plain_.clear();
         starts_.clear();
-        std::fill(slots_.begin(), slots_.end(), 0);
+        count_ = 0;
+        std::fill(slots_.begin(), slots_.end(), Slot{});
     }
 
 private:
+    struct Slot {
+        std::uint32_t tag = 0;
+        std::uint32_t index = 0; // entry + 1; 0 for an empty slot
+    };
+
+    // Fibonacci hashing: the top bits of the tag times 2^32 / phi.
+    std::size_t spread(std::uint32_t tag) const { return (tag * 0x9E3779B9U) >> (32 - bits_); }
+
     void grow()
     {
-        slots_.assign(slots_.size() * 2, 0);
+        ++bits_;
+        std::vector<Slot> old(std::size_t(1) << bits_);
+        old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
-        for (std::uint32_t i = 0; i < starts_.size(); ++i) {
-            std::size_t slot = hashOf(entry(i)) & mask;
-            while (slots_[slot])
+        for (const Slot& s : old) {
+            if (s.index == 0)
+                continue;
+            std::size_t slot = spread(s.tag);
+            while (slots_[slot].index != 0)
                 slot = (slot + 1) & mask;
-            slots_[slot] = i + 1;
+            slots_[slot] = s;
         }
     }
 
     std::size_t width_;
     std::string plain_;
-    std::vector<std::uint32_t> starts_;
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint32_t> starts_; // text: where each entry's bytes start
+    std::size_t count_ = 0;
+    int bits_ = 8;
+    std::vector<Slot> slots_;
 };
 
 // Minimum, maximum and null count of a column chunk.
@@ -198,6 +223,54 @@ struct Statistics {
     }
 };
 
+// The plain bytes of the page being filled: a growing buffer whose appends
+// of four and eight bytes compile to plain stores, as they come once per
+// value.
+class PageBuffer {
+public:
+    void put32(std::uint32_t v)
+    {
+        reserve(4);
+        for (int i = 0; i < 4; ++i)
+            data_[size_ + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+        size_ += 4;
+    }
+    void put64(std::uint64_t v)
+    {
+        reserve(8);
+        for (int i = 0; i < 8; ++i)
+            data_[size_ + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+        size_ += 8;
+    }
+    void append(std::string_view bytes)
+    {
+        reserve(bytes.size());
+        if (!bytes.empty())
+            std::memcpy(data_.get() + size_, bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+    std::size_t size() const { return size_; }
+    std::string_view view() const { return {data_.get(), size_}; }
+    void clear() { size_ = 0; }
+
+private:
+    void reserve(std::size_t more)
+    {
+        if (capacity_ - size_ >= more)
+            return;
+        const std::size_t capacity = std::max(capacity_ * 2, std::max<std::size_t>(size_ + more, 4096));
+        auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        if (size_)
+            std::memcpy(data.get(), data_.get(), size_);
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 struct Column {
     explicit Column(ParquetColumn spec_)
         : spec(std::move(spec_)), width(valueWidth(spec)), text(width == 0), dictionary(width)
@@ -238,10 +311,8 @@ struct Column {
 
     // The page being filled.
     std::vector<std::uint8_t> levels; // optional columns: 1 a value, 0 a null
-    std::vector<std::uint32_t> indices;
-    std::string plain;
+    PageBuffer plain;
     std::size_t pageValues = 0; // nulls included
-    std::size_t pagePlainBytes = 0;
 
     // The column chunk of the current row group.
     Dictionary dictionary;
@@ -349,10 +420,8 @@ public:
         Column* c = next(&type, "DOUBLE");
         if (!c)
             return;
-        char bytes[8];
         const std::uint64_t bits = doubleBits(v);
-        std::memcpy(bytes, &bits, 8);
-        put(*c, std::string_view(bytes, 8), [&](Statistics& s) { s.addDouble(v); });
+        putFixed(*c, static_cast<std::int64_t>(bits));
     }
 
     void addString(std::string_view text)
@@ -372,7 +441,9 @@ public:
             fail(ParquetWriteError::Kind::InvalidValue, c, "the text is longer than 1 GiB");
             return;
         }
-        put(*c, text, [&](Statistics& s) { s.addText(text); });
+        c->plain.put32(static_cast<std::uint32_t>(text.size()));
+        c->plain.append(text);
+        added(*c, text.size() + 4);
     }
 
     bool endRow()
@@ -492,21 +563,31 @@ private:
     // type, for a null).
     Column* next(const ParquetType* type, const char* given)
     {
+        // The usual case first, kept small: it runs once per value.
+        if (!failed_ && !finished_ && cursor_ < columns_.size()) {
+            Column& c = columns_[cursor_];
+            if (!type || *type == c.spec.type) {
+                ++cursor_;
+                return &c;
+            }
+        }
+        refuse(type, given);
+        return nullptr;
+    }
+
+    [[gnu::noinline, gnu::cold]] void refuse(const ParquetType* type, const char* given)
+    {
         if (failed_ || !usable())
-            return nullptr;
+            return;
         if (cursor_ >= columns_.size()) {
             fail(ParquetWriteError::Kind::InvalidValue, nullptr,
                  "the row has more values than its " + std::to_string(columns_.size()) + " columns");
-            return nullptr;
+            return;
         }
-        Column& c = columns_[cursor_];
-        if (type && *type != c.spec.type) {
+        const Column& c = columns_[cursor_];
+        if (type && *type != c.spec.type)
             fail(ParquetWriteError::Kind::InvalidValue, &c,
                  std::string("a ") + given + " value given for a " + typeName(c.spec.type) + " column");
-            return nullptr;
-        }
-        ++cursor_;
-        return &c;
     }
 
     void addFixed(ParquetType type, const char* given, std::int64_t v)
@@ -516,71 +597,97 @@ private:
             putFixed(*c, v);
     }
 
+    // A value's plain bytes join the page as they come; the page is encoded
+    // when it is full, one column at a time, which keeps each dictionary's
+    // index in the cache while it is used.
     void putFixed(Column& c, std::int64_t v)
     {
-        char bytes[8];
         const auto u = static_cast<std::uint64_t>(v);
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<char>(u >> (8 * i));
-        put(c, std::string_view(bytes, c.width), [&](Statistics& s) { s.addInt(v); });
+        if (c.width == 4)
+            c.plain.put32(static_cast<std::uint32_t>(u));
+        else
+            c.plain.put64(u);
+        added(c, c.width);
     }
 
-    // Adds one value, given by its plain bytes (without a length prefix).
-    // In dictionary mode the statistics see each distinct value once.
-    template <typename Measure>
-    void put(Column& c, std::string_view bytes, Measure&& measure)
+    void added(Column& c, std::size_t plainSize)
     {
-        const std::size_t plainSize = bytes.size() + (c.text ? 4 : 0);
-        bool stored = false;
-        if (c.dictionaryMode) {
-            bool added = false;
-            const std::uint32_t index = c.dictionary.find(bytes, options_.dictionaryBytes, added);
-            if (index != Dictionary::full) {
-                if (added)
-                    measure(c.statistics);
-                c.indices.push_back(index);
-                stored = true;
-            } else {
-                // The dictionary is full: its pages end here, and the rest of
-                // the chunk is plain.
-                flushPage(c);
-                c.dictionaryMode = false;
-            }
-        }
-        if (!stored) {
-            if (c.text)
-                appendLittleEndian32(c.plain, static_cast<std::uint32_t>(bytes.size()));
-            c.plain.append(bytes);
-            measure(c.statistics);
-        }
         if (c.spec.optional)
             c.levels.push_back(1);
         ++c.pageValues;
-        c.pagePlainBytes += plainSize;
         bufferedBytes_ += plainSize;
-        if (c.pageValues >= options_.pageRows || c.pagePlainBytes >= options_.pageBytes)
+        if (c.pageValues >= options_.pageRows || c.plain.size() >= options_.pageBytes)
             flushPage(c);
     }
 
-    // The first page of a chunk decides whether its dictionary pays: when
-    // the dictionary and the indices would not be smaller than the plain
-    // values, the page and the rest of the chunk are written plain.
-    void dropUnhelpfulDictionary(Column& c, int indexWidth)
+    // Calls `each` with the plain bytes of every value of the page (a text
+    // without its length).
+    template <typename Each>
+    static void forEachValue(const Column& c, Each&& each)
     {
-        if (c.dictionaryPages || c.plainPages || c.indices.empty())
+        const std::string_view plain = c.plain.view();
+        if (!c.text) {
+            for (std::size_t at = 0; at < plain.size(); at += c.width)
+                each(plain.substr(at, c.width));
             return;
-        const std::size_t encoded = c.dictionary.plain().size() + (c.indices.size() * indexWidth + 7) / 8;
-        if (encoded < c.pagePlainBytes)
-            return;
-        for (const std::uint32_t index : c.indices) {
-            const std::string_view value = c.dictionary.entry(index);
-            if (c.text)
-                appendLittleEndian32(c.plain, static_cast<std::uint32_t>(value.size()));
-            c.plain.append(value);
         }
-        c.indices.clear();
-        c.dictionary.clear();
-        c.dictionaryMode = false;
+        for (std::size_t at = 0; at < plain.size();) {
+            std::uint32_t length;
+            std::memcpy(&length, plain.data() + at, 4);
+            each(plain.substr(at + 4, length));
+            at += 4 + length;
+        }
+    }
+
+    // The statistics of a value given by its plain bytes.
+    static void measure(Column& c, std::string_view bytes)
+    {
+        std::uint64_t u = 0;
+        if (!c.text)
+            std::memcpy(&u, bytes.data(), bytes.size());
+        switch (c.physical()) {
+        case Int32Type:
+            c.statistics.addInt(static_cast<std::int32_t>(static_cast<std::uint32_t>(u)));
+            break;
+        case Int64Type:
+            c.statistics.addInt(static_cast<std::int64_t>(u));
+            break;
+        case DoubleType: {
+            double d;
+            std::memcpy(&d, &u, 8);
+            c.statistics.addDouble(d);
+            break;
+        }
+        default:
+            c.statistics.addText(bytes);
+        }
+    }
+
+    // Looks the page's values up in the dictionary, adding new ones, into
+    // indices_; the statistics see each new entry once. When the dictionary
+    // would pass its limit, the rest of the chunk is plain: the values not
+    // yet looked up are measured here, and false returned.
+    bool lookUpPage(Column& c)
+    {
+        indices_.clear();
+        bool full = false;
+        forEachValue(c, [&](std::string_view value) {
+            if (full) {
+                measure(c, value);
+                return;
+            }
+            bool added = false;
+            const std::uint32_t index = c.dictionary.find(value, options_.dictionaryBytes, added);
+            if (index == Dictionary::full) {
+                full = true;
+                measure(c, value);
+                return;
+            }
+            if (added)
+                measure(c, value);
+            indices_.push_back(index);
+        });
+        return !full;
     }
 
     void flushPage(Column& c)
@@ -596,16 +703,30 @@ private:
         }
         std::int32_t encoding = PlainEncoding;
         if (c.dictionaryMode) {
-            const int indexWidth = std::max(1, bitWidthFor(c.dictionary.size() > 0 ? c.dictionary.size() - 1 : 0));
-            dropUnhelpfulDictionary(c, indexWidth);
-            if (c.dictionaryMode && !c.indices.empty()) {
-                encoding = RleDictionaryEncoding;
-                body_.push_back(static_cast<char>(indexWidth));
-                appendRleHybrid(body_, c.indices, indexWidth);
+            if (!lookUpPage(c)) {
+                c.dictionaryMode = false;
+            } else if (!indices_.empty()) {
+                const int indexWidth = std::max(1, bitWidthFor(c.dictionary.size() - 1));
+                // The first page decides whether the dictionary pays: when it
+                // and the indices are not smaller than the plain values, the
+                // chunk is written plain.
+                const std::size_t encoded =
+                    c.dictionary.plain().size() + (indices_.size() * static_cast<std::size_t>(indexWidth) + 7) / 8;
+                if (!c.dictionaryPages && !c.plainPages && encoded >= c.plain.size()) {
+                    c.dictionaryMode = false;
+                } else {
+                    encoding = RleDictionaryEncoding;
+                    body_.push_back(static_cast<char>(indexWidth));
+                    appendRleHybrid(body_, indices_, indexWidth);
+                }
             }
+            if (!c.dictionaryMode && !c.dictionaryPages)
+                c.dictionary.clear();
+        } else {
+            forEachValue(c, [&](std::string_view value) { measure(c, value); });
         }
         if (encoding == PlainEncoding) {
-            body_.append(c.plain);
+            body_.append(c.plain.view());
             c.plainPages = true;
         } else {
             c.dictionaryPages = true;
@@ -621,10 +742,8 @@ private:
         });
         c.values += c.pageValues;
         c.levels.clear();
-        c.indices.clear();
         c.plain.clear();
         c.pageValues = 0;
-        c.pagePlainBytes = 0;
     }
 
     // Appends a page header and the page's (compressed) body to `out`;
@@ -886,6 +1005,7 @@ private:
     std::string rowGroupBytesEncoded_;
 
     // Scratch buffers kept from page to page.
+    std::vector<std::uint32_t> indices_;
     std::string body_;
     std::string levelBytes_;
     std::string compressed_;

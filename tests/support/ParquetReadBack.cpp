@@ -36,13 +36,15 @@ struct Thrift {
     std::int64_t integer = 0;
     std::string bytes;
     std::vector<Thrift> items;
-    std::vector<std::pair<int, Thrift>> fields;
+    // A struct's fields: their ids and values, in the order read.
+    std::vector<int> fieldIds;
+    std::vector<Thrift> fields;
 
     const Thrift* field(int id) const
     {
-        for (const auto& [fid, value] : fields)
-            if (fid == id)
-                return &value;
+        for (std::size_t i = 0; i < fieldIds.size(); ++i)
+            if (fieldIds[i] == id)
+                return &fields[i];
         return nullptr;
     }
 };
@@ -81,7 +83,8 @@ public:
             } else if (!readValue(type, value, depth)) {
                 return false;
             }
-            out.fields.emplace_back(id, std::move(value));
+            out.fieldIds.push_back(id);
+            out.fields.push_back(std::move(value));
         }
     }
 
@@ -371,8 +374,8 @@ private:
                 c.scale = static_cast<std::int32_t>(intField(e, 7));
             if (e.field(8))
                 c.precision = static_cast<std::int32_t>(intField(e, 8));
-            if (const Thrift* logical = e.field(10); logical && !logical->fields.empty())
-                c.logicalType = static_cast<std::int16_t>(logical->fields[0].first);
+            if (const Thrift* logical = e.field(10); logical && !logical->fieldIds.empty())
+                c.logicalType = static_cast<std::int16_t>(logical->fieldIds[0]);
             out_.columns.push_back(std::move(c));
         }
         if (const Thrift* kv = meta.field(5)) {

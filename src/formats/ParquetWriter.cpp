@@ -350,7 +350,11 @@ public:
     Impl(TextOutput& output, std::vector<ParquetColumn> columns, ParquetOptions options)
         : output_(output), options_(options)
     {
-        options_.pageRows = std::max<std::size_t>(options_.pageRows, 1);
+        // A page's sizes and counts are i32 in its header: a page stays well
+        // below 2 GiB even with one text of the longest kind at its end.
+        options_.pageRows = std::clamp<std::size_t>(options_.pageRows, 1, std::size_t(1) << 28);
+        options_.pageBytes = std::min(options_.pageBytes, std::size_t(1) << 28);
+        options_.dictionaryBytes = std::min(options_.dictionaryBytes, std::size_t(1) << 28);
         options_.rowGroupRows = std::max<std::uint64_t>(options_.rowGroupRows, 1);
         columns_.reserve(columns.size());
         for (ParquetColumn& c : columns)
@@ -367,7 +371,7 @@ public:
 
     void addMetadata(std::string_view key, std::string_view value)
     {
-        if (failed_)
+        if (failed_ || !usable())
             return;
         if (invalidUtf8At(key) != std::string_view::npos || invalidUtf8At(value) != std::string_view::npos) {
             fail(ParquetWriteError::Kind::InvalidValue, nullptr,

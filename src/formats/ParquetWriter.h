@@ -36,7 +36,8 @@ enum class ParquetCompression { None, Zstd };
 
 // Sizes are counted on the values as the plain encoding writes them, before
 // dictionary encoding and compression; memory in use stays below about one
-// row group of them.
+// row group of them. Pages and dictionaries are held below 256 MiB and
+// 2^28 values whatever is asked, as their headers count in 32 bits.
 struct ParquetOptions {
     std::uint64_t rowGroupRows = 1'000'000;
     std::size_t rowGroupBytes = std::size_t(128) << 20;

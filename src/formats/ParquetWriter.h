@@ -94,7 +94,8 @@ std::string describe(const ParquetWriteError& error);
 // schema, the row groups' column metadata with statistics (min and max in
 // the column's sort order, null count) and the key-value metadata. finish()
 // flushes the output; closing or discarding it stays with the caller, so a
-// cancelled or failed run can drop the file whole.
+// cancelled or failed run can drop the file whole. A writer destroyed
+// without finish() writes nothing more.
 class ParquetWriter {
 public:
     // `output` must outlive the writer. The schema is checked here; an

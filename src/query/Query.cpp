@@ -310,6 +310,9 @@ private:
         term.kind = context.kind;
         term.fields = context.fields;
         std::string pattern;
+        // Where each character of a regular expression's body was typed, for
+        // the column of an error RE2 finds in it.
+        std::vector<std::size_t> typedAt;
         if (text_[pos_] == '/') {
             std::string body;
             std::size_t p = pos_ + 1;
@@ -317,15 +320,19 @@ private:
             for (; p < text_.size(); ++p) {
                 if (text_[p] == '\\' && p + 1 < text_.size() && text_[p + 1] == '/') {
                     body += '/';
+                    typedAt.push_back(p);
                     ++p;
                 } else if (text_[p] == '\\' && p + 1 < text_.size()) {
                     body += text_.substr(p, 2);
+                    typedAt.push_back(p);
+                    typedAt.push_back(p + 1);
                     ++p;
                 } else if (text_[p] == '/') {
                     closed = true;
                     break;
                 } else {
                     body += text_[p];
+                    typedAt.push_back(p);
                 }
             }
             if (!closed) {
@@ -405,12 +412,40 @@ private:
         if (term.number == 0) {
             term.regex = std::make_unique<re2::RE2>(pattern, regexOptions());
             if (!term.regex->ok()) {
-                fail("invalid regular expression: " + term.regex->error(), start);
+                regexFailed(*term.regex, pattern, typedAt, start);
                 return -1;
             }
         }
         query_.terms_.push_back(std::move(term));
         return addNode(Query::Op::Term, static_cast<std::int32_t>(query_.terms_.size() - 1), -1);
+    }
+
+    // RE2's error in the user's terms: its text without the "(?m)" the
+    // program puts in front of every pattern, at the column where the user
+    // typed the part it names (the expression's first character when it
+    // names the whole).
+    void regexFailed(const re2::RE2& regex, const std::string& pattern, const std::vector<std::size_t>& typedAt,
+                     std::size_t start)
+    {
+        constexpr std::string_view prefix = "(?m)";
+        std::string what = regex.error();
+        std::string arg = regex.error_arg();
+        std::size_t at = start + 1;
+        if (!arg.empty() && what.size() >= arg.size() + 2 &&
+            what.compare(what.size() - arg.size() - 2, std::string::npos, ": " + arg) == 0) {
+            what.resize(what.size() - arg.size() - 2);
+            std::size_t offset = 0;
+            if (arg.rfind(prefix, 0) == 0) {
+                arg.erase(0, prefix.size());
+            } else if (const std::size_t found = pattern.find(arg, prefix.size()); found != std::string::npos) {
+                offset = found - prefix.size();
+            }
+            if (offset < typedAt.size())
+                at = typedAt[offset];
+            if (!arg.empty())
+                what += ": " + arg;
+        }
+        fail("invalid regular expression: " + what, at);
     }
 
     // The longest run of letters, digits and blanks that every match of the

@@ -84,7 +84,10 @@ TEST_F(QueryTest, SyntaxErrorsNameTheColumn)
         {"age NOT", "NOT needs a term after it", 5},
         {"a AND AND b", "AND needs a term after it", 3},
         {"sex \"total", "missing '\"' at the end of this phrase", 5},
-        {"label:/(/", "invalid regular expression: missing )", 7},
+        // RE2's errors name the part the user typed, where it was typed.
+        {"label:/(/", "invalid regular expression: missing ): (", 8},
+        {"label:/ab[c/", "invalid regular expression: missing ]: [c", 10},
+        {"/a\\/b**/", "invalid regular expression: bad repetition operator: **", 6},
         {"/abc", "missing '/' at the end", 1},
         {"x //", "empty regular expression", 3},
         {"age foo:bar", "unknown field 'foo'", 5},

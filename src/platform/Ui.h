@@ -32,6 +32,15 @@ public:
         return message(text, buttons, icon);
     }
 
+    // A Yes/No question whose default button (the one Enter presses) is
+    // `defaultAnswer`. An implementation without default buttons asks as
+    // message() does.
+    virtual Answer question(std::string_view text, Icon icon, Answer defaultAnswer)
+    {
+        (void)defaultAnswer;
+        return message(text, Buttons::YesNo, icon);
+    }
+
     // Common file-open or file-save dialog. `filter` is in the form
     // "Description|*.ext|" (pairs, each piece followed by a bar);
     // `initialDir` is a directory as the configuration names it. The save
@@ -70,7 +79,12 @@ public:
     void notice(std::string_view text) { message(text, Buttons::Ok, Icon::None); }
     bool askYesNo(std::string_view text, Icon icon = Icon::Question)
     {
-        return message(text, Buttons::YesNo, icon) == Answer::Yes;
+        return question(text, icon, Answer::Yes) == Answer::Yes;
+    }
+    // A question whose Yes replaces or deletes something: No is the default.
+    bool askYesNoDefaultNo(std::string_view text, Icon icon = Icon::Question)
+    {
+        return question(text, icon, Answer::No) == Answer::Yes;
     }
 };
 

@@ -52,7 +52,7 @@ bool confirmReplacement(std::string_view chosenPath, std::string_view defaultExt
     std::error_code ec;
     if (name == trimmed(chosenPath) || !std::filesystem::exists(chosenHostPath(name), ec))
         return true;
-    return ui.askYesNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
+    return ui.askYesNoDefaultNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
 }
 
 std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Settings& settings,
@@ -159,6 +159,7 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
         return result;
     }
     result.status = complete ? OutputStatus::Written : OutputStatus::Stopped;
+    result.generatedHostFiles.push_back(file.path().string());
     return result;
 }
 

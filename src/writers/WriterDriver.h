@@ -60,7 +60,9 @@ struct OutputResult {
     OutputStatus status = OutputStatus::Failed;
     std::string fileName;                    // after the naming rule; empty for the data export
     std::vector<std::string> generatedFiles; // what the data export listed
-    std::vector<std::string> generatedHostFiles; // the same as host paths, without the empty first entry
+    // Every file the run left on disk as this host names it: the one file of
+    // the writer driver, the data export's list without its empty first entry.
+    std::vector<std::string> generatedHostFiles;
 };
 
 // Step 1 of every output command: with nothing tagged, shows "No Tagged Item

@@ -46,6 +46,17 @@ Ui::Answer QtUi::message(std::string_view text, Buttons buttons, Icon icon)
 
 Ui::Answer QtUi::detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail)
 {
+    return showBox(text, buttons, icon, detail, Answer::Yes);
+}
+
+Ui::Answer QtUi::question(std::string_view text, Icon icon, Answer defaultAnswer)
+{
+    return showBox(text, Buttons::YesNo, icon, {}, defaultAnswer);
+}
+
+Ui::Answer QtUi::showBox(std::string_view text, Buttons buttons, Icon icon, std::string_view detail,
+                         Answer defaultAnswer)
+{
     QMessageBox box(parent_);
     box.setWindowTitle(latin1(caption));
     box.setText(latin1(text));
@@ -67,7 +78,7 @@ Ui::Answer QtUi::detailedMessage(std::string_view text, Buttons buttons, Icon ic
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
@@ -94,8 +105,18 @@ QString QtUi::qtFilter(std::string_view filter)
 std::optional<std::string> QtUi::chooseFile(FileDialog form, std::string_view filter, std::string_view initialDir)
 {
     QFileDialog dialog(parent_);
-    dialog.setWindowTitle(form == FileDialog::Save ? QStringLiteral("Save As") : QStringLiteral("Open"));
-    dialog.setDirectory(startDirectory(initialDir));
+    QString title = form == FileDialog::Save ? QStringLiteral("Save As") : QStringLiteral("Open");
+    const QString start = startDirectory(initialDir);
+    if (start.isEmpty() && !initialDir.empty() && initialDir != " ") {
+        // The configured folder is missing: say so rather than start
+        // somewhere else without a word.
+        const std::filesystem::path host = toHostPath(initialDir);
+        title += QStringLiteral(" - the output directory ") + latin1(initialDir) + QStringLiteral(" (") +
+                 QFile::decodeName(QByteArray::fromStdString(host.string())) + QStringLiteral(") does not exist");
+        dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Output directory missing; look in:"));
+    }
+    dialog.setWindowTitle(title);
+    dialog.setDirectory(start);
     dialog.setNameFilter(qtFilter(filter));
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (form == FileDialog::Save) {

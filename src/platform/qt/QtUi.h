@@ -21,6 +21,10 @@ public:
     Answer message(std::string_view text, Buttons buttons, Icon icon) override;
     // The detail goes into the box's informative text, under the message.
     Answer detailedMessage(std::string_view text, Buttons buttons, Icon icon, std::string_view detail) override;
+    // Yes and No with `defaultAnswer` as the button Enter presses.
+    Answer question(std::string_view text, Icon icon, Answer defaultAnswer) override;
+    // When `initialDir` names a folder that does not exist on this host, the
+    // chooser starts in the working folder and its title says so.
     std::optional<std::string> chooseFile(FileDialog form, std::string_view filter,
                                           std::string_view initialDir) override;
     std::optional<std::string> chooseDirectory(std::string_view startDir) override;
@@ -44,6 +48,8 @@ public:
     static QString qtFilter(std::string_view filter);
 
 private:
+    Answer showBox(std::string_view text, Buttons buttons, Icon icon, std::string_view detail, Answer defaultAnswer);
+
     QPointer<QWidget> parent_;
     QElapsedTimer clock_;
     qint64 lastPump_ = -pumpInterval;

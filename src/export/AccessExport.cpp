@@ -589,6 +589,8 @@ AccessExportResult ExportRun::run()
                     ui_.error("Cannot Open " + rawName);
                     return result_;
                 }
+                const std::uint64_t cases = reader_.evenCaseCount(file.linesPerCase);
+                progress_.setText(accessfield::caseTotal, cases > 0 ? std::to_string(cases) : std::string());
                 columns_.clear();
                 if (!pollProgress(ui_, progress_))
                     return result_;

@@ -74,6 +74,10 @@ namespace accessfield {
 inline constexpr std::string_view dataFile = "1048";  // "from [%s] !" with dataPath
 inline constexpr std::string_view caseCount = "1050"; // the case counter, "%ld", set once a case:
                                                      // a dialog should repaint it on a timer
+// The number of cases of the data file being read, "%llu", set when its raw
+// data file opens: empty when it is not known (see
+// RawDataReader::evenCaseCount).
+inline constexpr std::string_view caseTotal = "caseTotal";
 } // namespace accessfield
 
 inline constexpr std::string_view accessLinesMessage =

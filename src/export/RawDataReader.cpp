@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,44 @@ namespace qavn {
 
 namespace {
 constexpr std::size_t lookahead = RawDataReader::maxLineLength + 1;
+
+// Reads exactly `size` bytes at `offset`; false on a short read or an error.
+bool readAt(int fd, char* into, std::size_t size, std::uint64_t offset)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
+
+// The line count of a file of `size` bytes whose lines all have the length
+// of its first one (line end included), else 0: the first line, the size a
+// multiple of it, and the last line of that length too.
+std::uint64_t evenLines(int fd, std::uint64_t size)
+{
+    std::vector<char> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size, lookahead)));
+    if (!readAt(fd, bytes.data(), bytes.size(), 0))
+        return 0;
+    const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
+    if (newline == bytes.end())
+        return 0;
+    const auto length = static_cast<std::uint64_t>(newline - bytes.begin()) + 1;
+    if (size % length != 0)
+        return 0;
+    if (!readAt(fd, bytes.data(), static_cast<std::size_t>(length), size - length))
+        return 0;
+    const auto last = bytes.begin() + static_cast<std::ptrdiff_t>(length);
+    if (std::find(bytes.begin(), last, '\n') != last - 1)
+        return 0;
+    return size / length;
+}
+} // namespace
 
 RawDataReader::RawDataReader(std::size_t capacity)
 {
@@ -39,6 +77,8 @@ bool RawDataReader::open(const std::filesystem::path& path, std::string& error)
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        evenLines_ = evenLines(fd, static_cast<std::uint64_t>(info.st_size));
     return true;
 }
 
@@ -51,6 +91,7 @@ void RawDataReader::close()
     eof_ = false;
     kept_.clear();
     lineNumber_ = 0;
+    evenLines_ = 0;
     error_.clear();
 }
 

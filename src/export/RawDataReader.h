@@ -62,6 +62,21 @@ public:
     // Lines consumed so far; after TooLong, the number of the line refused
     // is lineNumber() + 1.
     std::uint64_t lineNumber() const { return lineNumber_; }
+
+    // How many lines the file holds when every line has the same length, as
+    // the raw data of a fixed-column file does: its first and its last line
+    // are that long and the file's size is a multiple of it. 0 when that is
+    // not so or not known (a pipe, an empty file). Worked out by open()
+    // from the two ends of the file, without reading the rest.
+    std::uint64_t evenLineCount() const { return evenLines_; }
+    // The number of cases of `linesPerCase` lines each in such a file; 0 when
+    // the line count is not known or not a whole number of cases.
+    std::uint64_t evenCaseCount(std::int32_t linesPerCase) const
+    {
+        if (linesPerCase <= 0 || evenLines_ % static_cast<std::uint64_t>(linesPerCase) != 0)
+            return 0;
+        return evenLines_ / static_cast<std::uint64_t>(linesPerCase);
+    }
     const std::string& errorText() const { return error_; }
 
 private:
@@ -82,6 +97,7 @@ private:
     bool eof_ = false;
     std::vector<Span> kept_;
     std::uint64_t lineNumber_ = 0;
+    std::uint64_t evenLines_ = 0;
     std::string error_;
 };
 

@@ -102,6 +102,8 @@ OutputResult writeCsvTables(const WriterServices& services, std::span<const std:
                 return result;
             }
             progress.setText(accessfield::dataFile, "from [" + file.dataPath + "] !");
+            const std::uint64_t cases = reader.evenCaseCount(file.linesPerCase);
+            progress.setText(accessfield::caseTotal, cases > 0 ? std::to_string(cases) : std::string());
 
             std::string line;
             for (const TableColumn& column : table.columns) {

@@ -188,7 +188,9 @@ public:
     OutputResult run();
 
 private:
-    bool writeDataTable(const DataTable& table, const std::string& tableName);
+    // Writes the table's cases; the bar moves by `share` over it, case by
+    // case when the number of cases is known.
+    bool writeDataTable(const DataTable& table, const std::string& tableName, long share);
     bool writeVariables();
     bool databaseFailed()
     {
@@ -217,7 +219,7 @@ private:
     std::vector<DataTable> tables_;
 };
 
-bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableName)
+bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableName, long share)
 {
     const DataFileEntry& file = *table.file;
     std::string error;
@@ -268,6 +270,7 @@ bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableN
 
     bool failed = false;
     long caseCount = 0;
+    long advanced = 0;
     const bool read = readCases([&](std::span<const std::string_view> fields) {
         for (std::size_t i = 0; i < fields.size(); ++i)
             bindCell(db_, static_cast<int>(i + 1), cellText(fields[i], table.columns[i], options_.reserved), types[i]);
@@ -277,8 +280,19 @@ bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableN
         }
         if ((++caseCount & 255) == 0)
             progress_.setText({}, std::to_string(caseCount));
+        if (const std::uint64_t cases = reader_.evenCaseCount(file.linesPerCase); cases > 0) {
+            const auto due = static_cast<long>(static_cast<std::uint64_t>(share) *
+                                               std::min<std::uint64_t>(static_cast<std::uint64_t>(caseCount), cases) /
+                                               cases);
+            if (due > advanced) {
+                progress_.advance(due - advanced);
+                advanced = due;
+            }
+        }
         return pollProgress(ui_, progress_);
     });
+    if (share > advanced)
+        progress_.advance(share - advanced);
     if (failed)
         return databaseFailed();
     if (!read)
@@ -451,12 +465,11 @@ OutputResult SqliteRun::run()
                     tableName = base + "_" + std::to_string(k);
                 names.push_back(tableName);
                 progress_.setText({}, file.dataPath);
-                if (!writeDataTable(table, tableName))
+                if (!writeDataTable(table, tableName, 200 / static_cast<long>(fileCount)))
                     return false;
                 for (const TableColumn& column : table.columns)
                     if (!column.isIdentifier)
                         written_.emplace_back(&column, tableName);
-                progress_.advance(200 / static_cast<long>(fileCount));
             }
             if (!writeVariables())
                 return false;

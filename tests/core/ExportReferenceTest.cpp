@@ -267,5 +267,37 @@ TEST(ExportReferenceTest, RawDataReaderStreamsThroughASmallBuffer)
     EXPECT_FALSE(reader.open(dir / "missing.dat", error));
 }
 
+// The number of cases is told only for a file whose lines are all as long
+// as its first and its last.
+TEST(ExportReferenceTest, RawDataReaderKnowsTheCasesOfEvenLines)
+{
+    test::TempDir dir;
+    const struct {
+        const char* bytes;
+        std::uint64_t lines;
+    } cases[] = {
+        {"0102\r\n0304\r\n0506\r\n0708\r\n", 4},
+        {"01\n02\n", 2},
+        {"0102\r\n0304\r\n0506", 0},       // the last line without its end
+        {"0102\r\n03\r\n040506\r\n", 0},  // uneven, though the size divides
+        {"01\n0203\n04\n", 0},
+        {"no line end", 0},
+    };
+    RawDataReader reader;
+    std::string error;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        test::writeFile(dir / "raw.dat", c.bytes);
+        ASSERT_TRUE(reader.open(dir / "raw.dat", error));
+        EXPECT_EQ(reader.evenLineCount(), c.lines);
+    }
+    test::writeFile(dir / "raw.dat", "0102\r\n0304\r\n0506\r\n0708\r\n");
+    ASSERT_TRUE(reader.open(dir / "raw.dat", error));
+    EXPECT_EQ(reader.evenCaseCount(2), 2u);
+    EXPECT_EQ(reader.evenCaseCount(3), 0u); // not a whole number of cases
+    reader.close();
+    EXPECT_EQ(reader.evenLineCount(), 0u);
+}
+
 } // namespace
 } // namespace qavn

@@ -151,5 +151,46 @@ TEST(Navigation, TopBottomAndTags)
     EXPECT_EQ(p.list.activeRow(), 1u);
 }
 
+// Over the rows a view shows (the matches of a query), the commands go only
+// to those rows, sections and files counted among them.
+TEST(Navigation, OverShownRowsTheCommandsVisitOnlyThem)
+{
+    // Rows 1-9: sections A A B B B A C C C; files 1 1 1 2 2 2 3 3 3.
+    Loaded p({{"A", 1}, {"A", 1}, {"B", 1}, {"B", 2}, {"B", 2}, {"A", 2}, {"C", 3}, {"C", 3}, {"C", 3}});
+    const std::vector<std::uint32_t> shown{2, 4, 5, 6, 8, 9};
+    const auto at = [&](std::uint32_t row, auto move) {
+        p.list.goToRow(row);
+        move();
+        return p.list.activeRow();
+    };
+    const struct {
+        std::uint32_t from;
+        std::uint32_t nextSection, prevSection, nextFile, prevFile;
+    } cases[] = {
+        {2, 4, 2, 4, 2},  // first shown row: nowhere to go back to
+        {5, 6, 2, 8, 2},  // within B: back to the start of A before it
+        {6, 8, 4, 8, 2},  // the second A is a section of its own
+        {9, 9, 6, 9, 4},  // last section and file: stays going forward
+        {3, 6, 2, 4, 3},  // a row not shown: from where it lies
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        EXPECT_EQ(at(c.from, [&] { goToNextSection(p.list, p.store, shown); }), c.nextSection);
+        EXPECT_EQ(at(c.from, [&] { goToPrevSection(p.list, p.store, shown); }), c.prevSection);
+        EXPECT_EQ(at(c.from, [&] { goToNextFile(p.list, shown); }), c.nextFile);
+        EXPECT_EQ(at(c.from, [&] { goToPrevFile(p.list, shown); }), c.prevFile);
+    }
+    EXPECT_EQ(at(5, [&] { goToTopOfList(p.list, shown); }), 2u);
+    EXPECT_EQ(at(5, [&] { goToBottomOfList(p.list, shown); }), 9u);
+    p.list.tagRow(3); // tagged but not shown
+    p.list.tagRow(8);
+    EXPECT_EQ(at(2, [&] { goToNextTag(p.list, shown); }), 8u);
+    EXPECT_EQ(at(9, [&] { goToPrevTag(p.list, shown); }), 8u);
+    EXPECT_EQ(at(6, [&] { goToPrevTag(p.list, shown); }), 6u);
+    // Nothing shown: nothing moves.
+    EXPECT_EQ(at(5, [&] { goToTopOfList(p.list, {}); }), 5u);
+    EXPECT_EQ(at(5, [&] { goToPrevSection(p.list, p.store, {}); }), 5u);
+}
+
 } // namespace
 } // namespace qavn

@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QClipboard>
+#include <QMenu>
+#include <QScreen>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -48,31 +51,36 @@ QPixmap pinPicture(bool down)
     return pixmap;
 }
 
-// Code, Freq and % right-aligned ending at 51, 90 and 124 pixels, the
-// category label left-aligned from 132, all at the item's top.
-constexpr int codeRight = 51;
-constexpr int freqRight = 90;
-constexpr int percentRight = 124;
-constexpr int labelLeft = 132;
 constexpr int itemHeight = 13;
+// Room between a right-aligned field and the text before it, and before the
+// category label.
+constexpr int fieldGap = 6;
+constexpr int labelGap = 8;
 
-void drawFields(QPainter* painter, const QRect& rect, const QString& code, const QString& freq,
-                const QString& percent, const QString& label)
+void drawFields(QPainter* painter, const QRect& rect, const CategoryColumns& columns, const QString& code,
+                const QString& freq, const QString& percent, const QString& label)
 {
     const int top = rect.top();
     const int h = rect.height();
     const int left = rect.left();
     const auto right = Qt::AlignRight | Qt::AlignTop;
-    painter->drawText(QRect(left, top, codeRight, h), right, code);
-    painter->drawText(QRect(left, top, freqRight, h), right, freq);
-    painter->drawText(QRect(left, top, percentRight, h), right, percent);
-    painter->drawText(QRect(left + labelLeft, top, std::max(0, rect.width() - labelLeft), h),
+    painter->drawText(QRect(left, top, columns.codeRight, h), right, code);
+    painter->drawText(QRect(left, top, columns.freqRight, h), right, freq);
+    painter->drawText(QRect(left, top, columns.percentRight, h), right, percent);
+    painter->drawText(QRect(left + columns.labelLeft, top, std::max(0, rect.width() - columns.labelLeft), h),
                       Qt::AlignLeft | Qt::AlignTop, label);
+}
+
+CategoryItem itemOf(const QString& line)
+{
+    return splitCategoryItem(latin1Bytes(line));
 }
 
 class CategoryDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    CategoryDelegate(const CategoryColumns& columns, QObject* parent) : QStyledItemDelegate(parent), columns_(columns)
+    {
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -81,36 +89,61 @@ public:
             painter->fillRect(option.rect, option.palette.highlight());
             painter->setPen(option.palette.highlightedText().color());
         }
-        const std::string bytes = latin1Bytes(index.data().toString());
-        const CategoryItem item = splitCategoryItem(bytes);
-        drawFields(painter, option.rect, latin1(item.code), latin1(item.frequency), latin1(item.percent),
+        const CategoryItem item = itemOf(index.data().toString());
+        drawFields(painter, option.rect, columns_, latin1(item.code), latin1(item.frequency), latin1(item.percent),
                    latin1(item.label));
         painter->restore();
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(itemHeight, option.fontMetrics.height()));
-        return size;
+        // As wide as the label reaches, so that a long one can be scrolled to.
+        const CategoryItem item = itemOf(index.data().toString());
+        return {columns_.labelLeft + option.fontMetrics.horizontalAdvance(latin1(item.label)) + 4,
+                std::max(itemHeight, option.fontMetrics.height())};
     }
+
+private:
+    const CategoryColumns& columns_;
 };
 
 class Headings : public QWidget {
 public:
-    using QWidget::QWidget;
-    QSize sizeHint() const override { return {labelLeft + 100, fontMetrics().height() + 2}; }
+    Headings(const CategoryColumns& columns, QWidget* parent) : QWidget(parent), columns_(columns) {}
+    QSize sizeHint() const override { return {columns_.labelLeft + 100, fontMetrics().height() + 2}; }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        drawFields(&p, rect().adjusted(2, 1, 0, 0), QStringLiteral("Code"), QStringLiteral("Freq"), QStringLiteral("%"),
-                   QStringLiteral("Category Label"));
+        drawFields(&p, rect().adjusted(2, 1, 0, 0), columns_, QStringLiteral("Code"), QStringLiteral("Freq"),
+                   QStringLiteral("%"), QStringLiteral("Category Label"));
     }
+
+private:
+    const CategoryColumns& columns_;
 };
 
 } // namespace
+
+CategoryColumns CategoryColumns::fit(const QFontMetrics& metrics, const QStringList& lines)
+{
+    int code = metrics.horizontalAdvance(QStringLiteral("Code"));
+    int freq = metrics.horizontalAdvance(QStringLiteral("Freq"));
+    int percent = metrics.horizontalAdvance(QStringLiteral("%"));
+    for (const QString& line : lines) {
+        const CategoryItem item = itemOf(line);
+        code = std::max(code, metrics.horizontalAdvance(latin1(item.code)));
+        freq = std::max(freq, metrics.horizontalAdvance(latin1(item.frequency)));
+        percent = std::max(percent, metrics.horizontalAdvance(latin1(item.percent)));
+    }
+    CategoryColumns columns;
+    columns.codeRight = std::max(columns.codeRight, code + fieldGap);
+    columns.freqRight = std::max(columns.freqRight, columns.codeRight + fieldGap + freq);
+    columns.percentRight = std::max(columns.percentRight, columns.freqRight + fieldGap + percent);
+    columns.labelLeft = std::max(columns.labelLeft, columns.percentRight + labelGap);
+    return columns;
+}
 
 DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore& store, const ProjectSpec& project,
                                      QWidget* owner)
@@ -127,12 +160,14 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     pinUp_->setIconSize(QSize(23, 18));
     pinUp_->setAutoRaise(true);
     pinUp_->setToolTip(QStringLiteral("Keep this window on its variable"));
+    pinUp_->setAccessibleName(QStringLiteral("Pin"));
     pinDown_ = new QToolButton(this);
     pinDown_->setObjectName(QStringLiteral("pinDown"));
     pinDown_->setIcon(pinPicture(true));
     pinDown_->setIconSize(QSize(23, 18));
     pinDown_->setAutoRaise(true);
     pinDown_->setToolTip(QStringLiteral("Let this window follow the list"));
+    pinDown_->setAccessibleName(QStringLiteral("Unpin"));
     pinDown_->hide();
     connect(pinUp_, &QToolButton::clicked, this, [this] { setPinned(true); });
     connect(pinDown_, &QToolButton::clicked, this, [this] { setPinned(false); });
@@ -157,25 +192,36 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
 
     info_ = new QLabel(this);
     info_->setObjectName(QStringLiteral("info"));
+    info_->setAccessibleName(QStringLiteral("Where the variable is in the data"));
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("description"));
     text_->setReadOnly(true);
-    // Long lines wrap at the window's edge.
-    text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text_->setAccessibleName(QStringLiteral("Description"));
+    // The stored lines are already broken where the codebook breaks them:
+    // they are shown as they are, with both scroll bars, so that addresses
+    // and phrases stay whole.
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    headings_ = new Headings(this);
+    headings_ = new Headings(columns_, this);
+    headings_->setAccessibleName(QStringLiteral("Code, Freq, %, Category Label"));
     categories_ = new QListView(this);
     categories_->setObjectName(QStringLiteral("categories"));
+    categories_->setAccessibleName(QStringLiteral("Frequency table"));
     categoryModel_ = new QStringListModel(this);
     categories_->setModel(categoryModel_);
-    categories_->setItemDelegate(new CategoryDelegate(categories_));
+    categories_->setItemDelegate(new CategoryDelegate(columns_, categories_));
     categories_->setUniformItemSizes(true);
     categories_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    categories_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     categories_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    categories_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(categories_, &QWidget::customContextMenuRequested, this, &DescriptionWindow::categoryMenu);
+    categories_->installEventFilter(this);
     figures_ = new QPlainTextEdit(this);
     figures_->setObjectName(QStringLiteral("figures"));
+    figures_->setAccessibleName(QStringLiteral("Figures from the data"));
     figures_->setReadOnly(true);
 
     auto* top = new QHBoxLayout;
@@ -225,8 +271,10 @@ void DescriptionWindow::applyView()
     if (!description && !hasCategories_ && !figuresShown_ && figuresFor && !computingFigures_ && row_ != 0) {
         computingFigures_ = true;
         const std::uint32_t row = row_;
-        const std::optional<QStringList> lines = figuresFor(row);
+        const std::optional<QStringList> lines = figuresFor(row, this);
         computingFigures_ = false;
+        backFromDialog_ = true;
+        QTimer::singleShot(activationDelayMs, this, [this] { backFromDialog_ = false; });
         if (lines && row == row_) {
             figures_->setPlainText(lines->join(QLatin1Char('\n')));
             figuresShown_ = true;
@@ -275,7 +323,9 @@ void DescriptionWindow::refresh()
         items.append(latin1(line));
         return true;
     });
+    columns_ = CategoryColumns::fit(categories_->fontMetrics(), items);
     categoryModel_->setStringList(items);
+    headings_->update();
     hasCategories_ = record.categoryLineCount > 0;
     figuresShown_ = false;
     figures_->clear();
@@ -304,11 +354,15 @@ QString DescriptionWindow::figuresText() const
 
 bool DescriptionWindow::activationPending() const
 {
-    return activation_->isActive();
+    return activation_ && activation_->isActive();
 }
 
 void DescriptionWindow::activated()
 {
+    if (backFromDialog_) {
+        backFromDialog_ = false;
+        return; // the window was active before its dialog
+    }
     if (QGuiApplication::mouseButtons().toInt() != 0)
         return; // the press came first: a click into the window
     // A click on the title bar or the frame goes to the window manager
@@ -325,7 +379,8 @@ void DescriptionWindow::activated()
 
 void DescriptionWindow::cancelActivation()
 {
-    activation_->stop();
+    if (activation_)
+        activation_->stop();
     qApp->removeEventFilter(this);
 }
 
@@ -341,7 +396,15 @@ bool DescriptionWindow::event(QEvent* event)
 bool DescriptionWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (activation_->isActive() &&
+    if (watched == categories_ && (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        // The whole line of each item, not the list's own copy of one item.
+        if (type == QEvent::KeyPress)
+            copyCategories();
+        event->accept();
+        return true;
+    }
+    if (activation_ && activation_->isActive() &&
         (type == QEvent::MouseButtonPress || type == QEvent::NonClientAreaMouseButtonPress ||
          type == QEvent::MouseButtonDblClick)) {
         // The press that activated this window.
@@ -352,9 +415,67 @@ bool DescriptionWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+QString DescriptionWindow::categoryTableText() const
+{
+    const QStringList lines = categoryModel_->stringList();
+    QList<int> rows;
+    for (const QModelIndex& index : categories_->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    const bool whole = rows.isEmpty() || rows.size() == lines.size();
+    QString text;
+    const auto add = [&text](const QString& code, const QString& freq, const QString& percent, const QString& label) {
+        text += code + QLatin1Char('\t') + freq + QLatin1Char('\t') + percent + QLatin1Char('\t') + label +
+                QLatin1Char('\n');
+    };
+    if (whole)
+        add(QStringLiteral("Code"), QStringLiteral("Freq"), QStringLiteral("%"), QStringLiteral("Category Label"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!whole && !rows.contains(static_cast<int>(i)))
+            continue;
+        const CategoryItem item = itemOf(lines[i]);
+        add(latin1(item.code), latin1(item.frequency), latin1(item.percent), latin1(item.label));
+    }
+    return text;
+}
+
+void DescriptionWindow::copyCategories()
+{
+    QGuiApplication::clipboard()->setText(categoryTableText());
+}
+
+void DescriptionWindow::categoryMenu(const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&Copy"), this, &DescriptionWindow::copyCategories);
+    menu.addAction(QStringLiteral("Select &All"), categories_, &QAbstractItemView::selectAll);
+    menu.exec(categories_->viewport()->mapToGlobal(pos));
+}
+
+void DescriptionWindow::showInPlace()
+{
+    if (!place_.isEmpty())
+        restoreGeometry(place_);
+    // Wholly on the screen it is on, however the screens changed since.
+    const QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = this->screen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QRect frame = frameGeometry();
+        QPoint topLeft = frame.topLeft();
+        topLeft.setX(std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+        topLeft.setY(std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+        if (topLeft != frame.topLeft())
+            move(topLeft);
+    }
+    showNormal();
+}
+
 void DescriptionWindow::closeEvent(QCloseEvent* event)
 {
     event->ignore();
+    place_ = saveGeometry();
     hide();
     if (onHidden)
         onHidden(slot_);
@@ -399,12 +520,65 @@ DescriptionWindow* DescriptionWindows::make(int slot)
         if (onHelp)
             onHelp();
     };
-    w->figuresFor = [this](std::uint32_t row) {
-        return figuresFor ? figuresFor(row) : std::optional<QStringList>();
+    w->figuresFor = [this](std::uint32_t row, QWidget* window) {
+        return figuresFor ? figuresFor(row, window) : std::optional<QStringList>();
     };
+    if (!places_[slot].isEmpty()) {
+        w->setPlace(places_[slot]);
+    } else if (owner_) {
+        const QWidget* owner = owner_->window();
+        const QScreen* screen = owner->screen();
+        // The frame the window manager will put around it, taken to be the
+        // owner's.
+        const QSize frame = w->size() + (owner->frameGeometry().size() - owner->geometry().size());
+        if (screen)
+            w->move(newWindowPlace(slot, owner->frameGeometry(), screen->availableGeometry(), frame));
+    }
     windows_[slot] = w;
     slots_.created(slot);
     return w;
+}
+
+QPoint DescriptionWindows::newWindowPlace(int slot, const QRect& ownerFrame, const QRect& screen,
+                                          const QSize& frameSize)
+{
+    const int right = screen.right() + 1;
+    const int bottom = screen.bottom() + 1;
+    int x = ownerFrame.right() + 1;
+    if (x + frameSize.width() > right)
+        x = ownerFrame.left() - frameSize.width();
+    if (x < screen.left())
+        x = right - frameSize.width();
+    int y = ownerFrame.top();
+    if (slot == 1) {
+        // Below the first window when both fit beside the owner, else a
+        // step down and to the right of it.
+        if (y + 2 * frameSize.height() <= bottom) {
+            y += frameSize.height();
+        } else {
+            constexpr int step = 32;
+            y += step;
+            x += step;
+        }
+    }
+    x = std::clamp(x, screen.left(), std::max(screen.left(), right - frameSize.width()));
+    y = std::clamp(y, screen.top(), std::max(screen.top(), bottom - frameSize.height()));
+    return {x, y};
+}
+
+QByteArray DescriptionWindows::place(int slot) const
+{
+    const DescriptionWindow* w = windows_[slot];
+    if (!w)
+        return places_[slot];
+    return w->isVisible() ? w->saveGeometry() : w->place();
+}
+
+void DescriptionWindows::setPlace(int slot, const QByteArray& place)
+{
+    places_[slot] = place;
+    if (DescriptionWindow* w = windows_[slot]; w && !w->isVisible())
+        w->setPlace(place);
 }
 
 void DescriptionWindows::showDescription(Request request)
@@ -414,7 +588,10 @@ void DescriptionWindows::showDescription(Request request)
         return;
     DescriptionWindow* w = windows_[slot] ? windows_[slot].data() : make(slot);
     slots_.setVisible(slot, true);
-    w->showNormal();
+    if (w->isVisible())
+        w->showNormal();
+    else
+        w->showInPlace();
     w->raise();
     w->activateWindow();
     // Activation unpins and refreshes; where the platform delivers no

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QButtonGroup;
+class QFontMetrics;
 class QFrame;
 class QLabel;
 class QListView;
@@ -24,6 +25,22 @@ namespace qavn {
 class CodebookStore;
 class VariableList;
 struct ProjectSpec;
+
+// Where the fields of a frequency list item go, in pixels from the item's
+// left edge: Code, Freq and % right-aligned ending at their right edges, the
+// category label left-aligned from its left edge. The fixed places (51, 90,
+// 124 and 132) move right as far as the widest text of a column needs, so
+// that neighbouring fields never run together.
+struct CategoryColumns {
+    int codeRight = 51;
+    int freqRight = 90;
+    int percentRight = 124;
+    int labelLeft = 132;
+
+    // The places for `lines` (category lines, tab-separated) drawn in a font
+    // with the metrics `metrics`; the headings count as texts too.
+    static CategoryColumns fit(const QFontMetrics& metrics, const QStringList& lines);
+};
 
 // One description and frequency window: the variable's description in one
 // view and its category lines in the other, with the pin that keeps the
@@ -62,8 +79,22 @@ public:
     std::function<void(int slot)> onHidden;
     std::function<void()> onHelp;
     // The lines the frequency view shows for a variable without category
-    // lines (its figures from the data); nothing leaves the view empty.
-    std::function<std::optional<QStringList>(std::uint32_t row)> figuresFor;
+    // lines (its figures from the data); nothing leaves the view empty. Any
+    // dialog it shows belongs to `window`, which stays in front.
+    std::function<std::optional<QStringList>(std::uint32_t row, QWidget* window)> figuresFor;
+
+    // The frequency table as tab-separated lines (Code, Freq, %, Category
+    // Label): the selected lines, or every line with a heading line first
+    // when all or none are selected. What Copy puts on the clipboard.
+    QString categoryTableText() const;
+    CategoryColumns columns() const { return columns_; }
+
+    // The place and size kept while the window is hidden (saveGeometry()).
+    QByteArray place() const { return place_; }
+    void setPlace(const QByteArray& place) { place_ = place; }
+    // Shows the window where it was when it was hidden (or was told by
+    // setPlace()), within the screen; the first time, where it was moved to.
+    void showInPlace();
 
     // An activation is waiting to be told from a click, for tests.
     bool activationPending() const;
@@ -85,6 +116,8 @@ private:
     void applyView();
     void activated();
     void cancelActivation();
+    void copyCategories();
+    void categoryMenu(const QPoint& pos);
 
     int slot_;
     VariableList& list_;
@@ -107,7 +140,12 @@ private:
     bool hasCategories_ = true;
     bool figuresShown_ = false; // figures_ holds the current variable's figures
     bool computingFigures_ = false;
-    QTimer* activation_;
+    // A dialog of this window has just closed: the activation that brings
+    // the window back is not the user's.
+    bool backFromDialog_ = false;
+    QTimer* activation_ = nullptr;
+    CategoryColumns columns_;
+    QByteArray place_;
 };
 
 // The two description window slots of the application: showDescription picks
@@ -126,9 +164,21 @@ public:
     // Destroys both windows; their slots become empty.
     void destroyAll();
 
+    // The place of each slot's window (DescriptionWindow::place()), empty
+    // for a slot without one; setPlaces() gives the windows still to be made
+    // (and hidden ones) the places kept from an earlier run.
+    QByteArray place(int slot) const;
+    void setPlace(int slot, const QByteArray& place);
+
+    // Where a new window of `frameSize` (its frame included) goes: beside
+    // the owner's frame on the right, else on the left, else at the right
+    // edge of the screen over the owner; slot 1 below slot 0's place when
+    // there is room, else cascaded from it; always wholly within `screen`.
+    static QPoint newWindowPlace(int slot, const QRect& ownerFrame, const QRect& screen, const QSize& frameSize);
+
     std::function<void()> onHelp;
     // Handed to every window (see DescriptionWindow::figuresFor).
-    std::function<std::optional<QStringList>(std::uint32_t row)> figuresFor;
+    std::function<std::optional<QStringList>(std::uint32_t row, QWidget* window)> figuresFor;
     // A window was closed (hidden): the main window takes the focus back.
     std::function<void()> onWindowHidden;
 
@@ -140,6 +190,7 @@ private:
     const ProjectSpec& project_;
     QPointer<QWidget> owner_;
     QPointer<DescriptionWindow> windows_[2];
+    QByteArray places_[2]; // for windows not yet made
     DescriptionSlots slots_;
 };
 

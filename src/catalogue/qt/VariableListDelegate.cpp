@@ -29,7 +29,10 @@ void VariableListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
 
     // The active row keeps its type colour on a light band, so that the
     // colour still tells the variable's type.
-    painter->fillRect(cell, active ? QColor(204, 228, 255) : QColor(Qt::white));
+    const bool match = index.data(VariableTableModel::MatchRole).toBool();
+    painter->fillRect(cell, active ? QColor(204, 228, 255) : match ? matchBackground() : QColor(Qt::white));
+    if (active && match)
+        painter->fillRect(QRect(cell.topLeft(), QSize(3, cell.height())), matchBackground().darker(130));
     painter->setFont(option.font);
     painter->setPen(index.data(Qt::ForegroundRole).value<QColor>());
     const QString text = index.data(Qt::DisplayRole).toString();
@@ -65,10 +68,12 @@ bool VariableListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
     if (event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     const QString label = cutOffLabel(option, index);
-    if (label.isEmpty())
+    const QString type = index.data(Qt::ToolTipRole).toString();
+    const QString tip = label.isEmpty() ? type : type.isEmpty() ? label : label + QLatin1Char('\n') + type;
+    if (tip.isEmpty())
         QToolTip::hideText();
     else
-        QToolTip::showText(event->globalPos(), label, view, option.rect);
+        QToolTip::showText(event->globalPos(), tip, view, option.rect);
     return true;
 }
 

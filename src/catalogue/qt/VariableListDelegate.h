@@ -7,7 +7,8 @@ namespace qavn {
 // Paints the variable list's cells: the tag picture centred in column 1, and
 // the row text of column 2 in two parts, the name (first 9 characters) 2
 // pixels in and the label (from the 10th character) 88 pixels in, both 1
-// pixel below the cell's top, in the row's colours.
+// pixel below the cell's top, in the row's colours; a row the query matches
+// (VariableTableModel::MatchRole) on a light yellow band.
 class VariableListDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -18,8 +19,10 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    // A label cut off at the cell's right edge shows whole as the cell's
-    // tool tip; a label that fits shows none.
+    static QColor matchBackground() { return {255, 244, 178}; }
+
+    // The cell's tool tip: the variable's type, after the whole label when
+    // the label is cut off at the cell's right edge.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
     // The label of the row text when it does not fit the cell, else empty.
@@ -28,6 +31,12 @@ public:
     QWidget* createEditor(QWidget*, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         return nullptr;
+    }
+    // The tag column is checkable for assistive tools only: clicks and keys
+    // tag through the list's own rules, never through the delegate.
+    bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override
+    {
+        return false;
     }
 };
 

@@ -1,7 +1,11 @@
 #include "catalogue/qt/VariableListView.h"
 
 #include "catalogue/qt/VariableListDelegate.h"
+#include "platform/qt/QtText.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -73,6 +77,11 @@ VariableListView::VariableListView(VariableList& list, QWidget* parent)
     });
 }
 
+QString VariableListView::clipboardText(const VariableList& list, std::uint32_t row)
+{
+    return latin1(list.rowName(row)) + QLatin1Char('\t') + latin1(list.rowLabel(row)).trimmed();
+}
+
 int VariableListView::rowHeight() const
 {
     return std::max(fontMetrics().height() + 3, 17);
@@ -126,6 +135,11 @@ void VariableListView::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
+        if (key == Qt::Key_F3 && match_) {
+            match_(!mods.testFlag(Qt::ShiftModifier));
+            event->accept();
+            return;
+        }
         if (mods.testFlag(Qt::ControlModifier)) {
             if (key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_End) {
                 event->accept();
@@ -152,6 +166,11 @@ void VariableListView::keyPressEvent(QKeyEvent* event)
     // Enter is the cell notification, the rest moves the current cell.
     if (event->key() == Qt::Key_T) {
         list_.toggleTag(list_.activeRow());
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy) && list_.shown()) {
+        QGuiApplication::clipboard()->setText(clipboardText(list_, list_.activeRow()));
         event->accept();
         return;
     }
@@ -206,6 +225,26 @@ void VariableListView::mouseDoubleClickEvent(QMouseEvent* event)
     }
     if (cell.column() != VariableTableModel::TagColumn && description_)
         description_();
+    event->accept();
+}
+
+void VariableListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!list_.inputEnabled() || !list_.shown() || !contextMenu_) {
+        event->ignore();
+        return;
+    }
+    std::uint32_t row = list_.activeRow();
+    QPoint at = visualRect(model_->index(static_cast<int>(row) - 1, VariableTableModel::TextColumn)).center();
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        const QModelIndex cell = cellAt(event->pos());
+        if (!cell.isValid())
+            return;
+        row = static_cast<std::uint32_t>(cell.row()) + 1;
+        at = event->pos();
+        list_.goToRow(row);
+    }
+    contextMenu_(row, viewport()->mapToGlobal(at));
     event->accept();
 }
 

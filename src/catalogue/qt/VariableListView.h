@@ -24,11 +24,22 @@ public:
 
     // F1 in the list: Help Contents.
     void setHelpHandler(std::function<void()> handler) { help_ = std::move(handler); }
+    // F3 (true) and Shift+F3 (false): the next or previous match of the query.
+    void setMatchHandler(std::function<void(bool forward)> handler) { match_ = std::move(handler); }
     // Double-click on a row text, or the cell notification (Enter): the
     // description window for the active row.
     void setDescriptionHandler(std::function<void()> handler) { description_ = std::move(handler); }
+    // A right click on a row, or the menu key (for the active row): the row
+    // and where its menu goes.
+    void setContextMenuHandler(std::function<void(std::uint32_t row, const QPoint& globalPos)> handler)
+    {
+        contextMenu_ = std::move(handler);
+    }
 
     bool shiftDown() const { return shiftDown_; }
+    // What Copy (Ctrl+C) puts on the clipboard for a row: its name, a tab,
+    // its label.
+    static QString clipboardText(const VariableList& list, std::uint32_t row);
     int rowHeight() const;
 
 protected:
@@ -39,6 +50,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyboardSearch(const QString&) override {}
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void followActiveRow(quint32 row);
@@ -49,7 +61,9 @@ private:
     VariableList& list_;
     VariableTableModel* model_;
     std::function<void()> help_;
+    std::function<void(bool)> match_;
     std::function<void()> description_;
+    std::function<void(std::uint32_t, const QPoint&)> contextMenu_;
     bool shiftDown_ = false;
     bool following_ = false;
 };

@@ -3,6 +3,7 @@
 #include "platform/qt/QtText.h"
 #include "catalogue/qt/Resources.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace qavn {
@@ -93,10 +94,16 @@ QVariant VariableTableModel::data(const QModelIndex& index, int role) const
         switch (role) {
         case TaggedRole:
             return list_.isTagged(row);
+        case Qt::CheckStateRole:
+            return list_.isTagged(row) ? Qt::Checked : Qt::Unchecked;
         case Qt::DecorationRole:
             return list_.isTagged(row) ? checked_ : unchecked_;
         case Qt::BackgroundRole:
             return QColor(Qt::white);
+        case Qt::AccessibleTextRole:
+            return list_.isTagged(row) ? QStringLiteral("Tagged") : QStringLiteral("Not tagged");
+        case Qt::ToolTipRole:
+            return QStringLiteral("Click or press T to tag or untag");
         default:
             return {};
         }
@@ -106,15 +113,57 @@ QVariant VariableTableModel::data(const QModelIndex& index, int role) const
         const std::string_view text = list_.rowText(row);
         return latin1(text);
     }
+    case Qt::AccessibleTextRole:
+        return latin1(list_.rowName(row)) + QStringLiteral(": ") + latin1(list_.rowLabel(row)).trimmed();
+    case Qt::AccessibleDescriptionRole:
+    case Qt::ToolTipRole:
+        return QStringLiteral("Type: ") + typeText(list_.rowInfo(row).typeCode);
     case Qt::ForegroundRole:
         return textColour(list_.rowInfo(row).typeCode);
     case Qt::BackgroundRole:
         return QColor(Qt::white);
     case RowDataRole:
         return static_cast<quint32>(list_.rowData(row));
+    case MatchRole:
+        return !marked_.empty() && std::binary_search(marked_.begin(), marked_.end(), row);
     default:
         return {};
     }
+}
+
+QString VariableTableModel::typeText(char typeCode)
+{
+    if (typeCode == ' ')
+        return QStringLiteral("categorical");
+    if (typeCode == '0')
+        return QStringLiteral("numeric");
+    if (typeCode == '1')
+        return QStringLiteral("numeric, 1 implied decimal");
+    if (typeCode >= '2' && typeCode <= '9')
+        return QStringLiteral("numeric, %1 implied decimals").arg(QLatin1Char(typeCode));
+    if (typeCode == 'A')
+        return QStringLiteral("alphanumeric");
+    return QStringLiteral("type ") + latin1(std::string_view(&typeCode, 1));
+}
+
+bool VariableTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || !checkIndex(index, CheckIndexOption::IndexIsValid) ||
+        index.column() != TagColumn || !list_.inputEnabled())
+        return false;
+    const auto row = static_cast<std::uint32_t>(index.row()) + 1;
+    if (value.value<Qt::CheckState>() == Qt::Checked)
+        list_.tagRow(row);
+    else
+        list_.untagRow(row);
+    return true;
+}
+
+void VariableTableModel::setMarkedRows(std::vector<std::uint32_t> rows)
+{
+    marked_ = std::move(rows);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, TextColumn), index(rowCount() - 1, TextColumn), {MatchRole});
 }
 
 QVariant VariableTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -138,7 +187,12 @@ Qt::ItemFlags VariableTableModel::flags(const QModelIndex& index) const
     // The user never edits a cell; tags change through the list's own rules.
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Checkable for assistive tools, which then read the tag as a check
+    // state; the views' own delegate never toggles it.
+    if (index.column() == TagColumn && list_.inputEnabled())
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
 }
 
 void VariableTableModel::tagsChanged(std::uint32_t firstRow, std::uint32_t lastRow)
@@ -148,7 +202,7 @@ void VariableTableModel::tagsChanged(std::uint32_t firstRow, std::uint32_t lastR
         return;
     lastRow = std::min<std::uint32_t>(lastRow, static_cast<std::uint32_t>(rows));
     emit dataChanged(index(static_cast<int>(firstRow) - 1, TagColumn), index(static_cast<int>(lastRow) - 1, TagColumn),
-                     {Qt::DecorationRole, TaggedRole});
+                     {Qt::DecorationRole, TaggedRole, Qt::CheckStateRole, Qt::AccessibleTextRole});
 }
 
 void VariableTableModel::tagCountChanged(std::uint32_t tagCount)

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QPixmap>
 
+#include <vector>
+
 namespace qavn {
 
 // A table model directly over a VariableList: row r of the model is row r + 1
@@ -19,6 +21,7 @@ public:
     enum Role {
         TaggedRole = Qt::UserRole + 1, // bool, tag column
         RowDataRole,                   // quint32: typeCode << 16 | fileNumber
+        MatchRole,                     // bool: the row is one of the marked rows (setMarkedRows)
     };
     static constexpr const char* textHeader = "Variable          Label";
 
@@ -33,6 +36,20 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The tag column's check state (Qt::CheckStateRole) is its tag, also
+    // for assistive tools: setting it tags or untags the row as Tag Item and
+    // Untag Item do. Nothing else can be set.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // The rows shown as matches of the query (ascending); they answer
+    // MatchRole with true and are repainted when the set changes.
+    void setMarkedRows(std::vector<std::uint32_t> rows);
+    const std::vector<std::uint32_t>& markedRows() const { return marked_; }
+
+    // The variable's type in words, for the tool tip and assistive tools:
+    // blank "categorical", "0" "numeric", "1" to "9" "numeric, N implied
+    // decimals", "A" "alphanumeric".
+    static QString typeText(char typeCode);
 
     // Column 2's text colour for a typeCode: blank green, "A" red, else navy.
     static QColor textColour(char typeCode);
@@ -53,6 +70,7 @@ private:
     VariableList& list_;
     QPixmap checked_;
     QPixmap unchecked_;
+    std::vector<std::uint32_t> marked_;
 };
 
 } // namespace qavn

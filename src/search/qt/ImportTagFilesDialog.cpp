@@ -148,7 +148,7 @@ void ImportTagFilesDialog::run(VariableList& list, Ui& ui, const std::string& ou
                                const std::function<void(ImportTagFilesDialog&)>& exec)
 {
     if (list.tagCount() >= 1) {
-        if (!ui.askYesNo("You Already Have Tagged Item(s) !\nWant to Clear Them and Import Tag File(s) ?"))
+        if (!ui.askYesNoDefaultNo("You Already Have Tagged Item(s) !\nWant to Clear Them and Import Tag File(s) ?"))
             return;
         list.clearAllTags();
     }

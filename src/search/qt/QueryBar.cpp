@@ -11,7 +11,10 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QCheckBox>
-#include <QHBoxLayout>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -163,10 +166,11 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     : QWidget(parent), list_(list), grid_(grid)
 {
     setObjectName(QStringLiteral("queryBar"));
-    // One line high whatever the grid below does.
+    // One line high (two with an error) whatever the grid below does.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* layout = new QHBoxLayout(this);
+    auto* layout = new QGridLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
+    layout->setVerticalSpacing(0);
     auto* caption = new QLabel(QStringLiteral("&Query:"), this);
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("queryEdit"));
@@ -176,26 +180,39 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
         "Terms match whole words in the name, label, description and category lines.\n"
         "name: label: description: category: look in one field; section: and file: take a\n"
         "title or a number. \"phrases\", * and ? in words, /regular expressions/,\n"
-        "AND (or nothing), OR, NOT and parentheses. Case does not matter."));
+        "AND (or nothing), OR, NOT and parentheses. Case does not matter.\n"
+        "F3 and Shift+F3 go to the next and the previous match; F1 tells more."));
     caption->setBuddy(edit_);
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("queryCount"));
-    count_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("1,000,000 matches")));
+    count_->setAccessibleName(QStringLiteral("Matches"));
+    // A fixed width, so that the field keeps its place whatever the count says.
+    count_->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("1,000,000 matches")) + 8);
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("queryError"));
+    error_->setAccessibleName(QStringLiteral("Query error"));
     error_->setStyleSheet(QStringLiteral("color: #b00000"));
+    error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    error_->hide();
     tag_ = new QPushButton(QStringLiteral("Tag M&atches"), this);
     tag_->setObjectName(QStringLiteral("tagMatches"));
     tag_->setEnabled(false);
     tag_->setAutoDefault(false);
+    untag_ = new QPushButton(QStringLiteral("&Untag Matches"), this);
+    untag_->setObjectName(QStringLiteral("untagMatches"));
+    untag_->setEnabled(false);
+    untag_->setAutoDefault(false);
     only_ = new QCheckBox(QStringLiteral("Show On&ly Matches"), this);
     only_->setObjectName(QStringLiteral("onlyMatches"));
-    layout->addWidget(caption);
-    layout->addWidget(edit_, 3);
-    layout->addWidget(count_);
-    layout->addWidget(error_, 2);
-    layout->addWidget(tag_);
-    layout->addWidget(only_);
+    layout->addWidget(caption, 0, 0);
+    layout->addWidget(edit_, 0, 1);
+    layout->addWidget(count_, 0, 2);
+    layout->addWidget(tag_, 0, 3);
+    layout->addWidget(untag_, 0, 4);
+    layout->addWidget(only_, 0, 5);
+    layout->addWidget(error_, 1, 1, 1, 5);
+    // The field takes the spare width.
+    layout->setColumnStretch(1, 1);
 
     pause_ = new QTimer(this);
     pause_->setSingleShot(true);
@@ -204,15 +221,18 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     connect(edit_, &QLineEdit::textChanged, this, [this] {
         // What was shown belongs to the text before; a running query is
         // dropped as soon as the next one starts.
-        tag_->setEnabled(false);
+        count_->clear();
         pause_->start();
+        updateButtons();
     });
     connect(edit_, &QLineEdit::returnPressed, this, &QueryBar::runQuery);
     connect(tag_, &QPushButton::clicked, this, &QueryBar::tagMatches);
+    connect(untag_, &QPushButton::clicked, this, &QueryBar::untagMatches);
     connect(only_, &QCheckBox::toggled, this, &QueryBar::showOnlyMatches);
 
     matchesView_ = new QTableView(parent);
     matchesView_->setObjectName(QStringLiteral("matchesList"));
+    matchesView_->setAccessibleName(QStringLiteral("Matching variables"));
     matchesModel_ = new MatchesModel(grid->variableModel(), matchesView_);
     matchesView_->setModel(matchesModel_);
     matchesView_->setFont(grid->font());
@@ -228,6 +248,12 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     matchesView_->horizontalHeader()->setSectionsClickable(false);
     matchesView_->setColumnWidth(VariableTableModel::TagColumn, grid->columnWidth(VariableTableModel::TagColumn));
     matchesView_->hide();
+    empty_ = new QLabel(matchesView_->viewport());
+    empty_->setObjectName(QStringLiteral("matchesEmpty"));
+    empty_->setAlignment(Qt::AlignCenter);
+    empty_->setWordWrap(true);
+    empty_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    matchesView_->viewport()->installEventFilter(this);
     connect(matchesView_, &QTableView::clicked, this, [this](const QModelIndex& index) {
         const std::uint32_t row = matchesModel_->listRow(index.row());
         list_.goToRow(row);
@@ -236,27 +262,48 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     });
     connect(matchesView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid())
+                if (current.isValid() && !following_)
                     list_.goToRow(matchesModel_->listRow(current.row()));
             });
     connect(matchesView_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (list_.goToRow(matchesModel_->listRow(index.row())) == 1 && description_)
             description_();
     });
+    connect(grid->variableModel(), &VariableTableModel::activeRowUpdated, this,
+            [this](quint32 row) { followActiveRow(row); });
 
     matchesView_->installEventFilter(this);
+    edit_->installEventFilter(this);
 
     worker_ = std::make_unique<Worker>(this, list, store, project);
+    updateEmptyText();
 }
 
 bool QueryBar::eventFilter(QObject* watched, QEvent* event)
 {
     // Key presses never come while the grid is being destroyed.
+    if (event->type() == QEvent::KeyPress && (watched == matchesView_ || watched == edit_) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        if (help_)
+            help_();
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && (watched == matchesView_ || watched == edit_) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F3 && match_) {
+        match_(!static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::ShiftModifier));
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && watched == matchesView_) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const QModelIndex current = matchesView_->currentIndex();
-        if (current.isValid() && key == Qt::Key_Space) {
+        if (current.isValid() && (key == Qt::Key_Space || key == Qt::Key_T) &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
             list_.toggleTag(matchesModel_->listRow(current.row()));
+            return true;
+        }
+        if (current.isValid() && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+            QGuiApplication::clipboard()->setText(
+                VariableListView::clipboardText(list_, matchesModel_->listRow(current.row())));
             return true;
         }
         if (current.isValid() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
@@ -265,6 +312,24 @@ bool QueryBar::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
+    if (event->type() == QEvent::ContextMenu && matchesView_ && watched == matchesView_->viewport()) {
+        // A right click on a match, or the menu key for the current one.
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        QModelIndex index = matchesView_->currentIndex();
+        QPoint at = matchesView_->visualRect(index).center();
+        if (menuEvent->reason() != QContextMenuEvent::Keyboard) {
+            index = matchesView_->indexAt(menuEvent->pos());
+            at = menuEvent->pos();
+        }
+        if (index.isValid() && contextMenu_) {
+            const std::uint32_t row = matchesModel_->listRow(index.row());
+            list_.goToRow(row);
+            contextMenu_(row, matchesView_->viewport()->mapToGlobal(at));
+        }
+        return true;
+    }
+    if (event->type() == QEvent::Resize && matchesView_ && watched == matchesView_->viewport())
+        empty_->setGeometry(matchesView_->viewport()->rect().adjusted(8, 8, -8, -8));
     return QWidget::eventFilter(watched, event);
 }
 
@@ -272,12 +337,30 @@ QueryBar::~QueryBar()
 {
     // The thread ends before anything it reads goes away.
     worker_.reset();
+    grid_->variableModel()->setMarkedRows({});
     delete matchesView_;
 }
 
 bool QueryBar::busy() const
 {
     return pause_->isActive() || shown_ != generation_;
+}
+
+bool QueryBar::onlyMatchesShown() const
+{
+    return only_->isChecked();
+}
+
+QString QueryBar::emptyText() const
+{
+    return matchesModel_->rowCount() == 0 ? empty_->text() : QString();
+}
+
+void QueryBar::showError(const QString& error)
+{
+    errorText_ = error;
+    error_->setText(error);
+    error_->setVisible(!error.isEmpty());
 }
 
 void QueryBar::runQuery()
@@ -287,13 +370,13 @@ void QueryBar::runQuery()
     auto query = std::make_shared<Query>();
     const std::string text = latin1Bytes(edit_->text());
     if (!query->compile(text)) {
-        error_->setText(latin1(query->error().text()));
+        showError(latin1(query->error().text()));
         worker_->latest = generation_; // stops a query still running
         showMatches(generation_, {});
         count_->clear();
         return;
     }
-    error_->clear();
+    showError(QString());
     if (query->empty()) {
         worker_->latest = generation_;
         showMatches(generation_, {});
@@ -301,6 +384,8 @@ void QueryBar::runQuery()
         return;
     }
     count_->setText(QStringLiteral("Searching..."));
+    updateButtons();
+    updateEmptyText();
     worker_->post(generation_, std::move(query));
 }
 
@@ -311,15 +396,49 @@ void QueryBar::showMatches(std::uint64_t generation, std::vector<std::uint32_t> 
     shown_ = generation;
     matches_ = std::move(rows);
     matchesModel_->setRows(matches_);
+    grid_->variableModel()->setMarkedRows(matches_);
     const auto n = static_cast<qulonglong>(matches_.size());
     count_->setText(QLocale().toString(n) + (n == 1 ? QStringLiteral(" match") : QStringLiteral(" matches")));
-    tag_->setEnabled(!matches_.empty());
+    updateButtons();
+    updateEmptyText();
+    if (only_->isChecked())
+        placeOnMatch();
     emit matchesUpdated(static_cast<quint32>(matches_.size()));
+}
+
+void QueryBar::updateButtons()
+{
+    const bool on = commandsEnabled_ && !busy() && !matches_.empty();
+    tag_->setEnabled(on);
+    untag_->setEnabled(on);
+}
+
+void QueryBar::setCommandsEnabled(bool enabled)
+{
+    commandsEnabled_ = enabled;
+    updateButtons();
+}
+
+void QueryBar::updateEmptyText()
+{
+    QString text;
+    if (!matches_.empty() && !busy())
+        text.clear();
+    else if (!errorText_.isEmpty())
+        text = QStringLiteral("The query has an error: ") + errorText_;
+    else if (edit_->text().trimmed().isEmpty())
+        text = QStringLiteral("No query: type one in the Query field above to list the variables it matches.");
+    else if (busy())
+        text = QStringLiteral("Searching...");
+    else
+        text = QStringLiteral("No variable matches the query.");
+    empty_->setText(text);
+    empty_->setVisible(!text.isEmpty() && matchesModel_->rowCount() == 0);
 }
 
 void QueryBar::tagMatches()
 {
-    if (matches_.empty())
+    if (matches_.empty() || !tag_->isEnabled())
         return;
     const bool many = matches_.size() > VariableList::waitCursorRange;
     if (many)
@@ -330,10 +449,78 @@ void QueryBar::tagMatches()
         QApplication::restoreOverrideCursor();
 }
 
+void QueryBar::untagMatches()
+{
+    if (matches_.empty() || !untag_->isEnabled())
+        return;
+    const bool many = matches_.size() > VariableList::waitCursorRange;
+    if (many)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (const std::uint32_t row : matches_)
+        list_.untagRow(row);
+    if (many)
+        QApplication::restoreOverrideCursor();
+}
+
+int QueryBar::goToMatch(bool forward)
+{
+    if (matches_.empty() || busy())
+        return 0;
+    const std::uint32_t active = list_.activeRow();
+    std::uint32_t target = 0;
+    bool wrapped = false;
+    if (forward) {
+        const auto next = std::upper_bound(matches_.begin(), matches_.end(), active);
+        wrapped = next == matches_.end();
+        target = wrapped ? matches_.front() : *next;
+    } else {
+        const auto here = std::lower_bound(matches_.begin(), matches_.end(), active);
+        wrapped = here == matches_.begin();
+        target = wrapped ? matches_.back() : *(here - 1);
+    }
+    if (list_.goToRow(target) != 1)
+        return 0;
+    return wrapped && target != active ? 2 : 1;
+}
+
+void QueryBar::followActiveRow(std::uint32_t row)
+{
+    if (!matchesView_ || !only_->isChecked())
+        return;
+    const auto it = std::lower_bound(matches_.begin(), matches_.end(), row);
+    if (it == matches_.end() || *it != row)
+        return;
+    const QModelIndex index =
+        matchesModel_->index(static_cast<int>(it - matches_.begin()), VariableTableModel::TextColumn);
+    following_ = true;
+    if (matchesView_->currentIndex() != index)
+        matchesView_->setCurrentIndex(index);
+    matchesView_->scrollTo(index, QAbstractItemView::EnsureVisible);
+    following_ = false;
+}
+
+void QueryBar::placeOnMatch()
+{
+    if (matches_.empty())
+        return;
+    // The user's place when it is a match, else the nearest match after it
+    // (the last one when none follows).
+    const std::uint32_t active = list_.activeRow();
+    auto it = std::lower_bound(matches_.begin(), matches_.end(), active);
+    if (it == matches_.end())
+        --it;
+    if (*it != active)
+        list_.goToRow(*it);
+    followActiveRow(*it);
+}
+
 void QueryBar::showOnlyMatches(bool on)
 {
     matchesView_->setVisible(on);
     grid_->setVisible(!on);
+    if (on)
+        placeOnMatch();
+    updateEmptyText();
     (on ? static_cast<QWidget*>(matchesView_) : grid_)->setFocus(Qt::OtherFocusReason);
 }
 

@@ -25,12 +25,15 @@ struct ProjectSpec;
 // The query line above the variable grid: the query text, the number of
 // variables it matches (worked out again a moment after each pause in the
 // typing, on a thread of its own, so that typing never waits for it; newer
-// typing cancels a query still running), a syntax error with its column,
-// "Tag Matches", which tags the matches in the list as a click would, and
-// "Show Only Matches", which puts a grid of the matches alone in the grid's
-// place. In that grid a click on the tag column (or Space) tags or untags, a
-// row becomes the list's active row, and a double-click (or Enter) opens its
-// description.
+// typing cancels a query still running and clears the count shown), a syntax
+// error with its column on a line of its own below the field, "Tag Matches"
+// and "Untag Matches", which tag or untag the matches in the list as a click
+// would (greyed while a query or a search runs), and "Show Only Matches",
+// which puts a grid of the matches alone in the grid's place. The matches are
+// marked in the full grid too, and F3 and Shift+F3 go to the next and the
+// previous one. In the grid of the matches a click on the tag column (or
+// Space, or T) tags or untags, its current row is the list's active row, and
+// a double-click (or Enter) opens its description; an empty grid says why.
 //
 // The list, the store and the project must outlive the bar and keep their
 // content while it exists; the first query gathers what it needs from them
@@ -48,7 +51,13 @@ public:
     QLabel* countLabel() const { return count_; }
     QLabel* errorLabel() const { return error_; }
     QPushButton* tagButton() const { return tag_; }
+    QPushButton* untagButton() const { return untag_; }
     QCheckBox* onlyMatchesBox() const { return only_; }
+    // Whether the grid of the matches stands in the grid's place.
+    bool onlyMatchesShown() const;
+    // What the grid of the matches says while it is empty; empty when it
+    // lists matches.
+    QString emptyText() const;
     // The grid of the matches alone, to be laid out beside the main grid
     // (it is hidden unless Show Only Matches is on).
     QTableView* matchesView() const { return matchesView_; }
@@ -60,11 +69,27 @@ public:
 
     // Double-click in the matches grid, with the active row set.
     void setDescriptionHandler(std::function<void()> handler) { description_ = std::move(handler); }
+    // F1 in the bar or the grid of the matches: the help on queries.
+    void setHelpHandler(std::function<void()> handler) { help_ = std::move(handler); }
+    // F3 and Shift+F3 there (the main window's goToMatch, with its notes).
+    void setMatchHandler(std::function<void(bool forward)> handler) { match_ = std::move(handler); }
+    // A right click in the grid of the matches on list row `row`.
+    void setContextMenuHandler(std::function<void(std::uint32_t row, const QPoint& globalPos)> handler)
+    {
+        contextMenu_ = std::move(handler);
+    }
 
     // Runs the query now, without waiting for the pause.
     void runQuery();
-    // Tag Matches.
+    // Tag Matches and Untag Matches.
     void tagMatches();
+    void untagMatches();
+    // F3 (forward) and Shift+F3: the next or previous match from the active
+    // row, going round at the end of the list. Returns 0 when there is no
+    // match, 1 when one became active, 2 when the walk went round to do so.
+    int goToMatch(bool forward);
+    // Greys the buttons that change tags while a search runs.
+    void setCommandsEnabled(bool enabled);
 
 signals:
     void matchesUpdated(quint32 count);
@@ -80,6 +105,13 @@ private:
 
     void showMatches(std::uint64_t generation, std::vector<std::uint32_t> rows);
     void showOnlyMatches(bool on);
+    void updateButtons();
+    void showError(const QString& error);
+    // The grid of the matches follows the list's active row when it is a
+    // match; placeOnMatch() makes it one (the nearest match at or after it).
+    void followActiveRow(std::uint32_t row);
+    void placeOnMatch();
+    void updateEmptyText();
 
     VariableList& list_;
     VariableListView* grid_;
@@ -87,12 +119,20 @@ private:
     QLabel* count_;
     QLabel* error_;
     QPushButton* tag_;
+    QPushButton* untag_;
     QCheckBox* only_;
+    QLabel* empty_; // on the grid of the matches while it is empty
     QTimer* pause_;
     QPointer<QTableView> matchesView_; // owned by the bar's parent, like the grid
     MatchesModel* matchesModel_;
     std::vector<std::uint32_t> matches_;
     std::function<void()> description_;
+    std::function<void()> help_;
+    std::function<void(bool)> match_;
+    std::function<void(std::uint32_t, const QPoint&)> contextMenu_;
+    bool commandsEnabled_ = true;
+    bool following_ = false;
+    QString errorText_;
     std::uint64_t generation_ = 0; // of the query last started
     std::uint64_t shown_ = 0;      // of the query whose matches are shown
     std::unique_ptr<Worker> worker_;

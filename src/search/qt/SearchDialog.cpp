@@ -70,6 +70,7 @@ SearchDialog::SearchDialog(Search& engine, QWidget* owner) : QDialog(owner), eng
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("1022"));
+    status_->setAccessibleName(QStringLiteral("Search status"));
 
     auto* fields = new QGroupBox(QStringLiteral("Search From"), this);
     auto* fieldsLayout = new QVBoxLayout(fields);
@@ -81,7 +82,9 @@ SearchDialog::SearchDialog(Search& engine, QWidget* owner) : QDialog(owner), eng
     directionLayout->addWidget(backward_);
 
     auto* findRow = new QHBoxLayout;
-    findRow->addWidget(new QLabel(QStringLiteral("Find What:"), this));
+    auto* findLabel = new QLabel(QStringLiteral("Find What:"), this);
+    findLabel->setBuddy(findWhat_);
+    findRow->addWidget(findLabel);
     findRow->addWidget(findWhat_, 1);
     auto* options = new QHBoxLayout;
     options->addWidget(fields);

@@ -30,7 +30,8 @@ bool readAt(int fd, char* into, std::size_t size, std::uint64_t offset)
 
 // The line count of a file of `size` bytes whose lines all have the length
 // of its first one (line end included), else 0: the first line, the size a
-// multiple of it, and the last line of that length too.
+// multiple of it, and the last line (after the line end before it) of that
+// length too.
 std::uint64_t evenLines(int fd, std::uint64_t size)
 {
     std::vector<char> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size, lookahead)));
@@ -42,10 +43,14 @@ std::uint64_t evenLines(int fd, std::uint64_t size)
     const auto length = static_cast<std::uint64_t>(newline - bytes.begin()) + 1;
     if (size % length != 0)
         return 0;
-    if (!readAt(fd, bytes.data(), static_cast<std::size_t>(length), size - length))
+    if (size == length)
+        return 1;
+    // The last line with the end of the line before it.
+    bytes.resize(static_cast<std::size_t>(length) + 1);
+    if (!readAt(fd, bytes.data(), static_cast<std::size_t>(length) + 1, size - length - 1) || bytes[0] != '\n')
         return 0;
-    const auto last = bytes.begin() + static_cast<std::ptrdiff_t>(length);
-    if (std::find(bytes.begin(), last, '\n') != last - 1)
+    const auto last = bytes.begin() + static_cast<std::ptrdiff_t>(length) + 1;
+    if (std::find(bytes.begin() + 1, last, '\n') != last - 1)
         return 0;
     return size / length;
 }

@@ -10,12 +10,19 @@
 #include "codebook/CodebookWriter.h"
 #include "outputs/OutputFormats.h"
 #include "search/qt/ImportTagFilesDialog.h"
+#include "search/qt/QueryBar.h"
 #include "search/qt/SearchDialog.h"
 #include "catalogue/qt/DescriptionWindow.h"
 #include "catalogue/qt/TaggedItemsDialog.h"
 #include "catalogue/qt/VariableListView.h"
+#include "catalogue/qt/VariableTableModel.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QListView>
+#include <QSettings>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -27,6 +34,7 @@
 #include <QTimer>
 #include <QCursor>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QToolButton>
 
 using namespace qavn;
@@ -143,9 +151,9 @@ private slots:
         DescriptionWindow* window = d.window(0);
         QTRY_VERIFY(window->isActiveWindow());
         QTRY_VERIFY(!window->activationPending());
-        // Long lines wrap at the window's edge.
+        // The stored lines keep their breaks: no wrapping at the window's edge.
         QCOMPARE(window->findChild<QPlainTextEdit*>(QStringLiteral("description"))->lineWrapMode(),
-                 QPlainTextEdit::WidgetWidth);
+                 QPlainTextEdit::NoWrap);
         QCursor::setPos(window->geometry().bottomRight() + QPoint(400, 400));
         window->setPinned(true);
         p.list().goToRow(5);
@@ -372,7 +380,12 @@ private slots:
 
         p.gui.ui.queueFile(std::string("/tmp/whatever.sas"));
         w->trigger(command::viewOutput);
-        QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string("SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|"));
+        // The three filters first, then the other outputs' extensions.
+        const std::string filter = p.gui.ui.fileRequests().back().filter;
+        QVERIFY(filter.rfind("SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|", 0) == 0);
+        for (const char* more : {"|*.csv|", "|*.db|", "|*.sav|", "|*.dta|", "|*.xml|", "|*.do|", "|*.R|", "|*.tag|"})
+            QVERIFY2(filter.find(more) != std::string::npos, more);
+        QVERIFY(filter.find("*.mdb") == std::string::npos);
         QCOMPARE(p.gui.ui.viewed().back(), std::string("/tmp/whatever.sas"));
     }
 
@@ -384,7 +397,11 @@ private slots:
         QVERIFY(w->action(command::outputAccess)->isEnabled());
         auto& outputs = *p.impl().outputs;
         std::vector<std::string> shown;
-        outputs.showGeneratedFiles = [&](const std::vector<std::string>& lines) { shown = lines; };
+        std::vector<std::string> hosts;
+        outputs.showGeneratedFiles = [&](const std::vector<std::string>& lines, const std::vector<std::string>& files) {
+            shown = lines;
+            hosts = files;
+        };
         QString counter;
         outputs.runWritingDialog = [&](WorkDialog& dialog) {
             QVERIFY(qobject_cast<ExportDialog*>(&dialog));
@@ -395,11 +412,20 @@ private slots:
         p.list().tagRow(3);
         QVERIFY(w->trigger(command::outputAccess));
         QVERIFY(p.gui.ui.fileRequests().empty());
-        QCOMPARE(counter, QStringLiteral("2"));
+        // The data file's lines are all alike: its number of cases is known.
+        QCOMPARE(counter, QStringLiteral("2 of 2"));
         QCOMPARE(shown.size(), 5u);
         QCOMPARE(shown[1], std::string("Following output files have been generated"));
         QCOMPARE(shown[3], std::string());
         QCOMPARE(shown[4], std::string("C:\\OUT\\DATA_FILE1.txt"));
+        // The host path beside it, and in the status note.
+        const std::string host = (p.gui.project.outputDir() / "DATA_FILE1.txt").string();
+        QCOMPARE(hosts, std::vector<std::string>{host});
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Written: ") + QString::fromStdString(host));
+        GeneratedFilesDialog dialog(shown, hosts);
+        QCOMPARE(dialog.lines().back(), QStringLiteral("C:\\OUT\\DATA_FILE1.txt"));
+        QCOMPARE(dialog.hostPaths().back(), QString::fromStdString(host));
+        QCOMPARE(dialog.hostPaths().front(), QString());
         QCOMPARE(QString::fromStdString(readFile(p.gui.project.outputDir() / "DATA_FILE1.txt")),
                  QStringLiteral("V2,V3 \r\n 02, 03 \r\n 12, 13 \r\n"));
     }
@@ -445,7 +471,7 @@ private slots:
         // file) or the export dialog (several files, no save dialog).
         p.list().tagRow(1);
         auto& outputs = *p.impl().outputs;
-        outputs.showGeneratedFiles = [](const std::vector<std::string>&) {};
+        outputs.showGeneratedFiles = [](const std::vector<std::string>&, const std::vector<std::string>&) {};
         QString dialogName;
         outputs.runWritingDialog = [&](WorkDialog& dialog) {
             dialogName = dialog.objectName();
@@ -595,6 +621,176 @@ private slots:
         // One field left as a blank: the other file alone.
         importWith(QStringLiteral(" "), QString::fromStdString((dir / "b.tag").string()), false);
         QCOMPARE(list.tagCount(), 3u);
+    }
+
+    void contextMenuAndCopyActOnTheRowAndTheFrequencyTable()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        const auto item = [](QMenu& menu, const char* name) {
+            return menu.findChild<QAction*>(QLatin1String(name));
+        };
+        std::unique_ptr<QMenu> menu = w->rowMenu(3);
+        QVERIFY(!item(*menu, "rowTag")->isChecked());
+        item(*menu, "rowTag")->trigger();
+        QVERIFY(p.list().isTagged(3));
+        QVERIFY(item(*w->rowMenu(3), "rowTag")->isChecked());
+        item(*menu, "rowFrequency")->trigger();
+        DescriptionWindow* window = p.impl().descriptions->window(0);
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->row(), 3u);
+        QCOMPARE(window->view(), DescriptionWindow::View::Frequency);
+        item(*w->rowMenu(4), "rowDescription")->trigger();
+        QCOMPARE(p.impl().descriptions->window(1)->view(), DescriptionWindow::View::Description);
+        item(*w->rowMenu(2), "rowCopy")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("V2\tLabel 2"));
+        p.list().goToRow(7);
+        QTest::keyClick(w->listView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("V7\tLabel 7"));
+
+        // The frequency table, tab-separated: the whole of it with its
+        // headings (Ctrl+A, Ctrl+C), or the lines selected.
+        auto* categories = window->findChild<QListView*>(QStringLiteral("categories"));
+        QTest::keyClick(categories, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(categories, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("Code\tFreq\t%\tCategory Label\n1\t25\t3.5\tYes\n2\t75\t96.5\tNo\n"));
+        categories->selectionModel()->select(categories->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(window->categoryTableText(), QStringLiteral("2\t75\t96.5\tNo\n"));
+    }
+
+    void frequencyColumnsFitTheirWidestValue()
+    {
+        // Small texts keep the fixed places.
+        QFont small;
+        small.setPixelSize(8);
+        const CategoryColumns fixed = CategoryColumns::fit(QFontMetrics(small), {QStringLiteral("1\t2\t3.5\tYes")});
+        QCOMPARE(QList<int>({fixed.codeRight, fixed.freqRight, fixed.percentRight, fixed.labelLeft}),
+                 QList<int>({51, 90, 124, 132}));
+        // A five-digit frequency in a large font moves the places so that no
+        // field runs into the one before it.
+        QFont large;
+        large.setPixelSize(24);
+        const QFontMetrics metrics(large);
+        const CategoryColumns c =
+            CategoryColumns::fit(metrics, {QStringLiteral("1\t44048\t100.0\tAll"), QStringLiteral("12345\t1\t0.0\tX")});
+        QVERIFY(c.codeRight >= metrics.horizontalAdvance(QStringLiteral("12345")));
+        QVERIFY(c.freqRight - metrics.horizontalAdvance(QStringLiteral("44048")) > c.codeRight);
+        QVERIFY(c.percentRight - metrics.horizontalAdvance(QStringLiteral("100.0")) > c.freqRight);
+        QVERIFY(c.labelLeft > c.percentRight);
+
+        // A window lays its list out for what it shows.
+        GuiProject gui(0);
+        auto big = test::variable("BIG", "Big count");
+        big.categories = {categoryLine("1", "44048", "100.0", "All")};
+        gui.project.add(big);
+        QVERIFY(gui.start());
+        Features features(*gui.app, gui.ui);
+        features.attach();
+        features.impl().descriptions->showDescription(DescriptionWindows::Request::Frequency);
+        DescriptionWindow* window = features.impl().descriptions->window(0);
+        const QFontMetrics shown = window->findChild<QListView*>(QStringLiteral("categories"))->fontMetrics();
+        QVERIFY(window->columns().freqRight - shown.horizontalAdvance(QStringLiteral("44048")) >
+                window->columns().codeRight);
+    }
+
+    void descriptionWindowsOpenBesideTheMainWindowAndKeepTheirPlace()
+    {
+        const QRect screen(0, 0, 1280, 1024);
+        const QSize frame(420, 260);
+        // Right of the owner, else left of it, else at the screen's right edge.
+        QCOMPARE(DescriptionWindows::newWindowPlace(0, QRect(100, 100, 600, 400), screen, frame), QPoint(700, 100));
+        QCOMPARE(DescriptionWindows::newWindowPlace(0, QRect(680, 100, 600, 400), screen, frame), QPoint(260, 100));
+        QCOMPARE(DescriptionWindows::newWindowPlace(0, QRect(0, 0, 1280, 1000), screen, frame), QPoint(860, 0));
+        // The second below the first, else a step down from it; on the screen.
+        QCOMPARE(DescriptionWindows::newWindowPlace(1, QRect(100, 100, 600, 400), screen, frame), QPoint(700, 360));
+        QCOMPARE(DescriptionWindows::newWindowPlace(1, QRect(100, 600, 600, 400), screen, frame), QPoint(732, 632));
+        QCOMPARE(DescriptionWindows::newWindowPlace(1, QRect(0, 900, 1280, 124), screen, frame), QPoint(860, 764));
+
+        FeatureProject p;
+        QVERIFY(p.start());
+        auto& d = *p.impl().descriptions;
+        d.showDescription();
+        DescriptionWindow* window = d.window(0);
+        window->setGeometry(QRect(QPoint(40, 60), QSize(500, 300)));
+        const QRect place = window->geometry();
+        window->close();
+        p.list().goToRow(2);
+        d.showDescription();
+        QCOMPARE(window->geometry(), place);
+    }
+
+    void projectKeepsItsRowQueryAndWindowPlaces()
+    {
+        FeatureProject again;
+        QVERIFY(again.start());
+        again.list().goToRow(7);
+        again.window()->queryBar()->queryEdit()->setText(QStringLiteral("label:8"));
+        again.impl().descriptions->showDescription();
+        again.impl().descriptions->window(0)->setGeometry(QRect(QPoint(50, 70), QSize(480, 280)));
+        const QRect place = again.impl().descriptions->window(0)->geometry();
+        QVERIFY(again.window()->trigger(command::exit));
+        again.features.reset();
+        again.gui.app.reset();
+
+        QVERIFY(again.start());
+        QCOMPARE(again.list().activeRow(), 7u);
+        QCOMPARE(again.window()->queryBar()->queryEdit()->text(), QStringLiteral("label:8"));
+        QTRY_COMPARE(again.window()->queryBar()->matches().size(), std::size_t{1});
+        again.impl().descriptions->showDescription();
+        QCOMPARE(again.impl().descriptions->window(0)->geometry(), place);
+        QSettings(QStringLiteral("QAVN"), QStringLiteral("qavn")).clear();
+    }
+
+    void everyControlHasANameAndTagsAreCheckStates()
+    {
+        FeatureProject p;
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        p.list().tagRow(2);
+        p.impl().descriptions->showDescription(DescriptionWindows::Request::Frequency);
+        w->trigger(command::search);
+
+        // A tag is a check box that is checked or not, the type is told in
+        // words.
+        QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w->listView());
+        QVERIFY(grid && grid->tableInterface());
+        QAccessibleInterface* tagged = grid->tableInterface()->cellAt(1, VariableTableModel::TagColumn);
+        QAccessibleInterface* untagged = grid->tableInterface()->cellAt(0, VariableTableModel::TagColumn);
+        QVERIFY(tagged && untagged);
+        QVERIFY(tagged->state().checkable && tagged->state().checked);
+        QVERIFY(untagged->state().checkable && !untagged->state().checked);
+        QAccessibleInterface* text = grid->tableInterface()->cellAt(4, VariableTableModel::TextColumn);
+        QCOMPARE(text->text(QAccessible::Name), QStringLiteral("V5: Label 5"));
+        QCOMPARE(text->text(QAccessible::Description), QStringLiteral("Type: alphanumeric"));
+        // Checking the cell the way an assistive tool does tags the row.
+        QVERIFY(w->listView()->model()->setData(w->listView()->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(p.list().isTagged(1));
+
+        // Every control of the main window, a description window and the
+        // Search dialog has a name.
+        QStringList unnamed;
+        for (QWidget* top : {static_cast<QWidget*>(w), static_cast<QWidget*>(p.impl().descriptions->window(0)),
+                             static_cast<QWidget*>(p.impl().searchDialog.data())}) {
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                                     qobject_cast<QComboBox*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+                                     qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QLabel*>(widget);
+                // Parts of another control (a combo box's field, a view's
+                // header, a field's clear button) take that control's name.
+                QWidget* parent = widget->parentWidget();
+                const bool part = qobject_cast<QComboBox*>(parent) || qobject_cast<QLineEdit*>(parent) ||
+                                  qobject_cast<QHeaderView*>(widget) || qobject_cast<QAbstractScrollArea*>(parent) ||
+                                  (parent && qobject_cast<QAbstractScrollArea*>(parent->parentWidget()));
+                if (!control || part || !widget->isVisibleTo(top))
+                    continue;
+                QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+                if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed << QLatin1String(widget->metaObject()->className()) + QLatin1Char(' ') + widget->objectName();
+            }
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
 };
 

@@ -5,11 +5,15 @@
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/ProjectCommands.h"
 #include "catalogue/qt/VariableListDelegate.h"
 #include "catalogue/qt/VariableListView.h"
 #include "catalogue/qt/VariableTableModel.h"
 
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -91,11 +95,12 @@ private slots:
         };
         QCOMPARE(describe(w->menuBar()->actions()), strings({"&File>", "&Move>", "&Tag>", "&View>", "&Search", "T&ools>", "&Help>"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions()),
-                 strings({"Output>", "View Output", "-", "Import Tag Files", "Save Selection...", "Load Selection...", "-",
-                          "Setup", "Exit"}));
-        QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions()),
+                 strings({"Open Project...", "Import Data Set...", "Recent Projects>", "-", "Output>", "View Output", "-",
+                          "Import Tag Files", "Save Selection...", "Load Selection...", "-", "Setup", "Exit"}));
+        QMenu* output = menuNamed(w, QStringLiteral("&File"))->actions().at(4)->menu();
+        QCOMPARE(describe(output->actions()),
                  strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
-        QCOMPARE(describe(menuNamed(w, QStringLiteral("&File"))->actions().front()->menu()->actions().back()->menu()->actions()),
+        QCOMPARE(describe(output->actions().back()->menu()->actions()),
                  strings({"CSV Files", "SQLite Database", "SPSS Data File", "Stata Data File", "DDI Codebook",
                           "Stata Do-File", "R Script", "SPSS for PSPP"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Move"))->actions()),
@@ -390,13 +395,13 @@ private slots:
             // Larger than it was (720 by 520), within the screen.
             QVERIFY(w->width() >= 720 && w->height() >= 520 && w->width() * w->height() > 720 * 520);
             QVERIFY(w->screen()->availableGeometry().size().expandedTo(QSize(720, 520)).width() >= w->width());
-            w->setGeometry(QRect(QPoint(60, 50), QSize(800, 610)));
+            w->setGeometry(QRect(QPoint(30, 20), QSize(760, 540)));
             place = w->pos();
             QVERIFY(p.window()->trigger(command::exit));
         }
         GuiProject again(5);
         QVERIFY(again.start());
-        QCOMPARE(again.window()->size(), QSize(800, 610));
+        QCOMPARE(again.window()->size(), QSize(760, 540));
         QCOMPARE(again.window()->pos(), place);
         QSettings(QStringLiteral("QAVN"), QStringLiteral("qavn")).clear();
     }
@@ -448,6 +453,92 @@ private slots:
         dialog = &box;
         box.exec();
         QVERIFY(offCentre >= 0 && offCentre <= 2);
+    }
+
+    void helpTellsOfEveryCommand()
+    {
+        QFile file(HelpWindow::findHelpFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString help = QString::fromLatin1(file.readAll()).simplified();
+        QStringList missing;
+        QStringList texts;
+        for (const CommandInfo& info : commandTable()) {
+            QString text = QString::fromLatin1(info.menuText);
+            text.remove(QLatin1Char('&')).remove(QStringLiteral("...")).remove(QStringLiteral("F1"));
+            texts << text.trimmed();
+        }
+        texts << QStringLiteral("Recent Projects") << QStringLiteral("Other Formats") << QStringLiteral("Untag Matches")
+              << QStringLiteral("Tag Matches") << QStringLiteral("Show Only Matches") << QStringLiteral("F3")
+              << QStringLiteral("Ctrl+C") << QStringLiteral("Frequency");
+        for (const QString& text : texts)
+            if (!help.contains(text))
+                missing << text;
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
+        // The topics the program opens.
+        for (const char* topic : {"Contents", "Query", "Selections", "Import"})
+            QVERIFY2(help.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(topic))), topic);
+    }
+
+    void openProjectAndImportDataSetStartTheProgramOnTheOtherProject()
+    {
+        GuiProject p(5);
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        ProjectCommands& projects = w->projects();
+        QStringList launched;
+        projects.launch = [&](const QString& folder, const QString& id) {
+            launched << folder + QLatin1Char('|') + id;
+            return true;
+        };
+        projects.afterLaunch = {};
+        test::TempDir other;
+
+        // Not a configuration file, or none there: refused, nothing started.
+        QVERIFY(!projects.openProjectFile(QString::fromStdString((other / "notes.txt").string())));
+        QVERIFY(!projects.openProjectFile(QString::fromStdString((other / "GONEQAV.CFG").string())));
+        QCOMPARE(p.ui.messages().size(), 2u);
+        QVERIFY(p.ui.messageTexts().back().rfind("Cannot Open Project ", 0) == 0);
+        QVERIFY(launched.isEmpty());
+
+        // Another project's configuration file: the program starts on it in
+        // its folder, and the project heads the recent list.
+        test::writeFile(other / "othqav.cfg", "C:\\RES\r\nC:\\OUT\r\nD\r\n");
+        const QString cfg = QString::fromStdString((other / "othqav.cfg").string());
+        p.ui.queueFile(cfg.toStdString());
+        QVERIFY(w->trigger(command::openProject));
+        QCOMPARE(launched, QStringList{QString::fromStdString(other.path().string()) + QStringLiteral("|OTH")});
+        QCOMPARE(projects.recentProjects().front(), cfg);
+        QCOMPARE(projects.recentProjects().at(1), projects.currentConfigurationFile());
+
+        // A data set: the import dialog named after it, the import, then
+        // the new project starts; the same file unchanged opens at once.
+        QCOMPARE(ProjectCommands::cksum("abc"), 1219131554u);
+        QCOMPARE(ProjectCommands::cksum(""), 4294967295u);
+        test::writeFile(other / "people.csv", "age,sex\n30,1\n41,2\n");
+        const QString csv = QString::fromStdString((other / "people.csv").string());
+        const QString folder = QString::fromStdString((other / "people").string());
+        bool helped = false;
+        QStringList offered;
+        projects.help = [&] { helped = true; };
+        projects.execImportDialog = [&](ImportDataSetDialog& dialog) -> int {
+            offered = dialog.sources();
+            offered << dialog.idField()->text() << dialog.folderField()->text();
+            QTest::keyClick(&dialog, Qt::Key_F1);
+            dialog.folderField()->setText(folder);
+            return QDialog::Accepted;
+        };
+        QVERIFY(projects.openDropped({csv}));
+        QCOMPARE(offered.mid(0, 2), (QStringList{csv, QStringLiteral("PEOPLE")}));
+        QVERIFY(offered.at(2).endsWith(
+            QStringLiteral("/qavn/projects/people-%1").arg(ProjectCommands::cksum(QFile::encodeName(csv)))));
+        QVERIFY(helped);
+        QCOMPARE(launched.size(), 2);
+        QCOMPARE(launched.back(), folder + QStringLiteral("|PEOPLE"));
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/PEOPLEQAV.CFG")));
+        projects.importDataSet({csv});
+        QCOMPARE(launched.size(), 3);
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("imported before")));
+        QSettings(QStringLiteral("QAVN"), QStringLiteral("qavn")).clear();
     }
 
     void exitClosesTheWindow()

@@ -9,6 +9,8 @@
 #include "platform/qt/QtUi.h"
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTimer>
 #include <QFile>
@@ -65,6 +67,40 @@ private slots:
         });
         ui.notice(bytes);
         QCOMPARE(shown, text);
+    }
+
+    void questionsThatReplaceDefaultToNoAndAMissingFolderIsNamed()
+    {
+        QtUi ui;
+        QList<QMessageBox::StandardButton> defaults;
+        const auto answer = [&] {
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                defaults << box->standardButton(box->defaultButton());
+                // Enter presses the default button.
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+        };
+        answer();
+        QVERIFY(!ui.askYesNoDefaultNo("X already exists.\nDo you want to replace it?"));
+        answer();
+        QVERIFY(ui.askYesNo("Create it?"));
+        QCOMPARE(defaults, (QList<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::Yes}));
+
+        // The output directory does not exist: the chooser's title says so.
+        test::TempDir root;
+        test::ScopedEnv drive("QAVN_DRIVE_Q", root.path().string());
+        QString title;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->windowTitle();
+            dialog->reject();
+        });
+        QVERIFY(!ui.chooseFile(Ui::FileDialog::Save, "SAS Code|*.sas|", "Q:\\NOWHERE"));
+        QVERIFY2(title.startsWith(QStringLiteral("Save As - the output directory Q:\\NOWHERE (")), qPrintable(title));
+        QVERIFY(title.endsWith(QStringLiteral(") does not exist")));
     }
 
     void aMillionPumpStepsCostNextToNothing()

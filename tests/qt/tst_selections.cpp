@@ -6,6 +6,7 @@
 #include "search/qt/ImportTagFilesDialog.h"
 #include "selections/TagSet.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -77,6 +78,14 @@ private slots:
         QVERIFY(w->trigger(command::saveSelection));
         QVERIFY(std::filesystem::exists(p.project.root() / "ZELQAV.SEL" / "pair.sel"));
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Selection pair saved: 2 variables"));
+        // The note names a selection as it was typed.
+        w->selections().setExec([](QDialog& d) {
+            static_cast<SaveSelectionDialog&>(d).nameField()->setText(QString::fromUtf16(u"\u00E9t\u00E9"));
+            return int(QDialog::Accepted);
+        });
+        QVERIFY(w->trigger(command::saveSelection));
+        QCOMPARE(w->statusBar()->currentMessage(), QString::fromUtf16(u"Selection \u00E9t\u00E9 saved: 2 variables"));
+        std::filesystem::remove(p.project.root() / "ZELQAV.SEL" / QFile::encodeName(QString::fromUtf16(u"\u00E9t\u00E9.sel")).toStdString());
 
         const auto load = [&](SetOperation operation) {
             w->selections().setExec([operation](QDialog& d) {

@@ -69,8 +69,10 @@ private slots:
         list.tagRow(4);
         QCOMPARE(tag.data(VariableTableModel::TaggedRole).toBool(), true);
         QVERIFY(tag.data(Qt::DecorationRole).value<QPixmap>().toImage() != off.toImage());
-        // Nobody edits a cell.
-        QVERIFY(!(model.flags(tag) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
+        // Nobody edits a cell; the tag is a check state as well as a picture.
+        QVERIFY(!(model.flags(tag) & Qt::ItemIsEditable));
+        QVERIFY(model.flags(tag) & Qt::ItemIsUserCheckable);
+        QCOMPARE(tag.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Checked);
         QVERIFY(!(model.flags(text) & Qt::ItemIsEditable));
     }
 

@@ -5,6 +5,7 @@
 // an error, 3 when cancelled, 2 on a usage error.
 
 #include "import/ProjectImport.h"
+#include "platform/qt/DisplayCheck.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -15,11 +16,36 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 using namespace qavn;
 
+namespace {
+
+constexpr const char* usage = "Usage: qavn-import-window SOURCE... --id ID --out DIR [--title TEXT] "
+                              "[--id-variable NAME] [--force]\n";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+            std::fputs(usage, stdout);
+            std::fputs("Imports the data sets into a project as qavn-import does, with a progress window and Cancel.\n"
+                       "Exit status 0 when the project was made, 1 on an error, 3 when cancelled, 2 on a usage error.\n"
+                       "Without a display, use qavn-import --progress.\n",
+                       stdout);
+            return 0;
+        }
+    }
+    // Without a display Qt cannot start: one line, not the platform's abort.
+    std::string why;
+    if (!displayAvailable(argc, argv, why)) {
+        std::fprintf(stderr, "qavn-import-window: %s; qavn-import --progress imports without one\n", why.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QAVN"));
     const QString title = QStringLiteral("QAVN - Import");
@@ -45,8 +71,7 @@ int main(int argc, char** argv)
             options.sources.push_back(arg);
     }
     if (options.sources.empty() || options.id.empty() || options.out.empty()) {
-        std::fprintf(stderr, "Usage: qavn-import-window SOURCE... --id ID --out DIR [--title TEXT] "
-                             "[--id-variable NAME] [--force]\n");
+        std::fputs(usage, stderr);
         return 2;
     }
 

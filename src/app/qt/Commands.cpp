@@ -14,6 +14,11 @@ using E = EnabledBy;
 // The commands after the outputs' own, which come from the output format
 // table.
 constexpr std::array otherCommands{
+    CommandInfo{command::openProject, "Open Project...", "Open Another Project from Its Configuration File",
+                "Open Project", nullptr, E::CommandsEnabled},
+    CommandInfo{command::importDataSet, "Import Data Set...",
+                "Make a Project from SPSS, Stata, SAS, CSV or DDI Files and Open It", "Import Data Set", nullptr,
+                E::CommandsEnabled},
     CommandInfo{command::viewOutput, "View Output", "", "", nullptr, E::CommandsEnabled},
     CommandInfo{command::importTagFiles, "Import Tag Files", "Import Tag File", "Import Tag File", nullptr,
                 E::CommandsEnabled},

@@ -17,17 +17,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QTimer>
+#include <QSettings>
 
 namespace qavn {
-
-namespace {
-
-// How long a window manager is given to hand the focus on when a description
-// window closes.
-constexpr int returnFocusDelayMs = 120;
-
-} // namespace
 
 Features::Features(Application& application, Ui& ui) : impl_(std::make_shared<Impl>(application, ui))
 {
@@ -92,24 +84,27 @@ void Features::Impl::attach()
 
     descriptions = std::make_unique<DescriptionWindows>(list, session.store, session.project, window);
     descriptions->onHelp = [window] { window->showHelpContents(); };
-    descriptions->figuresFor = [window](std::uint32_t row) { return window->verifyCommand().figuresLines(row); };
-    descriptions->onWindowHidden = [window] {
-        window->activateWindow();
-        window->listView()->setFocus();
-        // A window manager hands the focus to another window of the program
-        // (the other description window, say) when one goes away; the main
-        // window takes it back once that is done.
-        QTimer::singleShot(returnFocusDelayMs, window, [window] {
-            QWidget* active = QApplication::activeWindow();
-            if (active == window || QApplication::activeModalWidget() || QApplication::activePopupWidget())
-                return;
-            if (active && !qobject_cast<DescriptionWindow*>(active))
-                return;
-            window->activateWindow();
-            window->listView()->setFocus();
-        });
+    descriptions->figuresFor = [window](std::uint32_t row, QWidget* over) {
+        return window->verifyCommand().figuresLines(row, over);
     };
+    descriptions->onWindowHidden = [window] { window->returnFocusToList(); };
+    // Where the windows were is kept per project.
+    window->addProjectState(
+        [this](QSettings& settings) {
+            if (!descriptions)
+                return;
+            for (int slot = 0; slot < 2; ++slot)
+                settings.setValue(QStringLiteral("descriptionWindow%1").arg(slot), descriptions->place(slot));
+        },
+        [this](QSettings& settings) {
+            if (!descriptions)
+                return;
+            for (int slot = 0; slot < 2; ++slot)
+                descriptions->setPlace(slot,
+                                       settings.value(QStringLiteral("descriptionWindow%1").arg(slot)).toByteArray());
+        });
     window->setDescriptionHandler([this] { descriptions->showDescription(); });
+    window->setFrequencyHandler([this] { descriptions->showDescription(DescriptionWindows::Request::Frequency); });
     window->setCommandHandler(command::description, [this] { descriptions->showDescription(); });
     window->setCommandHandler(command::taggedItems, [this, window, &list] {
         TaggedItemsDialog::run(list, ui, window);
@@ -119,6 +114,7 @@ void Features::Impl::attach()
     });
 
     outputs = std::make_unique<OutputCommands>(session, list, ui, window);
+    outputs->note = [window](const QString& note) { window->showNote(note); };
     for (const OutputFormat& format : outputFormats())
         if (format.command.id != 0)
             window->setCommandHandler(format.command.id, [this, &format] { outputs->run(format); });
@@ -149,10 +145,8 @@ void Features::Impl::showSearch()
                                                     : DescriptionWindows::Request::Unchanged);
     };
     searchDialog->onClosed = [window] {
-        if (window) {
-            window->activateWindow();
-            window->listView()->setFocus();
-        }
+        if (window)
+            window->returnFocusToList();
     };
     searchDialog->onHelp = [window] {
         if (window)

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace qavn {
@@ -26,6 +27,10 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     label_ = new QLabel(latin1(text), frame);
     label_->setObjectName(QStringLiteral("loadingText"));
     label_->setAlignment(Qt::AlignCenter);
+    detail_ = new QLabel(frame);
+    detail_->setObjectName(QStringLiteral("loadingDetail"));
+    detail_->setAlignment(Qt::AlignCenter);
+    detail_->hide();
     bar_ = new QProgressBar(frame);
     bar_->setObjectName(QStringLiteral("loadingProgress"));
     bar_->setRange(0, 0);
@@ -39,6 +44,7 @@ LoadingDialog::LoadingDialog(QWidget* parent, std::function<void()> work)
     auto* inner = new QVBoxLayout(frame);
     inner->addWidget(label_);
     inner->addWidget(bar_);
+    inner->addWidget(detail_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cancelButton_);
@@ -96,6 +102,27 @@ void LoadingDialog::advance(long step)
     // The bar stops at its maximum.
     const long value = std::min<long>(static_cast<long>(bar_->value()) + step, bar_->maximum());
     bar_->setValue(static_cast<int>(value));
+}
+
+void LoadingDialog::setText(std::string_view field, std::string_view text)
+{
+    if (!field.empty())
+        return;
+    const bool count = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    setDetail(count ? QStringLiteral("record ") + latin1(text) : latin1(text));
+}
+
+void LoadingDialog::setDetail(const QString& text)
+{
+    if (detail_->text() == text)
+        return;
+    detail_->setText(detail_->fontMetrics().elidedText(text, Qt::ElideMiddle, width() - 24));
+    detail_->setVisible(!text.isEmpty());
+}
+
+QString LoadingDialog::detail() const
+{
+    return detail_->text();
 }
 
 void LoadingDialog::setMessage(const QString& message)

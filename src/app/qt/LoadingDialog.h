@@ -25,6 +25,12 @@ public:
 
     void setRange(long maximum) override;
     void advance(long step) override;
+    // A text of the work without a field of its own (the data file being
+    // read, or the count of cases written: "record 1200") goes on a line
+    // under the bar.
+    void setText(std::string_view field, std::string_view text) override;
+    void setDetail(const QString& text);
+    QString detail() const;
 
     QProgressBar* progressBar() const { return bar_; }
     QPushButton* cancelButton() const { return cancelButton_; }
@@ -40,6 +46,7 @@ private:
     void centreOnOwner();
 
     QLabel* label_;
+    QLabel* detail_;
     QProgressBar* bar_;
     QPushButton* cancelButton_;
 };

@@ -4,6 +4,8 @@
 #include "app/qt/AboutDialog.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/LoadingDialog.h"
+#include "app/qt/LockKeys.h"
+#include "app/qt/ProjectCommands.h"
 #include "app/qt/VerifyCommand.h"
 #include "app/qt/SelectionDialogs.h"
 #include "catalogue/Loader.h"
@@ -11,22 +13,50 @@
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
 #include "catalogue/Navigation.h"
+#include "catalogue/qt/DescriptionWindow.h"
 #include "catalogue/qt/Resources.h"
 #include "catalogue/qt/VariableListView.h"
 #include "search/qt/QueryBar.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QCryptographicHash>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QScreen>
 #include <QSettings>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace qavn {
+
+namespace {
+
+// How long a window manager is given to hand the focus on when a window of
+// the program goes away.
+constexpr int returnFocusDelayMs = 120;
+// How often the lock panes look again at the keyboard while nothing else
+// tells them (a lock key pressed while another program had the keyboard).
+constexpr int lockPollMs = 1000;
+
+} // namespace
 
 MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     : QMainWindow(parent), session_(session), ui_(ui), list_(VariableList::Mode::Main, &ui)
@@ -40,12 +70,20 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     createToolBar();
     createStatusBar();
     verify_ = std::make_unique<VerifyCommand>(session_, list_, ui_, this);
-    selections_ = std::make_unique<SelectionCommands>(session_, list_, ui_, this, [this](const std::string& note) {
-        statusBar()->showMessage(latin1(note), noteTimeoutMs);
-    });
+    selections_ = std::make_unique<SelectionCommands>(session_, list_, ui_, this,
+                                                      [this](const QString& note) { showNote(note); });
+    selections_->setHelp([this] { showHelpTopic(QStringLiteral("Selections")); });
+    projects_ = std::make_unique<ProjectCommands>(session_, ui_, this);
+    projects_->note = [this](const QString& note) { showNote(note); };
+    projects_->help = [this] { showHelpTopic(QStringLiteral("Import")); };
+    projects_->beforeLaunch = [this] { saveState(); };
+    projects_->afterLaunch = [this] { close(); };
 
     view_ = new VariableListView(list_, this);
+    view_->setAccessibleName(QStringLiteral("Variable list"));
     view_->setHelpHandler([this] { showHelpContents(); });
+    view_->setMatchHandler([this](bool forward) { goToMatch(forward); });
+    view_->setContextMenuHandler([this](std::uint32_t row, const QPoint& at) { showRowMenu(row, at); });
     connect(view_->variableModel(), &VariableTableModel::activeRowUpdated, this, &MainWindow::updateToolbarLabel);
     connect(view_->variableModel(), &VariableTableModel::tagCountUpdated, this, &MainWindow::showTagCount);
     // The list stays hidden until loading has filled it.
@@ -57,30 +95,84 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     view_->hide();
     // The query line above the list, and the list of its matches alone.
     query_ = new QueryBar(list_, session_.store, session_.project, view_, centre);
+    query_->setHelpHandler([this] { showHelpTopic(QStringLiteral("Query")); });
+    query_->setMatchHandler([this](bool forward) { goToMatch(forward); });
+    query_->setContextMenuHandler([this](std::uint32_t row, const QPoint& at) { showRowMenu(row, at); });
     layout->insertWidget(0, query_);
     layout->addWidget(query_->matchesView());
     query_->hide();
     setCentralWidget(centre);
 
+    // F3 and Shift+F3 anywhere in the window: the next and previous match.
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, [this] { goToMatch(true); });
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(previous, &QShortcut::activated, this, [this] { goToMatch(false); });
+
+    setAcceptDrops(true);
     installDefaultHandlers();
     updateCommandStates();
     // A running search disables the commands and enables them again when it
     // ends; the window follows at once.
     session_.commands.setListener([this](bool) { updateCommandStates(); });
     restorePlace();
+
+    // The focus guard, the modal dialogs of a command and the lock keys are
+    // seen in every window of the program.
+    qApp->installEventFilter(this);
+    auto* lockPoll = new QTimer(this);
+    connect(lockPoll, &QTimer::timeout, this, [this] {
+        if (isActiveWindow())
+            updateLockPanes();
+    });
+    lockPoll->start(lockPollMs);
+    updateLockPanes();
 }
 
 void MainWindow::restorePlace()
 {
     const QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
-    if (restoreGeometry(settings.value(QString::fromLatin1(geometryKey)).toByteArray()))
+    if (restoreGeometry(settings.value(QString::fromLatin1(geometryKey)).toByteArray())) {
+        fitIntoScreen();
         return;
+    }
     // A first start: a window roomy enough for the list's labels, within the
-    // screen.
+    // screen's room in logical pixels (which a scale factor makes small).
     QSize size(defaultWidth, defaultHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10).expandedTo(QSize(720, 520));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        // Room for the frame the window manager adds.
+        const QSize room = (area.size() - QSize(16, 48)).expandedTo(QSize(1, 1));
+        size = size.boundedTo(area.size() * 9 / 10)
+                   .expandedTo(QSize(minimumFirstWidth, minimumFirstHeight))
+                   .boundedTo(room);
+        resize(size);
+        move(area.topLeft() + QPoint(std::max(0, (area.width() - size.width()) / 2),
+                                     std::max(0, (area.height() - size.height() - 32) / 2)));
+        return;
+    }
     resize(size);
+}
+
+void MainWindow::fitIntoScreen()
+{
+    // Kept from a larger screen (or a smaller scale): made to fit this one.
+    const QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize room = (area.size() - QSize(16, 48)).expandedTo(QSize(1, 1));
+    if (width() > room.width() || height() > room.height())
+        resize(size().boundedTo(room));
+    QRect frame = frameGeometry();
+    if (!area.contains(frame)) {
+        QPoint topLeft = frame.topLeft();
+        topLeft.setX(std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+        topLeft.setY(std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+        move(topLeft);
+    }
 }
 
 void MainWindow::savePlace()
@@ -125,6 +217,12 @@ void MainWindow::createMenus()
 {
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->addAction(action(command::openProject));
+    file->addAction(action(command::importDataSet));
+    recentMenu_ = file->addMenu(QStringLiteral("Recent Projects"));
+    recentMenu_->setObjectName(QStringLiteral("recentProjects"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    file->addSeparator();
     QMenu* output = file->addMenu(QStringLiteral("Output"));
     QMenu* otherFormats = nullptr;
     for (const OutputFormat& format : outputFormats()) {
@@ -204,6 +302,7 @@ void MainWindow::createToolBar()
     toolBar_->addWidget(gap);
     toolbarLabel_ = new QLabel(QString(11, QLatin1Char(' ')), toolBar_);
     toolbarLabel_->setObjectName(QStringLiteral("toolbarLabel"));
+    toolbarLabel_->setAccessibleName(QStringLiteral("Data file and section"));
     toolbarLabel_->setMinimumWidth(340);
     toolbarLabel_->setFixedHeight(18);
     toolbarLabel_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -233,10 +332,11 @@ void MainWindow::createStatusBar()
     };
     // The lock states cannot be read portably; the panes keep their place
     // and name as indicators.
-    QLabel* cap = pane(QStringLiteral("capIndicator"), QStringLiteral("CAP"), QStringLiteral("CAP"));
-    QLabel* num = pane(QStringLiteral("numIndicator"), QStringLiteral("NUM"), QStringLiteral("NUM"));
-    cap->setEnabled(false);
-    num->setEnabled(false);
+    // Greyed while the lock is off, or while the platform does not tell.
+    capPane_ = pane(QStringLiteral("capIndicator"), QStringLiteral("CAP"), QStringLiteral("CAP"));
+    numPane_ = pane(QStringLiteral("numIndicator"), QStringLiteral("NUM"), QStringLiteral("NUM"));
+    capPane_->setEnabled(false);
+    numPane_->setEnabled(false);
     tagPane_ = pane(QStringLiteral("tagPane"), QString(), QStringLiteral("Tag 000000 "));
     tagPane_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     showTagCount(0);
@@ -278,6 +378,7 @@ bool MainWindow::trigger(int id)
 
 void MainWindow::setDescriptionHandler(std::function<void()> handler)
 {
+    description_ = handler;
     query_->setDescriptionHandler(handler);
     view_->setDescriptionHandler(std::move(handler));
 }
@@ -303,27 +404,55 @@ void MainWindow::updateCommandStates()
         if (twin != menuTwins_.end())
             twin->second->setEnabled(on);
     }
+    if (query_)
+        query_->setCommandsEnabled(session_.commands.enabled());
 }
 
 void MainWindow::installDefaultHandlers()
 {
-    setCommandHandler(command::topOfList, [this] { goToTopOfList(list_); });
-    setCommandHandler(command::bottomOfList, [this] { goToBottomOfList(list_); });
-    setCommandHandler(command::nextSection, [this] { goToNextSection(list_, session_.store); });
-    setCommandHandler(command::prevSection, [this] { goToPrevSection(list_, session_.store); });
-    setCommandHandler(command::nextFile, [this] { goToNextFile(list_, session_.store, session_.project); });
-    setCommandHandler(command::prevFile, [this] { goToPrevFile(list_, session_.store, session_.project); });
+    // While only the matches are shown, the Move commands and Prev Tag and
+    // Next Tag walk them alone.
+    setCommandHandler(command::topOfList, [this] {
+        onlyMatches() ? goToTopOfList(list_, shownRows()) : goToTopOfList(list_);
+    });
+    setCommandHandler(command::bottomOfList, [this] {
+        onlyMatches() ? goToBottomOfList(list_, shownRows()) : goToBottomOfList(list_);
+    });
+    setCommandHandler(command::nextSection, [this] {
+        onlyMatches() ? goToNextSection(list_, session_.store, shownRows()) : goToNextSection(list_, session_.store);
+    });
+    setCommandHandler(command::prevSection, [this] {
+        onlyMatches() ? goToPrevSection(list_, session_.store, shownRows()) : goToPrevSection(list_, session_.store);
+    });
+    setCommandHandler(command::nextFile, [this] {
+        onlyMatches() ? goToNextFile(list_, shownRows()) : goToNextFile(list_, session_.store, session_.project);
+    });
+    setCommandHandler(command::prevFile, [this] {
+        onlyMatches() ? goToPrevFile(list_, shownRows()) : goToPrevFile(list_, session_.store, session_.project);
+    });
     setCommandHandler(command::tagItem, [this] { list_.tagRow(list_.activeRow()); });
     setCommandHandler(command::untagItem, [this] { list_.untagRow(list_.activeRow()); });
     setCommandHandler(command::clearAllTag, [this] { list_.clearAllTags(); });
-    setCommandHandler(command::prevTag, [this] { goToPrevTag(list_); });
-    setCommandHandler(command::nextTag, [this] { goToNextTag(list_); });
+    setCommandHandler(command::prevTag, [this] { onlyMatches() ? goToPrevTag(list_, shownRows()) : goToPrevTag(list_); });
+    setCommandHandler(command::nextTag, [this] { onlyMatches() ? goToNextTag(list_, shownRows()) : goToNextTag(list_); });
     setCommandHandler(command::helpContents, [this] { showHelpContents(); });
     setCommandHandler(command::about, [this] { showAbout(); });
     setCommandHandler(command::exit, [this] { close(); });
     setCommandHandler(command::verifyCodebook, [this] { verify_->run(); });
     setCommandHandler(command::saveSelection, [this] { selections_->saveSelection(); });
     setCommandHandler(command::loadSelection, [this] { selections_->loadSelection(); });
+    setCommandHandler(command::openProject, [this] { projects_->openProject(); });
+    setCommandHandler(command::importDataSet, [this] { projects_->importDataSet(); });
+}
+
+bool MainWindow::onlyMatches() const
+{
+    return query_ && query_->onlyMatchesShown();
+}
+
+std::span<const std::uint32_t> MainWindow::shownRows() const
+{
+    return query_->matches();
 }
 
 void MainWindow::runCommand(int id)
@@ -334,13 +463,254 @@ void MainWindow::runCommand(int id)
     // The list has no rows to act on until loading has shown it.
     const CommandInfo* info = findCommand(id);
     const bool needsList = info && info->enabledBy == EnabledBy::CommandsEnabled && id != command::setup &&
-                           id != command::viewOutput;
+                           id != command::viewOutput && id != command::openProject && id != command::importDataSet;
     if (needsList && !list_.shown())
         return;
     const std::function<void()> handler = it->second;
+    const unsigned modals = modalShown_;
     handler();
-    if (id != command::exit && view_ && view_->isVisible())
-        view_->setFocus(Qt::OtherFocusReason);
+    if (id == command::exit || !isVisible())
+        return;
+    // The list has the keyboard after every command; after a modal dialog
+    // the window takes the activation back too.
+    if (modalShown_ != modals)
+        returnFocusToList();
+    else if (QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_; shown && shown->isVisible())
+        shown->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::returnFocusToList()
+{
+    if (!list_.shown() || !isVisible())
+        return;
+    const auto focusList = [this] {
+        activateWindow();
+        QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
+        if (shown && shown->isVisible())
+            shown->setFocus(Qt::OtherFocusReason);
+    };
+    focusList();
+    focusGuard_.start();
+    // A window manager may hand the activation to another window of the
+    // program when one goes away, and do it only after this request; the
+    // window takes it back once that is done.
+    QTimer::singleShot(returnFocusDelayMs, this, [this, focusList] {
+        QWidget* active = QApplication::activeWindow();
+        if (active == this || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+            return;
+        if (active && !qobject_cast<DescriptionWindow*>(active))
+            return;
+        focusList();
+    });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow() && widget->isModal())
+            ++modalShown_;
+        break;
+    case QEvent::WindowActivate:
+        // Handed on by the window manager, not chosen by the user: a click
+        // presses a button or lands on the window.
+        if (auto* description = qobject_cast<DescriptionWindow*>(watched);
+            description && focusGuard_.isValid() && focusGuard_.elapsed() < focusGuardMs &&
+            QGuiApplication::mouseButtons() == Qt::NoButton &&
+            !description->frameGeometry().contains(QCursor::pos())) {
+            QTimer::singleShot(0, this, [this] {
+                activateWindow();
+                QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
+                if (shown && shown->isVisible())
+                    shown->setFocus(Qt::OtherFocusReason);
+            });
+        }
+        if (watched == this)
+            updateLockPanes();
+        break;
+    case QEvent::KeyRelease: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_CapsLock || key == Qt::Key_NumLock) && watched == QApplication::focusWidget())
+            updateLockPanes();
+        break;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::updateLockPanes()
+{
+    const std::optional<LockKeyStates> states = lockKeyStates();
+    capPane_->setEnabled(states && states->capsLock);
+    numPane_->setEnabled(states && states->numLock);
+}
+
+void MainWindow::showNote(const QString& note)
+{
+    statusBar()->showMessage(note, noteTimeoutMs);
+}
+
+std::unique_ptr<QMenu> MainWindow::rowMenu(std::uint32_t row)
+{
+    auto menu = std::make_unique<QMenu>(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    const bool enabled = session_.commands.enabled();
+    QAction* tag = menu->addAction(QStringLiteral("&Tag"));
+    tag->setObjectName(QStringLiteral("rowTag"));
+    tag->setCheckable(true);
+    tag->setChecked(list_.isTagged(row));
+    tag->setEnabled(enabled);
+    connect(tag, &QAction::triggered, this, [this, row] { list_.toggleTag(row); });
+    QAction* description = menu->addAction(QStringLiteral("&Description"));
+    description->setObjectName(QStringLiteral("rowDescription"));
+    description->setEnabled(enabled && description_ != nullptr);
+    connect(description, &QAction::triggered, this, [this, row] {
+        if (list_.goToRow(row) == 1 && description_)
+            description_();
+    });
+    QAction* frequency = menu->addAction(QStringLiteral("&Frequency"));
+    frequency->setObjectName(QStringLiteral("rowFrequency"));
+    frequency->setEnabled(enabled && frequency_ != nullptr);
+    connect(frequency, &QAction::triggered, this, [this, row] {
+        if (list_.goToRow(row) == 1 && frequency_)
+            frequency_();
+    });
+    menu->addSeparator();
+    QAction* copy = menu->addAction(QStringLiteral("&Copy"));
+    copy->setObjectName(QStringLiteral("rowCopy"));
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, [this, row] { copyRow(row); });
+    return menu;
+}
+
+void MainWindow::showRowMenu(std::uint32_t row, const QPoint& globalPos)
+{
+    const std::unique_ptr<QMenu> menu = rowMenu(row);
+    menu->exec(globalPos);
+}
+
+void MainWindow::copyRow(std::uint32_t row)
+{
+    if (row >= 1 && row <= list_.rowCount())
+        QGuiApplication::clipboard()->setText(VariableListView::clipboardText(list_, row));
+}
+
+void MainWindow::goToMatch(bool forward)
+{
+    if (!list_.shown() || !session_.commands.enabled())
+        return;
+    switch (query_->goToMatch(forward)) {
+    case 0:
+        showNote(query_->matches().empty() ? QStringLiteral("No match of the query")
+                                           : QStringLiteral("The query is still running"));
+        break;
+    case 2:
+        showNote(forward ? QStringLiteral("Passed the end of the list: back to the first match")
+                         : QStringLiteral("Passed the top of the list: on to the last match"));
+        break;
+    default:
+        break;
+    }
+}
+
+QString MainWindow::projectGroup() const
+{
+    const QByteArray key = QFile::encodeName(projects_->currentConfigurationFile());
+    return QStringLiteral("projects/") +
+           QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+}
+
+void MainWindow::addProjectState(std::function<void(QSettings&)> save, std::function<void(QSettings&)> restore)
+{
+    if (projectRestored_ && restore) {
+        QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
+        settings.beginGroup(projectGroup());
+        restore(settings);
+    }
+    projectStates_.emplace_back(std::move(save), std::move(restore));
+}
+
+void MainWindow::restoreProjectState()
+{
+    QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
+    settings.beginGroup(projectGroup());
+    const auto row = settings.value(QString::fromLatin1(activeRowKey)).toUInt();
+    if (row >= 1 && row <= list_.rowCount())
+        list_.goToRow(row);
+    const QString query = settings.value(QString::fromLatin1(queryKey)).toString();
+    if (!query.isEmpty())
+        query_->queryEdit()->setText(query);
+    for (const auto& [save, restore] : projectStates_)
+        if (restore)
+            restore(settings);
+    projectRestored_ = true;
+}
+
+void MainWindow::saveState()
+{
+    selections_->saveKeptTags();
+    if (!list_.shown())
+        return;
+    savePlace();
+    QSettings settings(QString::fromLatin1(settingsOrganisation), QString::fromLatin1(settingsApplication));
+    settings.beginGroup(projectGroup());
+    settings.setValue(QString::fromLatin1(activeRowKey), list_.activeRow());
+    settings.setValue(QString::fromLatin1(queryKey), query_->queryEdit()->text());
+    for (const auto& [save, restore] : projectStates_)
+        if (save)
+            save(settings);
+}
+
+void MainWindow::fillRecentMenu()
+{
+    recentMenu_->clear();
+    const QString current = projects_->currentConfigurationFile();
+    int n = 0;
+    for (const QString& path : projects_->recentProjects()) {
+        if (path == current)
+            continue;
+        ++n;
+        const QString id = QFileInfo(path).fileName().chopped(7).toUpper();
+        QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2 - %3").arg(n).arg(id, QDir::toNativeSeparators(path)));
+        item->setEnabled(session_.commands.enabled());
+        connect(item, &QAction::triggered, this, [this, path] { projects_->openProjectFile(path); });
+    }
+    if (n == 0) {
+        recentMenu_->addAction(QStringLiteral("(none)"))->setEnabled(false);
+        return;
+    }
+    recentMenu_->addSeparator();
+    connect(recentMenu_->addAction(QStringLiteral("&Clear List")), &QAction::triggered, this,
+            [this] { projects_->clearRecent(); });
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!event->mimeData()->hasUrls() || !session_.commands.enabled())
+        return;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && (ProjectCommands::isConfigurationFile(path) || ProjectCommands::isDataSet(path))) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (!url.toLocalFile().isEmpty())
+            paths.append(url.toLocalFile());
+    event->acceptProposedAction();
+    // After the drop has finished: the import dialog is modal.
+    QTimer::singleShot(0, this, [this, paths] {
+        if (projects_->openDropped(paths))
+            returnFocusToList();
+    });
 }
 
 bool MainWindow::loadProject()
@@ -365,6 +735,8 @@ bool MainWindow::loadProject()
     updateToolbarLabel(list_.activeRow());
     setWindowTitle(latin1(mainWindowTitle(session_.project)));
     selections_->restoreKeptTags();
+    restoreProjectState();
+    projects_->addRecent(projects_->currentConfigurationFile());
     return true;
 }
 
@@ -389,6 +761,11 @@ void MainWindow::showTagCount(quint32 count)
 
 void MainWindow::showHelpContents()
 {
+    showHelpTopic(QStringLiteral("Contents"));
+}
+
+void MainWindow::showHelpTopic(const QString& topic)
+{
     const QString path = HelpWindow::findHelpFile();
     if (path.isEmpty()) {
         ui_.error("Cannot Open " + std::string(HelpWindow::fileName) + " !");
@@ -396,7 +773,7 @@ void MainWindow::showHelpContents()
     }
     if (!help_)
         help_ = new HelpWindow(this);
-    if (!help_->open(path)) {
+    if (!help_->open(path, topic)) {
         ui_.error("Cannot Open " + latin1Bytes(path) + " !");
         return;
     }
@@ -418,11 +795,13 @@ void MainWindow::showAbout()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    selections_->saveKeptTags();
+    // Once: another project's start has saved it all already.
+    if (!stateSaved_) {
+        saveState();
+        stateSaved_ = true;
+    }
     if (closeHandler_)
         closeHandler_();
-    if (list_.shown())
-        savePlace();
     event->accept();
 }
 

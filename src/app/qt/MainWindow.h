@@ -6,17 +6,24 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <QElapsedTimer>
+
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
+#include <vector>
 
 class QAction;
 class QLabel;
+class QMenu;
+class QSettings;
 class QToolBar;
 
 namespace qavn {
 
 class HelpWindow;
+class ProjectCommands;
 class VerifyCommand;
 class QueryBar;
 class OpenProject;
@@ -26,7 +33,15 @@ class VariableListView;
 
 // The main window: the menu bar, the toolbar with its ten buttons and the
 // label for the active row's file and section, the variable list, and the
-// status bar with the message pane, CAP, NUM and the tag pane.
+// status bar with the message pane, CAP, NUM and the tag pane. CAP and NUM
+// show the lock keys' states where the window system tells them (on X);
+// elsewhere they stay greyed.
+//
+// After every modal dialog of a command, and when the Search dialog or a
+// description window closes, the window takes the activation and gives the
+// list the keyboard (returnFocusToList()). Data sets and configuration files
+// dropped on it are imported or opened (ProjectCommands). The active row,
+// the query and the description windows' places are kept per project.
 //
 // Every command is a QAction carrying its ID in data(). The Move, Tag, Help,
 // About and Exit commands are handled here; others get their handler through
@@ -48,6 +63,16 @@ public:
     static constexpr const char* geometryKey = "mainWindow/geometry";
     static constexpr int defaultWidth = 960;
     static constexpr int defaultHeight = 680;
+    // The smallest first size, in logical pixels, where the screen has room.
+    static constexpr int minimumFirstWidth = 720;
+    static constexpr int minimumFirstHeight = 520;
+    // How long after returnFocusToList() a description window that a window
+    // manager activates (handing the focus on) gives it back.
+    static constexpr int focusGuardMs = 700;
+    // Per-project keys under the group projectGroup(): the active row, the
+    // query text and the description windows' places.
+    static constexpr const char* activeRowKey = "activeRow";
+    static constexpr const char* queryKey = "query";
 
     // The session and the Ui must outlive the window.
     MainWindow(OpenProject& session, Ui& ui, QWidget* parent = nullptr);
@@ -59,6 +84,10 @@ public:
     QLabel* toolbarLabel() const { return toolbarLabel_; }
     QLabel* tagPane() const { return tagPane_; }
     QueryBar* queryBar() const { return query_; }
+
+    QLabel* capPane() const { return capPane_; }
+    QLabel* numPane() const { return numPane_; }
+    ProjectCommands& projects() const { return *projects_; }
 
     // The action of a command ID, or nullptr.
     QAction* action(int id) const;
@@ -72,6 +101,42 @@ public:
     // showDescription: called for a double-click on a row text and for the
     // cell notification, with the active row already set.
     void setDescriptionHandler(std::function<void()> handler);
+    // showDescription with the frequency view, for the context menu.
+    void setFrequencyHandler(std::function<void()> handler) { frequency_ = std::move(handler); }
+
+    // The main window becomes the active window and the list (or the list of
+    // matches standing in its place) takes the keyboard. A description
+    // window activated by the window manager within focusGuardMs after this
+    // hands the activation back, so that it neither unpins nor moves.
+    void returnFocusToList();
+
+    // A note in the status bar for noteTimeoutMs.
+    void showNote(const QString& note);
+
+    // The grid's context menu for `row`: Tag (checked when tagged),
+    // Description, Frequency and Copy. showRowMenu() runs it at `globalPos`.
+    std::unique_ptr<QMenu> rowMenu(std::uint32_t row);
+    void showRowMenu(std::uint32_t row, const QPoint& globalPos);
+    // Copy: the row's name and label, a tab between, on the clipboard.
+    void copyRow(std::uint32_t row);
+    // F3 (forward) and Shift+F3: the next or previous match of the query.
+    void goToMatch(bool forward);
+
+    // Help at the anchor `topic` of the help file ("Contents", "Query", ...).
+    void showHelpTopic(const QString& topic);
+
+    // The QSettings group of this project's kept state.
+    QString projectGroup() const;
+    // Something more kept per project: `restore` runs at once when the
+    // project has been loaded (else after loading), `save` when the window
+    // closes or another project opens; both with the project's group open.
+    void addProjectState(std::function<void(QSettings&)> save, std::function<void(QSettings&)> restore);
+    // Saves what is kept for the next run (tags, places, the project's
+    // state), as closing does.
+    void saveState();
+
+    // The lock panes from the window system's state now.
+    void updateLockPanes();
     // The application's closing steps, run before the window closes.
     void setCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
 
@@ -103,10 +168,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void restorePlace();
     void savePlace();
+    void fitIntoScreen();
+    void fillRecentMenu();
+    void restoreProjectState();
+    // The rows the Move and Tag commands walk: the matches while only they
+    // are shown, else none (the whole list).
+    bool onlyMatches() const;
+    std::span<const std::uint32_t> shownRows() const;
     void createActions();
     void createMenus();
     void createToolBar();
@@ -123,7 +198,18 @@ private:
     QToolBar* toolBar_ = nullptr;
     QLabel* toolbarLabel_ = nullptr;
     QLabel* tagPane_ = nullptr;
+    QLabel* capPane_ = nullptr;
+    QLabel* numPane_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     QPointer<HelpWindow> help_;
+    std::function<void()> frequency_;
+    std::function<void()> description_;
+    QElapsedTimer focusGuard_;
+    unsigned modalShown_ = 0; // modal windows shown so far
+    bool projectRestored_ = false;
+    bool stateSaved_ = false;
+    std::vector<std::pair<std::function<void(QSettings&)>, std::function<void(QSettings&)>>> projectStates_;
+    std::unique_ptr<ProjectCommands> projects_;
     std::map<int, QAction*> actions_;
     std::map<int, QAction*> menuTwins_;
     std::map<int, std::function<void()>> handlers_;

@@ -7,6 +7,10 @@
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
 #include "catalogue/VariableList.h"
+#include "platform/HostPath.h"
+
+#include <QFile>
+#include <QStringList>
 
 #include <memory>
 
@@ -17,8 +21,8 @@ OutputCommands::OutputCommands(OpenProject& session, VariableList& list, Ui& ui,
 {
     askReservedCodes = [this] { return askReservedCodeChoice(parent_); };
     runWritingDialog = [](WorkDialog& dialog) { dialog.exec(); };
-    showGeneratedFiles = [this](const std::vector<std::string>& lines) {
-        GeneratedFilesDialog dialog(lines, parent_);
+    showGeneratedFiles = [this](const std::vector<std::string>& lines, const std::vector<std::string>& hostFiles) {
+        GeneratedFilesDialog dialog(lines, hostFiles, parent_);
         dialog.exec();
     };
 }
@@ -48,11 +52,8 @@ void OutputCommands::run(const OutputFormat& format)
     // The output runs once the writing dialog is on screen; the dialog is its
     // progress bar (one file) or record counter (several) and cancel flag.
     std::unique_ptr<WorkDialog> dialog;
-    auto work = [&] {
-        const OutputResult result = writeOutput(format, services, job, *dialog);
-        if (format.files == OutputFiles::Several && result.status == OutputStatus::Written)
-            showGeneratedFiles(generatedFilesLines(result.generatedFiles));
-    };
+    OutputResult result;
+    auto work = [&] { result = writeOutput(format, services, job, *dialog); };
     if (format.files == OutputFiles::Several) {
         dialog = std::make_unique<ExportDialog>(parent_, work);
     } else {
@@ -61,12 +62,54 @@ void OutputCommands::run(const OutputFormat& format)
         dialog = std::move(writing);
     }
     runWritingDialog(*dialog);
+    dialog.reset();
+    if (note)
+        note(outputNote(result));
+    if (format.files == OutputFiles::Several && result.status == OutputStatus::Written)
+        showGeneratedFiles(generatedFilesLines(result.generatedFiles), result.generatedHostFiles);
+}
+
+QString OutputCommands::outputNote(const OutputResult& result)
+{
+    std::vector<std::string> files = result.generatedHostFiles;
+    if (files.empty() && !result.fileName.empty() && result.status != OutputStatus::Failed)
+        files.push_back(chosenHostPath(result.fileName).string());
+    QStringList paths;
+    for (const std::string& file : files)
+        paths.append(QFile::decodeName(QByteArray::fromStdString(file)));
+    switch (result.status) {
+    case OutputStatus::Written:
+        if (paths.size() == 1)
+            return QStringLiteral("Written: ") + paths.front();
+        return QStringLiteral("Written %1 files: ").arg(paths.size()) + paths.join(QStringLiteral(", "));
+    case OutputStatus::Stopped:
+        if (paths.isEmpty())
+            return QStringLiteral("Output stopped: nothing written");
+        return QStringLiteral("Output stopped, left incomplete: ") + paths.join(QStringLiteral(", "));
+    case OutputStatus::Failed:
+        break;
+    }
+    return QStringLiteral("Output failed: nothing written");
+}
+
+std::string OutputCommands::viewOutputFilter()
+{
+    std::string filter = "SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|";
+    for (const OutputFormat& format : outputFormats()) {
+        if (format.kind == OutputKind::AccessDb || format.filter.empty())
+            continue;
+        // "Name|*.ext|": offered once per extension.
+        const std::string_view patterns = format.filter.substr(format.filter.find('|') + 1);
+        const std::string pattern(patterns.substr(0, patterns.find('|')));
+        if (filter.find("|" + pattern + "|") == std::string::npos)
+            filter += std::string(format.filter);
+    }
+    return filter + "All Files|*|";
 }
 
 void OutputCommands::viewOutput()
 {
-    if (auto chosen = ui_.chooseFile(Ui::FileDialog::Open, "SAS Code|*.sas|Codebook|*.txt|SPSS|*.sps|",
-                                     session_.settings.outputDir))
+    if (auto chosen = ui_.chooseFile(Ui::FileDialog::Open, viewOutputFilter(), session_.settings.outputDir))
         ui_.openInViewer(*chosen);
 }
 

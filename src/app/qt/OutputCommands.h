@@ -16,6 +16,7 @@ class VariableList;
 class WorkDialog;
 enum class LabelChoice;
 struct OutputFormat;
+struct OutputResult;
 
 // File > Output (SAS-PC, SPSS, Codebook Text, Tag File, Access DB) and File >
 // View Output: the dialogs in their order around the outputs.
@@ -30,14 +31,26 @@ public:
     // export) runs under its record-counter dialog, which lists the generated
     // files once the run completed.
     void run(const OutputFormat& format);
-    // The open dialog for generated files, then the text viewer.
+    // The open dialog for generated files, then the text viewer. Its filter
+    // offers the extensions of every output after the first three.
     void viewOutput();
+    static std::string viewOutputFilter();
+
+    // The status note after an output: the files it left, by their paths on
+    // this host ("Written: /home/ann/out/RESULT.SAS"), or that it stopped or
+    // failed.
+    static QString outputNote(const OutputResult& result);
 
     // The modal steps, replaceable so that tests can answer them.
     // askReservedCodes returns nothing for Cancel.
     std::function<std::optional<LabelChoice>()> askReservedCodes;
     std::function<void(WorkDialog&)> runWritingDialog;
-    std::function<void(const std::vector<std::string>& lines)> showGeneratedFiles;
+    // `lines` as the generated-files dialog lists them; `hostFiles` the host
+    // paths of the last lines of them, in the same order.
+    std::function<void(const std::vector<std::string>& lines, const std::vector<std::string>& hostFiles)>
+        showGeneratedFiles;
+    // Where the note after each output goes (the status bar).
+    std::function<void(const QString&)> note;
 
 private:
     OpenProject& session_;

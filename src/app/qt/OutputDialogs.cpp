@@ -1,11 +1,13 @@
 #include "app/qt/OutputDialogs.h"
 
 #include "platform/qt/QtText.h"
+#include "export/AccessExport.h"
 #include "writers/WriterContext.h"
 
 #include <QBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QFile>
+#include <QTreeWidget>
 #include <QPushButton>
 
 namespace qavn {
@@ -35,10 +37,18 @@ ExportDialog::ExportDialog(QWidget* parent, std::function<void()> work)
 
 void ExportDialog::setText(std::string_view field, std::string_view text)
 {
-    if (field == "1050")
-        counter_->setText(latin1(text));
-    else if (field == "1048")
+    if (field == accessfield::caseTotal) {
+        total_ = text;
+        return;
+    }
+    if (field == "1050") {
+        // "n of N" until n passes N (the count was only the file's shape).
+        const bool within = !total_.empty() && (text.size() < total_.size() ||
+                                                (text.size() == total_.size() && text <= total_));
+        counter_->setText(within ? latin1(text) + QStringLiteral(" of ") + latin1(total_) : latin1(text));
+    } else if (field == "1048") {
         from_->setText(latin1(text));
+    }
 }
 
 QString ExportDialog::fieldText(const QString& field) const
@@ -82,30 +92,51 @@ std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent)
     return choice;
 }
 
-GeneratedFilesDialog::GeneratedFilesDialog(const std::vector<std::string>& lines, QWidget* parent) : QDialog(parent)
+GeneratedFilesDialog::GeneratedFilesDialog(const std::vector<std::string>& lines,
+                                           const std::vector<std::string>& hostFiles, QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("generatedFilesDialog"));
     setWindowTitle(QStringLiteral("Output"));
-    auto* list = new QListWidget(this);
+    auto* list = new QTreeWidget(this);
     list->setObjectName(QStringLiteral("1001"));
+    list->setAccessibleName(QStringLiteral("Generated files"));
+    list->setRootIsDecorated(false);
+    list->setColumnCount(2);
+    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("On this computer")});
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    for (const auto& line : lines)
-        list->addItem(latin1(line));
+    const std::size_t firstHost = lines.size() >= hostFiles.size() ? lines.size() - hostFiles.size() : 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto* item = new QTreeWidgetItem(list);
+        item->setText(0, latin1(lines[i]));
+        if (i >= firstHost && i - firstHost < hostFiles.size())
+            item->setText(1, QFile::decodeName(QByteArray::fromStdString(hostFiles[i - firstHost])));
+    }
+    list->resizeColumnToContents(0);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list, 1);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
-    resize(520, 260);
+    resize(720, 280);
 }
 
 QStringList GeneratedFilesDialog::lines() const
 {
     QStringList result;
-    const auto* list = findChild<QListWidget*>(QStringLiteral("1001"));
-    for (int i = 0; list && i < list->count(); ++i)
-        result.append(list->item(i)->text());
+    const auto* list = findChild<QTreeWidget*>(QStringLiteral("1001"));
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        result.append(list->topLevelItem(i)->text(0));
+    return result;
+}
+
+QStringList GeneratedFilesDialog::hostPaths() const
+{
+    QStringList result;
+    const auto* list = findChild<QTreeWidget*>(QStringLiteral("1001"));
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        result.append(list->topLevelItem(i)->text(1));
     return result;
 }
 

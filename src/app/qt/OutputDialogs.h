@@ -24,24 +24,30 @@ class ExportDialog : public WorkDialog {
 public:
     ExportDialog(QWidget* parent, std::function<void()> work);
 
+    // The case counter reads "n of N" while the number of cases of the data
+    // file is known (accessfield::caseTotal).
     void setText(std::string_view field, std::string_view text) override;
     QString fieldText(const QString& field) const;
 
 private:
     QLabel* counter_; // 1050
     QLabel* from_;    // 1048
+    std::string total_;
 };
 
 // "Confirmation": "Want to Label Reserved Code ?" with All (the default),
 // Categorical, None and Cancel. Returns the choice, nothing for Cancel.
 std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent);
 
-// "Output": the generated-files list.
+// "Output": the generated-files list, with each file's path on this host
+// beside it (`hostFiles` belong to the last lines, in order).
 class GeneratedFilesDialog : public QDialog {
     Q_OBJECT
 public:
-    GeneratedFilesDialog(const std::vector<std::string>& lines, QWidget* parent = nullptr);
+    GeneratedFilesDialog(const std::vector<std::string>& lines, const std::vector<std::string>& hostFiles = {},
+                         QWidget* parent = nullptr);
     QStringList lines() const;
+    QStringList hostPaths() const;
 };
 
 } // namespace qavn

@@ -9,6 +9,7 @@
 #include <QBoxLayout>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,9 +46,15 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons)
     return row;
 }
 
-std::string plural(std::uint32_t count)
+QString plural(std::uint32_t count)
 {
-    return std::to_string(count) + (count == 1 ? " variable" : " variables");
+    return QString::number(count) + (count == 1 ? QStringLiteral(" variable") : QStringLiteral(" variables"));
+}
+
+// A selection's name as the user typed it (its file-name bytes decoded).
+QString shown(const std::string& name)
+{
+    return QFile::decodeName(QByteArray::fromStdString(name));
 }
 
 } // namespace
@@ -76,6 +83,24 @@ SaveSelectionDialog::SaveSelectionDialog(const std::vector<std::string>& names, 
     connect(names_, &QListWidget::currentTextChanged, name_, &QLineEdit::setText);
     connect(save, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void SaveSelectionDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && onHelp) {
+        onHelp();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LoadSelectionDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && onHelp) {
+        onHelp();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 std::string SaveSelectionDialog::chosenName() const
@@ -174,7 +199,7 @@ void SelectionCommands::restoreKeptTags()
     kept_ = std::make_unique<KeptTags>(session_.projectId);
     const std::string note = kept_->restore(list_);
     if (!note.empty())
-        note_(note);
+        note_(QFile::decodeName(QByteArray::fromStdString(note)));
 }
 
 void SelectionCommands::saveKeptTags()
@@ -188,7 +213,7 @@ void SelectionCommands::saveKeptTags()
         return;
     // The window is closing: the note goes to the status bar for as long as
     // it lasts and to the terminal the program was started from.
-    note_(note);
+    note_(QFile::decodeName(QByteArray::fromStdString(note)));
     std::fprintf(stderr, "qavn: %s\n", note.c_str());
 }
 
@@ -199,6 +224,7 @@ void SelectionCommands::saveSelection()
         return;
     }
     SaveSelectionDialog dialog(selectionNames(session_.projectId), parent_);
+    dialog.onHelp = help_;
     for (;;) {
         if (exec(dialog) != QDialog::Accepted)
             return;
@@ -209,7 +235,7 @@ void SelectionCommands::saveSelection()
         }
         std::error_code ec;
         if (std::filesystem::exists(selectionPath(session_.projectId, name), ec) &&
-            !ui_.askYesNo("Selection " + name + " Already Exists !\nWant to Replace It ?"))
+            !ui_.askYesNoDefaultNo("Selection " + name + " Already Exists !\nWant to Replace It ?"))
             continue;
         const TagSet tags = TagSet::of(list_);
         if (const std::string error =
@@ -218,7 +244,7 @@ void SelectionCommands::saveSelection()
             ui_.error("Cannot Save Selection " + name + " !", error);
             return;
         }
-        note_("Selection " + name + " saved: " + plural(tags.count()));
+        note_(QStringLiteral("Selection ") + shown(name) + QStringLiteral(" saved: ") + plural(tags.count()));
         return;
     }
 }
@@ -231,9 +257,10 @@ void SelectionCommands::loadSelection()
         return;
     }
     LoadSelectionDialog dialog(names, parent_);
+    dialog.onHelp = help_;
     QObject::connect(&dialog, &LoadSelectionDialog::deleteRequested, &dialog, [this, &dialog] {
         const std::string name = dialog.chosenName();
-        if (!ui_.askYesNo("Delete the Selection " + name + " ?"))
+        if (!ui_.askYesNoDefaultNo("Delete the Selection " + name + " ?"))
             return;
         std::error_code ec;
         std::filesystem::remove(selectionPath(session_.projectId, name), ec);
@@ -242,7 +269,7 @@ void SelectionCommands::loadSelection()
             return;
         }
         delete dialog.names()->takeItem(dialog.names()->currentRow());
-        note_("Selection " + name + " deleted");
+        note_(QStringLiteral("Selection ") + shown(name) + QStringLiteral(" deleted"));
     });
     if (exec(dialog) != QDialog::Accepted || dialog.chosenName().empty())
         return;
@@ -260,8 +287,8 @@ void SelectionCommands::loadSelection()
         WaitCursor wait(ui_, list_.rowCount() > VariableList::waitCursorRange);
         tags.applyTo(list_);
     }
-    note_("Selection " + name + " loaded (" + std::string(operationName(operation)) + "): " +
-          plural(list_.tagCount()) + " tagged");
+    note_(QStringLiteral("Selection ") + shown(name) + QStringLiteral(" loaded (") + latin1(operationName(operation)) +
+          QStringLiteral("): ") + plural(list_.tagCount()) + QStringLiteral(" tagged"));
 }
 
 } // namespace qavn

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -31,6 +32,10 @@ public:
     QListWidget* names() const { return names_; }
     // The name typed, blanks at either end removed, as file-name bytes.
     std::string chosenName() const;
+    std::function<void()> onHelp; // F1
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QLineEdit* name_;
@@ -50,6 +55,10 @@ public:
     // The selected name as file-name bytes; empty when none is selected.
     std::string chosenName() const;
     SetOperation chosenOperation() const;
+    std::function<void()> onHelp; // F1
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 signals:
     void deleteRequested();
@@ -62,10 +71,11 @@ private:
 
 // The tags kept between runs and the named selections of the main window's
 // project. Messages go through the Ui; notes (what was restored or saved,
-// why not) through `note`, for the status bar.
+// why not) through `note`, for the status bar, with a selection's name as
+// the user typed it.
 class SelectionCommands {
 public:
-    using Note = std::function<void(const std::string&)>;
+    using Note = std::function<void(const QString&)>;
     // Runs a dialog modally and returns its result (replaceable for tests).
     using Exec = std::function<int(QDialog&)>;
 
@@ -85,6 +95,8 @@ public:
     void loadSelection();
 
     void setExec(Exec exec) { exec_ = std::move(exec); }
+    // F1 in the two dialogs: the help on selections.
+    void setHelp(std::function<void()> help) { help_ = std::move(help); }
 
 private:
     int exec(QDialog& dialog);
@@ -95,6 +107,7 @@ private:
     QWidget* parent_;
     Note note_;
     Exec exec_;
+    std::function<void()> help_;
     // Restored and saved together, so that another window's tags are merged.
     std::unique_ptr<KeptTags> kept_;
     bool saved_ = false;

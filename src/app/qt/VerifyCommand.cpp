@@ -85,13 +85,13 @@ void VerifyCommand::run()
     ui_.openInViewer(reportPath_);
 }
 
-std::optional<QStringList> VerifyCommand::figuresLines(std::uint32_t variable)
+std::optional<QStringList> VerifyCommand::figuresLines(std::uint32_t variable, QWidget* over)
 {
     auto cached = figures_.find(variable);
     if (cached == figures_.end()) {
         std::optional<ReadResult<std::optional<ValueFigures>>> result;
         LoadingDialog* dialog = nullptr;
-        LoadingDialog box(parent_, [&] {
+        LoadingDialog box(over ? over : parent_.data(), [&] {
             result.emplace(
                 variableFigures(variable, session_.store, session_.project, session_.settings, ui_, *dialog));
         });

@@ -37,8 +37,10 @@ public:
     // The figures of variable `variable` as lines for the frequency view:
     // computed from its data file under the progress dialog the first time,
     // from the session's cache after that. Nothing when the run was cancelled
-    // or the data could not be read (the message has been shown).
-    std::optional<QStringList> figuresLines(std::uint32_t variable);
+    // or the data could not be read (the message has been shown). The
+    // progress dialog belongs to `over` when given (the window that asked,
+    // which then stays in front), else to the main window.
+    std::optional<QStringList> figuresLines(std::uint32_t variable, QWidget* over = nullptr);
 
     // The host path of the last report written; empty before.
     const std::string& reportPath() const { return reportPath_; }

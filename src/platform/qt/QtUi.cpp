@@ -19,6 +19,14 @@ namespace qavn {
 
 namespace {
 
+// After a modal box, the window that was active before it is active again,
+// not whichever window of the program a window manager hands the focus to.
+void giveBackActivation(const QPointer<QWidget>& before)
+{
+    if (before && before->isVisible() && QApplication::activeWindow() != before)
+        before->activateWindow();
+}
+
 // The directory a chooser starts in: the configured path mapped onto this
 // host, or the working directory when it does not exist.
 QString startDirectory(std::string_view dosDir)
@@ -82,7 +90,9 @@ Ui::Answer QtUi::showBox(std::string_view text, Buttons buttons, Icon icon, std:
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    const QPointer<QWidget> before = QApplication::activeWindow();
     const int result = box.exec();
+    giveBackActivation(before);
     if (buttons == Buttons::YesNo)
         return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
     return Answer::Ok;
@@ -127,7 +137,10 @@ std::optional<std::string> QtUi::chooseFile(FileDialog form, std::string_view fi
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QPointer<QWidget> before = QApplication::activeWindow();
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    giveBackActivation(before);
+    if (!accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }

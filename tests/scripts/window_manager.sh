@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# The description windows under a real X server with a window manager
-# (Xvfb, openbox), driven with xdotool on the demo project: a click into a
-# window (its text, its title bar, its pin) neither unpins nor refreshes it;
+# The windows under a real X server with a window manager (Xvfb, openbox),
+# driven with xdotool on the demo project: a click into a description window
+# (its text, its title bar, its pin) neither unpins nor refreshes it;
 # activation by the window manager does; closing one of two windows returns
-# to the main window's list without touching the other one. Skips only when
-# no X server can be started.
+# to the main window's list without touching the other one; Search Next, Tag
+# All Match and Close leave the description windows where they are, and Close
+# makes the main window active; a five-digit frequency stands apart from its
+# code in the frequency view (its drawn ink measured); at QT_SCALE_FACTOR=2 on
+# a 1024x700 screen the first window fits the screen. Without a display the
+# programs say so in one line. Skips the X part only when no X server can be
+# started.
 # Usage: window_manager.sh BIN-DIR SOURCE-DIR
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -19,6 +24,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Without a display: one line and status 1, never the platform's abort;
+# --help needs no display.
+for program in qavn qavn-import-window; do
+  set +e
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$bin/$program" P=DEMO 2>&1)
+  status=$?
+  set -e
+  [[ $status -eq 1 ]] || fail "$program without a display: exit status $status, not 1: $out"
+  [[ $(wc -l <<<"$out") -eq 1 && "$out" == *"no display"* ]] || fail "$program without a display said: $out"
+  env -u DISPLAY -u WAYLAND_DISPLAY "$bin/$program" --help | grep -q '^Usage: ' || fail "$program --help"
+done
+
 if ! command -v Xvfb >/dev/null; then
   echo "SKIP: Xvfb is not installed, no X server to test under"
   exit 0
@@ -28,7 +45,7 @@ for tool in openbox xdotool; do
 done
 
 # A display of its own.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
 if [[ ! -s "$work/display" ]]; then
@@ -137,4 +154,89 @@ keep_title "$first" "$(caption 3)" "closing the other window"
 xdotool key Down
 xdotool key Return
 expect_title "$second" "$(caption 5)" "Enter in the list after closing"
+
+# The Search dialog beside two description windows (rows 3 and 5), the first
+# used last: Search Next and Tag All Match move and tag in the list without
+# activating either window, and Close makes the main window active, although
+# the window manager hands the focus back to the window used before; neither
+# window follows the list (which a window activated so would).
+active_name() { title_of "$(xdotool getactivewindow 2>/dev/null)" 2>/dev/null || true; }
+to_list
+xdotool key Up Up Up Up
+xdotool key alt+s
+search=$(timeout 10 xdotool search --sync --onlyvisible --name '^Search$' | head -1) || fail "no Search dialog"
+sleep 0.5
+xdotool type "KEY_"
+click_in "$first" 150 150
+sleep 0.5
+xdotool windowactivate --sync "$search"
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$search")"
+# The buttons stand at the dialog's right edge, one under the other.
+button() { xdotool mousemove --window "$search" $((WIDTH - 57)) $((21 + 28 * $1)) click 1; }
+button 0
+sleep 0.5
+button 0
+sleep 1
+[[ "$(active_name)" == "Search" ]] || fail "Search Next left '$(active_name)' active"
+button 1
+sleep 1
+[[ "$(active_name)" == "Search" ]] || fail "Tag All Match left '$(active_name)' active"
+keep_title "$first" "$(caption 3)" "Search Next and Tag All Match (first window)"
+keep_title "$second" "$(caption 5)" "Search Next and Tag All Match (second window)"
+button 3
+for _ in $(seq 50); do [[ "$(xdotool getactivewindow 2>/dev/null)" == "$main" ]] && break; sleep 0.1; done
+[[ "$(xdotool getactivewindow 2>/dev/null)" == "$main" ]] || fail "Close left '$(active_name)' active, not the main window"
+keep_title "$first" "$(caption 3)" "closing Search (first window)"
+keep_title "$second" "$(caption 5)" "closing Search (second window)"
+[[ "$(xdotool getactivewindow 2>/dev/null)" == "$main" ]] || fail "after closing Search '$(active_name)' became active"
+kill "${pids[-1]}" 2>/dev/null || true
+
+# A five-digit frequency: its code, the frequency, the percent and the label
+# are four separate runs of ink in the frequency view (code 1 and frequency
+# 44048 drawn as "144048" would be three).
+cat >"$work/big.json" <<'JSON'
+{"id": "BIG", "title": "FIVE DIGITS", "cases": 44048,
+ "dataFiles": [{"dataPath": "DATA\\BIG.DAT", "linesPerCase": 1}],
+ "variables": [{"name": "ONE", "file": 1, "record": 1, "location": "1", "type": " ", "label": "Always one",
+                "section": "ALL", "description": ["Every case holds 1."],
+                "categories": [{"code": "1", "label": "One", "weight": 100}]}]}
+JSON
+"$bin/qavn-mkproject" "$work/big.json" --out "$work/big" >/dev/null
+cd "$work/big"
+QAVN_DRIVE_C="$work/big/c" QAVN_DRIVE_D="$work/big/d" "$bin/qavn" P=BIG >"$work/big.log" 2>&1 &
+pids+=($!)
+main=$(timeout 60 xdotool search --sync --onlyvisible --name '^QAVN - \[FIVE' | head -1) || fail "no main window for BIG: $(cat "$work/big.log")"
+to_list
+# The row's menu from the keyboard, then Frequency.
+xdotool key Menu
+sleep 0.5
+xdotool key f
+frequency=$(timeout 10 xdotool search --sync --onlyvisible --name '^Description/Frequency - \[ONE\]' | head -1) || fail "no frequency view"
+sleep 1
+runs=$("$bin/window_ink" "$frequency" --runs 2>"$work/ink.log") || fail "cannot measure the frequency view: $(cat "$work/ink.log")"
+[[ $(wc -w <<<"$runs") -eq 4 ]] || fail "the frequency line 1 / 44048 / 100.0 / One is drawn as the ink runs '$runs'"
+kill "${pids[-1]}" 2>/dev/null || true
+
+# At twice the scale on a 1024x700 screen the first start fits the screen.
+Xvfb -displayfd 4 -screen 0 1024x700x24 -nolisten tcp 4>"$work/display2" 2>"$work/xvfb2.log" &
+pids+=($!)
+for _ in $(seq 100); do [[ -s "$work/display2" ]] && break; sleep 0.1; done
+[[ -s "$work/display2" ]] || fail "the second X server did not start"
+export DISPLAY=":$(head -1 "$work/display2")"
+openbox --sm-disable >"$work/openbox2.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+rm -rf "$XDG_CONFIG_HOME"
+cd "$work/demo"
+QT_SCALE_FACTOR=2 "$bin/qavn" P=DEMO >"$work/scaled.log" 2>&1 &
+pids+=($!)
+main=$(timeout 60 xdotool search --sync --onlyvisible --name '^QAVN - ' | head -1) || fail "no scaled main window: $(cat "$work/scaled.log")"
+sleep 1
+eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/{print "x=" $4} /Absolute upper-left Y/{print "y=" $4} /  Width/{print "w=" $2} /  Height/{print "h=" $2}')"
+(( x >= 0 && y >= 0 && x + w <= 1024 && y + h <= 700 )) ||
+  fail "at scale 2 the window (${w}x${h} at $x,$y) does not fit the 1024x700 screen"
 echo "window manager checks passed"

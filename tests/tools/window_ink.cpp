@@ -2,10 +2,10 @@
 // under a real X server. Grabs the window WID from the screen and
 //   window_ink WID --save FILE.png   writes the picture;
 //   window_ink WID --runs            prints, for the lowest line of text in
-//                                    the window's largest white area (a list
-//                                    with one item, say), the x ranges of its
-//                                    ink, gaps of under 3 pixels joined:
-//                                    "12-18 40-75 ...".
+//                                    or just above the window's largest white
+//                                    area (the last item of a list), the x
+//                                    ranges of its ink, gaps of under 4 pixels
+//                                    joined: "12-18 40-75 ...".
 // Exit status 1 when the window cannot be grabbed or holds no such line.
 #include <QGuiApplication>
 #include <QImage>
@@ -79,17 +79,16 @@ int main(int argc, char** argv)
     if (mode == QLatin1String("--save") && argc == 4)
         return image.save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 
-    // The white area grows over text lines too (text is drawn on white), so
-    // look for the text inside it: the lowest band of rows holding ink.
+    // The lowest line of text in or just above the white area (a list's
+    // last item): the first band of rows with ink going up from its bottom.
     const QRect area = largestWhite(image);
-    // Extend down and sideways over the ink of the area's text lines.
     int bottom = -1;
     int top = -1;
-    for (int y = image.height() - 1; y >= area.top(); --y) {
+    for (int y = area.bottom(); y >= 0; --y) {
         bool any = false;
         for (int x = area.left(); x <= area.right() && !any; ++x)
             any = ink(image.pixel(x, y));
-        if (any && bottom < 0 && y <= area.bottom() + 20)
+        if (any && bottom < 0)
             bottom = y;
         if (!any && bottom >= 0) {
             top = y + 1;

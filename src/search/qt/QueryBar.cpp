@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTableView>
 #include <QTimer>
 
@@ -168,10 +169,14 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     setObjectName(QStringLiteral("queryBar"));
     // One line high (two with an error) whatever the grid below does.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(4, 2, 4, 2);
-    layout->setVerticalSpacing(0);
-    auto* caption = new QLabel(QStringLiteral("&Query:"), this);
+    layout_ = new QGridLayout(this);
+    layout_->setContentsMargins(4, 2, 4, 2);
+    layout_->setVerticalSpacing(0);
+    // The bar tells its own smallest size (minimumSizeHint), that of its
+    // narrow arrangement, so that a small screen can hold the window.
+    layout_->setSizeConstraint(QLayout::SetNoConstraint);
+    caption_ = new QLabel(QStringLiteral("&Query:"), this);
+    QLabel* caption = caption_;
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("queryEdit"));
     edit_->setClearButtonEnabled(true);
@@ -204,15 +209,8 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     untag_->setAutoDefault(false);
     only_ = new QCheckBox(QStringLiteral("Show On&ly Matches"), this);
     only_->setObjectName(QStringLiteral("onlyMatches"));
-    layout->addWidget(caption, 0, 0);
-    layout->addWidget(edit_, 0, 1);
-    layout->addWidget(count_, 0, 2);
-    layout->addWidget(tag_, 0, 3);
-    layout->addWidget(untag_, 0, 4);
-    layout->addWidget(only_, 0, 5);
-    layout->addWidget(error_, 1, 1, 1, 5);
-    // The field takes the spare width.
-    layout->setColumnStretch(1, 1);
+    edit_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 16);
+    arrange(false);
 
     pause_ = new QTimer(this);
     pause_->setSingleShot(true);
@@ -277,6 +275,77 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
 
     worker_ = std::make_unique<Worker>(this, list, store, project);
     updateEmptyText();
+}
+
+void QueryBar::arrange(bool narrow)
+{
+    if (arranged_ && narrow_ == narrow)
+        return;
+    arranged_ = true;
+    narrow_ = narrow;
+    for (QWidget* widget : {static_cast<QWidget*>(caption_), static_cast<QWidget*>(edit_),
+                            static_cast<QWidget*>(count_), static_cast<QWidget*>(tag_),
+                            static_cast<QWidget*>(untag_), static_cast<QWidget*>(only_),
+                            static_cast<QWidget*>(error_)})
+        layout_->removeWidget(widget);
+    for (int column = 0; column < 6; ++column)
+        layout_->setColumnStretch(column, 0);
+    // Wide: one line, the field taking the spare width. Narrow: the buttons
+    // on a line of their own below the field.
+    layout_->addWidget(caption_, 0, 0);
+    if (!narrow) {
+        layout_->addWidget(edit_, 0, 1);
+        layout_->addWidget(count_, 0, 2);
+        layout_->addWidget(tag_, 0, 3);
+        layout_->addWidget(untag_, 0, 4);
+        layout_->addWidget(only_, 0, 5);
+        layout_->addWidget(error_, 1, 1, 1, 5);
+        layout_->setColumnStretch(1, 1);
+    } else {
+        layout_->addWidget(edit_, 0, 1, 1, 3);
+        layout_->addWidget(count_, 0, 4);
+        layout_->addWidget(error_, 1, 1, 1, 4);
+        layout_->addWidget(tag_, 2, 1);
+        layout_->addWidget(untag_, 2, 2);
+        layout_->addWidget(only_, 2, 3, 1, 2);
+        layout_->setColumnStretch(3, 1);
+    }
+    updateGeometry();
+}
+
+int QueryBar::wideWidth() const
+{
+    const QMargins margins = layout_->contentsMargins();
+    int width = margins.left() + margins.right() + 5 * std::max(0, layout_->horizontalSpacing());
+    for (const QWidget* widget : {static_cast<const QWidget*>(caption_), static_cast<const QWidget*>(edit_),
+                                  static_cast<const QWidget*>(count_), static_cast<const QWidget*>(tag_),
+                                  static_cast<const QWidget*>(untag_), static_cast<const QWidget*>(only_)})
+        width += std::max(widget->minimumWidth(), widget->minimumSizeHint().width());
+    return width;
+}
+
+QSize QueryBar::minimumSizeHint() const
+{
+    // The narrow arrangement's width: the widest of its lines.
+    const QMargins margins = layout_->contentsMargins();
+    const int spacing = std::max(0, layout_->horizontalSpacing());
+    const auto least = [](const QWidget* widget) {
+        return std::max(widget->minimumWidth(), widget->minimumSizeHint().width());
+    };
+    const int first = least(caption_) + least(edit_) + least(count_) + 2 * spacing;
+    const int second = least(caption_) + least(tag_) + least(untag_) + least(only_) + 3 * spacing;
+    return {margins.left() + margins.right() + std::max(first, second), layout_->minimumSize().height()};
+}
+
+QSize QueryBar::sizeHint() const
+{
+    return layout_->sizeHint().expandedTo(minimumSizeHint());
+}
+
+void QueryBar::resizeEvent(QResizeEvent* event)
+{
+    arrange(event->size().width() < wideWidth());
+    QWidget::resizeEvent(event);
 }
 
 bool QueryBar::eventFilter(QObject* watched, QEvent* event)

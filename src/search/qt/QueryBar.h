@@ -10,6 +10,7 @@
 #include <vector>
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -91,6 +92,12 @@ public:
     // Greys the buttons that change tags while a search runs.
     void setCommandsEnabled(bool enabled);
 
+    // The buttons go on a line below the field when the bar is too narrow
+    // for one line (a small screen, a large scale factor).
+    bool narrow() const { return narrow_; }
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
 signals:
     void matchesUpdated(quint32 count);
 
@@ -98,6 +105,7 @@ protected:
     // Space in the matches grid tags or untags the current row, Enter opens
     // its description, as in the main grid.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct Worker;
@@ -112,9 +120,15 @@ private:
     void followActiveRow(std::uint32_t row);
     void placeOnMatch();
     void updateEmptyText();
+    void arrange(bool narrow);
+    int wideWidth() const;
 
     VariableList& list_;
     VariableListView* grid_;
+    QGridLayout* layout_;
+    QLabel* caption_;
+    bool arranged_ = false;
+    bool narrow_ = false;
     QLineEdit* edit_;
     QLabel* count_;
     QLabel* error_;

@@ -16,9 +16,17 @@ std::optional<LockKeyStates> lockKeyStates()
     if (!display)
         return std::nullopt;
     // The named indicators, as the keyboard's lights show them; keymaps
-    // differ in which bit of the indicator mask each one has.
-    const auto indicator = [display](const char* name, bool& on) {
-        const Atom atom = XInternAtom(display, name, True);
+    // differ in which bit of the indicator mask each one has. The names'
+    // atoms are asked for once per display.
+    static Display* known = nullptr;
+    static Atom caps = None;
+    static Atom num = None;
+    if (known != display) {
+        known = display;
+        caps = XInternAtom(display, "Caps Lock", True);
+        num = XInternAtom(display, "Num Lock", True);
+    }
+    const auto indicator = [display](Atom atom, bool& on) {
         Bool state = False;
         if (atom == None || !XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr))
             return false;
@@ -26,7 +34,7 @@ std::optional<LockKeyStates> lockKeyStates()
         return true;
     };
     LockKeyStates states;
-    if (!indicator("Caps Lock", states.capsLock) || !indicator("Num Lock", states.numLock))
+    if (!indicator(caps, states.capsLock) || !indicator(num, states.numLock))
         return std::nullopt;
     return states;
 #else

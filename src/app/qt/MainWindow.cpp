@@ -330,9 +330,7 @@ void MainWindow::createStatusBar()
         bar->addPermanentWidget(label);
         return label;
     };
-    // The lock states cannot be read portably; the panes keep their place
-    // and name as indicators.
-    // Greyed while the lock is off, or while the platform does not tell.
+    // Greyed while the lock is off, or where the platform does not tell.
     capPane_ = pane(QStringLiteral("capIndicator"), QStringLiteral("CAP"), QStringLiteral("CAP"));
     numPane_ = pane(QStringLiteral("numIndicator"), QStringLiteral("NUM"), QStringLiteral("NUM"));
     capPane_->setEnabled(false);
@@ -473,28 +471,24 @@ void MainWindow::runCommand(int id)
         return;
     // The list has the keyboard after every command; after a modal dialog
     // the window takes the activation back too.
-    if (modalShown_ != modals)
+    if (modalShown_ != modals) {
         returnFocusToList();
-    else if (QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_; shown && shown->isVisible())
+    } else if (QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
+               shown && shown->isVisible()) {
         shown->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MainWindow::returnFocusToList()
 {
     if (!list_.shown() || !isVisible())
         return;
-    const auto focusList = [this] {
-        activateWindow();
-        QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
-        if (shown && shown->isVisible())
-            shown->setFocus(Qt::OtherFocusReason);
-    };
     focusList();
     focusGuard_.start();
     // A window manager may hand the activation to another window of the
     // program when one goes away, and do it only after this request; the
     // window takes it back once that is done.
-    QTimer::singleShot(returnFocusDelayMs, this, [this, focusList] {
+    QTimer::singleShot(returnFocusDelayMs, this, [this] {
         QWidget* active = QApplication::activeWindow();
         if (active == this || QApplication::activeModalWidget() || QApplication::activePopupWidget())
             return;
@@ -502,6 +496,14 @@ void MainWindow::returnFocusToList()
             return;
         focusList();
     });
+}
+
+void MainWindow::focusList()
+{
+    activateWindow();
+    QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
+    if (shown && shown->isVisible())
+        shown->setFocus(Qt::OtherFocusReason);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -518,12 +520,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             description && focusGuard_.isValid() && focusGuard_.elapsed() < focusGuardMs &&
             QGuiApplication::mouseButtons() == Qt::NoButton &&
             !description->frameGeometry().contains(QCursor::pos())) {
-            QTimer::singleShot(0, this, [this] {
-                activateWindow();
-                QWidget* shown = onlyMatches() ? static_cast<QWidget*>(query_->matchesView()) : view_;
-                if (shown && shown->isVisible())
-                    shown->setFocus(Qt::OtherFocusReason);
-            });
+            QTimer::singleShot(0, this, &MainWindow::focusList);
         }
         if (watched == this)
             updateLockPanes();

@@ -181,6 +181,8 @@ private:
     // The rows the Move and Tag commands walk: the matches while only they
     // are shown, else none (the whole list).
     bool onlyMatches() const;
+    // The window active, the list (or the matches) with the keyboard.
+    void focusList();
     std::span<const std::uint32_t> shownRows() const;
     void createActions();
     void createMenus();

@@ -95,12 +95,11 @@ public:
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
-        // As wide as the label reaches, so that a long one can be scrolled to.
-        const CategoryItem item = itemOf(index.data().toString());
-        return {columns_.labelLeft + option.fontMetrics.horizontalAdvance(latin1(item.label)) + 4,
-                std::max(itemHeight, option.fontMetrics.height())};
+        // Every item as wide as the widest (the list's items are of one
+        // size), so that each label can be scrolled to its end.
+        return {columns_.width + 4, std::max(itemHeight, option.fontMetrics.height())};
     }
 
 private:
@@ -131,17 +130,20 @@ CategoryColumns CategoryColumns::fit(const QFontMetrics& metrics, const QStringL
     int code = metrics.horizontalAdvance(QStringLiteral("Code"));
     int freq = metrics.horizontalAdvance(QStringLiteral("Freq"));
     int percent = metrics.horizontalAdvance(QStringLiteral("%"));
+    int label = metrics.horizontalAdvance(QStringLiteral("Category Label"));
     for (const QString& line : lines) {
         const CategoryItem item = itemOf(line);
         code = std::max(code, metrics.horizontalAdvance(latin1(item.code)));
         freq = std::max(freq, metrics.horizontalAdvance(latin1(item.frequency)));
         percent = std::max(percent, metrics.horizontalAdvance(latin1(item.percent)));
+        label = std::max(label, metrics.horizontalAdvance(latin1(item.label)));
     }
     CategoryColumns columns;
     columns.codeRight = std::max(columns.codeRight, code + fieldGap);
     columns.freqRight = std::max(columns.freqRight, columns.codeRight + fieldGap + freq);
     columns.percentRight = std::max(columns.percentRight, columns.freqRight + fieldGap + percent);
     columns.labelLeft = std::max(columns.labelLeft, columns.percentRight + labelGap);
+    columns.width = columns.labelLeft + label;
     return columns;
 }
 

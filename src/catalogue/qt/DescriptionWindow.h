@@ -36,6 +36,9 @@ struct CategoryColumns {
     int freqRight = 90;
     int percentRight = 124;
     int labelLeft = 132;
+    // Where the widest item ends: the label's left edge plus the widest
+    // label, so that the list scrolls sideways to the end of every label.
+    int width = 0;
 
     // The places for `lines` (category lines, tab-separated) drawn in a font
     // with the metrics `metrics`; the headings count as texts too.

@@ -120,7 +120,9 @@ ImportDataSetDialog::ImportDataSetDialog(Ui& ui, QWidget* parent) : QDialog(pare
     form->addRow(QStringLiteral("Pro&ject ID:"), id_);
     form->addRow(QStringLiteral("&Title:"), title_);
     form->addRow(QStringLiteral("Identifier &variable:"), idVariable_);
-    form->addRow(QStringLiteral("Project &folder:"), folderRow);
+    auto* folderLabel = new QLabel(QStringLiteral("Project &folder:"), this);
+    folderLabel->setBuddy(folder_);
+    form->addRow(folderLabel, folderRow);
     auto* note = new QLabel(QStringLiteral("SPSS (.sav .zsav .por), Stata (.dta), SAS (.sas7bdat .xpt), CSV and DDI "
                                            "codebooks (.xml): each data set becomes one data file of the project."),
                             this);
@@ -401,6 +403,13 @@ void ProjectCommands::importDataSet(const QStringList& sources)
             force = true;
         }
 
+        // The folder the project goes into is made as needed (the launcher's
+        // projects folder does not exist before the first import).
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (!QDir().mkpath(parent)) {
+            ui_.error("Cannot Create the Folder " + latin1Bytes(parent) + " !");
+            continue;
+        }
         ImportOptions options;
         for (const QString& source : chosen)
             options.sources.push_back(QFile::encodeName(source).toStdString());

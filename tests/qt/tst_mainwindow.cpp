@@ -516,7 +516,8 @@ private slots:
         QCOMPARE(ProjectCommands::cksum(""), 4294967295u);
         test::writeFile(other / "people.csv", "age,sex\n30,1\n41,2\n");
         const QString csv = QString::fromStdString((other / "people.csv").string());
-        const QString folder = QString::fromStdString((other / "people").string());
+        // A folder whose parent does not exist yet.
+        const QString folder = QString::fromStdString((other / "made" / "people").string());
         bool helped = false;
         QStringList offered;
         projects.help = [&] { helped = true; };

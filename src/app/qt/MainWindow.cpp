@@ -510,7 +510,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::Show:
-        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow() && widget->isModal())
+        // A modal dialog of this window (one of another window, such as the
+        // progress of a description window's figures, gives that window
+        // back its activation itself).
+        if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow() && widget->isModal() &&
+                                                            (!widget->parentWidget() || widget->parentWidget()->window() == this))
             ++modalShown_;
         break;
     case QEvent::WindowActivate:

@@ -9,12 +9,11 @@ void fillTaggedItems(const VariableList& main, VariableList& dialog)
     const std::uint32_t wanted = main.tagCount();
     dialog.setRowCount(wanted);
     std::uint32_t filled = 0;
-    for (std::uint32_t row = 1; row <= main.rowCount() && filled < wanted; ++row) {
-        if (main.isTagged(row)) {
-            dialog.appendRow(main.rowText(row), main.rowData(row));
-            ++filled;
-        }
-    }
+    main.forEachTagged([&](std::uint32_t row) {
+        dialog.appendRow(main.rowText(row), main.rowData(row));
+        ++filled;
+        return true;
+    });
     dialog.showList(filled);
 }
 

@@ -115,6 +115,17 @@ bool VariableList::isTagged(std::uint32_t row) const
     return valid(row) && row <= tags_.size() && tags_[row - 1] != 0;
 }
 
+std::vector<std::uint32_t> VariableList::taggedRows() const
+{
+    std::vector<std::uint32_t> rows;
+    rows.reserve(tagCount_);
+    forEachTagged([&](std::uint32_t row) {
+        rows.push_back(row);
+        return true;
+    });
+    return rows;
+}
+
 void VariableList::setTag(std::uint32_t row, bool on)
 {
     if (tags_.size() < row)

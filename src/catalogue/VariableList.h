@@ -87,6 +87,12 @@ public:
     // own state says; shows the wait pointer for more than 80 rows.
     int tagRange(std::uint32_t row);
     void clearAllTags();
+    // Calls visit(row) for each tagged row, in ascending order, and stops
+    // after the last one (or when visit returns false).
+    template <typename Visit>
+    void forEachTagged(Visit&& visit) const;
+    // The tagged rows, ascending.
+    std::vector<std::uint32_t> taggedRows() const;
 
     // The tag pane's text for a count: "Tag %6ld ".
     static std::string tagPaneText(std::uint32_t count);
@@ -118,5 +124,18 @@ private:
     std::uint32_t batchFirst_ = 0; // 0: nothing changed in the batch
     std::uint32_t batchLast_ = 0;
 };
+
+template <typename Visit>
+void VariableList::forEachTagged(Visit&& visit) const
+{
+    std::uint32_t found = 0;
+    for (std::uint32_t row = 1; row <= rowCount_ && found < tagCount_; ++row) {
+        if (!isTagged(row))
+            continue;
+        ++found;
+        if (!visit(row))
+            return;
+    }
+}
 
 } // namespace qavn

@@ -1,5 +1,6 @@
 #include "export/AccessExport.h"
 
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "codebook/Classification.h"
@@ -353,20 +354,7 @@ bool ExportRun::planParts(std::uint32_t f, const DataFileEntry& file, int& partC
 
 std::string ExportRun::inputFileAt(const std::filesystem::path& host) const
 {
-    std::vector<ProtectedFile> inputs;
-    auto add = [&](std::string name) {
-        std::filesystem::path path = toHostPath(name);
-        inputs.push_back({std::move(name), std::move(path)});
-    };
-    const char drive = settings_.cdromDrive != '\0' ? settings_.cdromDrive : '?';
-    for (const auto& other : project_.dataFiles)
-        add(std::string(1, drive) + ":\\" + other.dataPath);
-    for (const char* suffix : {"01.CDC", "02.CDC"})
-        add(settings_.resourceDir + "\\" + project_.filePrefix + suffix);
-    if (!options_.projectId.empty()) {
-        add(std::string(options_.projectId) + "QAV.CFG");
-        add(settings_.resourceDir + "\\QAVSPEC." + std::string(options_.projectId));
-    }
+    const std::vector<ProtectedFile> inputs = projectInputs(project_, settings_, options_.projectId);
     const ProtectedFile* input = protectedFileAt(host, inputs);
     return input ? input->name : std::string();
 }
@@ -582,8 +570,7 @@ AccessExportResult ExportRun::run()
             if (!planParts(f, file, partCount_))
                 return result_;
             if (partCount_ > 0) {
-                const char drive = settings_.cdromDrive != '\0' ? settings_.cdromDrive : '?';
-                const std::string rawName = std::string(1, drive) + ":\\" + file.dataPath;
+                const std::string rawName = rawDataName(settings_, file);
                 std::string error;
                 if (!reader_.open(toHostPath(rawName), error)) {
                     ui_.error("Cannot Open " + rawName);

@@ -10,19 +10,9 @@
 
 namespace qavn {
 
-std::vector<std::uint32_t> taggedRows(const VariableList& list)
-{
-    std::vector<std::uint32_t> tagged;
-    tagged.reserve(list.tagCount());
-    for (std::uint32_t row = 1; row <= list.rowCount() && tagged.size() < list.tagCount(); ++row)
-        if (list.isTagged(row))
-            tagged.push_back(row);
-    return tagged;
-}
-
 OutputResult exportTaggedData(const WriterServices& services, std::string_view outputDir, Progress& progress)
 {
-    const std::vector<std::uint32_t> tagged = taggedRows(services.list);
+    const std::vector<std::uint32_t> tagged = services.list.taggedRows();
 
     // Another folder for this run only: the project's settings stay as they are.
     std::optional<Settings> elsewhere;

@@ -10,9 +10,6 @@ namespace qavn {
 
 class Progress;
 
-// The numbers of the tagged rows of `list`, ascending.
-std::vector<std::uint32_t> taggedRows(const VariableList& list);
-
 // The data export of the tagged variables, as the window's Access DB command
 // and qavn-extract run it: collects the tagged rows of the list in ascending
 // order and runs the export (export/AccessExport.h) on them into `outputDir`,

@@ -11,9 +11,10 @@ namespace qavn {
 TagSet TagSet::of(const VariableList& list)
 {
     TagSet set(list.rowCount());
-    for (std::uint32_t r = 1; r <= list.rowCount(); ++r)
-        if (list.isTagged(r))
-            set.add(r);
+    list.forEachTagged([&](std::uint32_t row) {
+        set.add(row);
+        return true;
+    });
     return set;
 }
 

@@ -60,6 +60,7 @@ struct ProgramFile {
     std::uint32_t number = 0;
     const DataFileEntry* file = nullptr;
     std::filesystem::path dataPath; // the raw data's absolute host path
+    std::string outputName;         // what its data set is called (dataFileOutputNames)
     std::int64_t idFirst = 0;       // the identifier's columns on line 1; 0 without one
     std::int64_t idLast = 0;
     std::vector<ProgramVariable> variables;
@@ -98,11 +99,6 @@ std::string scaledCode(std::string_view code, int decimals);
 
 // Whether `code` is a whole number: an optional minus sign and digits.
 bool isWholeNumber(std::string_view code);
-
-// The name of a data file's data set: the data path with separators turned
-// into underscores, cut at its first full stop ("DATA\YOUTH97.DAT" ->
-// "DATA_YOUTH97"), as the CSV files are named; "data" when that is empty.
-std::string dataSetName(std::string_view dataPath);
 
 // The host path of the configured output directory, absolute; the programs
 // save their data sets there.

@@ -4,6 +4,7 @@
 #include "codebook/CodebookStore.h"
 #include "platform/HostPath.h"
 #include "platform/Strings.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "writers/WriterContext.h"
@@ -72,12 +73,6 @@ std::string scaledCode(std::string_view code, int decimals)
     return sign + digits;
 }
 
-std::string dataSetName(std::string_view dataPath)
-{
-    std::string base = dataPathName(dataPath);
-    return base.empty() ? "data" : base;
-}
-
 std::filesystem::path outputHostDir(const WriterContext& context)
 {
     return absoluteHost(context.settings.outputDir);
@@ -91,8 +86,8 @@ std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint3
         return result;
     result.number = f;
     result.file = file;
-    const char drive = context.settings.cdromDrive != '\0' ? context.settings.cdromDrive : '?';
-    result.dataPath = absoluteHost(std::string(1, drive) + ":\\" + file->dataPath);
+    result.dataPath = absoluteHost(rawDataName(context.settings, *file));
+    result.outputName = dataFileOutputNames(context.project)[f - 1];
     if (file->hasIdentifier()) {
         const auto [first, last] = locationColumns(file->idLocation);
         result.idFirst = first;

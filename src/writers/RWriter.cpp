@@ -113,7 +113,7 @@ std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, 
     const std::vector<std::string> names = programNames(file, ProgramLanguage::R);
     NameRules frameRules = NameRules::of(ProgramLanguage::R);
     frameRules.prefix = "d_";
-    const std::string frame = identifierFor(dataSetName(file.file->dataPath), frameRules, frameNames);
+    const std::string frame = identifierFor(file.outputName, frameRules, frameNames);
 
     out.print("# %s: %u tagged variables, %d lines per case\n",
               commentText(file.file->dataPath, ProgramLanguage::R).c_str(),

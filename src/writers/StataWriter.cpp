@@ -156,7 +156,7 @@ std::optional<bool> writeStataStep(WriterContext& context, const ProgramFile& fi
     if (file.idFirst > 0)
         out.write("label variable ID \"Case identifier\"\n");
     out.print("order%s\n", order.c_str());
-    const std::filesystem::path saved = outputHostDir(context) / (dataSetName(file.file->dataPath) + ".dta");
+    const std::filesystem::path saved = outputHostDir(context) / (file.outputName + ".dta");
     out.print("save %s, replace\n\n", stataPath(saved).c_str());
     context.progress(3);
     return true;

@@ -1,6 +1,6 @@
 #include "writers/WriterDriver.h"
 
-#include "project/Configuration.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/HostPath.h"
@@ -22,17 +22,14 @@ namespace {
 // tenth one.
 void collectTagged(WriterContext& context)
 {
-    const VariableList& list = context.list;
-    const std::uint32_t wanted = list.tagCount();
-    context.tagged.reserve(wanted);
+    context.tagged.reserve(context.list.tagCount());
     context.progress(1);
-    for (std::uint32_t row = 1; row <= list.rowCount() && context.tagged.size() < wanted; ++row) {
-        if (!list.isTagged(row))
-            continue;
+    context.list.forEachTagged([&](std::uint32_t row) {
         context.tagged.push_back(row);
         if (context.tagged.size() % 10 != 0)
             context.progress(1);
-    }
+        return true;
+    });
     context.progress(1);
 }
 
@@ -53,26 +50,6 @@ bool confirmReplacement(std::string_view chosenPath, std::string_view defaultExt
     if (name == trimmed(chosenPath) || !std::filesystem::exists(chosenHostPath(name), ec))
         return true;
     return ui.askYesNoDefaultNo(name + " already exists.\nDo you want to replace it?", Ui::Icon::Question);
-}
-
-std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Settings& settings,
-                                         std::string_view projectId)
-{
-    std::vector<ProtectedFile> inputs;
-    auto add = [&](std::string name) {
-        std::filesystem::path host = toHostPath(name);
-        inputs.push_back({std::move(name), std::move(host)});
-    };
-    if (!projectId.empty()) {
-        add(configurationPath(projectId));
-        add(settings.resourceDir + "\\QAVSPEC." + std::string(projectId));
-    }
-    for (const char* suffix : {"01.CDC", "02.CDC"})
-        add(settings.resourceDir + "\\" + project.filePrefix + suffix);
-    const char drive = settings.cdromDrive != '\0' ? settings.cdromDrive : '?';
-    for (const DataFileEntry& file : project.dataFiles)
-        add(std::string(1, drive) + ":\\" + file.dataPath);
-    return inputs;
 }
 
 namespace {

@@ -7,7 +7,6 @@
 namespace qavn {
 
 class CodebookStore;
-struct ProtectedFile;
 class FileTextOutput;
 class Progress;
 class Ui;
@@ -29,12 +28,6 @@ struct WriterServices {
     // specification files; empty when the run has none (tests).
     std::string_view projectId = {};
 };
-
-// Every file the project reads, which no output may replace: the
-// configuration file and the project specification file (when `projectId`
-// is given), the two codebook files and the raw data files.
-std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Settings& settings,
-                                         std::string_view projectId);
 
 // A writer of one output file (see ProgramWriters.h): handed the context with
 // the tagged list collected and the file open; returns false when it stopped

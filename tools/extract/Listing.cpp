@@ -35,13 +35,10 @@ void printList(const Context& context)
 
 void printListTagged(const Context& context)
 {
-    std::uint32_t found = 0;
-    for (std::uint32_t row = 1; row <= context.list.rowCount() && found < context.list.tagCount(); ++row) {
-        if (context.list.isTagged(row)) {
-            printRow(context.list, row);
-            ++found;
-        }
-    }
+    context.list.forEachTagged([&](std::uint32_t row) {
+        printRow(context.list, row);
+        return true;
+    });
 }
 
 bool printShow(Context& context, std::uint32_t variable)

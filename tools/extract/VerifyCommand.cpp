@@ -1,6 +1,5 @@
 #include "Extract.h"
 
-#include "outputs/DataExport.h"
 #include "platform/ConsoleProgress.h"
 #include "verify/CodebookVerify.h"
 
@@ -15,7 +14,7 @@ int runVerify(Context& context, bool selected)
 {
     std::vector<std::uint32_t> variables;
     if (selected) {
-        variables = taggedRows(context.list);
+        variables = context.list.taggedRows();
         if (variables.empty()) {
             std::fprintf(stderr, "qavn-extract: --verify: the selection holds no variable\n");
             return exitVerifyError;

@@ -3,7 +3,6 @@
 #include "app/qt/LoadingDialog.h"
 #include "catalogue/VariableList.h"
 #include "codebook/OpenProject.h"
-#include "outputs/DataExport.h"
 #include "platform/HostPath.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
@@ -38,7 +37,7 @@ void VerifyCommand::run()
         ui_.error("No output directory is set. Choose one with Setup.");
         return;
     }
-    std::vector<std::uint32_t> variables = taggedRows(list_);
+    std::vector<std::uint32_t> variables = list_.taggedRows();
     const bool tagged = !variables.empty();
     if (!tagged) {
         variables.resize(list_.rowCount());

@@ -16,7 +16,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/OpenProject.h"
 #include "export/AccessExport.h"
-#include "formats/TableData.h"
+#include "project/ProjectPaths.h"
 #include "platform/HostPath.h"
 #include "platform/Progress.h"
 #include "platform/Ui.h"

@@ -1,8 +1,8 @@
 # The table formats: CSV files, an SQLite database, SPSS and Stata data
-# files (through ReadStat) and Parquet files (pages compressed with zstd)
-# cut from the raw data of the tagged variables.
-# They sit beside the export on the catalogue layer; the outputs area runs
-# them from its format table.
+# files (through ReadStat), DDI Codebook and Parquet files (pages compressed
+# with zstd) cut from the raw data of the tagged variables, and the driver
+# that runs them. They sit above the writers and the export; the outputs area
+# runs them from its format table.
 find_package(SQLite3 REQUIRED)
 # The DDI Codebook output writes its XML with libxml2.
 find_package(LibXml2 REQUIRED)
@@ -10,4 +10,3 @@ find_package(LibXml2 REQUIRED)
 include(${PROJECT_SOURCE_DIR}/cmake/QavnZstd.cmake)
 qavn_area(formats DEPENDS catalogue writers export
           EXTERNAL SQLite::SQLite3 qavn::readstat LibXml2::LibXml2 qavn::zstd)
-target_link_libraries(qavn_outputs PUBLIC qavn::formats)

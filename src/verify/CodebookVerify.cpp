@@ -1,12 +1,15 @@
+// The codebook's category lines checked against the raw data, and the
+// figures of variables without them.
+
 #include "verify/CodebookVerify.h"
 
 #include "codebook/CodebookStore.h"
 #include "codebook/CodebookWriter.h"
-#include "formats/TableData.h"
-#include "platform/HostPath.h"
+#include "export/TableData.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "verify/ValueTally.h"
@@ -262,166 +265,186 @@ bool fileHolds(const ProjectSpec& project, std::uint32_t f, std::span<const std:
     return at != variables.end() && *at < end;
 }
 
-ReadError dataError(ReadError::Kind kind, const std::string& name, std::string reason, std::uint64_t line = 0)
-{
-    ReadError error;
-    error.kind = kind;
-    error.file = name;
-    error.hostPath = toHostPath(name).string();
-    error.drive = driveMappingOf(name);
-    error.line = line;
-    error.reason = std::move(reason);
-    return error;
-}
-
 struct RunOptions {
     bool figuresOnly = false; // every variable gets figures (the frequency view's request)
 };
 
-ReadResult<VerifyReport> run(std::span<const std::uint32_t> variables, CodebookStore& store,
-                             const ProjectSpec& project, const Settings& settings, Ui& ui, Progress& progress,
-                             RunOptions options)
-{
-    VerifyReport report;
-    ui.pumpStep();
-    const auto fileCount = static_cast<std::uint32_t>(project.dataFiles.size());
+// One check: the data files that hold one of the variables, each read once,
+// their columns tallied and then compared with the codebook.
+class VerifyRun {
+public:
+    VerifyRun(std::span<const std::uint32_t> variables, CodebookStore& store, const ProjectSpec& project,
+              const Settings& settings, Ui& ui, Progress& progress, RunOptions options)
+        : variables_(variables), store_(store), project_(project), settings_(settings), ui_(ui),
+          progress_(progress), options_(options)
+    {
+    }
 
-    // The bytes to read, for the progress range.
-    std::vector<std::uint64_t> sizes(fileCount + 1, 0);
-    std::uint64_t totalBytes = 0;
+    ReadResult<VerifyReport> run();
+
+private:
+    void measureFiles();
+    void showBytes(std::uint64_t bytes);
+    // One data file: Done, Stopped after a cancel (its tallies so far are
+    // reported), or the error that stopped the reading.
+    ReadOutcome checkFile(std::uint32_t f);
+    // What is counted for each column: its category lines, or its figures.
+    bool prepareColumns(const DataTable& table, std::vector<ColumnWork>& work);
+    ReadOutcome tallyCases(const DataTable& table, std::vector<ColumnWork>& work, std::uint32_t f,
+                           std::uint64_t& cases);
+    void addToReport(std::vector<ColumnWork>& work, std::uint64_t cases);
+
+    std::span<const std::uint32_t> variables_;
+    CodebookStore& store_;
+    const ProjectSpec& project_;
+    const Settings& settings_;
+    Ui& ui_;
+    Progress& progress_;
+    RunOptions options_;
+    VerifyReport report_;
+    RawDataReader reader_;
+    // Bytes of each data file to read (by file number), for the progress range.
+    std::vector<std::uint64_t> sizes_;
+    std::uint64_t totalBytes_ = 0;
+    std::uint64_t bytesBefore_ = 0;
+    long shown_ = 0;
+};
+
+void VerifyRun::measureFiles()
+{
+    const auto fileCount = static_cast<std::uint32_t>(project_.dataFiles.size());
+    sizes_.assign(fileCount + 1, 0);
     for (std::uint32_t f = 1; f <= fileCount; ++f) {
-        if (!fileHolds(project, f, variables))
+        if (!fileHolds(project_, f, variables_))
             continue;
         std::error_code ec;
-        const auto size = std::filesystem::file_size(toHostPath(rawDataName(settings, *project.dataFile(f))), ec);
-        sizes[f] = ec ? 0 : static_cast<std::uint64_t>(size);
-        totalBytes += sizes[f];
+        const auto size = std::filesystem::file_size(rawDataHostPath(settings_, *project_.dataFile(f)), ec);
+        sizes_[f] = ec ? 0 : static_cast<std::uint64_t>(size);
+        totalBytes_ += sizes_[f];
     }
-    progress.setRange(progressRange);
-    long shown = 0;
-    std::uint64_t bytesBefore = 0;
-    auto showBytes = [&](std::uint64_t bytes) {
-        const long step = totalBytes == 0
-                              ? 0
-                              : static_cast<long>(std::min<long double>(
-                                    progressRange, static_cast<long double>(bytes) * progressRange /
-                                                       static_cast<long double>(totalBytes)));
-        if (step > shown) {
-            progress.advance(step - shown);
-            shown = step;
-        }
-    };
+    progress_.setRange(progressRange);
+}
 
-    RawDataReader reader;
+void VerifyRun::showBytes(std::uint64_t bytes)
+{
+    const long step = totalBytes_ == 0 ? 0
+                                       : static_cast<long>(std::min<long double>(
+                                             progressRange, static_cast<long double>(bytes) * progressRange /
+                                                                static_cast<long double>(totalBytes_)));
+    if (step > shown_) {
+        progress_.advance(step - shown_);
+        shown_ = step;
+    }
+}
+
+bool VerifyRun::prepareColumns(const DataTable& table, std::vector<ColumnWork>& work)
+{
+    work.resize(table.columns.size());
+    std::uint32_t made = 0;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const TableColumn& column = table.columns[i];
+        if (column.isIdentifier)
+            continue;
+        const VariableRecord record = store_.recordAt(column.variable);
+        if (record.categoryLineCount > 0 && !options_.figuresOnly) {
+            work[i].categories = makeCategoryColumn(store_, record, column.variable);
+        } else {
+            work[i].figures = std::make_unique<FiguresColumn>();
+            work[i].figures->variable = column.variable;
+            work[i].figures->name = column.variableName;
+            work[i].figures->typeCode = column.typeCode;
+            work[i].figures->figures = FiguresAccumulator(column.decimals());
+        }
+        if ((++made & 1023) == 0 && !pollProgress(ui_, progress_))
+            return false;
+    }
+    return true;
+}
+
+ReadOutcome VerifyRun::tallyCases(const DataTable& table, std::vector<ColumnWork>& work, std::uint32_t f,
+                                  std::uint64_t& cases)
+{
+    progress_.setText({}, "Reading " + table.rawName);
+    std::uint64_t keptBytes = 0;
+    std::uint64_t keptLines = 0;
+    std::uint64_t casesAtPoll = 0;
+    std::uint64_t bytesAtPoll = 0;
+    return readCases(reader_, table, [&](std::span<const std::string_view> fields) {
+        ++cases;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            ColumnWork& w = work[i];
+            if (w.categories) {
+                if (!w.categories->raw.add(fields[i]))
+                    w.categories->classify(fields[i], 1);
+            } else if (w.figures) {
+                w.figures->figures.add(fields[i]);
+            }
+        }
+        // The lines the columns are cut from stand for the file's line
+        // lengths in the progress estimate.
+        for (std::size_t l = 0; l < reader_.caseLineCount(); ++l)
+            keptBytes += reader_.caseLine(l).size();
+        keptLines += reader_.caseLineCount();
+        const std::uint64_t bytes = keptLines == 0 ? 0 : reader_.lineNumber() * (keptBytes / keptLines);
+        if (cases - casesAtPoll < pollCases && bytes - bytesAtPoll < pollBytes)
+            return true;
+        casesAtPoll = cases;
+        bytesAtPoll = bytes;
+        showBytes(bytesBefore_ + std::min(bytes, sizes_[f]));
+        return pollProgress(ui_, progress_);
+    });
+}
+
+void VerifyRun::addToReport(std::vector<ColumnWork>& work, std::uint64_t cases)
+{
+    for (ColumnWork& w : work) {
+        if (w.categories)
+            reportColumn(*w.categories, cases, report_);
+        else if (w.figures)
+            report_.figures.push_back(
+                {w.figures->variable, w.figures->name, w.figures->typeCode, w.figures->figures.result()});
+    }
+}
+
+ReadOutcome VerifyRun::checkFile(std::uint32_t f)
+{
+    DataTable table;
+    const ReadOutcome built = buildDataTable(variables_, f, store_, *project_.dataFile(f), settings_,
+                                             [&] { return progress_.cancelled(); }, table);
+    if (!built.isDone() || table.columns.empty())
+        return built;
+    std::vector<ColumnWork> work;
+    if (!prepareColumns(table, work))
+        return ReadOutcome::stopped();
+    std::uint64_t cases = 0;
+    const ReadOutcome read = tallyCases(table, work, f, cases);
+    if (read.isFailed())
+        return read;
+    report_.files.push_back({table.rawName, cases});
+    addToReport(work, cases);
+    return read;
+}
+
+ReadResult<VerifyReport> VerifyRun::run()
+{
+    ui_.pumpStep();
+    measureFiles();
+    const auto fileCount = static_cast<std::uint32_t>(project_.dataFiles.size());
     for (std::uint32_t f = 1; f <= fileCount; ++f) {
-        if (!fileHolds(project, f, variables))
+        if (!fileHolds(project_, f, variables_))
             continue;
-        const DataFileEntry& file = *project.dataFile(f);
-        const std::string rawName = rawDataName(settings, file);
-        DataTable table;
-        std::string error;
-        if (!buildDataTable(variables, f, store, file, [&] { return progress.cancelled(); }, table, error)) {
-            if (!error.empty())
-                return dataError(ReadError::Kind::InvalidData, rawName, error);
-            report.cancelled = true;
-            return report;
+        const ReadOutcome checked = checkFile(f);
+        if (checked.isFailed())
+            return checked.error();
+        if (checked.isStopped()) {
+            report_.cancelled = true;
+            return std::move(report_);
         }
-        if (table.columns.empty())
-            continue;
-
-        std::vector<ColumnWork> work(table.columns.size());
-        std::uint32_t made = 0;
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const TableColumn& column = table.columns[i];
-            if (column.isIdentifier)
-                continue;
-            const VariableRecord record = store.recordAt(column.variable);
-            if (record.categoryLineCount > 0 && !options.figuresOnly) {
-                work[i].categories = makeCategoryColumn(store, record, column.variable);
-            } else {
-                work[i].figures = std::make_unique<FiguresColumn>();
-                work[i].figures->variable = column.variable;
-                work[i].figures->name = column.variableName;
-                work[i].figures->typeCode = column.typeCode;
-                work[i].figures->figures = FiguresAccumulator(column.decimals());
-            }
-            if ((++made & 1023) == 0 && !pollProgress(ui, progress)) {
-                report.cancelled = true;
-                return report;
-            }
-        }
-
-        if (!reader.open(toHostPath(rawName), error))
-            return dataError(ReadError::Kind::CannotOpen, rawName, error);
-        progress.setText({}, "Reading " + rawName);
-
-        std::uint64_t cases = 0;
-        std::uint64_t keptBytes = 0;
-        std::uint64_t keptLines = 0;
-        std::uint64_t casesAtPoll = 0;
-        std::uint64_t bytesAtPoll = 0;
-        bool stopped = false;
-        const bool read = forEachCase(
-            reader, table,
-            [&](std::span<const std::string_view> fields) {
-                ++cases;
-                for (std::size_t i = 0; i < fields.size(); ++i) {
-                    ColumnWork& w = work[i];
-                    if (w.categories) {
-                        if (!w.categories->raw.add(fields[i]))
-                            w.categories->classify(fields[i], 1);
-                    } else if (w.figures) {
-                        w.figures->figures.add(fields[i]);
-                    }
-                }
-                // The lines the columns are cut from stand for the file's
-                // line lengths in the progress estimate.
-                for (std::size_t l = 0; l < reader.caseLineCount(); ++l)
-                    keptBytes += reader.caseLine(l).size();
-                keptLines += reader.caseLineCount();
-                const std::uint64_t bytes =
-                    keptLines == 0 ? 0 : reader.lineNumber() * (keptBytes / keptLines);
-                if (cases - casesAtPoll >= pollCases || bytes - bytesAtPoll >= pollBytes) {
-                    casesAtPoll = cases;
-                    bytesAtPoll = bytes;
-                    showBytes(bytesBefore + std::min(bytes, sizes[f]));
-                    if (!pollProgress(ui, progress)) {
-                        stopped = true;
-                        return false;
-                    }
-                }
-                return true;
-            },
-            error, rawName);
-        const std::uint64_t failedLine = reader.lineNumber() + 1;
-        const std::string readerError = reader.errorText();
-        reader.close();
-        if (!read && !stopped) {
-            if (error.rfind("Line ", 0) == 0)
-                return dataError(ReadError::Kind::InvalidData, rawName, "the line is longer than 14,999 characters",
-                                 failedLine);
-            if (!readerError.empty())
-                return dataError(ReadError::Kind::CannotRead, rawName, readerError, failedLine);
-            return dataError(ReadError::Kind::InvalidData, rawName, error);
-        }
-        if (stopped)
-            report.cancelled = true;
-
-        report.files.push_back({rawName, cases});
-        for (ColumnWork& w : work) {
-            if (w.categories)
-                reportColumn(*w.categories, cases, report);
-            else if (w.figures)
-                report.figures.push_back(
-                    {w.figures->variable, w.figures->name, w.figures->typeCode, w.figures->figures.result()});
-        }
-        if (stopped)
-            return report;
-        bytesBefore += sizes[f];
-        showBytes(bytesBefore);
+        bytesBefore_ += sizes_[f];
+        showBytes(bytesBefore_);
     }
-    showBytes(totalBytes);
-    return report;
+    showBytes(totalBytes_);
+    return std::move(report_);
 }
 
 } // namespace
@@ -430,7 +453,7 @@ ReadResult<VerifyReport> verifyCodebook(std::span<const std::uint32_t> variables
                                         const ProjectSpec& project, const Settings& settings, Ui& ui,
                                         Progress& progress)
 {
-    return run(variables, store, project, settings, ui, progress, RunOptions{});
+    return VerifyRun(variables, store, project, settings, ui, progress, RunOptions{}).run();
 }
 
 ReadResult<std::optional<ValueFigures>> variableFigures(std::uint32_t variable, CodebookStore& store,
@@ -438,7 +461,7 @@ ReadResult<std::optional<ValueFigures>> variableFigures(std::uint32_t variable, 
                                                         Ui& ui, Progress& progress)
 {
     const std::uint32_t list[] = {variable};
-    auto result = run(list, store, project, settings, ui, progress, RunOptions{true});
+    auto result = VerifyRun(list, store, project, settings, ui, progress, RunOptions{true}).run();
     if (!result)
         return result.error();
     const VerifyReport& report = result.value();

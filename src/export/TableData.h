@@ -1,11 +1,16 @@
 #pragma once
 
+// The raw data of a data file read as a table: the columns of its tagged
+// variables (identifier first) and the walk over its cases, for the table
+// outputs and the verification.
+
 #include "export/RawDataReader.h"
+#include "platform/Outcome.h"
+#include "platform/ReadError.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,10 +19,12 @@
 namespace qavn {
 
 class CodebookStore;
-class Progress;
-class Ui;
 struct DataFileEntry;
 struct Settings;
+
+// Reading raw data: done, stopped (a cancel, or the case handler said so),
+// or the error that stopped it, naming the raw data file and the line.
+using ReadOutcome = Outcome<ReadError>;
 
 // What the table formats (CSV, SQLite) write for a reserved code: a negative
 // code -1..-9 whose category line's label starts with "{" ("{Valid skip}").
@@ -48,18 +55,20 @@ struct TableColumn {
 struct DataTable {
     std::uint32_t fileNumber = 0;
     const DataFileEntry* file = nullptr;
+    std::string rawName; // the raw data as the program names it (rawDataName)
     std::vector<TableColumn> columns;
     std::uint32_t neededLines = 1; // lines of a case the columns are cut from
 };
 
 // Builds the table of data file f from the ascending list of tagged
-// variables. An empty column list means the file holds none of them. Returns
-// false with `error` set when a location cannot be cut (a first column below
-// 1, a last column before the first, a field wider than 7,999 characters or
-// on line 0), or when the walk over the catalogue was stopped (error empty).
-bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
-                    const DataFileEntry& file, const std::function<bool()>& cancelled, DataTable& table,
-                    std::string& error);
+// variables. An empty column list means the file holds none of them.
+// Stopped when `cancelled` said so during the walk over the catalogue;
+// failed (InvalidData, naming the raw data file) when a location cannot be
+// cut (a first column below 1, a last column before the first, a field wider
+// than 7,999 characters or on line 0) or a tagged variable has no record.
+ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
+                           const DataFileEntry& file, const Settings& settings,
+                           const std::function<bool()>& cancelled, DataTable& table);
 
 // The text of one cell from the raw field: blanks trimmed at both ends;
 // a reserved code empty when `reserved` says so; a numeric value with
@@ -68,24 +77,15 @@ bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, Code
 // values are otherwise never changed.
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved);
 
-// Reads the cases of a raw data file and hands the raw fields of each, one
-// per column, to `onCase`, which returns false to stop. A case is
+// Reads the cases of the table's raw data file and hands the raw fields of
+// each, one per column, to `onCase`, which returns false to stop. A case is
 // file.linesPerCase lines; a field lying beyond its line is blank; a last
-// case shorter than the lines the columns need is dropped. Returns false
-// with `error` set on a read error, a line longer than the reader takes or
-// columns on a line past linesPerCase; false with `error` empty when
-// `onCase` stopped.
-bool forEachCase(RawDataReader& reader, const DataTable& table,
-                 const std::function<bool(std::span<const std::string_view>)>& onCase, std::string& error,
-                 std::string_view rawName);
-
-// The host path of a raw data file and the name the program shows for it
-// ("D:\DATA\YOUTH97.DAT"; drive "?" without a CD-ROM drive).
-std::string rawDataName(const Settings& settings, const DataFileEntry& file);
-
-// Opens the raw data of `file` in `reader`. Result: its rawDataName(); when
-// it does not open, nothing, after "Cannot Open <name>" has been shown.
-std::optional<std::string> openRawData(RawDataReader& reader, const Settings& settings, const DataFileEntry& file,
-                                       Ui& ui);
+// case shorter than the lines the columns need is dropped. The reader is
+// opened on the file and closed again. Done at the end of the file; stopped
+// when `onCase` stopped; failed when the file does not open (CannotOpen) or
+// cannot be read (CannotRead, with the line), on a line longer than the
+// reader takes or columns on a line past linesPerCase (InvalidData).
+ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
+                      const std::function<bool(std::span<const std::string_view>)>& onCase);
 
 } // namespace qavn

@@ -1,14 +1,14 @@
-#include "formats/TableData.h"
+// The columns of a data file's tagged variables and the walk over its cases.
 
-#include "codebook/Classification.h"
+#include "export/TableData.h"
+
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
 #include "platform/HostPath.h"
 #include "platform/Latin1.h"
-#include "project/ProjectSpec.h"
-#include "project/Settings.h"
 #include "platform/Strings.h"
-#include "platform/Ui.h"
+#include "project/ProjectPaths.h"
+#include "project/ProjectSpec.h"
 
 #include <algorithm>
 
@@ -102,38 +102,61 @@ bool isInteger(std::string_view value)
     return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+ReadError dataError(ReadError::Kind kind, const std::string& rawName, std::string reason, std::uint64_t line = 0)
+{
+    ReadError error;
+    error.kind = kind;
+    error.file = rawName;
+    error.hostPath = toHostPath(rawName).string();
+    error.drive = driveMappingOf(rawName);
+    error.line = line;
+    error.reason = std::move(reason);
+    return error;
+}
+
 } // namespace
 
-bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
-                    const DataFileEntry& file, const std::function<bool()>& cancelled, DataTable& table,
-                    std::string& error)
+ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
+                           const DataFileEntry& file, const Settings& settings,
+                           const std::function<bool()>& cancelled, DataTable& table)
 {
     table = DataTable{};
     table.fileNumber = f;
     table.file = &file;
+    table.rawName = rawDataName(settings, file);
     std::vector<TableColumn> columns;
-    const bool walked = forEachTaggedMember(
-        tagged, f, file.firstRow, store, cancelled, [&](const VariableRecord& record, std::uint32_t n) {
-            TableColumn column;
-            column.variableName = std::string(record.variableName());
-            column.typeCode = record.typeCode;
-            column.variable = n;
-            if (!makeColumn(record.locationText(), record.recordNumber, file.dataPath, column, error))
-                return false;
-            column.reservedCodes = reservedCodesOf(store, record);
-            columns.push_back(std::move(column));
-            return true;
-        });
-    if (!walked)
-        return false;
+    std::string error;
+    // The catalogue holds the variables of file 1 first, then those of file
+    // 2, ...: the walk skips what lies before the file and ends at the first
+    // variable past it.
+    for (const std::uint32_t n : tagged) {
+        if (cancelled())
+            return ReadOutcome::stopped();
+        if (n < file.firstRow)
+            continue;
+        if (n < 1 || n > store.recordCount())
+            return dataError(ReadError::Kind::InvalidData, table.rawName,
+                             "variable " + std::to_string(n) + " has no record in the codebook");
+        const VariableRecord record = store.recordAt(n);
+        if (record.fileNumber != f)
+            break;
+        TableColumn column;
+        column.variableName = std::string(record.variableName());
+        column.typeCode = record.typeCode;
+        column.variable = n;
+        if (!makeColumn(record.locationText(), record.recordNumber, file.dataPath, column, error))
+            return dataError(ReadError::Kind::InvalidData, table.rawName, error);
+        column.reservedCodes = reservedCodesOf(store, record);
+        columns.push_back(std::move(column));
+    }
     if (columns.empty())
-        return true;
+        return ReadOutcome::done();
     if (file.hasIdentifier()) {
         TableColumn id;
         id.variableName = "ID";
         id.isIdentifier = true;
         if (!makeColumn(file.idLocation, 1, file.dataPath, id, error))
-            return false;
+            return dataError(ReadError::Kind::InvalidData, table.rawName, error);
         id.name = id.variableName;
         table.columns.push_back(std::move(id));
     }
@@ -143,7 +166,7 @@ bool buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, Code
     }
     for (const TableColumn& column : table.columns)
         table.neededLines = std::max(table.neededLines, column.line);
-    return true;
+    return ReadOutcome::done();
 }
 
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
@@ -160,41 +183,28 @@ std::string cellText(std::string_view raw, const TableColumn& column, ReservedCo
     return latin1ToUtf8(value);
 }
 
-std::string rawDataName(const Settings& settings, const DataFileEntry& file)
-{
-    const char drive = settings.cdromDrive != '\0' ? settings.cdromDrive : '?';
-    return std::string(1, drive) + ":\\" + file.dataPath;
-}
-
-std::optional<std::string> openRawData(RawDataReader& reader, const Settings& settings, const DataFileEntry& file,
-                                       Ui& ui)
-{
-    std::string rawName = rawDataName(settings, file);
-    std::string error;
-    if (!reader.open(toHostPath(rawName), error)) {
-        ui.error("Cannot Open " + rawName);
-        return std::nullopt;
-    }
-    return rawName;
-}
-
-bool forEachCase(RawDataReader& reader, const DataTable& table,
-                 const std::function<bool(std::span<const std::string_view>)>& onCase, std::string& error,
-                 std::string_view rawName)
+ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
+                      const std::function<bool(std::span<const std::string_view>)>& onCase)
 {
     const DataFileEntry& file = *table.file;
-    if (static_cast<std::int64_t>(table.neededLines) > file.linesPerCase) {
-        error = "A tagged variable of " + file.dataPath + " lies on line " + std::to_string(table.neededLines) +
-                " of a case of " + std::to_string(file.linesPerCase) + " lines.";
-        return false;
-    }
+    if (static_cast<std::int64_t>(table.neededLines) > file.linesPerCase)
+        return dataError(ReadError::Kind::InvalidData, table.rawName,
+                         "A tagged variable of " + file.dataPath + " lies on line " +
+                             std::to_string(table.neededLines) + " of a case of " +
+                             std::to_string(file.linesPerCase) + " lines.");
+    std::string error;
+    if (!reader.open(toHostPath(table.rawName), error))
+        return dataError(ReadError::Kind::CannotOpen, table.rawName, error);
+    struct Closer {
+        RawDataReader& reader;
+        ~Closer() { reader.close(); }
+    } closer{reader};
     auto failed = [&](RawDataReader::Status status) {
+        const std::uint64_t line = reader.lineNumber() + 1;
         if (status == RawDataReader::Status::TooLong)
-            error = "Line " + std::to_string(reader.lineNumber() + 1) + " of " + std::string(rawName) +
-                    " is longer than 14,999 characters.";
-        else
-            error = reader.errorText() + "\n" + std::string(rawName);
-        return false;
+            return dataError(ReadError::Kind::InvalidData, table.rawName,
+                             "the line is longer than 14,999 characters", line);
+        return dataError(ReadError::Kind::CannotRead, table.rawName, reader.errorText(), line);
     };
     std::vector<std::string_view> fields(table.columns.size());
     for (;;) {
@@ -202,7 +212,7 @@ bool forEachCase(RawDataReader& reader, const DataTable& table,
         for (std::uint32_t l = 0; l < table.neededLines; ++l) {
             const auto status = reader.nextLine(true);
             if (status == RawDataReader::Status::End)
-                return true;
+                return ReadOutcome::done();
             if (status != RawDataReader::Status::Ok)
                 return failed(status);
         }
@@ -214,11 +224,11 @@ bool forEachCase(RawDataReader& reader, const DataTable& table,
             fields[i] = column.offset < line.size() ? line.substr(column.offset, column.width) : std::string_view();
         }
         if (!onCase(fields))
-            return false;
+            return ReadOutcome::stopped();
         for (std::int64_t l = table.neededLines; l < file.linesPerCase; ++l) {
             const auto status = reader.nextLine(false);
             if (status == RawDataReader::Status::End)
-                return true;
+                return ReadOutcome::done();
             if (status != RawDataReader::Status::Ok)
                 return failed(status);
         }

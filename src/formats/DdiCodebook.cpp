@@ -1,23 +1,19 @@
-#include "formats/DdiCodebook.h"
+// The DDI Codebook 2.5 document with its fixed-width extracts, as an
+// instance of the table driver.
 
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
-#include "platform/HostPath.h"
+#include "formats/TableFormats.h"
 #include "platform/Latin1.h"
-#include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
-#include "platform/Ui.h"
 #include "project/ProjectSpec.h"
-#include "project/Settings.h"
 #include "writers/PortablePrograms.h"
-#include "writers/WriterContext.h"
 
 #include <libxml/xmlwriter.h>
 
 #include <algorithm>
 #include <charconv>
-#include <exception>
 #include <map>
 #include <memory>
 
@@ -41,21 +37,21 @@ std::string xmlText(std::string_view latin1)
 
 // One data file's extract: where each column of the table lies in it.
 struct Extract {
-    DataTable table;
-    std::string name; // as messages show it
-    std::filesystem::path host;
-    std::string fileName;
+    const OutputTable* table = nullptr;
+    std::string fileName; // as the document names it, beside the document
     std::vector<std::uint32_t> line;  // per column, 1-based
     std::vector<std::size_t> start;   // per column, 1-based
     std::vector<std::size_t> lineLength;
-    std::int64_t cases = -1; // -1 until the raw data has been read to its end
-    std::unique_ptr<FileTextOutput> out;
+    std::int64_t cases = 0;
+    FileTextOutput* out = nullptr;
+
+    const DataTable& data() const { return table->source(); }
 
     void layOut()
     {
         std::size_t used = 0;
         lineLength.assign(1, 0);
-        for (const TableColumn& column : table.columns) {
+        for (const TableColumn& column : table->columns) {
             if (used > 0 && used + column.width > extractLineLength) {
                 lineLength.push_back(0);
                 used = 0;
@@ -139,134 +135,98 @@ bool isCount(std::string_view text)
     return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-class DdiRun {
+class DdiCodebook final : public TableFormat {
 public:
-    DdiRun(const WriterServices& services, std::span<const std::uint32_t> tagged, const TableExportOptions& options,
-           Progress& progress)
-        : services_(services), tagged_(tagged), options_(options), progress_(progress), ui_(services.ui)
-    {
-    }
-
-    OutputResult run();
+    TableOutcome begin(TableRun& run) override;
+    TableOutcome beginTable(TableRun& run, const OutputTable& table) override;
+    TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override;
+    TableOutcome endTable(TableRun& run) override;
+    TableOutcome finish(TableRun& run) override;
+    void abort() noexcept override { xml_.reset(); }
 
 private:
-    bool buildExtracts();
-    bool readData(Extract& extract);
-    bool writeDocument(XmlDocument& xml);
-    bool writeVariable(XmlDocument& xml, const Extract& extract, std::size_t c, const std::string& id);
-    OutputResult failed(const std::string& name, const std::string& error)
-    {
-        ui_.error("Cannot Write " + name + " !\n" + error);
-        discardAll();
-        result_.status = OutputStatus::Failed;
-        return result_;
-    }
-    void discardAll()
-    {
-        xmlOut_.discard();
-        for (Extract& e : extracts_)
-            if (e.out)
-                e.out->discard();
-    }
+    TableOutcome writeDocument(TableRun& run);
+    bool writeVariable(const WriterServices& services, const Extract& extract, std::size_t c, const std::string& id);
 
-    const WriterServices& services_;
-    std::span<const std::uint32_t> tagged_;
-    const TableExportOptions& options_;
-    Progress& progress_;
-    Ui& ui_;
-    std::string name_;
-    std::filesystem::path host_;
-    FileTextOutput xmlOut_;
+    FileTextOutput* xmlOut_ = nullptr;
+    std::unique_ptr<XmlDocument> xml_;
     std::vector<Extract> extracts_;
-    bool stopped_ = false;
-    OutputResult result_;
+    std::vector<std::string> lines_;
 };
 
-bool DdiRun::buildExtracts()
+TableOutcome DdiCodebook::begin(TableRun& run)
 {
-    const auto fileCount = static_cast<std::uint32_t>(services_.project.dataFiles.size());
-    const std::vector<ProtectedFile> inputs = projectInputs(services_.project, services_.settings, services_.projectId);
-    for (std::uint32_t f = 1; f <= fileCount; ++f) {
-        Extract extract;
-        std::string error;
-        if (!buildDataTable(tagged_, f, services_.store, *services_.project.dataFile(f),
-                            [&] { return progress_.cancelled(); }, extract.table, error)) {
-            if (!error.empty())
-                ui_.error(error);
-            return false;
-        }
-        if (!extract.table.columns.empty())
-            extracts_.push_back(std::move(extract));
-    }
-    const std::string stem = host_.stem().string();
-    const std::string folder = name_.substr(0, name_.find_last_of("\\/") + 1);
-    for (Extract& e : extracts_) {
-        e.fileName = stem + (extracts_.size() == 1 ? "" : "_" + dataPathName(e.table.file->dataPath)) + ".dat";
-        if (upperAscii(e.fileName) == upperAscii(host_.filename().string()))
-            e.fileName = stem + "_data.dat";
-        e.name = folder + e.fileName;
-        e.host = host_.parent_path() / e.fileName;
-        if (const ProtectedFile* input = protectedFileAt(e.host, inputs)) {
-            ui_.error("The file " + e.name + " would replace " + input->name + ".");
-            return false;
-        }
-        e.layOut();
-    }
-    return true;
+    TableOutcome opened = run.openFile(run.base(), xmlOut_);
+    if (!opened.isDone())
+        return opened;
+    xml_ = std::make_unique<XmlDocument>(*xmlOut_);
+    // The declaration goes out first, so a file that cannot be written is
+    // found before the raw data is read.
+    xml_->startDocument();
+    xml_->flush();
+    if (!xmlOut_->flush() || xmlOut_->failed())
+        return run.written(*xmlOut_);
+    if (!xml_->ok())
+        return cannotWrite(run.base().name, "out of memory");
+    extracts_.reserve(run.tables().size());
+    return TableOutcome::done();
 }
 
-bool DdiRun::readData(Extract& extract)
+TableOutcome DdiCodebook::beginTable(TableRun& run, const OutputTable& table)
 {
-    const DataTable& table = extract.table;
-    RawDataReader reader;
-    const std::optional<std::string> rawName = openRawData(reader, services_.settings, *table.file, ui_);
-    if (!rawName)
-        return false;
-    std::string error;
-    progress_.setText({}, table.file->dataPath);
-    std::vector<std::string> lines(extract.lineLength.size());
-    FileTextOutput& out = *extract.out;
-    std::int64_t cases = 0;
-    const bool read = forEachCase(
-        reader, table,
-        [&](std::span<const std::string_view> fields) {
-            for (std::size_t l = 0; l < lines.size(); ++l)
-                lines[l].assign(extract.lineLength[l], ' ');
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                const std::string_view field = fields[i].substr(0, table.columns[i].width);
-                lines[extract.line[i] - 1].replace(extract.start[i] - 1, field.size(), field);
-            }
-            for (const std::string& line : lines) {
-                out.write(line);
-                out.put('\n');
-            }
-            if (out.failed())
-                return false;
-            ++cases;
-            if ((cases & 255) == 0)
-                progress_.setText({}, std::to_string(cases));
-            return pollProgress(ui_, progress_);
-        },
-        error, *rawName);
-    reader.close();
-    if (out.failed())
-        return false;
-    if (!read) {
-        if (!error.empty())
-            ui_.error(error);
-        return false;
-    }
-    extract.cases = cases;
-    return true;
+    Extract& extract = extracts_.emplace_back();
+    extract.table = &table;
+    OutputPlace place = run.nextToChosen(run.tables().size() == 1 ? "" : "_" + table.name, ".dat");
+    if (upperAscii(place.host.filename().string()) == upperAscii(run.base().host.filename().string()))
+        place = run.nextToChosen("_data", ".dat");
+    extract.fileName = place.host.filename().string();
+    extract.layOut();
+    lines_.assign(extract.lineLength.size(), std::string());
+    return run.openFile(place, extract.out);
 }
 
-bool DdiRun::writeVariable(XmlDocument& xml, const Extract& extract, std::size_t c, const std::string& id)
+TableOutcome DdiCodebook::writeCase(TableRun& run, std::span<const std::string_view> fields)
 {
-    const TableColumn& column = extract.table.columns[c];
+    Extract& extract = extracts_.back();
+    for (std::size_t l = 0; l < lines_.size(); ++l)
+        lines_[l].assign(extract.lineLength[l], ' ');
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view field = fields[i].substr(0, extract.table->columns[i].width);
+        lines_[extract.line[i] - 1].replace(extract.start[i] - 1, field.size(), field);
+    }
+    for (const std::string& line : lines_) {
+        extract.out->write(line);
+        extract.out->put('\n');
+    }
+    ++extract.cases;
+    return run.written(*extract.out);
+}
+
+TableOutcome DdiCodebook::endTable(TableRun& run)
+{
+    return run.written(*extracts_.back().out);
+}
+
+TableOutcome DdiCodebook::finish(TableRun& run)
+{
+    TableOutcome written = writeDocument(run);
+    if (!written.isDone())
+        return written;
+    xml_.reset(); // hands the last bytes to the file
+    if (!xmlOut_->flush())
+        return run.written(*xmlOut_);
+    return TableOutcome::done();
+}
+
+bool DdiCodebook::writeVariable(const WriterServices& services, const Extract& extract, std::size_t c,
+                                const std::string& id)
+{
+    XmlDocument& xml = *xml_;
+    const TableColumn& column = extract.table->columns[c];
     xml.start("var");
     xml.attribute("ID", id);
     xml.attribute("name", xmlText(column.name));
-    xml.attribute("files", "F" + std::to_string(extract.table.fileNumber));
+    xml.attribute("files", "F" + std::to_string(extract.data().fileNumber));
     const bool numeric = !column.isIdentifier && !column.isText();
     xml.attribute("intrvl", numeric && column.typeCode != ' ' ? "contin" : "discrete");
     if (column.decimals() > 0)
@@ -282,9 +242,9 @@ bool DdiRun::writeVariable(XmlDocument& xml, const Extract& extract, std::size_t
     if (column.isIdentifier) {
         xml.element("labl", "Case identifier");
     } else {
-        CodebookStore& store = services_.store;
+        CodebookStore& store = services.store;
         const VariableRecord record = store.recordAt(column.variable);
-        const std::string label = xmlText(trimmed(services_.list.rowLabel(column.variable)));
+        const std::string label = xmlText(trimmed(services.list.rowLabel(column.variable)));
         if (!label.empty())
             xml.element("labl", label);
 
@@ -349,8 +309,10 @@ bool DdiRun::writeVariable(XmlDocument& xml, const Extract& extract, std::size_t
     return xml.ok();
 }
 
-bool DdiRun::writeDocument(XmlDocument& xml)
+TableOutcome DdiCodebook::writeDocument(TableRun& run)
 {
+    const WriterServices& services = run.services();
+    XmlDocument& xml = *xml_;
     xml.start("codeBook");
     xml.attribute("xmlns", "ddi:codebook:2_5");
     xml.attribute("xmlns:xsi", "http://www.w3.org/2001/XMLSchema-instance");
@@ -358,7 +320,7 @@ bool DdiRun::writeDocument(XmlDocument& xml)
                   "ddi:codebook:2_5 http://www.ddialliance.org/Specification/DDI-Codebook/2.5/XMLSchema/codebook.xsd");
     xml.attribute("version", "2.5");
 
-    const ProjectSpec& project = services_.project;
+    const ProjectSpec& project = services.project;
     std::string title = xmlText(trimmed(project.dataSetTitle));
     if (title.empty())
         title = xmlText(project.filePrefix);
@@ -372,13 +334,12 @@ bool DdiRun::writeDocument(XmlDocument& xml)
 
     for (const Extract& e : extracts_) {
         xml.start("fileDscr");
-        xml.attribute("ID", "F" + std::to_string(e.table.fileNumber));
+        xml.attribute("ID", "F" + std::to_string(e.data().fileNumber));
         xml.start("fileTxt");
         xml.element("fileName", xmlText(e.fileName));
         xml.start("dimensns");
-        if (e.cases >= 0)
-            xml.element("caseQnty", std::to_string(e.cases));
-        xml.element("varQnty", std::to_string(e.table.columns.size()));
+        xml.element("caseQnty", std::to_string(e.cases));
+        xml.element("varQnty", std::to_string(e.table->columns.size()));
         xml.element("logRecL", std::to_string(*std::max_element(e.lineLength.begin(), e.lineLength.end())));
         xml.element("recPrCas", std::to_string(e.lineLength.size()));
         xml.end();
@@ -387,10 +348,9 @@ bool DdiRun::writeDocument(XmlDocument& xml)
         xml.text("fixed-width text");
         xml.end();
         xml.end();
-        xml.element("notes", xmlText("The columns of the tagged variables of " +
-                                     rawDataName(services_.settings, *e.table.file) + " (" +
-                                     std::to_string(e.table.file->linesPerCase) +
-                                     (e.table.file->linesPerCase == 1 ? " line" : " lines") + " per case)."));
+        xml.element("notes", xmlText("The columns of the tagged variables of " + e.data().rawName + " (" +
+                                     std::to_string(e.data().file->linesPerCase) +
+                                     (e.data().file->linesPerCase == 1 ? " line" : " lines") + " per case)."));
         xml.end();
     }
 
@@ -400,13 +360,13 @@ bool DdiRun::writeDocument(XmlDocument& xml)
     std::map<std::string, std::string> sectionVars;
     int next = 0;
     for (std::size_t e = 0; e < extracts_.size(); ++e) {
-        for (const TableColumn& column : extracts_[e].table.columns) {
+        for (const TableColumn& column : extracts_[e].table->columns) {
             ids[e].push_back("V" + std::to_string(++next));
             if (column.isIdentifier)
                 continue;
             std::string section;
-            if (!services_.store.sectionTitleOf(column.variable, section))
-                return false;
+            if (!services.store.sectionTitleOf(column.variable, section))
+                return TableOutcome::stopped();
             section = std::string(trimmed(section));
             if (section.empty())
                 continue;
@@ -426,123 +386,28 @@ bool DdiRun::writeDocument(XmlDocument& xml)
         xml.element("labl", xmlText(sectionOrder[g]));
         xml.end();
     }
-    // A Cancel while the variables are written ends the document where it is
-    // (its open elements closed, so it stays well-formed).
     std::size_t written = 0;
-    for (std::size_t e = 0; e < extracts_.size() && !stopped_; ++e) {
-        for (std::size_t c = 0; c < extracts_[e].table.columns.size(); ++c) {
-            if (!writeVariable(xml, extracts_[e], c, ids[e][c]))
-                return false;
-            if ((++written & 255) == 0 && !pollProgress(ui_, progress_)) {
-                stopped_ = true;
-                break;
-            }
+    for (std::size_t e = 0; e < extracts_.size(); ++e) {
+        for (std::size_t c = 0; c < extracts_[e].table->columns.size(); ++c) {
+            if (!writeVariable(services, extracts_[e], c, ids[e][c]))
+                return xmlOut_->failed() ? run.written(*xmlOut_) : cannotWrite(run.base().name, "out of memory");
+            if ((++written & 255) == 0 && !run.keepGoing())
+                return TableOutcome::stopped();
         }
     }
     xml.end();
     xml.end();
     xml.finish();
-    return xml.ok();
-}
-
-OutputResult DdiRun::run()
-{
-    result_.status = OutputStatus::Stopped;
-    name_ = outputFileName(options_.path, ".xml");
-    result_.fileName = name_;
-    host_ = chosenHostPath(name_);
-    if (name_.empty() || name_.back() == '\\' || name_.back() == '/' || hasControlCharacter(name_)) {
-        ui_.error("The name " + name_ + " does not name a file.");
-        progress_.requestCancel();
-        return result_;
-    }
-    const std::vector<ProtectedFile> inputs = projectInputs(services_.project, services_.settings, services_.projectId);
-    if (const ProtectedFile* input = protectedFileAt(host_, inputs)) {
-        ui_.error("The file " + name_ + " would replace " + input->name + ".");
-        progress_.requestCancel();
-        return result_;
-    }
-    if (options_.failFromWrite != 0)
-        xmlOut_.failFromWrite(options_.failFromWrite);
-    if (!xmlOut_.openHost(host_)) {
-        ui_.error("Cannot Open " + name_, fileDetail(host_, xmlOut_.openError()));
-        result_.status = OutputStatus::Failed;
-        return result_;
-    }
-    progress_.setRange(300);
-    try {
-        XmlDocument xml(xmlOut_);
-        // The declaration goes out first, so a file that cannot be written is
-        // found before the raw data is read.
-        xml.startDocument();
-        xml.flush();
-        if (!xml.ok() || !xmlOut_.flush())
-            return failed(name_, xmlOut_.failed() ? xmlOut_.errorText() : "out of memory");
-
-        if (!buildExtracts()) {
-            stopped_ = true;
-            extracts_.clear();
-        }
-        const long step = extracts_.empty() ? 0 : 200 / static_cast<long>(extracts_.size());
-        for (Extract& e : extracts_) {
-            if (stopped_)
-                break;
-            e.out = std::make_unique<FileTextOutput>();
-            if (!e.out->openHost(e.host)) {
-                ui_.error("Cannot Open " + e.name, fileDetail(e.host, e.out->openError()));
-                e.out.reset();
-                discardAll();
-                result_.status = OutputStatus::Failed;
-                return result_;
-            }
-            if (!readData(e)) {
-                if (e.out->failed())
-                    return failed(e.name, e.out->errorText());
-                stopped_ = true;
-            }
-            progress_.advance(step);
-        }
-        // After a stop the document describes the extracts begun so far.
-        extracts_.erase(std::remove_if(extracts_.begin(), extracts_.end(), [](const Extract& e) { return !e.out; }),
-                        extracts_.end());
-        if (!writeDocument(xml)) {
-            if (xmlOut_.failed())
-                return failed(name_, xmlOut_.errorText());
-            stopped_ = true; // a section title that could not be read, reported
-        }
-        if (!xmlOut_.flush())
-            return failed(name_, xmlOut_.errorText());
-        for (Extract& e : extracts_) {
-            if (!e.out->close()) {
-                const std::string error = e.out->errorText();
-                return failed(e.name, error);
-            }
-            result_.generatedHostFiles.push_back(e.host.string());
-        }
-        if (!xmlOut_.close()) {
-            ui_.error("Cannot Write " + name_ + " !\n" + xmlOut_.errorText());
-            result_.status = OutputStatus::Failed;
-            return result_;
-        }
-        result_.generatedHostFiles.insert(result_.generatedHostFiles.begin(), host_.string());
-        progress_.advance(300);
-    } catch (const std::exception& e) {
-        ui_.error(e.what());
-        discardAll();
-        result_.status = OutputStatus::Failed;
-        return result_;
-    }
-    result_.status = stopped_ ? OutputStatus::Stopped : OutputStatus::Written;
-    return result_;
+    if (xmlOut_->failed())
+        return run.written(*xmlOut_);
+    return xml.ok() ? TableOutcome::done() : cannotWrite(run.base().name, "out of memory");
 }
 
 } // namespace
 
-OutputResult writeDdiCodebook(const WriterServices& services, std::span<const std::uint32_t> tagged,
-                              const TableExportOptions& options, Progress& progress)
+std::unique_ptr<TableFormat> makeDdiCodebook()
 {
-    DdiRun run(services, tagged, options, progress);
-    return run.run();
+    return std::make_unique<DdiCodebook>();
 }
 
 } // namespace qavn

@@ -1,29 +1,23 @@
-#include "formats/TableExports.h"
+// The SQLite database of the tagged variables, as an instance of the table
+// driver.
+
+#include "formats/TableFormats.h"
 
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
-#include "platform/HostPath.h"
 #include "platform/Latin1.h"
-#include "platform/Progress.h"
 #include "platform/Strings.h"
-#include "platform/TextOutput.h"
-#include "platform/Ui.h"
-#include "project/ProjectSpec.h"
-#include "project/Settings.h"
-#include "writers/WriterContext.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <fcntl.h>
-#include <random>
-#include <unistd.h>
+#include <optional>
 #include <unordered_set>
 
 namespace qavn {
@@ -88,7 +82,8 @@ public:
     {
         if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
             return fail();
-        // The file is a temporary one until it is complete: no journal.
+        // The file is a temporary one that never takes its name unless the
+        // whole run completes: no journal.
         return exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA encoding='UTF-8'");
     }
     bool exec(const std::string& sql)
@@ -176,168 +171,181 @@ std::string_view columnType(const TableColumn& column)
     return column.decimals() > 0 ? "REAL" : "INTEGER";
 }
 
-class SqliteRun {
-public:
-    SqliteRun(const WriterServices& services, std::span<const std::uint32_t> tagged,
-              const TableExportOptions& options, Progress& progress)
-        : services_(services), tagged_(tagged), options_(options), progress_(progress), ui_(services.ui),
-          db_(options.failFromWrite)
-    {
-    }
-
-    OutputResult run();
-
-private:
-    // Writes the table's cases; the bar moves by `share` over it, case by
-    // case when the number of cases is known.
-    bool writeDataTable(const DataTable& table, const std::string& tableName, long share);
-    bool writeVariables();
-    bool databaseFailed()
-    {
-        ui_.error("Cannot Write " + name_ + " !\n" + db_.error());
-        result_.status = OutputStatus::Failed;
-        return false;
-    }
-    bool stopped(const std::string& error)
-    {
-        if (!error.empty())
-            ui_.error(error);
-        return false;
-    }
-
-    const WriterServices& services_;
-    std::span<const std::uint32_t> tagged_;
-    const TableExportOptions& options_;
-    Progress& progress_;
-    Ui& ui_;
-    Database db_;
-    RawDataReader reader_;
-    std::string name_;
-    OutputResult result_;
-    // The variables written, with the table they went to.
-    std::vector<std::pair<const TableColumn*, std::string>> written_;
-    std::vector<DataTable> tables_;
-};
-
-bool SqliteRun::writeDataTable(const DataTable& table, const std::string& tableName, long share)
+// The name a table takes in SQL: its output name, kept clear of the names
+// SQLite keeps for itself.
+std::string sqlTableName(const std::string& name)
 {
-    const DataFileEntry& file = *table.file;
-    std::string error;
-    auto readCases = [&](const std::function<bool(std::span<const std::string_view>)>& onCase) {
-        const std::optional<std::string> rawName = openRawData(reader_, services_.settings, file, ui_);
-        if (!rawName)
-            return false;
-        const bool read = forEachCase(reader_, table, onCase, error, *rawName);
-        reader_.close();
-        return read || stopped(error);
-    };
-
-    // A first pass over the identifiers decides whether they can be the key.
-    bool unique = false;
-    bool numericId = false;
-    if (!table.columns.empty() && table.columns.front().isIdentifier) {
-        std::unordered_set<std::string> seen;
-        unique = true;
-        numericId = true;
-        const bool read = readCases([&](std::span<const std::string_view> fields) {
-            std::string id = cellText(fields[0], table.columns[0], options_.reserved);
-            std::int64_t value = 0;
-            numericId = numericId && isInteger(id, value);
-            if (id.empty() || !seen.insert(std::move(id)).second)
-                unique = false;
-            return pollProgress(ui_, progress_);
-        });
-        if (!read)
-            return false;
-    }
-
-    std::string create = "CREATE TABLE " + quotedName(tableName) + " (";
-    std::string insert = "INSERT INTO " + quotedName(tableName) + " VALUES (";
-    std::vector<std::string_view> types;
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const TableColumn& column = table.columns[i];
-        const std::string_view type = column.isIdentifier ? (numericId ? "INTEGER" : "TEXT") : columnType(column);
-        types.push_back(type);
-        create += (i > 0 ? ", " : "") + quotedName(column.name) + " " + std::string(type);
-        if (column.isIdentifier && unique)
-            create += " PRIMARY KEY";
-        insert += i > 0 ? ", ?" : "?";
-    }
-    create += ")";
-    insert += ")";
-    if (!db_.exec("BEGIN") || !db_.exec(create) || !db_.prepare(insert))
-        return databaseFailed();
-
-    bool failed = false;
-    long caseCount = 0;
-    long advanced = 0;
-    const bool read = readCases([&](std::span<const std::string_view> fields) {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            bindCell(db_, static_cast<int>(i + 1), cellText(fields[i], table.columns[i], options_.reserved), types[i]);
-        if (!db_.step()) {
-            failed = true;
-            return false;
-        }
-        if ((++caseCount & 255) == 0)
-            progress_.setText({}, std::to_string(caseCount));
-        if (const std::uint64_t cases = reader_.evenCaseCount(file.linesPerCase); cases > 0) {
-            const auto due = static_cast<long>(static_cast<std::uint64_t>(share) *
-                                               std::min<std::uint64_t>(static_cast<std::uint64_t>(caseCount), cases) /
-                                               cases);
-            if (due > advanced) {
-                progress_.advance(due - advanced);
-                advanced = due;
-            }
-        }
-        return pollProgress(ui_, progress_);
-    });
-    if (share > advanced)
-        progress_.advance(share - advanced);
-    if (failed)
-        return databaseFailed();
-    if (!read)
-        return false;
-    if (!db_.exec("COMMIT"))
-        return databaseFailed();
-    return true;
+    return upperAscii(name).rfind("SQLITE_", 0) == 0 ? "t_" + name : name;
 }
 
-bool SqliteRun::writeVariables()
-{
-    if (!db_.exec("BEGIN") ||
-        !db_.exec("CREATE TABLE variables (name TEXT, label TEXT, data_file TEXT, location TEXT, type TEXT, "
-                  "decimals INTEGER, section TEXT)") ||
-        !db_.prepare("INSERT INTO variables VALUES (?, ?, ?, ?, ?, ?, ?)"))
-        return databaseFailed();
-    CodebookStore& store = services_.store;
-    for (const auto& [column, tableName] : written_) {
-        std::string section;
-        if (!store.sectionTitleOf(column->variable, section))
-            return stopped({});
-        const VariableRecord& record = store.record();
-        db_.bindText(1, latin1ToUtf8(column->name));
-        db_.bindText(2, latin1ToUtf8(trimmed(services_.list.rowLabel(column->variable))));
-        db_.bindText(3, tableName);
-        db_.bindText(4, std::string(trimmed(record.locationText())));
-        db_.bindText(5, std::string(1, column->typeCode));
-        db_.bindInt(6, column->decimals());
-        db_.bindText(7, latin1ToUtf8(trimmed(section)));
-        if (!db_.step())
-            return databaseFailed();
-    }
-    if (!db_.exec("COMMIT"))
-        return databaseFailed();
+constexpr std::array<std::string_view, 2> ownTables{"variables", "value_labels"};
 
-    if (!db_.exec("BEGIN") ||
-        !db_.exec("CREATE TABLE value_labels (variable TEXT, code TEXT, label TEXT, frequency INTEGER, "
-                  "is_missing INTEGER)") ||
-        !db_.prepare("INSERT INTO value_labels VALUES (?, ?, ?, ?, ?)"))
-        return databaseFailed();
-    for (const auto& entry : written_) {
-        // A named copy, not a structured binding: lambdas capture it on every
-        // compiler the program builds with.
-        const auto* column = entry.first;
-        const VariableRecord record = store.recordAt(column->variable);
+class SqliteDatabase final : public TableFormat {
+public:
+    std::span<const std::string_view> reservedNames() const override { return ownTables; }
+
+    TableOutcome begin(TableRun& run) override
+    {
+        db_.emplace(run.failFromWrite());
+        name_ = run.base().name;
+        std::filesystem::path temporary;
+        TableOutcome reserved = run.reserveFile(run.base(), temporary);
+        if (!reserved.isDone())
+            return reserved;
+        if (!db_->open(temporary))
+            return failed();
+        return TableOutcome::done();
+    }
+
+    // A first pass over the identifiers decides whether they can be the key.
+    bool beginScan(const OutputTable& table) override
+    {
+        seen_.clear();
+        hasId_ = !table.columns.empty() && table.columns.front().isIdentifier;
+        unique_ = hasId_;
+        numericId_ = hasId_;
+        idColumn_ = hasId_ ? &table.columns.front() : nullptr;
+        return hasId_;
+    }
+
+    void scanCase(std::span<const std::string_view> fields) override
+    {
+        std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
+        std::int64_t value = 0;
+        numericId_ = numericId_ && isInteger(id, value);
+        if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
+            unique_ = false;
+    }
+
+    TableOutcome beginTable(TableRun& run, const OutputTable& table) override
+    {
+        seen_.clear();
+        table_ = &table;
+        reserved_ = run.reserved();
+        const std::string sqlName = sqlTableName(table.name);
+        std::string create = "CREATE TABLE " + quotedName(sqlName) + " (";
+        std::string insert = "INSERT INTO " + quotedName(sqlName) + " VALUES (";
+        types_.clear();
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            const TableColumn& column = table.columns[i];
+            const std::string_view type =
+                column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT") : columnType(column);
+            types_.push_back(type);
+            create += (i > 0 ? ", " : "") + quotedName(column.name) + " " + std::string(type);
+            if (column.isIdentifier && unique_)
+                create += " PRIMARY KEY";
+            insert += i > 0 ? ", ?" : "?";
+        }
+        create += ")";
+        insert += ")";
+        if (!db_->exec("BEGIN") || !db_->exec(create) || !db_->prepare(insert))
+            return failed();
+        return TableOutcome::done();
+    }
+
+    TableOutcome writeCase(TableRun&, std::span<const std::string_view> fields) override
+    {
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            bindCell(*db_, static_cast<int>(i + 1), cellText(fields[i], table_->columns[i], reserved_), types_[i]);
+        if (!db_->step())
+            return failed();
+        return TableOutcome::done();
+    }
+
+    TableOutcome endTable(TableRun&) override
+    {
+        if (!db_->exec("COMMIT"))
+            return failed();
+        for (const TableColumn& column : table_->columns)
+            if (!column.isIdentifier)
+                written_.push_back({column, sqlTableName(table_->name)});
+        // The next table decides its key afresh.
+        hasId_ = unique_ = numericId_ = false;
+        return TableOutcome::done();
+    }
+
+    TableOutcome finish(TableRun& run) override
+    {
+        TableOutcome step = writeVariables(run);
+        if (step.isDone())
+            step = writeValueLabels(run);
+        if (step.isDone() && !db_->close())
+            return failed();
+        return step;
+    }
+
+    void abort() noexcept override
+    {
+        if (db_)
+            db_->close();
+    }
+
+private:
+    TableOutcome failed() const { return cannotWrite(name_, db_->error()); }
+    TableOutcome writeVariables(TableRun& run);
+    TableOutcome writeValueLabels(TableRun& run);
+
+    struct Written {
+        TableColumn column;
+        std::string table;
+    };
+
+    std::optional<Database> db_;
+    std::string name_;
+    const OutputTable* table_ = nullptr;
+    ReservedCodes reserved_ = ReservedCodes::Keep;
+    std::vector<std::string_view> types_;
+    // The key of the table in hand, as its first pass found it.
+    const TableColumn* idColumn_ = nullptr;
+    bool hasId_ = false;
+    bool unique_ = false;
+    bool numericId_ = false;
+    std::unordered_set<std::string> seen_;
+    // The variables written, with the table they went to.
+    std::vector<Written> written_;
+};
+
+TableOutcome SqliteDatabase::writeVariables(TableRun& run)
+{
+    if (!db_->exec("BEGIN") ||
+        !db_->exec("CREATE TABLE variables (name TEXT, label TEXT, data_file TEXT, location TEXT, type TEXT, "
+                   "decimals INTEGER, section TEXT)") ||
+        !db_->prepare("INSERT INTO variables VALUES (?, ?, ?, ?, ?, ?, ?)"))
+        return failed();
+    const WriterServices& services = run.services();
+    CodebookStore& store = services.store;
+    for (const Written& entry : written_) {
+        const TableColumn& column = entry.column;
+        std::string section;
+        if (!store.sectionTitleOf(column.variable, section))
+            return TableOutcome::stopped();
+        const VariableRecord& record = store.record();
+        db_->bindText(1, latin1ToUtf8(column.name));
+        db_->bindText(2, latin1ToUtf8(trimmed(services.list.rowLabel(column.variable))));
+        db_->bindText(3, entry.table);
+        db_->bindText(4, std::string(trimmed(record.locationText())));
+        db_->bindText(5, std::string(1, column.typeCode));
+        db_->bindInt(6, column.decimals());
+        db_->bindText(7, latin1ToUtf8(trimmed(section)));
+        if (!db_->step())
+            return failed();
+    }
+    if (!db_->exec("COMMIT"))
+        return failed();
+    return TableOutcome::done();
+}
+
+TableOutcome SqliteDatabase::writeValueLabels(TableRun& run)
+{
+    if (!db_->exec("BEGIN") ||
+        !db_->exec("CREATE TABLE value_labels (variable TEXT, code TEXT, label TEXT, frequency INTEGER, "
+                   "is_missing INTEGER)") ||
+        !db_->prepare("INSERT INTO value_labels VALUES (?, ?, ?, ?, ?)"))
+        return failed();
+    CodebookStore& store = run.services().store;
+    for (const Written& entry : written_) {
+        const TableColumn& column = entry.column;
+        const VariableRecord record = store.recordAt(column.variable);
         if (record.categoryLineCount == 0)
             continue;
         bool ok = true;
@@ -345,183 +353,36 @@ bool SqliteRun::writeVariables()
                         [&](std::string_view line) {
                             const CategoryFields fields = splitCategoryLine(line);
                             const std::string code(trimmed(fields.code));
-                            const bool reserved = std::find(column->reservedCodes.begin(),
-                                                            column->reservedCodes.end(),
-                                                            code) != column->reservedCodes.end();
-                            db_.bindText(1, latin1ToUtf8(column->name));
-                            db_.bindText(2, latin1ToUtf8(code));
-                            db_.bindText(3, latin1ToUtf8(trimmed(fields.label)));
+                            const bool reserved = std::find(column.reservedCodes.begin(),
+                                                            column.reservedCodes.end(),
+                                                            code) != column.reservedCodes.end();
+                            db_->bindText(1, latin1ToUtf8(column.name));
+                            db_->bindText(2, latin1ToUtf8(code));
+                            db_->bindText(3, latin1ToUtf8(trimmed(fields.label)));
                             std::int64_t frequency = 0;
                             if (isInteger(std::string(trimmed(fields.frequency)), frequency))
-                                db_.bindInt(4, frequency);
+                                db_->bindInt(4, frequency);
                             else
-                                db_.bindNull(4);
-                            db_.bindInt(5, reserved ? 1 : 0);
-                            ok = db_.step();
+                                db_->bindNull(4);
+                            db_->bindInt(5, reserved ? 1 : 0);
+                            ok = db_->step();
                             return ok;
                         });
         if (!ok)
-            return databaseFailed();
-        if (!pollProgress(ui_, progress_))
-            return false;
+            return failed();
+        if (!run.keepGoing())
+            return TableOutcome::stopped();
     }
-    if (!db_.exec("COMMIT"))
-        return databaseFailed();
-    return true;
-}
-
-// A new empty file beside `target` that no other run uses, named as
-// FileTextOutput names its temporaries so that one left by a killed run is
-// cleared the same way.
-std::filesystem::path makeTemporary(const std::filesystem::path& target, std::string& error)
-{
-    std::random_device random;
-    const std::string chars = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string suffix;
-        for (int i = 0; i < 6; ++i)
-            suffix += chars[random() % chars.size()];
-        const std::filesystem::path path =
-            target.parent_path() /
-            ("." + target.filename().string() + ".qavn-" + std::to_string(::getpid()) + "-" + suffix);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
-        if (errno != EEXIST) {
-            error = std::strerror(errno);
-            return {};
-        }
-    }
-    error = std::strerror(EEXIST);
-    return {};
-}
-
-bool syncFile(const std::filesystem::path& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-OutputResult SqliteRun::run()
-{
-    result_.status = OutputStatus::Stopped;
-    name_ = outputFileName(options_.path, ".db");
-    result_.fileName = name_;
-    const std::filesystem::path host = chosenHostPath(name_);
-    if (name_.empty() || name_.back() == '\\' || name_.back() == '/' || hasControlCharacter(name_)) {
-        ui_.error("The name " + name_ + " does not name a file.");
-        progress_.requestCancel();
-        return result_;
-    }
-    const std::vector<ProtectedFile> inputs =
-        projectInputs(services_.project, services_.settings, services_.projectId);
-    if (const ProtectedFile* input = protectedFileAt(host, inputs)) {
-        ui_.error("The file " + name_ + " would replace " + input->name + ".");
-        progress_.requestCancel();
-        return result_;
-    }
-    FileTextOutput::removeStaleTemporaries(host.parent_path().empty() ? std::filesystem::path(".")
-                                                                      : host.parent_path());
-    std::string error;
-    const std::filesystem::path temporary = makeTemporary(host, error);
-    if (temporary.empty()) {
-        ui_.error("Cannot Open " + name_, fileDetail(host, error));
-        result_.status = OutputStatus::Failed;
-        return result_;
-    }
-    bool complete = false;
-    try {
-        complete = [&] {
-            if (!db_.open(temporary))
-                return databaseFailed();
-            progress_.setRange(300);
-            const auto fileCount = static_cast<std::uint32_t>(services_.project.dataFiles.size());
-            std::vector<std::string> names;
-            tables_.resize(fileCount);
-            for (std::uint32_t f = 1; f <= fileCount; ++f) {
-                const DataFileEntry& file = *services_.project.dataFile(f);
-                DataTable& table = tables_[f - 1];
-                if (!buildDataTable(tagged_, f, services_.store, file, [&] { return progress_.cancelled(); },
-                                    table, error))
-                    return stopped(error);
-                if (table.columns.empty())
-                    continue;
-                std::string tableName = latin1ToUtf8(dataPathName(file.dataPath));
-                const auto taken = [&](const std::string& n) {
-                    const std::string upper = upperAscii(n);
-                    return upper == "VARIABLES" || upper == "VALUE_LABELS" || upper.rfind("SQLITE_", 0) == 0 ||
-                           std::any_of(names.begin(), names.end(),
-                                       [&](const std::string& other) { return upperAscii(other) == upper; });
-                };
-                const std::string base = tableName.empty() ? "data" : tableName;
-                tableName = base;
-                for (int k = 2; taken(tableName); ++k)
-                    tableName = base + "_" + std::to_string(k);
-                names.push_back(tableName);
-                progress_.setText({}, file.dataPath);
-                if (!writeDataTable(table, tableName, 200 / static_cast<long>(fileCount)))
-                    return false;
-                for (const TableColumn& column : table.columns)
-                    if (!column.isIdentifier)
-                        written_.emplace_back(&column, tableName);
-            }
-            if (!writeVariables())
-                return false;
-            if (!db_.close())
-                return databaseFailed();
-            if (!syncFile(temporary)) {
-                ui_.error("Cannot Write " + name_ + " !\n" + std::strerror(errno));
-                result_.status = OutputStatus::Failed;
-                return false;
-            }
-            std::error_code ec;
-            std::filesystem::rename(temporary, host, ec);
-            if (ec) {
-                ui_.error("Cannot Write " + name_ + " !\n" + ec.message());
-                result_.status = OutputStatus::Failed;
-                return false;
-            }
-            progress_.advance(300);
-            return true;
-        }();
-    } catch (const std::exception& e) {
-        ui_.error(e.what());
-        result_.status = OutputStatus::Failed;
-    }
-    if (!complete) {
-        std::error_code ec;
-        if (result_.status == OutputStatus::Stopped) {
-            // The tables completed so far take the name; the one cut short
-            // is rolled back.
-            db_.exec("ROLLBACK");
-            if (db_.close() && syncFile(temporary)) {
-                std::filesystem::rename(temporary, host, ec);
-                if (!ec)
-                    return result_;
-            }
-        }
-        db_.close();
-        std::filesystem::remove(temporary, ec);
-        return result_;
-    }
-    result_.status = OutputStatus::Written;
-    result_.generatedHostFiles.push_back(host.string());
-    return result_;
+    if (!db_->exec("COMMIT"))
+        return failed();
+    return TableOutcome::done();
 }
 
 } // namespace
 
-OutputResult writeSqliteDatabase(const WriterServices& services, std::span<const std::uint32_t> tagged,
-                                 const TableExportOptions& options, Progress& progress)
+std::unique_ptr<TableFormat> makeSqliteDatabase()
 {
-    SqliteRun run(services, tagged, options, progress);
-    return run.run();
+    return std::make_unique<SqliteDatabase>();
 }
 
 } // namespace qavn

@@ -1,16 +1,16 @@
+// SPSS and Stata data files through ReadStat, as instances of the table
+// driver.
+
 #include "formats/StatDataFiles.h"
 
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
-#include "platform/HostPath.h"
+#include "formats/TableFormats.h"
 #include "platform/Latin1.h"
-#include "platform/Progress.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
-#include "platform/Ui.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
-#include "project/Settings.h"
-#include "writers/WriterContext.h"
 
 #include <readstat.h>
 
@@ -179,125 +179,221 @@ int numericWidth(const TableColumn& column)
     return decimals > 0 ? std::max(width + 1, decimals + 2) : width;
 }
 
-// The writer and its file, released however the run ends; the temporary
-// file is removed unless it was finished.
-class StatFile {
+// The ReadStat writer of one file, released however the run ends.
+class StatWriter {
 public:
-    ~StatFile()
+    StatWriter() : writer_(readstat_writer_init()) {}
+    ~StatWriter()
     {
         if (writer_)
             readstat_writer_free(writer_);
-        out_.discard();
     }
+    StatWriter(const StatWriter&) = delete;
+    StatWriter& operator=(const StatWriter&) = delete;
 
-    readstat_writer_t* writer() const { return writer_; }
-    FileTextOutput& output() { return out_; }
-
-    bool create(std::size_t failFrom)
-    {
-        writer_ = readstat_writer_init();
-        if (!writer_)
-            return false;
-        out_.failFromWrite(failFrom);
-        readstat_set_data_writer(writer_, writeToSink);
-        return true;
-    }
-
-    // Starts the file at `target` (see FileTextOutput::openHost).
-    bool open(const std::filesystem::path& target, std::string& error)
-    {
-        if (out_.openHost(target))
-            return true;
-        error = out_.openError();
-        return false;
-    }
-
-    // Flushes the file and gives it its name; a failed write leaves the name
-    // as it was. Returns false with `error` set when anything failed.
-    bool finish(std::string& error)
-    {
-        if (!out_.flush()) {
-            error = out_.errorText();
-            out_.discard();
-            return false;
-        }
-        if (!out_.close()) {
-            error = out_.errorText();
-            return false;
-        }
-        return true;
-    }
+    readstat_writer_t* get() const { return writer_; }
 
 private:
-    readstat_writer_t* writer_ = nullptr;
-    FileTextOutput out_;
+    readstat_writer_t* writer_;
 };
 
-class StatRun {
+class StatDataFile final : public TableFormat {
 public:
-    StatRun(StatFileKind kind, const WriterServices& services, std::span<const std::uint32_t> tagged,
-            const TableExportOptions& options, Progress& progress)
-        : kind_(kind), services_(services), tagged_(tagged), options_(options), progress_(progress),
-          ui_(services.ui)
-    {
-    }
+    explicit StatDataFile(StatFileKind kind) : kind_(kind) {}
 
-    OutputResult run();
+    TableOutcome begin(TableRun& run) override;
+    bool beginScan(const OutputTable& table) override;
+    void scanCase(std::span<const std::string_view> fields) override;
+    TableOutcome beginTable(TableRun& run, const OutputTable& table) override;
+    TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override;
+    TableOutcome endTable(TableRun& run) override;
+    TableOutcome finish(TableRun& run) override;
+    void abort() noexcept override { writer_.reset(); }
 
 private:
     bool spss() const { return kind_ == StatFileKind::Spss; }
-    bool writeTable(const DataTable& table, const std::string& name, const std::filesystem::path& host,
-                    long share);
-    bool readCases(const DataTable& table, const std::function<bool(std::span<const std::string_view>)>& onCase);
-    bool defineVariables(StatFile& file, std::vector<OutColumn>& columns, const DataTable& table,
-                         const std::string& name);
-    std::vector<ValueLabel> valueLabels(const OutColumn& out);
-    bool failed(const std::string& name, const std::string& reason)
+    TableOutcome defineVariables(TableRun& run, const OutputTable& table);
+    std::vector<ValueLabel> valueLabels(TableRun& run, const OutColumn& out);
+    TableOutcome writerFailed(readstat_error_t error) const
     {
-        ui_.error("Cannot Write " + name + " !\n" + reason);
-        result_.fileName = name;
-        result_.status = OutputStatus::Failed;
-        return false;
-    }
-    bool writerFailed(StatFile& file, const std::string& name, readstat_error_t error)
-    {
-        if (file.output().failed())
-            return failed(name, file.output().errorText());
-        return failed(name, readstat_error_message(error));
+        if (out_->failed())
+            return cannotWrite(name_, out_->errorText());
+        return cannotWrite(name_, readstat_error_message(error));
     }
 
     StatFileKind kind_;
-    const WriterServices& services_;
-    std::span<const std::uint32_t> tagged_;
-    const TableExportOptions& options_;
-    Progress& progress_;
-    Ui& ui_;
-    OutputResult result_;
-    std::vector<std::string> notices_;
+    // The table in hand: its columns as stored, the cases its first pass
+    // counted, its file.
+    std::vector<OutColumn> columns_;
+    long cases_ = 0;
+    bool numericId_ = false;
+    std::unique_ptr<StatWriter> writer_;
+    FileTextOutput* out_ = nullptr;
+    std::string name_;
+    std::string text_;
+    std::vector<std::string> names_;   // every file written, for the notice
+    std::vector<std::string> notices_; // fields that were no number, per file
 };
 
-bool StatRun::readCases(const DataTable& table,
-                        const std::function<bool(std::span<const std::string_view>)>& onCase)
+TableOutcome StatDataFile::begin(TableRun& run)
 {
-    RawDataReader reader;
-    const std::optional<std::string> rawName = openRawData(reader, services_.settings, *table.file, ui_);
-    if (!rawName)
-        return false;
-    std::string error;
-    const bool read = forEachCase(reader, table, onCase, error, *rawName);
-    reader.close();
-    if (!read && !error.empty())
-        ui_.error(error);
-    return read;
+    if (run.tables().empty()) {
+        TableFailure failure;
+        failure.kind = TableFailure::Kind::Empty;
+        failure.reason = "None of the tagged variables lies in a data file of the project: " + run.base().name +
+                         " is not written.";
+        return failure;
+    }
+    return TableOutcome::done();
 }
 
-std::vector<ValueLabel> StatRun::valueLabels(const OutColumn& out)
+// The first pass counts the cases (the files' headers hold the count), finds
+// whether the identifier is a number and how many bytes the text values take
+// as UTF-8.
+bool StatDataFile::beginScan(const OutputTable& table)
+{
+    columns_.assign(table.columns.size(), OutColumn{});
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        columns_[i].column = &table.columns[i];
+        columns_[i].text = table.columns[i].isText() || table.columns[i].isIdentifier;
+        columns_[i].width = std::max<std::size_t>(table.columns[i].width, 1);
+    }
+    cases_ = 0;
+    numericId_ = !columns_.empty() && columns_.front().column->isIdentifier;
+    return true;
+}
+
+void StatDataFile::scanCase(std::span<const std::string_view> fields)
+{
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        OutColumn& out = columns_[i];
+        if (!out.text)
+            continue;
+        out.width = std::max(out.width, textCellSize(fields[i]));
+        if (i == 0 && numericId_) {
+            const std::string_view value = trimmed(fields[i]);
+            std::int64_t number = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+            numericId_ = ec == std::errc() && end == value.data() + value.size() &&
+                         std::abs(number) < (std::int64_t{1} << 53);
+        }
+    }
+    ++cases_;
+}
+
+TableOutcome StatDataFile::beginTable(TableRun& run, const OutputTable& table)
+{
+    if (numericId_)
+        columns_.front().text = false;
+    const OutputPlace place = run.tables().size() == 1
+                                  ? run.base()
+                                  : run.nextToChosen("_" + table.name, run.chosenExtension());
+    name_ = place.name;
+    writer_ = std::make_unique<StatWriter>();
+    readstat_writer_t* writer = writer_->get();
+    if (!writer)
+        return cannotWrite(name_, std::strerror(ENOMEM));
+    readstat_set_data_writer(writer, writeToSink);
+    const WriterServices& services = run.services();
+    const std::string title = latin1ToUtf8(trimmed(services.project.dataSetTitle));
+    readstat_writer_set_file_label(writer, (spss() ? cutUtf8Bytes(title, 64) : cutUtf8Characters(title, 80)).c_str());
+    // The header's creation time is the raw data's modification time, so the
+    // same data make the same bytes.
+    struct stat data {};
+    if (::stat(rawDataHostPath(services.settings, *table.source().file).c_str(), &data) == 0)
+        readstat_writer_set_file_timestamp(writer, data.st_mtime);
+    if (spss())
+        readstat_writer_set_compression(writer, READSTAT_COMPRESS_ROWS);
+    else
+        readstat_writer_set_file_format_version(writer, 118);
+    TableOutcome step = defineVariables(run, table);
+    if (!step.isDone())
+        return step;
+    step = run.openFile(place, out_);
+    if (!step.isDone())
+        return step;
+    names_.push_back(name_);
+    const readstat_error_t status = spss() ? readstat_begin_writing_sav(writer, out_, cases_)
+                                           : readstat_begin_writing_dta(writer, out_, cases_);
+    return status == READSTAT_OK ? TableOutcome::done() : writerFailed(status);
+}
+
+TableOutcome StatDataFile::writeCase(TableRun&, std::span<const std::string_view> fields)
+{
+    readstat_writer_t* writer = writer_->get();
+    readstat_error_t status = readstat_begin_row(writer);
+    for (std::size_t i = 0; i < fields.size() && status == READSTAT_OK; ++i) {
+        OutColumn& column = columns_[i];
+        if (column.text) {
+            textCell(fields[i], text_);
+            status = readstat_insert_string_value(writer, column.variable, text_.c_str());
+            continue;
+        }
+        double value = 0;
+        int reserved = 0;
+        switch (numericCell(fields[i], *column.column, value, reserved)) {
+        case Cell::Number:
+            status = readstat_insert_double_value(writer, column.variable, value);
+            break;
+        case Cell::Reserved:
+            status = spss() ? readstat_insert_double_value(writer, column.variable, value)
+                            : readstat_insert_tagged_missing_value(writer, column.variable,
+                                                                   static_cast<char>('a' - reserved - 1));
+            break;
+        case Cell::NotNumber:
+            ++column.notNumbers;
+            [[fallthrough]];
+        case Cell::Empty:
+            status = readstat_insert_missing_value(writer, column.variable);
+            break;
+        }
+    }
+    if (status == READSTAT_OK)
+        status = readstat_end_row(writer);
+    return status == READSTAT_OK ? TableOutcome::done() : writerFailed(status);
+}
+
+TableOutcome StatDataFile::endTable(TableRun& run)
+{
+    const readstat_error_t status = readstat_end_writing(writer_->get());
+    writer_.reset();
+    if (status != READSTAT_OK)
+        return writerFailed(status);
+    TableOutcome written = run.written(*out_);
+    if (!written.isDone())
+        return written;
+    std::string counts;
+    for (const OutColumn& column : columns_)
+        if (column.notNumbers > 0)
+            counts += (counts.empty() ? "" : ", ") + column.column->variableName + " (" +
+                      std::to_string(column.notNumbers) + ")";
+    if (!counts.empty())
+        notices_.push_back("Fields that are not numbers were written as system-missing in " + name_ + ": " + counts +
+                           ".");
+    return TableOutcome::done();
+}
+
+TableOutcome StatDataFile::finish(TableRun& run)
+{
+    if (names_.size() > 1) {
+        std::string list;
+        for (const std::string& name : names_)
+            list += "\n" + name;
+        run.notice("The tagged variables lie in " + std::to_string(names_.size()) +
+                   " data files; one file was written for each:" + list);
+    }
+    for (std::string& notice : notices_)
+        run.notice(std::move(notice));
+    return TableOutcome::done();
+}
+
+std::vector<ValueLabel> StatDataFile::valueLabels(TableRun& run, const OutColumn& out)
 {
     std::vector<ValueLabel> labels;
     const TableColumn& column = *out.column;
     if (column.isIdentifier || (out.text && !spss()))
         return labels; // Stata labels numbers only
-    CodebookStore& store = services_.store;
+    CodebookStore& store = run.services().store;
     const VariableRecord record = store.recordAt(column.variable);
     if (record.categoryLineCount == 0)
         return labels;
@@ -337,20 +433,19 @@ std::vector<ValueLabel> StatRun::valueLabels(const OutColumn& out)
     return labels;
 }
 
-bool StatRun::defineVariables(StatFile& file, std::vector<OutColumn>& columns, const DataTable& table,
-                              const std::string& name)
+TableOutcome StatDataFile::defineVariables(TableRun& run, const OutputTable& table)
 {
-    readstat_writer_t* writer = file.writer();
+    readstat_writer_t* writer = writer_->get();
     std::vector<std::string> taken;
-    for (OutColumn& out : columns) {
+    for (OutColumn& out : columns_) {
         const TableColumn& column = *out.column;
         out.name = spss() ? spssVariableName(column.name, taken) : stataVariableName(column.name, taken);
         if (out.text && !spss() && out.width > 2045) {
-            ui_.error("The text variable " + column.variableName + " of " + table.file->dataPath + " is " +
-                      std::to_string(out.width) + " bytes wide; a Stata data file holds at most 2,045.\n" + name);
-            result_.fileName = name;
-            result_.status = OutputStatus::Failed;
-            return false;
+            TableFailure failure = refused("The text variable " + column.variableName + " of " +
+                                           table.source().file->dataPath + " is " + std::to_string(out.width) +
+                                           " bytes wide; a Stata data file holds at most 2,045.\n" + name_);
+            failure.file = name_;
+            return failure;
         }
         readstat_variable_t* variable =
             readstat_add_variable(writer, out.name.c_str(), out.text ? READSTAT_TYPE_STRING : READSTAT_TYPE_DOUBLE,
@@ -358,7 +453,7 @@ bool StatRun::defineVariables(StatFile& file, std::vector<OutColumn>& columns, c
         out.variable = variable;
         const std::string label =
             column.isIdentifier ? std::string("Case identifier")
-                                : latin1ToUtf8(trimmed(services_.list.rowLabel(column.variable)));
+                                : latin1ToUtf8(trimmed(run.services().list.rowLabel(column.variable)));
         readstat_variable_set_label(variable,
                                     (spss() ? cutUtf8Bytes(label, 255) : cutUtf8Characters(label, 80)).c_str());
         const int width = out.text ? static_cast<int>(out.width) : numericWidth(column);
@@ -374,7 +469,7 @@ bool StatRun::defineVariables(StatFile& file, std::vector<OutColumn>& columns, c
         readstat_variable_set_display_width(variable, std::max(width, 1));
         readstat_variable_set_alignment(variable, out.text ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
 
-        const std::vector<ValueLabel> labels = valueLabels(out);
+        const std::vector<ValueLabel> labels = valueLabels(run, out);
         const bool categorical =
             std::any_of(labels.begin(), labels.end(), [](const ValueLabel& l) { return l.reserved == 0; });
         readstat_variable_set_measure(variable, out.text || (categorical && decimals == 0) ? READSTAT_MEASURE_NOMINAL
@@ -406,229 +501,7 @@ bool StatRun::defineVariables(StatFile& file, std::vector<OutColumn>& columns, c
                 readstat_variable_add_missing_double_value(variable, value);
         }
     }
-    return true;
-}
-
-bool StatRun::writeTable(const DataTable& table, const std::string& name, const std::filesystem::path& host,
-                         long share)
-{
-    const DataFileEntry& file = *table.file;
-    progress_.setText({}, file.dataPath);
-    std::vector<OutColumn> columns(table.columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        columns[i].column = &table.columns[i];
-        columns[i].text = table.columns[i].isText() || table.columns[i].isIdentifier;
-        columns[i].width = std::max<std::size_t>(table.columns[i].width, 1);
-    }
-
-    // The first pass counts the cases (the files' headers hold the count),
-    // finds whether the identifier is a number and how many bytes the text
-    // values take as UTF-8.
-    long cases = 0;
-    bool numericId = !columns.empty() && columns.front().column->isIdentifier;
-    if (!readCases(table, [&](std::span<const std::string_view> fields) {
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                OutColumn& out = columns[i];
-                if (!out.text)
-                    continue;
-                out.width = std::max(out.width, textCellSize(fields[i]));
-                if (i == 0 && numericId) {
-                    const std::string_view value = trimmed(fields[i]);
-                    std::int64_t number = 0;
-                    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
-                    numericId = ec == std::errc() && end == value.data() + value.size() &&
-                                std::abs(number) < (std::int64_t{1} << 53);
-                }
-            }
-            ++cases;
-            return pollProgress(ui_, progress_);
-        }))
-        return false;
-    if (numericId)
-        columns.front().text = false;
-    progress_.advance(share / 2);
-
-    StatFile out;
-    if (!out.create(options_.failFromWrite))
-        return failed(name, std::strerror(ENOMEM));
-    readstat_writer_t* writer = out.writer();
-    const std::string title = latin1ToUtf8(trimmed(services_.project.dataSetTitle));
-    readstat_writer_set_file_label(writer, (spss() ? cutUtf8Bytes(title, 64) : cutUtf8Characters(title, 80)).c_str());
-    // The header's creation time is the raw data's modification time, so the
-    // same data make the same bytes.
-    struct stat data {};
-    if (::stat(toHostPath(rawDataName(services_.settings, file)).c_str(), &data) == 0)
-        readstat_writer_set_file_timestamp(writer, data.st_mtime);
-    if (spss())
-        readstat_writer_set_compression(writer, READSTAT_COMPRESS_ROWS);
-    else
-        readstat_writer_set_file_format_version(writer, 118);
-    if (!defineVariables(out, columns, table, name))
-        return false;
-
-    std::string error;
-    if (!out.open(host, error)) {
-        ui_.error("Cannot Open " + name, fileDetail(host, error));
-        result_.fileName = name;
-        result_.status = OutputStatus::Failed;
-        return false;
-    }
-    readstat_error_t status = spss() ? readstat_begin_writing_sav(writer, &out.output(), cases)
-                                     : readstat_begin_writing_dta(writer, &out.output(), cases);
-    if (status != READSTAT_OK)
-        return writerFailed(out, name, status);
-
-    long written = 0;
-    std::string text;
-    const bool read = readCases(table, [&](std::span<const std::string_view> fields) {
-        status = readstat_begin_row(writer);
-        for (std::size_t i = 0; i < fields.size() && status == READSTAT_OK; ++i) {
-            OutColumn& column = columns[i];
-            if (column.text) {
-                textCell(fields[i], text);
-                status = readstat_insert_string_value(writer, column.variable, text.c_str());
-                continue;
-            }
-            double value = 0;
-            int reserved = 0;
-            switch (numericCell(fields[i], *column.column, value, reserved)) {
-            case Cell::Number:
-                status = readstat_insert_double_value(writer, column.variable, value);
-                break;
-            case Cell::Reserved:
-                status = spss() ? readstat_insert_double_value(writer, column.variable, value)
-                                : readstat_insert_tagged_missing_value(writer, column.variable,
-                                                                       static_cast<char>('a' - reserved - 1));
-                break;
-            case Cell::NotNumber:
-                ++column.notNumbers;
-                [[fallthrough]];
-            case Cell::Empty:
-                status = readstat_insert_missing_value(writer, column.variable);
-                break;
-            }
-        }
-        if (status == READSTAT_OK)
-            status = readstat_end_row(writer);
-        if (status != READSTAT_OK)
-            return false;
-        if ((++written & 255) == 0)
-            progress_.setText({}, std::to_string(written));
-        return pollProgress(ui_, progress_);
-    });
-    if (status != READSTAT_OK)
-        return writerFailed(out, name, status);
-    if (!read) {
-        result_.fileName = name;
-        return false;
-    }
-    if ((status = readstat_end_writing(writer)) != READSTAT_OK)
-        return writerFailed(out, name, status);
-    if (!out.finish(error))
-        return failed(name, error);
-    progress_.advance(share - share / 2);
-
-    std::string counts;
-    for (const OutColumn& column : columns)
-        if (column.notNumbers > 0)
-            counts += (counts.empty() ? "" : ", ") + column.column->variableName + " (" +
-                      std::to_string(column.notNumbers) + ")";
-    if (!counts.empty())
-        notices_.push_back("Fields that are not numbers were written as system-missing in " + name + ": " + counts +
-                           ".");
-    return true;
-}
-
-OutputResult StatRun::run()
-{
-    result_.status = OutputStatus::Stopped;
-    const std::string extension = spss() ? ".sav" : ".dta";
-    const std::string chosen = outputFileName(options_.path, extension);
-    result_.fileName = chosen;
-    if (chosen.empty() || chosen.back() == '\\' || chosen.back() == '/' || hasControlCharacter(chosen)) {
-        ui_.error("The name " + chosen + " does not name a file.");
-        progress_.requestCancel();
-        return result_;
-    }
-    try {
-        progress_.setRange(300);
-        const auto fileCount = static_cast<std::uint32_t>(services_.project.dataFiles.size());
-        std::vector<DataTable> tables(fileCount);
-        std::vector<const DataTable*> used;
-        for (std::uint32_t f = 1; f <= fileCount; ++f) {
-            std::string error;
-            if (!buildDataTable(tagged_, f, services_.store, *services_.project.dataFile(f),
-                                [&] { return progress_.cancelled(); }, tables[f - 1], error)) {
-                if (!error.empty())
-                    ui_.error(error);
-                return result_;
-            }
-            if (!tables[f - 1].columns.empty())
-                used.push_back(&tables[f - 1]);
-        }
-
-        if (used.empty()) {
-            ui_.error("None of the tagged variables lies in a data file of the project: " + chosen +
-                      " is not written.");
-            return result_;
-        }
-
-        // The names: the chosen one, or one per data file beside it.
-        const std::size_t separator = chosen.find_last_of("\\/");
-        const std::size_t dot = chosen.rfind('.');
-        const bool hasExtension = dot != std::string::npos && (separator == std::string::npos || dot > separator);
-        const std::string stem = hasExtension ? chosen.substr(0, dot) : chosen;
-        const std::string ending = hasExtension ? chosen.substr(dot) : std::string();
-        std::vector<std::string> names;
-        for (const DataTable* table : used) {
-            if (used.size() == 1) {
-                names.push_back(chosen);
-                continue;
-            }
-            const std::string base = dataPathName(table->file->dataPath);
-            if (base.empty() || hasControlCharacter(table->file->dataPath)) {
-                ui_.error("The data path " + table->file->dataPath + " gives no file name for its table.");
-                return result_;
-            }
-            names.push_back(stem + "_" + base + ending);
-        }
-        const std::vector<ProtectedFile> inputs =
-            projectInputs(services_.project, services_.settings, services_.projectId);
-        for (const std::string& name : names) {
-            if (const ProtectedFile* input = protectedFileAt(chosenHostPath(name), inputs)) {
-                ui_.error("The file " + name + " would replace " + input->name + ".");
-                progress_.requestCancel();
-                result_.fileName = name;
-                return result_;
-            }
-        }
-
-        const long share = used.empty() ? 0 : 300 / static_cast<long>(used.size());
-        for (std::size_t i = 0; i < used.size(); ++i) {
-            const std::filesystem::path host = chosenHostPath(names[i]);
-            if (!writeTable(*used[i], names[i], host, share))
-                return result_;
-            result_.generatedFiles.push_back(names[i]);
-            result_.generatedHostFiles.push_back(host.string());
-        }
-    } catch (const std::exception& e) {
-        ui_.error(e.what());
-        result_.status = OutputStatus::Failed;
-        return result_;
-    }
-    result_.status = OutputStatus::Written;
-    if (result_.generatedFiles.size() > 1) {
-        result_.fileName = result_.generatedFiles.front(); // the chosen name itself is not written
-        std::string list;
-        for (const std::string& name : result_.generatedFiles)
-            list += "\n" + name;
-        notices_.insert(notices_.begin(), "The tagged variables lie in " +
-                                              std::to_string(result_.generatedFiles.size()) +
-                                              " data files; one file was written for each:" + list);
-    }
-    for (const std::string& notice : notices_)
-        ui_.message(notice, Ui::Buttons::Ok, Ui::Icon::Information);
-    return result_;
+    return TableOutcome::done();
 }
 
 } // namespace
@@ -703,12 +576,14 @@ SpssMissingValues spssMissingValues(std::vector<int> codes)
     return missing;
 }
 
-OutputResult writeStatDataFiles(StatFileKind kind, const WriterServices& services,
-                                std::span<const std::uint32_t> tagged, const TableExportOptions& options,
-                                Progress& progress)
+std::unique_ptr<TableFormat> makeSpssDataFile()
 {
-    StatRun run(kind, services, tagged, options, progress);
-    return run.run();
+    return std::make_unique<StatDataFile>(StatFileKind::Spss);
+}
+
+std::unique_ptr<TableFormat> makeStataDataFile()
+{
+    return std::make_unique<StatDataFile>(StatFileKind::Stata);
 }
 
 } // namespace qavn

@@ -1,16 +1,14 @@
+// The output-format table, and how each kind of entry is run.
+
 #include "outputs/OutputFormats.h"
 
+#include "formats/TableFormats.h"
 #include "outputs/DataExport.h"
-#include "formats/DdiCodebook.h"
-#include "formats/StatDataFiles.h"
-#include "formats/TableExports.h"
 #include "platform/TextOutput.h"
 #include "writers/PortablePrograms.h"
 #include "writers/ProgramWriters.h"
 
 #include <array>
-#include <cstdint>
-#include <vector>
 
 namespace qavn {
 
@@ -34,35 +32,20 @@ OutputResult exportData(const OutputFormat&, const WriterServices& services, con
     return exportTaggedData(services, job.path, progress);
 }
 
+// A table output through the table driver (formats/TableDriver.h).
+template <TableFormatMaker make>
 OutputResult writeTables(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
                          Progress& progress, FileTextOutput* output)
 {
-    const std::vector<std::uint32_t> tagged = taggedRows(services.list);
-    TableExportOptions options;
+    TableRequest request;
+    request.layout = format.files == OutputFiles::Several ? TableLayout::Folder : TableLayout::OneFile;
+    request.path = job.path;
+    request.defaultExtension = format.defaultExtension;
+    request.reserved = job.reservedCodes;
     if (output)
-        options.failFromWrite = output->failingFromWrite();
-    options.reserved = job.reservedCodes;
-    options.path = job.path;
-    switch (format.kind) {
-    case OutputKind::Csv:
-        return writeCsvTables(services, tagged, options, progress);
-    case OutputKind::SpssData:
-        return writeStatDataFiles(StatFileKind::Spss, services, tagged, options, progress);
-    case OutputKind::StataData:
-        return writeStatDataFiles(StatFileKind::Stata, services, tagged, options, progress);
-    default:
-        return writeSqliteDatabase(services, tagged, options, progress);
-    }
-}
-
-OutputResult writeDdi(const OutputFormat&, const WriterServices& services, const OutputJob& job, Progress& progress,
-                      FileTextOutput* output)
-{
-    TableExportOptions options;
-    if (output)
-        options.failFromWrite = output->failingFromWrite();
-    options.path = job.path;
-    return writeDdiCodebook(services, taggedRows(services.list), options, progress);
+        request.failFromWrite = output->failingFromWrite();
+    const std::unique_ptr<TableFormat> table = make();
+    return runTableDriver(services, request, *table, progress);
 }
 
 using F = OutputFiles;
@@ -76,7 +59,9 @@ constexpr std::array formats{
                  OutputCommand{32814, "SPSS", "Create File for SPSS Include File", "SPSS Include"},
                  writeOneFile<writeSpssWinProgram>},
     OutputFormat{OutputKind::SpssDos, "SPSS DOS", "SPSS DOS|*.sps|", ".SPS", true, F::One, "spss-dos",
-                 "SPSS command file (DOS)", OutputCommand{}, writeOneFile<writeSpssDosProgram>},
+                 "SPSS command file (DOS)",
+                 OutputCommand{32813, "SPSS-PC", "Create File for SPSS-PC Code", "SPSS-PC Code"},
+                 writeOneFile<writeSpssDosProgram>},
     OutputFormat{OutputKind::CodeText, "Code Text", "Code Text|*.txt|", ".TXT", false, F::One, "codebook",
                  "codebook text of the tagged variables",
                  OutputCommand{32815, "Codebook Text", "Create File for Codebook", "Codebook Text"},
@@ -93,27 +78,27 @@ constexpr std::array formats{
                  "CSV files (RFC 4180) of the raw data, one per data file",
                  OutputCommand{32830, "CSV Files", "Create CSV Files of the Tagged Variables", "CSV Files", false,
                                true},
-                 writeTables},
+                 writeTables<makeCsvTables>},
     OutputFormat{OutputKind::Sqlite, "SQLite", "SQLite Database|*.db|", ".db", false, F::One, "sqlite",
                  "SQLite database of the raw data, variables and value labels",
                  OutputCommand{32831, "SQLite Database", "Create SQLite Database of the Tagged Variables",
                                "SQLite Database", false, true},
-                 writeTables},
+                 writeTables<makeSqliteDatabase>},
     OutputFormat{OutputKind::SpssData, "SPSS Data", "SPSS Data File|*.sav|", ".sav", false, F::One, "sav",
                  "SPSS data file(s) of the raw data: labels, value labels, reserved codes as missing values",
                  OutputCommand{32832, "SPSS Data File", "Create SPSS Data File of the Tagged Variables",
                                "SPSS Data File", false, true},
-                 writeTables},
+                 writeTables<makeSpssDataFile>},
     OutputFormat{OutputKind::StataData, "Stata Data", "Stata Data File|*.dta|", ".dta", false, F::One, "dta",
                  "Stata data file(s) of the raw data: labels, value labels, reserved codes as .a-.i",
                  OutputCommand{32833, "Stata Data File", "Create Stata Data File of the Tagged Variables",
                                "Stata Data File", false, true},
-                 writeTables},
+                 writeTables<makeStataDataFile>},
     OutputFormat{OutputKind::Ddi, "DDI Codebook", "DDI Codebook|*.xml|", ".xml", false, F::One, "ddi",
                  "DDI Codebook 2.5 XML with a fixed-width extract of the raw data beside it",
                  OutputCommand{32834, "DDI Codebook", "Create DDI Codebook 2.5 with a Fixed-Width Extract",
                                "DDI Codebook", false, true},
-                 writeDdi},
+                 writeTables<makeDdiCodebook>},
     OutputFormat{OutputKind::StataProgram, "Stata", "Stata Do-File|*.do|", ".do", false, F::One, "stata",
                  "Stata do-file that reads the raw data (infix), with labels and missing codes",
                  OutputCommand{32835, "Stata Do-File", "Create Stata Do-File for the Raw Data", "Stata Do-File",

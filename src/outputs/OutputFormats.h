@@ -1,6 +1,10 @@
 #pragma once
 
-#include "formats/TableData.h"
+// The output-format table: every output of File > Output and of
+// qavn-extract --write, with what the menu, the batch tool and the tests
+// need to know of it.
+
+#include "export/TableData.h"
 #include "writers/WriterContext.h"
 #include "writers/WriterDriver.h"
 
@@ -12,6 +16,25 @@ namespace qavn {
 
 class FileTextOutput;
 class Progress;
+
+// The outputs. What each one is called, asks and writes is its entry in the
+// output format table below.
+enum class OutputKind {
+    Sas,
+    SpssDos,
+    SpssWin,
+    Tag,
+    CodeText,
+    AccessDb,
+    Csv,
+    Sqlite,
+    SpssData,
+    StataData,
+    Ddi,
+    StataProgram,
+    RScript,
+    PsppProgram,
+};
 
 // Whether an output is one file, named in the save dialog, or several files
 // that it names itself in the output folder (the data export: no save
@@ -36,7 +59,7 @@ struct OutputJob {
     LabelChoice labelChoice = LabelChoice::NotAsked; // used by the outputs that ask
     std::string path; // One: the path as the save dialog returned it; Several: the
                       // output folder, empty for the configured output directory
-    ReservedCodes reservedCodes = ReservedCodes::Keep; // used by the table formats (CSV, SQLite)
+    ReservedCodes reservedCodes = ReservedCodes::Keep; // used by the table outputs (CSV, SQLite)
 };
 
 struct OutputFormat;
@@ -46,8 +69,9 @@ using OutputFunction = OutputResult (*)(const OutputFormat& format, const Writer
                                         const OutputJob& job, Progress& progress, FileTextOutput* output);
 
 // One output of File > Output and of qavn-extract. A new output is one entry
-// in the table plus its writer: the window's menu and command handlers, the
-// batch tool's options and --help, and the tests are driven from the table.
+// in the table plus its writer (a table output: a TableFormat): the window's
+// menu and command handlers, the batch tool's options and --help, the README
+// check and the tests are driven from the table.
 struct OutputFormat {
     OutputKind kind;
     std::string_view name;             // "SAS", "SPSS WIN", ...
@@ -73,14 +97,12 @@ const OutputFormat* findOutputFormatByCommand(int commandId);
 // Runs `format` for `job` with `progress` as its dialog. One file: the writer
 // driver (WriterDriver.h) with the format's writer and default extension, and
 // the label choice when the format asks for it (NotAsked otherwise); `output`,
-// when given, is the file object it writes through. Several files: the data
+// when given, is the file object it writes through. The data export: the
 // export of the tagged variables (DataExport.h) into job.path. The table
-// formats (formats/TableExports.h) write the tagged variables' data as CSV
-// files into job.path or as an SQLite database at it; the SPSS and Stata
-// data files (formats/StatDataFiles.h) are named from job.path.
-// The DDI Codebook (formats/DdiCodebook.h) is written at job.path with its
-// fixed-width extract beside it; the Stata, R and PSPP programs
-// (writers/PortablePrograms.h) run through the writer driver.
+// outputs (CSV, SQLite, SPSS and Stata data files, DDI): the table driver
+// (formats/TableDriver.h) with the format's steps (formats/TableFormats.h),
+// into the folder job.path (Several) or at the file job.path (One); `output`
+// then only lends its write-failure seam to every file of the run.
 OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
                          Progress& progress, FileTextOutput* output = nullptr);
 

@@ -214,6 +214,14 @@ bool FileTextOutput::openHost(const std::filesystem::path& path)
 
 bool FileTextOutput::close()
 {
+    if (!file_ && temporary_.empty())
+        return !failed();
+    const bool completed = complete();
+    return commit() && completed;
+}
+
+bool FileTextOutput::complete()
+{
     if (!file_)
         return !failed();
     bool ok = flush();
@@ -233,9 +241,18 @@ bool FileTextOutput::close()
         temporary_.clear();
         return false;
     }
+    return true;
+}
+
+bool FileTextOutput::commit()
+{
+    if (file_)
+        complete();
+    if (temporary_.empty())
+        return !failed();
+    bool ok = true;
     if (std::rename(temporary_.c_str(), final_.c_str()) != 0) {
-        if (ok)
-            fail(std::strerror(errno));
+        fail(std::strerror(errno));
         ok = false;
         ::unlink(temporary_.c_str());
     } else {
@@ -253,11 +270,11 @@ bool FileTextOutput::close()
 
 void FileTextOutput::discard()
 {
-    if (!file_)
-        return;
-    std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
     file_ = nullptr;
-    ::unlink(temporary_.c_str());
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
     temporary_.clear();
 }
 

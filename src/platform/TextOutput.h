@@ -74,12 +74,21 @@ public:
     // false in those cases. A writer that stopped early without a failed
     // write (a cancelled run) keeps its part.
     bool close();
-    // Closes and removes the temporary file; the final name keeps what it
-    // held before open.
+    // close() in two steps, for a run that gives several files their names
+    // together: complete() flushes, syncs and closes the temporary file,
+    // which keeps its temporary name (or is removed when anything failed to
+    // reach it, as close() removes it); commit() then renames it over the
+    // final name. Each returns false when anything failed so far.
+    bool complete();
+    bool commit();
+    // Closes and removes the temporary file (open or completed); the final
+    // name keeps what it held before open.
     void discard();
 
     // The final host path of the open (or last) file.
     const std::filesystem::path& path() const { return final_; }
+    // The temporary file until it is renamed or removed; empty otherwise.
+    const std::filesystem::path& temporaryPath() const { return temporary_; }
     // The system's reason why the last open failed.
     const std::string& openError() const { return openError_; }
 

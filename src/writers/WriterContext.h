@@ -22,26 +22,6 @@ class VariableList;
 struct ProjectSpec;
 struct Settings;
 
-// The outputs: the program files, the codebook text, the tag file and the
-// data export. What each one is called, asks and writes is in the output
-// format table (outputs/OutputFormats.h).
-enum class OutputKind {
-    Sas,
-    SpssDos,
-    SpssWin,
-    Tag,
-    CodeText,
-    AccessDb,
-    Csv,
-    Sqlite,
-    SpssData,
-    StataData,
-    Ddi,
-    StataProgram,
-    RScript,
-    PsppProgram,
-};
-
 // Which variables get value labels, as the Confirmation dialog ("Want to
 // Label Reserved Code ?") answers it. NotAsked stands for the outputs that do
 // not ask the question.

@@ -1,4 +1,9 @@
+// The query language's parser: a query text compiled into terms and
+// the tree of AND, OR and NOT over them.
+
 #include "query/Query.h"
+
+#include "query/QueryFields.h"
 
 #include <re2/re2.h>
 
@@ -264,25 +269,12 @@ private:
             ++p;
         if (p > pos_ && p < text_.size() && text_[p] == ':') {
             const std::string_view field = text_.substr(pos_, p - pos_);
-            Context inner = context;
-            if (sameWord(field, "name")) {
-                inner = {Query::TermKind::Text, queryfield::name};
-            } else if (sameWord(field, "label")) {
-                inner = {Query::TermKind::Text, queryfield::label};
-            } else if (sameWord(field, "description") || sameWord(field, "desc")) {
-                inner = {Query::TermKind::Text, queryfield::description};
-            } else if (sameWord(field, "category") || sameWord(field, "cat")) {
-                inner = {Query::TermKind::Text, queryfield::category};
-            } else if (sameWord(field, "section")) {
-                inner = {Query::TermKind::Section, 0};
-            } else if (sameWord(field, "file")) {
-                inner = {Query::TermKind::File, 0};
-            } else {
-                fail("unknown field '" + std::string(field) +
-                         "' (fields: name, label, description, category, section, file)",
-                     pos_);
+            const QueryField* named = findQueryField(field);
+            if (!named) {
+                fail("unknown field '" + std::string(field) + "' (fields: " + queryFieldNames() + ")", pos_);
                 return -1;
             }
+            const Context inner{named->kind, named->fields};
             const std::size_t fieldAt = pos_;
             pos_ = p + 1;
             if (pos_ >= text_.size() || isBlank(text_[pos_]) || text_[pos_] == ')') {
@@ -314,100 +306,16 @@ private:
         // the column of an error RE2 finds in it.
         std::vector<std::size_t> typedAt;
         if (text_[pos_] == '/') {
-            std::string body;
-            std::size_t p = pos_ + 1;
-            bool closed = false;
-            for (; p < text_.size(); ++p) {
-                if (text_[p] == '\\' && p + 1 < text_.size() && text_[p + 1] == '/') {
-                    body += '/';
-                    typedAt.push_back(p);
-                    ++p;
-                } else if (text_[p] == '\\' && p + 1 < text_.size()) {
-                    body += text_.substr(p, 2);
-                    typedAt.push_back(p);
-                    typedAt.push_back(p + 1);
-                    ++p;
-                } else if (text_[p] == '/') {
-                    closed = true;
-                    break;
-                } else {
-                    body += text_[p];
-                    typedAt.push_back(p);
-                }
-            }
-            if (!closed) {
-                fail("missing '/' at the end of this regular expression", start);
+            if (!readRegex(start, pattern, term.literal, typedAt))
                 return -1;
-            }
-            if (body.empty()) {
-                fail("empty regular expression", start);
-                return -1;
-            }
-            pos_ = p + 1;
-            pattern = "(?m)" + body;
-            term.literal = requiredLiteral(body);
         } else {
             std::vector<Piece> pieces;
-            if (text_[pos_] == '"') {
-                std::size_t p = pos_ + 1;
-                bool closed = false;
-                for (; p < text_.size(); ++p) {
-                    const char ch = text_[p];
-                    if (ch == '\\' && p + 1 < text_.size()) {
-                        pieces.push_back({Piece::Char, text_[++p]});
-                    } else if (ch == '"') {
-                        closed = true;
-                        break;
-                    } else if (isBlank(ch)) {
-                        if (!pieces.empty() && pieces.back().kind != Piece::Blank)
-                            pieces.push_back({Piece::Blank, ' '});
-                    } else {
-                        pieces.push_back(pieceOf(ch));
-                    }
-                }
-                if (!closed) {
-                    fail("missing '\"' at the end of this phrase", start);
-                    return -1;
-                }
-                while (!pieces.empty() && pieces.back().kind == Piece::Blank)
-                    pieces.pop_back();
-                if (pieces.empty()) {
-                    fail("empty phrase", start);
-                    return -1;
-                }
-                pos_ = p + 1;
-            } else {
-                const std::string_view word = peekWord();
-                for (std::size_t i = 0; i < word.size(); ++i) {
-                    if (word[i] == '\\' && i + 1 < word.size())
-                        pieces.push_back({Piece::Char, word[++i]});
-                    else
-                        pieces.push_back(pieceOf(word[i]));
-                }
-                pos_ += word.size();
-            }
-            if (context.kind != Query::TermKind::Text && text_[start] != '"') {
-                // A bare number names a section or data file by its number.
-                std::uint32_t number = 0;
-                const std::string_view typed = text_.substr(start, pos_ - start);
-                const auto [end, ec] = std::from_chars(typed.data(), typed.data() + typed.size(), number);
-                if (ec == std::errc() && end == typed.data() + typed.size()) {
-                    if (number == 0) {
-                        fail(std::string(context.kind == Query::TermKind::Section ? "sections" : "data files") +
-                                 " are numbered from 1",
-                             start);
-                        return -1;
-                    }
-                    term.number = number;
-                }
-            }
-            if (term.number == 0) {
-                pattern = wordPattern(pieces, term.literal);
-                term.plainWord = std::all_of(pieces.begin(), pieces.end(),
-                                             [](const Piece& piece) { return piece.kind == Piece::Char; });
-                term.wordStart = isQueryWordByte(static_cast<unsigned char>(pieces.front().c));
-                term.wordEnd = isQueryWordByte(static_cast<unsigned char>(pieces.back().c));
-            }
+            if (text_[pos_] == '"' ? !readPhrase(start, pieces) : !readWord(pieces))
+                return -1;
+            if (context.kind != Query::TermKind::Text && text_[start] != '"' && !readNumber(context.kind, start, term))
+                return -1;
+            if (term.number == 0)
+                pattern = wordTerm(pieces, term);
         }
         if (term.number == 0) {
             term.regex = std::make_unique<re2::RE2>(pattern, regexOptions());
@@ -446,6 +354,123 @@ private:
                 what += ": " + arg;
         }
         fail("invalid regular expression: " + what, at);
+    }
+
+    // A /regular expression/ at pos_: its RE2 pattern and the literal every
+    // match holds.
+    // `typedAt` gets the column where each character of the body was typed.
+    bool readRegex(std::size_t start, std::string& pattern, std::string& literal, std::vector<std::size_t>& typedAt)
+    {
+        std::string body;
+        std::size_t p = pos_ + 1;
+        bool closed = false;
+        for (; p < text_.size(); ++p) {
+            if (text_[p] == '\\' && p + 1 < text_.size() && text_[p + 1] == '/') {
+                body += '/';
+                typedAt.push_back(p);
+                ++p;
+            } else if (text_[p] == '\\' && p + 1 < text_.size()) {
+                body += text_.substr(p, 2);
+                typedAt.push_back(p);
+                typedAt.push_back(p + 1);
+                ++p;
+            } else if (text_[p] == '/') {
+                closed = true;
+                break;
+            } else {
+                body += text_[p];
+                typedAt.push_back(p);
+            }
+        }
+        if (!closed) {
+            fail("missing '/' at the end of this regular expression", start);
+            return false;
+        }
+        if (body.empty()) {
+            fail("empty regular expression", start);
+            return false;
+        }
+        pos_ = p + 1;
+        pattern = "(?m)" + body;
+        literal = requiredLiteral(body);
+        return true;
+    }
+
+    // A "phrase" at pos_, as pieces: blanks folded into one, none at the end.
+    bool readPhrase(std::size_t start, std::vector<Piece>& pieces)
+    {
+        std::size_t p = pos_ + 1;
+        bool closed = false;
+        for (; p < text_.size(); ++p) {
+            const char ch = text_[p];
+            if (ch == '\\' && p + 1 < text_.size()) {
+                pieces.push_back({Piece::Char, text_[++p]});
+            } else if (ch == '"') {
+                closed = true;
+                break;
+            } else if (isBlank(ch)) {
+                if (!pieces.empty() && pieces.back().kind != Piece::Blank)
+                    pieces.push_back({Piece::Blank, ' '});
+            } else {
+                pieces.push_back(pieceOf(ch));
+            }
+        }
+        if (!closed) {
+            fail("missing '\"' at the end of this phrase", start);
+            return false;
+        }
+        while (!pieces.empty() && pieces.back().kind == Piece::Blank)
+            pieces.pop_back();
+        if (pieces.empty()) {
+            fail("empty phrase", start);
+            return false;
+        }
+        pos_ = p + 1;
+        return true;
+    }
+
+    // A bare word at pos_, as pieces.
+    bool readWord(std::vector<Piece>& pieces)
+    {
+        const std::string_view word = peekWord();
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (word[i] == '\\' && i + 1 < word.size())
+                pieces.push_back({Piece::Char, word[++i]});
+            else
+                pieces.push_back(pieceOf(word[i]));
+        }
+        pos_ += word.size();
+        return true;
+    }
+
+    // A bare number after section: or file: names its section or data file
+    // by number (term.number); anything else is left to match titles.
+    bool readNumber(Query::TermKind kind, std::size_t start, Query::Term& term)
+    {
+        std::uint32_t number = 0;
+        const std::string_view typed = text_.substr(start, pos_ - start);
+        const auto [end, ec] = std::from_chars(typed.data(), typed.data() + typed.size(), number);
+        if (ec != std::errc() || end != typed.data() + typed.size())
+            return true;
+        if (number == 0) {
+            fail(std::string(kind == Query::TermKind::Section ? "sections" : "data files") + " are numbered from 1",
+                 start);
+            return false;
+        }
+        term.number = number;
+        return true;
+    }
+
+    // The pattern of a word or phrase, with what the term knows of its
+    // matches without running it.
+    static std::string wordTerm(const std::vector<Piece>& pieces, Query::Term& term)
+    {
+        std::string pattern = wordPattern(pieces, term.literal);
+        term.plainWord =
+            std::all_of(pieces.begin(), pieces.end(), [](const Piece& piece) { return piece.kind == Piece::Char; });
+        term.wordStart = isQueryWordByte(static_cast<unsigned char>(pieces.front().c));
+        term.wordEnd = isQueryWordByte(static_cast<unsigned char>(pieces.back().c));
+        return pattern;
     }
 
     // The longest run of letters, digits and blanks that every match of the

@@ -99,7 +99,7 @@ private slots:
                           "Import Tag Files", "Save Selection...", "Load Selection...", "-", "Setup", "Exit"}));
         QMenu* output = menuNamed(w, QStringLiteral("&File"))->actions().at(4)->menu();
         QCOMPARE(describe(output->actions()),
-                 strings({"SAS-PC", "SPSS", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
+                 strings({"SAS-PC", "SPSS", "SPSS-PC", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
         QCOMPARE(describe(output->actions().back()->menu()->actions()),
                  strings({"CSV Files", "SQLite Database", "SPSS Data File", "Stata Data File", "DDI Codebook",
                           "Stata Do-File", "R Script", "SPSS for PSPP"}));

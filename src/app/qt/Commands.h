@@ -10,10 +10,11 @@ namespace qavn {
 namespace command {
 constexpr int outputSas = 32812;
 constexpr int outputSpss = 32814;
+constexpr int outputSpssDos = 32813;
 constexpr int outputCodebook = 32815;
 constexpr int outputTagFile = 32816;
 constexpr int outputAccess = 32825;
-constexpr int outputCsv = 32830;    // File > Output > Other Formats
+constexpr int outputCsv = 32830; // File > Output > Other Formats
 constexpr int outputSqlite = 32831;
 constexpr int viewOutput = 32811;
 constexpr int importTagFiles = 32809;

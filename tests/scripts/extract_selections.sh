@@ -33,23 +33,24 @@ extract --tags "$WORK/a.tag" --or "$WORK/b.tag" --save-selection both > /dev/nul
 [[ "$(tagged --tags @both --minus "$WORK/c.tag")" == "1 4 5 " ]] || fail "@both MINUS c"
 [[ "$(tagged --tags "$WORK/c.tag" --or @both --and "$WORK/a.tag")" == "1 4 9 " ]] || fail "c OR @both AND a"
 
-# Errors: usage errors (status 2) naming the file and line.
-check_usage() {
-    local want=$1; shift
+# Errors naming the file and line: usage errors (status 2) when the command
+# line is wrong, failures (status 1) when a saved selection cannot be used.
+check_error() {
+    local expected=$1 want=$2; shift 2
     local status=0
     extract "$@" --list-tagged > "$WORK/out" 2> "$WORK/err" || status=$?
-    [[ $status == 2 ]] || fail "$* exited with $status"
+    [[ $status == "$expected" ]] || fail "$* exited with $status"
     [[ ! -s "$WORK/out" ]] || fail "$* printed a selection"
     grep -qF -- "$want" "$WORK/err" || fail "$*: $(cat "$WORK/err")"
 }
-check_usage "--and changes the selection of a --tags given before it" --and "$WORK/a.tag"
-check_usage "--save-selection: a selection name holds no / or \\" --tag 1 --save-selection a/b
-check_usage "DEMOQAV.SEL/gone.sel (host path $WORK/demo/DEMOQAV.SEL/gone.sel): No such file" --tags @gone
+check_error 2 "--and changes the selection of a --tags given before it" --and "$WORK/a.tag"
+check_error 2 "--save-selection: a selection name holds no / or \\" --tag 1 --save-selection a/b
+check_error 1 "DEMOQAV.SEL/gone.sel (host path $WORK/demo/DEMOQAV.SEL/gone.sel): No such file" --tags @gone
 printf 'QAVN-TAGS 1 variables=%s names=0000000000000000\r\n1\r\n' "$rows" > DEMOQAV.SEL/other.sel
-check_usage "DEMOQAV.SEL/other.sel line 1: saved for another codebook" --tags "$WORK/a.tag" --and @other
+check_error 1 "DEMOQAV.SEL/other.sel line 1: saved for another codebook" --tags "$WORK/a.tag" --and @other
 head -1 DEMOQAV.SEL/both.sel > DEMOQAV.SEL/bad.sel
 printf '3\r\nthree\r\n' >> DEMOQAV.SEL/bad.sel
-check_usage "DEMOQAV.SEL/bad.sel line 3: not a variable number: 'three'" --tags @bad
+check_error 1 "DEMOQAV.SEL/bad.sel line 3: not a variable number: 'three'" --tags @bad
 # A tag file that does not open fails the run as --tags alone does.
 status=0
 extract --tags "$WORK/a.tag" --minus "$WORK/missing.tag" > /dev/null 2> "$WORK/err" || status=$?

@@ -35,7 +35,7 @@ struct Options {
     std::vector<TagStep> tagSteps;
     std::optional<std::string> saveSelection; // --save-selection NAME
     std::optional<std::string> searchText;  // --search TEXT
-    std::vector<std::string> searchFields;  // --in name,label,description,category
+    std::uint8_t searchFields = 0;          // --in name,label,...: queryfield bits, 0 for the default
     bool wholeWords = false;
     std::optional<std::string> queryText;   // --query TEXT
 
@@ -64,10 +64,16 @@ struct Context {
     Progress& progress; // a bar on standard error when it is a terminal
 };
 
-// Exit statuses.
+// Exit statuses: 2 only when the command line itself is wrong.
 inline constexpr int exitOk = 0;
 inline constexpr int exitFailure = 1;
 inline constexpr int exitUsage = 2;
+
+// The command line into `options` (see Options.cpp for the table of
+// options); false with `error` set for a usage error.
+bool parseOptions(int argc, char** argv, Options& options, std::string& error);
+// --help: generated from the table of options and the output-format table.
+std::string usageText();
 
 // --list and --show.
 void printList(const Context& context);
@@ -90,10 +96,9 @@ bool tagFromList(Context& context, const std::string& list);
 // --tags with the steps of each term: tags every term's result, beside what
 // is tagged already. A term of two tag files joined by --and or --or is
 // merged as Import Tag Files merges them; any other term is worked out on
-// sets. A tag file that cannot be opened fails the run (exitFailure); a
-// saved selection that is missing, damaged or made for another codebook is
-// a usage error (exitUsage) naming its file and line. Returns an exit
-// status.
+// sets. A tag file that cannot be opened, or a saved selection that is
+// missing, damaged or made for another codebook, fails the run
+// (exitFailure) naming its file and line. Returns an exit status.
 int tagFromTerms(Context& context, const Options& options);
 
 // --save-selection NAME: the selection saved for the window's File > Load
@@ -122,9 +127,8 @@ int runAccess(Context& context, const OutputFormat& format, const std::string& o
 
 // --verify: checks the category lines of the selected variables (`selected`)
 // or of every variable against the raw data and prints the report. Returns
-// exitOk when everything agrees, exitFailure when a line differs or a value
-// has no category line, exitVerifyError when the data could not be read.
-inline constexpr int exitVerifyError = 2;
+// exitOk when everything agrees, exitFailure when a line differs, a value
+// has no category line or the data could not be read.
 int runVerify(Context& context, bool selected);
 
 } // namespace qavn::extract

@@ -1,5 +1,8 @@
+// qavn-extract --search: the Search dialog's Tag All Match.
+
 #include "Extract.h"
 
+#include "query/Query.h"
 #include "search/Search.h"
 
 #include <cstdio>
@@ -15,18 +18,11 @@ bool runSearch(Context& context, const Options& options)
         std::fprintf(stderr, "qavn-extract: --search needs a text\n");
         return false;
     }
-    if (!options.searchFields.empty()) {
-        request.fields.variable = false;
-        for (const auto& field : options.searchFields) {
-            if (field == "name")
-                request.fields.variable = true;
-            else if (field == "label")
-                request.fields.label = true;
-            else if (field == "description")
-                request.fields.description = true;
-            else if (field == "category")
-                request.fields.category = true;
-        }
+    if (options.searchFields != 0) {
+        request.fields.variable = (options.searchFields & queryfield::name) != 0;
+        request.fields.label = (options.searchFields & queryfield::label) != 0;
+        request.fields.description = (options.searchFields & queryfield::description) != 0;
+        request.fields.category = (options.searchFields & queryfield::category) != 0;
     }
     request.wholeWords = options.wholeWords;
 

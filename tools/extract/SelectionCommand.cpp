@@ -1,3 +1,6 @@
+// qavn-extract's selections: --tags with --and, --or, --not and --minus over
+// tag files and saved selections, and --save-selection.
+
 #include "Extract.h"
 
 #include "search/TagImport.h"
@@ -43,7 +46,7 @@ int readOperand(Context& context, const std::string& operand, TagSet& set)
         auto loaded = loadSelection(context.session.projectId, operand.substr(1), CodebookFingerprint::of(context.list));
         if (!loaded) {
             printReadError(loaded.error());
-            return exitUsage;
+            return exitFailure;
         }
         set = std::move(loaded).value();
         return exitOk;

@@ -17,7 +17,7 @@ int runVerify(Context& context, bool selected)
         variables = context.list.taggedRows();
         if (variables.empty()) {
             std::fprintf(stderr, "qavn-extract: --verify: the selection holds no variable\n");
-            return exitVerifyError;
+            return exitFailure;
         }
     } else {
         variables.resize(context.list.rowCount());
@@ -30,7 +30,7 @@ int runVerify(Context& context, bool selected)
         console->finish();
     if (!result) {
         std::fprintf(stderr, "qavn-extract: %s\n", describe(result.error()).c_str());
-        return exitVerifyError;
+        return exitFailure;
     }
     VerifyReport& report = result.value();
     report.projectId = context.session.projectId;
@@ -40,7 +40,7 @@ int runVerify(Context& context, bool selected)
         std::printf("%s\n", line.c_str());
     std::fflush(stdout);
     if (report.cancelled)
-        return exitVerifyError;
+        return exitFailure;
     return report.agrees() ? exitOk : exitFailure;
 }
 

@@ -430,6 +430,13 @@ private slots:
                  QStringLiteral("V2,V3 \r\n 02, 03 \r\n 12, 13 \r\n"));
     }
 
+    // Every output of the format table is reachable from the window.
+    void everyOutputHasAWindowCommand()
+    {
+        for (const OutputFormat& format : outputFormats())
+            QVERIFY2(format.command.id != 0, std::string(format.name).c_str());
+    }
+
     void outputMenuAndCommandsFollowTheFormatTable()
     {
         FeatureProject p;

@@ -19,7 +19,6 @@
 . "$(dirname "$0")/lib/common.sh" "$@"
 need_commands pspp xmllint
 XSD=$(find "$SRC/../shared/ddi-codebook-2.5" -name codebook.xsd 2>/dev/null | head -1)
-[ -n "$XSD" ] || fail "no DDI Codebook 2.5 schema under $SRC/../shared/ddi-codebook-2.5"
 
 make_work programs
 demo_project "$WORK/project"
@@ -47,8 +46,14 @@ if [ "$status" -ne 0 ] || grep -qiE "error|warning" "$OUT/pspp.log" "$OUT/run.cs
 fi
 [ -s "$PROJECT/c/QAVN/OUT/XTRACT.sav" ] || fail "PSPP did not save the matched file"
 
-xmllint --noout --schema "$XSD" "$OUT/demo.xml" 2>"$WORK/xmllint.log" ||
-    fail "the DDI document does not validate: $(tail -5 "$WORK/xmllint.log")"
+if [ -n "$XSD" ]; then
+    xmllint --noout --schema "$XSD" "$OUT/demo.xml" 2>"$WORK/xmllint.log" ||
+        fail "the DDI document does not validate: $(tail -5 "$WORK/xmllint.log")"
+else
+    xmllint --noout "$OUT/demo.xml" 2>"$WORK/xmllint.log" ||
+        fail "the DDI document is not well-formed XML: $(tail -5 "$WORK/xmllint.log")"
+    skip "no DDI Codebook 2.5 schema under $SRC/../shared/ddi-codebook-2.5, the DDI output is not validated"
+fi
 
 if command -v Rscript >/dev/null && Rscript -e 'library(readr); library(haven)' >/dev/null 2>&1; then
     (cd "$OUT" && Rscript -e 'source("demo.R"); for (n in c("DATA_YOUTH97", "DATA_PARENT97", "DATA_SCHOOL97"))
@@ -56,7 +61,7 @@ if command -v Rscript >/dev/null && Rscript -e 'library(readr); library(haven)' 
         fail "Rscript failed: $(tail -5 "$OUT/r.log")"
     grep -qi "warning" "$OUT/r.log" && fail "Rscript warned: $(head -5 "$OUT/r.log")"
 else
-    echo "skipped: Rscript with readr and haven is not installed, the R script is not run"
+    skip "Rscript with readr and haven is not installed, the R script is not run"
 fi
 
 /usr/bin/python3 - "$SRC/samples/demo/demo.json" "$PROJECT" "$WORK/show.txt" "$OUT" <<'PY' ||

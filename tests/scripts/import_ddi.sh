@@ -70,7 +70,7 @@ if [ -d "$SCHEMA_DIR" ]; then
     xmllint --noout --schema "$xsd" survey.xml 2>"$WORK/xmllint.err" ||
         fail "the test codebook does not validate: $(cat "$WORK/xmllint.err")"
 else
-    echo "skipped: no DDI schema in $SCHEMA_DIR, the test codebook is not validated"
+    skip "no DDI schema in $SCHEMA_DIR, the test codebook is not validated"
 fi
 
 check() { # $1 project folder, $2 label for messages

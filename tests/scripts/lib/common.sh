@@ -10,6 +10,10 @@
 #   need_tools T...     dies unless every program T is built in $BIN
 #   need_commands C...  dies unless every command C is installed
 #   need_pandas         dies unless Debian's python3 has pandas
+#   skip MESSAGE        a check that cannot run here (something outside the
+#                       repository is missing): "skipped: MESSAGE", and the
+#                       script's name with MESSAGE added to $QAVN_SKIP_LOG,
+#                       which ./test lists at its end
 #   make_work NAME      WORK, a new temporary folder removed on exit
 #   demo_project DIR    the bundled demo project made into DIR (PROJECT), its
 #                       drives C: and D: mapped there, the working folder
@@ -40,6 +44,13 @@ need_commands() {
     for command in "$@"; do
         command -v "$command" >/dev/null || die "$command is not installed"
     done
+}
+
+skip() {
+    echo "skipped: $*"
+    if [[ -n "${QAVN_SKIP_LOG:-}" ]]; then
+        echo "$(basename "$0" .sh): $*" >> "$QAVN_SKIP_LOG"
+    fi
 }
 
 need_pandas() {

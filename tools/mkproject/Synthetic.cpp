@@ -220,46 +220,53 @@ private:
     std::string phase_;
 };
 
-} // namespace
+// Where every variable lies: its shape and columns, per data file the first
+// variable and the width of each record line, and where each variable's
+// category counts start in one array of them all.
+struct Plan {
+    std::vector<Shape> shapes;
+    std::vector<std::uint64_t> fileStart; // variable index where data file f starts; one more at the end
+    std::vector<std::vector<int>> lineWidth;
+    std::uint64_t countTotal = 0;
+};
 
-bool buildSynthetic(const SyntheticOptions& options, std::string& error)
+std::string badOptions(const SyntheticOptions& options)
+{
+    const std::uint64_t n = options.variables;
+    if (auto why = badProjectId(options.id))
+        return "--id: " + *why;
+    if (n < 1 || n > maxSyntheticVariables)
+        return "--variables must lie in 1.." + std::to_string(maxSyntheticVariables);
+    if (options.files < 1 || options.files > 999 || static_cast<std::uint64_t>(options.files) > n)
+        return "--files must lie in 1..999 and not exceed --variables";
+    if (options.cases < 1 || options.cases > 99'999'999)
+        return "--cases must lie in 1..99999999";
+    return {};
+}
+
+// Pass 1: the shape and columns of every variable. Each data file starts
+// with the identifier in columns 1-8 of line 1 and fills its record lines up
+// to column 9999 (so every location fits the 9 characters a record stores),
+// as many lines as it needs.
+bool planVariables(const SyntheticOptions& options, Plan& plan, std::string& error)
 {
     const std::uint64_t n = options.variables;
     const int fileCount = options.files;
-    if (auto why = badProjectId(options.id)) {
-        error = "--id: " + *why;
-        return false;
-    }
-    if (n < 1 || n > maxSyntheticVariables) {
-        error = "--variables must lie in 1.." + std::to_string(maxSyntheticVariables);
-        return false;
-    }
-    if (fileCount < 1 || fileCount > 999 || static_cast<std::uint64_t>(fileCount) > n) {
-        error = "--files must lie in 1..999 and not exceed --variables";
-        return false;
-    }
-    if (options.cases < 1 || options.cases > 99'999'999) {
-        error = "--cases must lie in 1..99999999";
-        return false;
-    }
-
-    // Pass 1: the shape and columns of every variable. Each data file starts
-    // with the identifier in columns 1-8 of line 1 and fills its record lines
-    // up to column 9999 (so every location fits the 9 characters a record
-    // stores), as many lines as it needs.
-    std::vector<Shape> shapes(n);
-    std::vector<std::uint64_t> fileStart(static_cast<std::size_t>(fileCount) + 1);
-    std::vector<std::vector<int>> lineWidth(static_cast<std::size_t>(fileCount));
-    std::uint64_t countTotal = 0;
+    plan.shapes.resize(n);
+    plan.fileStart.resize(static_cast<std::size_t>(fileCount) + 1);
+    plan.lineWidth.resize(static_cast<std::size_t>(fileCount));
     for (int f = 0; f <= fileCount; ++f)
-        fileStart[static_cast<std::size_t>(f)] = n * static_cast<std::uint64_t>(f) / static_cast<std::uint64_t>(fileCount);
+        plan.fileStart[static_cast<std::size_t>(f)] =
+            n * static_cast<std::uint64_t>(f) / static_cast<std::uint64_t>(fileCount);
     for (int f = 0; f < fileCount; ++f) {
+        auto& widths = plan.lineWidth[static_cast<std::size_t>(f)];
         int record = 1;
         int cursor = identifierWidth + 1;
-        for (std::uint64_t k = fileStart[static_cast<std::size_t>(f)]; k < fileStart[static_cast<std::size_t>(f) + 1]; ++k) {
+        for (std::uint64_t k = plan.fileStart[static_cast<std::size_t>(f)];
+             k < plan.fileStart[static_cast<std::size_t>(f) + 1]; ++k) {
             Shape s = makeShape(options.seed, k + 1);
             if (cursor + s.width - 1 > maxLayoutColumn) {
-                lineWidth[static_cast<std::size_t>(f)].push_back(cursor - 1);
+                widths.push_back(cursor - 1);
                 ++record;
                 cursor = 1;
                 if (record > maxRecordLines) {
@@ -270,27 +277,68 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
             }
             s.record = static_cast<std::uint8_t>(record);
             s.first = static_cast<std::uint16_t>(cursor);
-            s.countOffset = static_cast<std::uint32_t>(countTotal);
-            countTotal += static_cast<std::uint64_t>(s.categoryCount());
+            s.countOffset = static_cast<std::uint32_t>(plan.countTotal);
+            plan.countTotal += static_cast<std::uint64_t>(s.categoryCount());
             cursor += s.width;
-            shapes[k] = s;
+            plan.shapes[k] = s;
         }
-        lineWidth[static_cast<std::size_t>(f)].push_back(cursor - 1);
+        widths.push_back(cursor - 1);
     }
+    return true;
+}
 
-    const ProjectLayout layout{options.out, options.id};
-    if (!createProjectLayout(layout, error))
-        return false;
+// One variable's value in one case, into `value` (its length returned), the
+// category drawn counted in `counts`. Categorical variables draw reserved
+// codes now and then and lower codes more often.
+std::size_t drawValue(const Shape& s, Random& random, std::vector<std::uint32_t>& counts, char* value)
+{
+    std::size_t length = 0;
+    int category = -1;
+    if (s.type == 'A' && s.codes == 0) {
+        length = 1 + random.below(s.width);
+        for (std::size_t i = 0; i < length; ++i)
+            value[i] = static_cast<char>('A' + random.below(26));
+    } else if (s.codes > 0) {
+        if (s.reserved > 0 && random.chance(8)) {
+            category = static_cast<int>(random.below(s.reserved));
+        } else {
+            std::uint32_t j = random.below(s.codes);
+            if (random.chance(50))
+                j = std::min(j, random.below(s.codes));
+            category = s.reserved + static_cast<int>(j);
+        }
+    } else {
+        if (s.reserved > 0 && random.chance(6)) {
+            category = static_cast<int>(random.below(s.reserved));
+        } else {
+            std::uint64_t top = 1;
+            for (int i = 0; i < s.width; ++i)
+                top *= 10;
+            const auto v = static_cast<std::uint64_t>(random.between(0, static_cast<std::int64_t>(top - 1)));
+            length = static_cast<std::size_t>(std::to_chars(value, value + 24, v).ptr - value);
+        }
+    }
+    if (category >= 0) {
+        ++counts[s.countOffset + static_cast<std::uint32_t>(category)];
+        std::string code = codeText(s, category);
+        if (s.type == 'A')
+            code = code.substr(1, code.size() - 2);
+        length = code.size();
+        std::memcpy(value, code.data(), length);
+    }
+    return length;
+}
 
-    // Pass 2: the raw data, case by case. Every value drawn for a variable
-    // with categories is one of its codes, so counting the draws counts the
-    // data as written.
-    ProgressLine progress;
-    std::vector<std::uint32_t> counts(countTotal, 0);
-    std::vector<SpecDataFile> specFiles;
+// Pass 2: the raw data, case by case. Every value drawn for a variable with
+// categories is one of its codes, so counting the draws counts the data as
+// written.
+bool writeRawData(const SyntheticOptions& options, const ProjectLayout& layout, const Plan& plan,
+                  std::vector<std::uint32_t>& counts, std::vector<SpecDataFile>& specFiles, ProgressLine& progress,
+                  std::string& error)
+{
     Random random(Random::derive(options.seed, 0xDA7A));
-    for (int f = 0; f < fileCount; ++f) {
-        const auto& widths = lineWidth[static_cast<std::size_t>(f)];
+    for (int f = 0; f < options.files; ++f) {
+        const auto& widths = plan.lineWidth[static_cast<std::size_t>(f)];
         const std::string dataPath = "DATA\\" + options.id + std::to_string(f + 1) + ".DAT";
         specFiles.push_back({static_cast<int>(widths.size()), "1-" + std::to_string(identifierWidth), dataPath});
         const fs::path path = layout.rawDataFile(dataPath);
@@ -317,45 +365,12 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
             char id[identifierWidth + 1];
             std::snprintf(id, sizeof id, "%0*u", identifierWidth, c);
             std::memcpy(caseText.data(), id, identifierWidth);
-            for (std::uint64_t k = fileStart[static_cast<std::size_t>(f)]; k < fileStart[static_cast<std::size_t>(f) + 1]; ++k) {
-                const Shape& s = shapes[k];
+            for (std::uint64_t k = plan.fileStart[static_cast<std::size_t>(f)];
+                 k < plan.fileStart[static_cast<std::size_t>(f) + 1]; ++k) {
+                const Shape& s = plan.shapes[k];
                 char* field = caseText.data() + lineStart[s.record - 1u] + s.first - 1;
                 char value[24];
-                std::size_t length = 0;
-                int category = -1;
-                if (s.type == 'A' && s.codes == 0) {
-                    length = 1 + random.below(s.width);
-                    for (std::size_t i = 0; i < length; ++i)
-                        value[i] = static_cast<char>('A' + random.below(26));
-                } else if (s.codes > 0) {
-                    // Categorical: reserved codes now and then, lower codes more often.
-                    if (s.reserved > 0 && random.chance(8)) {
-                        category = static_cast<int>(random.below(s.reserved));
-                    } else {
-                        std::uint32_t j = random.below(s.codes);
-                        if (random.chance(50))
-                            j = std::min(j, random.below(s.codes));
-                        category = s.reserved + static_cast<int>(j);
-                    }
-                } else {
-                    if (s.reserved > 0 && random.chance(6)) {
-                        category = static_cast<int>(random.below(s.reserved));
-                    } else {
-                        std::uint64_t top = 1;
-                        for (int i = 0; i < s.width; ++i)
-                            top *= 10;
-                        const auto v = static_cast<std::uint64_t>(random.between(0, static_cast<std::int64_t>(top - 1)));
-                        length = static_cast<std::size_t>(std::to_chars(value, value + sizeof value, v).ptr - value);
-                    }
-                }
-                if (category >= 0) {
-                    ++counts[s.countOffset + static_cast<std::uint32_t>(category)];
-                    std::string code = codeText(s, category);
-                    if (s.type == 'A')
-                        code = code.substr(1, code.size() - 2);
-                    length = code.size();
-                    std::memcpy(value, code.data(), length);
-                }
+                const std::size_t length = drawValue(s, random, counts, value);
                 if (s.type == 'A')
                     std::memcpy(field, value, length);
                 else
@@ -368,111 +383,157 @@ bool buildSynthetic(const SyntheticOptions& options, std::string& error)
             return false;
         }
     }
+    return true;
+}
 
-    // Pass 3: the codebook, one variable at a time.
+// The sections: every 20 to 40 variables a new one with a title of its own.
+class SectionMaker {
+public:
+    explicit SectionMaker(std::uint64_t seed) : random_(Random::derive(seed, 0x5EC7)) {}
+
+    // The section of the next variable, its title written when it is new.
+    TextRef next(CodebookStream& codebook)
+    {
+        if (left_ == 0) {
+            left_ = 20 + random_.below(21);
+            ++number_;
+            std::string title = "SECTION " + std::to_string(number_) + ": ";
+            std::string topic;
+            appendWords(topic, random_, 12 + random_.below(20), 40);
+            for (char& c : topic)
+                if (c >= 'a' && c <= 'z')
+                    c = static_cast<char>(c - 'a' + 'A');
+            title += topic;
+            ref_ = codebook.here();
+            codebook.line(title);
+        }
+        --left_;
+        return ref_;
+    }
+
+private:
+    Random random_;
+    std::uint64_t left_ = 0;
+    std::uint32_t number_ = 0;
+    TextRef ref_;
+};
+
+// One variable's record and texts: its label, section, description and
+// category lines with the counts the raw data holds.
+void writeVariable(const SyntheticOptions& options, const Plan& plan, const std::vector<std::uint32_t>& counts,
+                   std::uint64_t k, CodebookStream& codebook, SectionMaker& sections, std::string& line)
+{
+    const std::uint64_t n = options.variables;
+    const Shape& s = plan.shapes[k - 1];
+    Random r(Random::derive(options.seed ^ 0x7E47ull, k));
+    VariableRecord record;
+    char name[16];
+    std::snprintf(name, sizeof name, "V%07llu", static_cast<unsigned long long>(k));
+    record.nameLength = static_cast<std::uint8_t>(std::strlen(name));
+    fillRecordText(record.name, name);
+    record.fileNumber = static_cast<std::uint16_t>(
+        std::upper_bound(plan.fileStart.begin(), plan.fileStart.end(), k - 1) - plan.fileStart.begin());
+    record.recordNumber = s.record;
+    const std::string location = locationText({s.first, s.first + s.width - 1});
+    record.locationLength = static_cast<std::uint8_t>(location.size());
+    record.location.fill(' ');
+    std::copy_n(location.begin(), location.size(), record.location.begin());
+    record.typeCode = s.type;
+
+    // Label of 20 to 60 characters, capitalised.
+    line.clear();
+    appendWords(line, r, 20 + r.below(41), 60);
+    while (line.size() < 20)
+        line.append(" total");
+    line[0] = static_cast<char>(line[0] - 'a' + 'A');
+    record.labelRef = codebook.here();
+    codebook.line(line);
+    record.sectionRef = sections.next(codebook);
+
+    // Description: 1 to 6 lines, a few of several hundred lines.
+    std::uint32_t lines = 1 + r.below(6);
+    if (n >= 10'000 && k == 5003)
+        lines = 900;
+    else if (n >= 10'000 && k % 100'003 == 77)
+        lines = 300 + static_cast<std::uint32_t>(k / 100'003 % 5) * 50;
+    else if (n < 10'000 && k % 997 == 500)
+        lines = 120;
+    record.descriptionRef = codebook.here();
+    record.descriptionLineCount = static_cast<std::uint16_t>(lines);
+    for (std::uint32_t i = 1; i <= lines; ++i) {
+        line.clear();
+        appendWords(line, r, 30 + r.below(46), 78);
+        if (i == lines && k % 10 == 0) {
+            while (line.size() > 80 - 10) // room for " TENTHMARK"
+                line.resize(line.rfind(' '));
+            line.append(" TENTHMARK");
+        }
+        codebook.line(line);
+    }
+
+    record.categoryRef = codebook.here();
+    record.categoryLineCount = static_cast<std::uint16_t>(s.categoryCount());
+    for (int j = 0; j < s.categoryCount(); ++j) {
+        const std::uint32_t count = counts[s.countOffset + static_cast<std::uint32_t>(j)];
+        std::string label;
+        if (j < s.reserved) {
+            label = reservedLabels[static_cast<std::size_t>(j)];
+        } else if (s.codes == 2 && s.type == ' ') {
+            label = j == s.reserved ? "Yes" : "No";
+        } else if (r.chance(50)) {
+            label = scaleLabels[r.below(static_cast<std::uint32_t>(scaleLabels.size()))];
+        } else {
+            appendWords(label, r, 6 + r.below(25), 40);
+            label[0] = static_cast<char>(label[0] - 'a' + 'A');
+        }
+        codebook.line(categoryLine(codeText(s, j), std::to_string(count), percentText(count, options.cases), label));
+    }
+    codebook.record(record);
+}
+
+// Pass 3: the codebook, one variable at a time.
+bool writeCodebook(const SyntheticOptions& options, const ProjectLayout& layout, const Plan& plan,
+                   const std::vector<std::uint32_t>& counts, ProgressLine& progress, std::string& error)
+{
     CodebookStream codebook;
     if (!codebook.open(layout.resourceDir() / (options.id + "01.CDC"), layout.resourceDir() / (options.id + "02.CDC"),
                        error))
         return false;
-    Random sections(Random::derive(options.seed, 0x5EC7));
-    std::uint64_t sectionLeft = 0;
-    std::uint32_t sectionNumber = 0;
-    TextRef sectionRef;
-    std::string sectionTitle;
+    SectionMaker sections(options.seed);
     std::string line;
-    for (std::uint64_t k = 1; k <= n; ++k) {
+    for (std::uint64_t k = 1; k <= options.variables; ++k) {
         if (k % 4096 == 1)
-            progress.report("codebook", k - 1, n);
-        const Shape& s = shapes[k - 1];
-        Random r(Random::derive(options.seed ^ 0x7E47ull, k));
-        VariableRecord record;
-        char name[16];
-        std::snprintf(name, sizeof name, "V%07llu", static_cast<unsigned long long>(k));
-        record.nameLength = static_cast<std::uint8_t>(std::strlen(name));
-        fillRecordText(record.name, name);
-        record.fileNumber = static_cast<std::uint16_t>(
-            std::upper_bound(fileStart.begin(), fileStart.end(), k - 1) - fileStart.begin());
-        record.recordNumber = s.record;
-        const std::string location = locationText({s.first, s.first + s.width - 1});
-        record.locationLength = static_cast<std::uint8_t>(location.size());
-        record.location.fill(' ');
-        std::copy_n(location.begin(), location.size(), record.location.begin());
-        record.typeCode = s.type;
-
-        // Label of 20 to 60 characters, capitalised.
-        line.clear();
-        appendWords(line, r, 20 + r.below(41), 60);
-        while (line.size() < 20)
-            line.append(" total");
-        line[0] = static_cast<char>(line[0] - 'a' + 'A');
-        record.labelRef = codebook.here();
-        codebook.line(line);
-
-        if (sectionLeft == 0) {
-            sectionLeft = 20 + sections.below(21);
-            ++sectionNumber;
-            sectionTitle = "SECTION " + std::to_string(sectionNumber) + ": ";
-            std::string topic;
-            appendWords(topic, sections, 12 + sections.below(20), 40);
-            for (char& c : topic)
-                if (c >= 'a' && c <= 'z')
-                    c = static_cast<char>(c - 'a' + 'A');
-            sectionTitle += topic;
-            sectionRef = codebook.here();
-            codebook.line(sectionTitle);
-        }
-        --sectionLeft;
-        record.sectionRef = sectionRef;
-
-        // Description: 1 to 6 lines, a few of several hundred lines.
-        std::uint32_t lines = 1 + r.below(6);
-        if (n >= 10'000 && k == 5003)
-            lines = 900;
-        else if (n >= 10'000 && k % 100'003 == 77)
-            lines = 300 + static_cast<std::uint32_t>(k / 100'003 % 5) * 50;
-        else if (n < 10'000 && k % 997 == 500)
-            lines = 120;
-        record.descriptionRef = codebook.here();
-        record.descriptionLineCount = static_cast<std::uint16_t>(lines);
-        for (std::uint32_t i = 1; i <= lines; ++i) {
-            line.clear();
-            appendWords(line, r, 30 + r.below(46), 78);
-            if (i == lines && k % 10 == 0) {
-                while (line.size() > 80 - 10) // room for " TENTHMARK"
-                    line.resize(line.rfind(' '));
-                line.append(" TENTHMARK");
-            }
-            codebook.line(line);
-        }
-
-        record.categoryRef = codebook.here();
-        record.categoryLineCount = static_cast<std::uint16_t>(s.categoryCount());
-        for (int j = 0; j < s.categoryCount(); ++j) {
-            const std::uint32_t count = counts[s.countOffset + static_cast<std::uint32_t>(j)];
-            std::string label;
-            if (j < s.reserved) {
-                label = reservedLabels[static_cast<std::size_t>(j)];
-            } else if (s.codes == 2 && s.type == ' ') {
-                label = j == s.reserved ? "Yes" : "No";
-            } else if (r.chance(50)) {
-                label = scaleLabels[r.below(static_cast<std::uint32_t>(scaleLabels.size()))];
-            } else {
-                appendWords(label, r, 6 + r.below(25), 40);
-                label[0] = static_cast<char>(label[0] - 'a' + 'A');
-            }
-            codebook.line(categoryLine(codeText(s, j), std::to_string(count), percentText(count, options.cases),
-                                           label));
-        }
-        codebook.record(record);
+            progress.report("codebook", k - 1, options.variables);
+        writeVariable(options, plan, counts, k, codebook, sections, line);
         if (codebook.full()) {
             error = "the codebook text passes 4 GB, beyond what its references address; ask for fewer variables";
             return false;
         }
     }
-    if (!codebook.finish(error))
-        return false;
+    return codebook.finish(error);
+}
 
-    const std::string title = "SYNTHETIC PROJECT " + options.id + " (" + std::to_string(n) + " VARIABLES)";
+} // namespace
+
+bool buildSynthetic(const SyntheticOptions& options, std::string& error)
+{
+    error = badOptions(options);
+    if (!error.empty())
+        return false;
+    Plan plan;
+    if (!planVariables(options, plan, error))
+        return false;
+    const ProjectLayout layout{options.out, options.id};
+    if (!createProjectLayout(layout, error))
+        return false;
+    ProgressLine progress;
+    std::vector<std::uint32_t> counts(plan.countTotal, 0);
+    std::vector<SpecDataFile> specFiles;
+    if (!writeRawData(options, layout, plan, counts, specFiles, progress, error) ||
+        !writeCodebook(options, layout, plan, counts, progress, error))
+        return false;
+    const std::string title = "SYNTHETIC PROJECT " + options.id + " (" + std::to_string(options.variables) +
+                              " VARIABLES)";
     return writeProjectFiles(layout, specificationText(title, options.id, specFiles, {}), error);
 }
 

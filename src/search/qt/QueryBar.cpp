@@ -1,3 +1,7 @@
+// The query line above the variable grid: the query worked out beside the
+// window as the user types, its count and error, Tag Matches and Show Only
+// Matches.
+
 #include "search/qt/QueryBar.h"
 
 #include "catalogue/VariableList.h"
@@ -6,6 +10,7 @@
 #include "catalogue/qt/VariableTableModel.h"
 #include "platform/qt/QtText.h"
 #include "query/Query.h"
+#include "query/QueryFields.h"
 #include "query/QueryIndex.h"
 
 #include <QAbstractTableModel>
@@ -181,12 +186,13 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     edit_->setObjectName(QStringLiteral("queryEdit"));
     edit_->setClearButtonEnabled(true);
     edit_->setPlaceholderText(QStringLiteral("e.g. label:income AND NOT section:3, \"a phrase\", wag*, /regex/"));
-    edit_->setToolTip(QStringLiteral(
-        "Terms match whole words in the name, label, description and category lines.\n"
-        "name: label: description: category: look in one field; section: and file: take a\n"
-        "title or a number. \"phrases\", * and ? in words, /regular expressions/,\n"
-        "AND (or nothing), OR, NOT and parentheses. Case does not matter.\n"
-        "F3 and Shift+F3 go to the next and the previous match; F1 tells more."));
+    // The fields come from the query's own table, so the help names each one.
+    edit_->setToolTip(latin1("Terms match whole words in the name, label, description and category lines;\n"
+                             "a field before a colon looks in that field alone:\n" +
+                             queryFieldHelp() +
+                             "\"phrases\", * and ? in words, /regular expressions/,\n"
+                             "AND (or nothing), OR, NOT and parentheses. Case does not matter.\n"
+                             "F3 and Shift+F3 go to the next and the previous match; F1 tells more."));
     caption->setBuddy(edit_);
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("queryCount"));

@@ -1,3 +1,5 @@
+// What the fuzz targets share: splitting an input, scratch folders, project files.
+
 #include "FuzzSupport.h"
 
 #include <cstdio>

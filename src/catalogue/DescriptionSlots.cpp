@@ -1,3 +1,6 @@
+// Which of the two description windows shows the next variable, and the pin that
+// keeps one on its variable.
+
 #include "catalogue/DescriptionSlots.h"
 
 #include "project/ProjectSpec.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// Which of the two description windows shows the next variable, and the pin that
+// keeps one on its variable.
+
 #include "codebook/VariableRecord.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// Loading the variable list from the codebook's index file, with progress.
+
 #include "catalogue/Loader.h"
 
 #include "project/ProjectSpec.h"

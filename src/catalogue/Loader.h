@@ -1,5 +1,7 @@
 #pragma once
 
+// Loading the variable list from the codebook's index file, with progress.
+
 #include <string>
 #include <string_view>
 

@@ -1,3 +1,6 @@
+// The Move and Tag commands that walk the variable list (sections, data files,
+// tags).
+
 #include "catalogue/Navigation.h"
 
 #include "project/ProjectSpec.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The Move and Tag commands that walk the variable list (sections, data files,
+// tags).
+
 #include <cstdint>
 #include <span>
 

@@ -1,3 +1,5 @@
+// The tagged-items list filled from the main list's tags.
+
 #include "catalogue/TaggedItems.h"
 
 #include "catalogue/VariableList.h"

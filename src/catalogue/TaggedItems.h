@@ -1,5 +1,7 @@
 #pragma once
 
+// The tagged-items list filled from the main list's tags.
+
 namespace qavn {
 
 class VariableList;

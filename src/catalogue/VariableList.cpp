@@ -1,3 +1,6 @@
+// The variable list: one row per variable with its text, data and tag, the anchor
+// and active row, and the observer told of every change.
+
 #include "catalogue/VariableList.h"
 
 #include "platform/Strings.h"

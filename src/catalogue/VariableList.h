@@ -1,5 +1,8 @@
 #pragma once
 
+// The variable list: one row per variable with its text, data and tag, the anchor
+// and active row, and the observer told of every change.
+
 #include "codebook/Catalogue.h"
 
 #include <cstdint>

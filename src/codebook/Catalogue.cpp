@@ -1,3 +1,6 @@
+// Values derived from a variable's record that every part of the program shares
+// (row text, file number, type code).
+
 #include "codebook/Catalogue.h"
 
 namespace qavn {

@@ -1,5 +1,8 @@
 #pragma once
 
+// Values derived from a variable's record that every part of the program shares
+// (row text, file number, type code).
+
 #include "codebook/VariableRecord.h"
 
 #include <cstdint>

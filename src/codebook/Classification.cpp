@@ -1,3 +1,6 @@
+// Where a position of the tagged list stands against a data file, and the walk
+// over a data file's tagged variables.
+
 #include "codebook/Classification.h"
 
 #include "codebook/CodebookStore.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// Where a position of the tagged list stands against a data file, and the walk
+// over a data file's tagged variables.
+
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -1,3 +1,6 @@
+// The open codebook: the index file's records and the text file's lines, read
+// through bounded windows.
+
 #include "codebook/CodebookStore.h"
 
 #include "platform/HostPath.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The open codebook: the index file's records and the text file's lines, read
+// through bounded windows.
+
 #include "codebook/VariableRecord.h"
 #include "platform/FunctionRef.h"
 #include "platform/MappedFile.h"

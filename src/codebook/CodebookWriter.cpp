@@ -1,3 +1,5 @@
+// Writing codebook files from readable variable descriptions (tools and tests).
+
 #include "codebook/CodebookWriter.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Writing codebook files from readable variable descriptions (tools and tests).
+
 #include "codebook/VariableRecord.h"
 
 #include <cstdint>

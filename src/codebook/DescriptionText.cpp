@@ -1,3 +1,6 @@
+// The text the description window shows for a variable, which the search also
+// searches.
+
 #include "codebook/DescriptionText.h"
 
 #include "codebook/CodebookStore.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The text the description window shows for a variable, which the search also
+// searches.
+
 #include "codebook/VariableRecord.h"
 
 #include <cstddef>

@@ -1,3 +1,5 @@
+// A project opened for browsing: the session with its two codebook files open.
+
 #include "codebook/OpenProject.h"
 
 #include "project/Configuration.h"

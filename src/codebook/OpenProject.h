@@ -1,5 +1,7 @@
 #pragma once
 
+// A project opened for browsing: the session with its two codebook files open.
+
 #include "codebook/CodebookStore.h"
 #include "project/Session.h"
 

@@ -1,3 +1,6 @@
+// The layout of a project made by the tools, and writing its specification and
+// configuration files.
+
 #include "codebook/ProjectFiles.h"
 
 #include "project/Configuration.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The layout of a project made by the tools, and writing its specification and
+// configuration files.
+
 #include <filesystem>
 #include <string>
 #include <string_view>

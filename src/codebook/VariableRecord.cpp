@@ -1,3 +1,5 @@
+// The 47-byte variable record of the index file and the text references it holds.
+
 #include "codebook/VariableRecord.h"
 
 namespace qavn {

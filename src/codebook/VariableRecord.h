@@ -1,5 +1,7 @@
 #pragma once
 
+// The 47-byte variable record of the index file and the text references it holds.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -1,3 +1,5 @@
+// The Access DB output: comma-delimited files cut by column out of the raw data.
+
 #include "export/AccessExport.h"
 
 #include "project/ProjectPaths.h"

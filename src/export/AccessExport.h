@@ -1,5 +1,7 @@
 #pragma once
 
+// The Access DB output: comma-delimited files cut by column out of the raw data.
+
 #include <cstddef>
 #include <cstdint>
 #include <span>

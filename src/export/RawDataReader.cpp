@@ -1,3 +1,5 @@
+// Streams a raw fixed-column data file line by line through one fixed buffer.
+
 #include "export/RawDataReader.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Streams a raw fixed-column data file line by line through one fixed buffer.
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>

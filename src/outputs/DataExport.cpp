@@ -1,3 +1,5 @@
+// The data export of the tagged variables as the window and the batch tool run it.
+
 #include "outputs/DataExport.h"
 
 #include "catalogue/VariableList.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The data export of the tagged variables as the window and the batch tool run it.
+
 #include "writers/WriterDriver.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// The terminal's progress bar for the batch tool.
+
 #include "platform/ConsoleProgress.h"
 
 #include <unistd.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The terminal's progress bar for the batch tool.
+
 #include "platform/Progress.h"
 
 #include <chrono>

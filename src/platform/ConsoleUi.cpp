@@ -1,3 +1,6 @@
+// The Ui of the batch tool: messages on standard error, questions answered from
+// the terminal or No.
+
 #include "platform/ConsoleUi.h"
 
 #include <chrono>

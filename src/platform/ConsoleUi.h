@@ -1,5 +1,8 @@
 #pragma once
 
+// The Ui of the batch tool: messages on standard error, questions answered from
+// the terminal or No.
+
 #include "platform/Ui.h"
 
 #include <cstdio>

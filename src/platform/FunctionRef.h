@@ -1,5 +1,7 @@
 #pragma once
 
+// A non-owning reference to a callable, for callbacks used only during a call.
+
 #include <memory>
 #include <type_traits>
 #include <utility>

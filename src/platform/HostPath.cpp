@@ -1,3 +1,6 @@
+// DOS-style project paths mapped onto this host (drives, separators, letter case),
+// and opening files through them.
+
 #include "platform/HostPath.h"
 
 #include <algorithm>

@@ -1,5 +1,8 @@
 #pragma once
 
+// DOS-style project paths mapped onto this host (drives, separators, letter case),
+// and opening files through them.
+
 #include "platform/ReadError.h"
 
 #include <cstdio>

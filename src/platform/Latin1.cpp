@@ -1,3 +1,5 @@
+// Latin-1 text converted to UTF-8, in one place.
+
 #include "platform/Latin1.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Latin-1 text converted to UTF-8, in one place.
+
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -1,3 +1,5 @@
+// Reading a text file line by line as fgets does with a fixed buffer.
+
 #include "platform/LineReader.h"
 
 namespace qavn {

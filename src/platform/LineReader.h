@@ -1,5 +1,7 @@
 #pragma once
 
+// Reading a text file line by line as fgets does with a fixed buffer.
+
 #include <cstddef>
 #include <cstdio>
 #include <string>

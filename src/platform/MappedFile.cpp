@@ -1,3 +1,5 @@
+// A read-only view of a whole file, memory-mapped where the host allows.
+
 #include "platform/MappedFile.h"
 
 #include <fcntl.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+// A read-only view of a whole file, memory-mapped where the host allows.
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>

@@ -1,5 +1,7 @@
 #pragma once
 
+// What a long operation shows while it runs, and how it learns to stop.
+
 #include "platform/Ui.h"
 
 #include <string_view>

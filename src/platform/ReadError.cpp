@@ -1,3 +1,6 @@
+// Why a file the program reads could not be used, as a value, and its one-line
+// description.
+
 #include "platform/ReadError.h"
 
 namespace qavn {

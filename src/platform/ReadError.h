@@ -1,5 +1,8 @@
 #pragma once
 
+// Why a file the program reads could not be used, as a value, and its one-line
+// description.
+
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -1,3 +1,6 @@
+// A Ui for tests and tools: scripted answers, recorded messages, counted pump
+// steps.
+
 #include "platform/ScriptedUi.h"
 
 #include <algorithm>

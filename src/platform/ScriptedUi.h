@@ -1,5 +1,8 @@
 #pragma once
 
+// A Ui for tests and tools: scripted answers, recorded messages, counted pump
+// steps.
+
 #include "platform/Progress.h"
 #include "platform/Ui.h"
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// Small text helpers shared by the core: white space, trimming, integers, letter
+// case.
+
 #include <cstdint>
 #include <limits>
 #include <string>

@@ -1,3 +1,6 @@
+// Generated files: CR LF text output, files written under a temporary name and
+// renamed when complete, and the project files no output may replace.
+
 #include "platform/TextOutput.h"
 
 #include "platform/HostPath.h"

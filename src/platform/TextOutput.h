@@ -1,5 +1,8 @@
 #pragma once
 
+// Generated files: CR LF text output, files written under a temporary name and
+// renamed when complete, and the project files no output may replace.
+
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The Ui port: the one way the core reaches the user (messages, questions, file
+// choosers, pump steps).
+
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Whether the main window's commands may run (not while a search walks the list).
+
 #include <functional>
 #include <utility>
 

@@ -1,3 +1,6 @@
+// The project's configuration file: reading it at start-up and writing it from
+// Setup.
+
 #include "project/Configuration.h"
 
 #include "platform/HostPath.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The project's configuration file: reading it at start-up and writing it from
+// Setup.
+
 #include "project/Settings.h"
 #include "platform/FunctionRef.h"
 #include "platform/ReadError.h"

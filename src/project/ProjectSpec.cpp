@@ -1,3 +1,6 @@
+// The project specification file (QAVSPEC): title, prefix, data files, header
+// lines.
+
 #include "project/ProjectSpec.h"
 
 #include "platform/HostPath.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The project specification file (QAVSPEC): title, prefix, data files, header
+// lines.
+
 #include "platform/ReadError.h"
 
 #include <cstdint>

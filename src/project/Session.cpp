@@ -1,3 +1,6 @@
+// One project run without a window: its ID, settings and specification, and the
+// start-up steps that read them.
+
 #include "project/Session.h"
 
 #include "project/Configuration.h"

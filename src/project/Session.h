@@ -1,5 +1,8 @@
 #pragma once
 
+// One project run without a window: its ID, settings and specification, and the
+// start-up steps that read them.
+
 #include "project/CommandState.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The run's configurable settings and what start-up derives from them.
+
 #include <string>
 
 namespace qavn {

@@ -1,5 +1,8 @@
 #pragma once
 
+// The query language: a query compiled into terms and the tree of AND, OR and NOT
+// over them.
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>

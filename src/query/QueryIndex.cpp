@@ -1,3 +1,6 @@
+// What a query searches, gathered once per project, and evaluating a query over
+// it.
+
 #include "query/QueryIndex.h"
 
 #include "catalogue/VariableList.h"

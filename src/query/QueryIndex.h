@@ -1,5 +1,8 @@
 #pragma once
 
+// What a query searches, gathered once per project, and evaluating a query over
+// it.
+
 #include "platform/FunctionRef.h"
 #include "query/Query.h"
 

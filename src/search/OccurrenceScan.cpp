@@ -1,3 +1,6 @@
+// One pass over the stored codebook text that finds every block a search text
+// can occur in.
+
 #include "search/OccurrenceScan.h"
 
 #include "codebook/VariableRecord.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// One pass over the stored codebook text that finds every block a search text
+// can occur in.
+
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -1,3 +1,6 @@
+// The Search dialog's engine: Search Next and Tag All Match over the chosen
+// fields.
+
 #include "search/Search.h"
 
 #include "codebook/CodebookStore.h"

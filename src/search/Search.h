@@ -1,5 +1,8 @@
 #pragma once
 
+// The Search dialog's engine: Search Next and Tag All Match over the chosen
+// fields.
+
 #include "platform/Progress.h"
 #include "project/CommandState.h"
 #include "search/OccurrenceScan.h"

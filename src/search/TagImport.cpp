@@ -1,3 +1,5 @@
+// Reading tag files back into the tags, alone or two merged by AND or OR.
+
 #include "search/TagImport.h"
 
 #include "platform/HostPath.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Reading tag files back into the tags, alone or two merged by AND or OR.
+
 #include "platform/FunctionRef.h"
 #include "platform/ReadError.h"
 

@@ -1,3 +1,6 @@
+// The kept tags and saved selections: their files, tied to one codebook by a
+// fingerprint.
+
 #include "selections/SelectionFile.h"
 
 #include "catalogue/VariableList.h"

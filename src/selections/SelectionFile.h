@@ -1,5 +1,8 @@
 #pragma once
 
+// The kept tags and saved selections: their files, tied to one codebook by a
+// fingerprint.
+
 #include "selections/TagSet.h"
 #include "platform/ReadError.h"
 

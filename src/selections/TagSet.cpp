@@ -1,3 +1,5 @@
+// Sets of variable numbers and their AND, OR, NOT and MINUS.
+
 #include "selections/TagSet.h"
 
 #include "catalogue/VariableList.h"

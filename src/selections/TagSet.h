@@ -1,5 +1,7 @@
 #pragma once
 
+// Sets of variable numbers and their AND, OR, NOT and MINUS.
+
 #include "platform/ReadError.h"
 
 #include <cstdint>

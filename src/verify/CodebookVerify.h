@@ -1,5 +1,8 @@
 #pragma once
 
+// Checking the codebook's category lines against the raw data, and the figures
+// of variables without them.
+
 #include "platform/ReadError.h"
 #include "verify/VerifyReport.h"
 

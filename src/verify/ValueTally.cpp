@@ -1,3 +1,5 @@
+// Counting a column's distinct raw fields and the figures of a numeric column.
+
 #include "verify/ValueTally.h"
 
 #include "platform/Strings.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Counting a column's distinct raw fields and the figures of a numeric column.
+
 #include "verify/VerifyReport.h"
 
 #include <cstddef>

@@ -1,3 +1,6 @@
+// The verification's report: its differences, unlabelled values and figures, and
+// its lines.
+
 #include "verify/VerifyReport.h"
 
 #include <charconv>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The verification's report: its differences, unlabelled values and figures, and
+// its lines.
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,5 +1,8 @@
 #pragma once
 
+// The Stata, R and PSPP programs: the variables of a data file as they collect
+// them, and the helpers they share.
+
 #include "platform/FunctionRef.h"
 #include "writers/ProgramText.h"
 

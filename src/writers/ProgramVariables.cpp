@@ -1,3 +1,5 @@
+// The variables of a data file collected for the Stata, R and PSPP programs.
+
 #include "writers/PortablePrograms.h"
 
 #include "catalogue/VariableList.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The writers of the one-file outputs, each run by the writer driver.
+
 namespace qavn {
 
 class WriterContext;

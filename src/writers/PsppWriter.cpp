@@ -1,3 +1,5 @@
+// The SPSS command file that PSPP runs.
+
 #include "writers/PortablePrograms.h"
 
 #include "platform/Strings.h"

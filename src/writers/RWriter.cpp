@@ -1,3 +1,5 @@
+// The R script that reads the raw data with readr and labels it with haven.
+
 #include "writers/PortablePrograms.h"
 
 #include "platform/Latin1.h"

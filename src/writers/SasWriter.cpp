@@ -1,3 +1,5 @@
+// The SAS program of the tagged variables.
+
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/TextOutput.h"

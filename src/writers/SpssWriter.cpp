@@ -1,3 +1,5 @@
+// The SPSS command file of the tagged variables, DOS and WIN dialects.
+
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "platform/TextOutput.h"

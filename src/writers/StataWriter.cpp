@@ -1,3 +1,5 @@
+// The Stata do-file that reads the raw data with infix.
+
 #include "writers/PortablePrograms.h"
 
 #include "platform/Latin1.h"

@@ -1,3 +1,5 @@
+// The pieces of the SAS and SPSS programs that both writers share.
+
 #include "writers/StatementBuilders.h"
 
 #include "project/ProjectSpec.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The pieces of the SAS and SPSS programs that both writers share.
+
 #include "writers/ProgramText.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// The codebook text and the tag file.
+
 #include "project/ProjectSpec.h"
 #include "codebook/CodebookStore.h"
 #include "platform/TextOutput.h"

@@ -1,3 +1,6 @@
+// What one run of a one-file output works with: the catalogue, codebook, project,
+// the tagged variables and the output file.
+
 #include "writers/WriterContext.h"
 
 #include "platform/Progress.h"

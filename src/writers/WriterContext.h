@@ -1,5 +1,8 @@
 #pragma once
 
+// What one run of a one-file output works with: the catalogue, codebook, project,
+// the tagged variables and the output file.
+
 #include "codebook/Classification.h"
 
 #include "codebook/CodebookStore.h"

@@ -1,3 +1,6 @@
+// The writer driver of the one-file outputs: naming, the file, progress, Cancel
+// and write failures.
+
 #include "writers/WriterDriver.h"
 
 #include "project/ProjectPaths.h"

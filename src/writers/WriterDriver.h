@@ -1,5 +1,8 @@
 #pragma once
 
+// The writer driver of the one-file outputs: naming, the file, progress, Cancel
+// and write failures.
+
 #include <string>
 #include <string_view>
 #include <vector>

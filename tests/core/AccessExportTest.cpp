@@ -1,3 +1,5 @@
+// The Access DB data export: part files, values, limits and refusals.
+
 #include "TestProject.h"
 
 #include "codebook/OpenProject.h"

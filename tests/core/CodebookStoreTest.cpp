@@ -1,3 +1,5 @@
+// The codebook store: records, lines, windows and damaged files.
+
 #include "TestProject.h"
 
 #include "project/ProjectSpec.h"

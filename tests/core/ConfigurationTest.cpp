@@ -1,3 +1,5 @@
+// The configuration file: reading, creating and rewriting it.
+
 #include "TestProject.h"
 
 #include "project/Configuration.h"

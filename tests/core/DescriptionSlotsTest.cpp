@@ -1,3 +1,5 @@
+// Which description window shows the next variable, and the pin.
+
 #include "project/ProjectSpec.h"
 #include "catalogue/DescriptionSlots.h"
 #include "catalogue/TaggedItems.h"

@@ -1,3 +1,5 @@
+// The import of data sets into projects the program opens.
+
 #include "TestProject.h"
 
 #include "codebook/CodebookWriter.h"

@@ -1,3 +1,5 @@
+// Loading the variable list from the index file.
+
 #include "TestProject.h"
 
 #include "catalogue/Loader.h"

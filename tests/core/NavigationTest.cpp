@@ -1,3 +1,5 @@
+// The Move and Tag commands that walk the list.
+
 #include "TestProject.h"
 
 #include "project/ProjectSpec.h"

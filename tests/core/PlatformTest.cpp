@@ -1,3 +1,5 @@
+// The platform helpers: host paths, line reading, text output.
+
 #include "TestProject.h"
 
 #include "platform/HostPath.h"

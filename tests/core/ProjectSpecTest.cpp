@@ -1,3 +1,5 @@
+// The project specification file: its lines, limits and messages.
+
 #include "TestProject.h"
 
 #include "project/Configuration.h"

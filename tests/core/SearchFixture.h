@@ -1,5 +1,7 @@
 #pragma once
 
+// A written project opened as the program opens it, for the search tests.
+
 #include "TestProject.h"
 
 #include "codebook/Catalogue.h"

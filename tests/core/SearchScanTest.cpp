@@ -1,3 +1,5 @@
+// The occurrence scan the search uses to skip blocks.
+
 #include "search/OccurrenceScan.h"
 #include "search/Search.h"
 

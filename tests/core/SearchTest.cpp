@@ -1,3 +1,5 @@
+// The search: Search Next and Tag All Match over every field.
+
 #include "SearchFixture.h"
 
 #include "codebook/DescriptionText.h"

@@ -1,3 +1,5 @@
+// Tag sets, their combinations, and the kept tags and saved selections.
+
 #include "TestProject.h"
 
 #include "catalogue/VariableList.h"

@@ -1,3 +1,5 @@
+// The start-up steps of a session.
+
 #include "TestProject.h"
 
 #include "codebook/OpenProject.h"

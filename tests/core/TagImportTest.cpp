@@ -1,3 +1,5 @@
+// Tag files read back, alone and merged.
+
 #include "TestProject.h"
 
 #include "platform/ScriptedUi.h"

@@ -1,3 +1,5 @@
+// Tagging rows, ranges and the tag pane.
+
 #include "platform/ScriptedUi.h"
 #include "catalogue/VariableList.h"
 

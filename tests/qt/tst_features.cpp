@@ -1,3 +1,5 @@
+// The window's features: setup, descriptions, search, outputs and their dialogs.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/Commands.h"

@@ -1,3 +1,5 @@
+// The start-up logo window.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/LogoWindow.h"

@@ -1,3 +1,5 @@
+// The main window: menus, toolbar, list, keys and status panes.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/AboutDialog.h"

@@ -1,3 +1,5 @@
+// The Ui port over Qt: message boxes, choosers and the pump step.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/MainWindow.h"

@@ -1,3 +1,5 @@
+// The query bar: typing, errors, counts and Tag Matches.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/Commands.h"

@@ -1,3 +1,5 @@
+// The Save Selection and Load Selection dialogs.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/Commands.h"

@@ -1,3 +1,5 @@
+// The table model over the variable list.
+
 #include "support/QtTestSupport.h"
 
 #include "catalogue/VariableList.h"

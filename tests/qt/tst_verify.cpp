@@ -1,3 +1,5 @@
+// Tools > Verify Codebook Against Data in the window.
+
 #include "support/QtTestSupport.h"
 
 #include "app/qt/Commands.h"

@@ -1,3 +1,5 @@
+// A whole test project on disk, with its drives and working folder.
+
 #include "TestProject.h"
 
 #include <cstdlib>

@@ -1,5 +1,7 @@
 #pragma once
 
+// A whole test project on disk, with its drives and working folder.
+
 #include "codebook/CodebookWriter.h"
 
 #include <filesystem>

@@ -1,3 +1,5 @@
+// qavn-extract's outputs of several files (the data export, CSV): run and listed.
+
 #include "Extract.h"
 
 #include "export/AccessExport.h"

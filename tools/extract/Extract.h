@@ -1,5 +1,8 @@
 #pragma once
 
+// What qavn-extract's commands share: the options, the loaded project and the
+// exit statuses.
+
 #include "codebook/OpenProject.h"
 #include "platform/ConsoleUi.h"
 #include "platform/Progress.h"

@@ -1,3 +1,6 @@
+// qavn-extract --list, --show and --list-tagged, and variable numbers on the
+// command line.
+
 #include "Extract.h"
 
 #include "codebook/CodebookStore.h"

@@ -1,3 +1,5 @@
+// qavn-extract's outputs: each one asked for, in the table's order.
+
 #include "Extract.h"
 
 #include "outputs/OutputFormats.h"

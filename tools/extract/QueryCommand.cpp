@@ -1,3 +1,5 @@
+// qavn-extract --query: checked, run and its matches tagged.
+
 #include "Extract.h"
 
 #include "query/Query.h"

@@ -1,3 +1,5 @@
+// qavn-extract --verify: the check and its report.
+
 #include "Extract.h"
 
 #include "platform/ConsoleProgress.h"

@@ -1,3 +1,6 @@
+// Building a project from its readable source: the columns, the raw data and the
+// codebook.
+
 #include "ProjectBuilder.h"
 
 #include "Random.h"

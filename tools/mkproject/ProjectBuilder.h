@@ -1,5 +1,8 @@
 #pragma once
 
+// Building a project from its readable source: the columns, the raw data and the
+// codebook.
+
 #include "ProjectSource.h"
 
 #include <filesystem>

@@ -1,3 +1,5 @@
+// The project maker's limits on columns and raw lines, and writing its files.
+
 #include "ProjectFiles.h"
 
 #include <cerrno>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The project maker's limits on columns and raw lines, and writing its files.
+
 #include "codebook/ProjectFiles.h"
 
 #include <cstdint>

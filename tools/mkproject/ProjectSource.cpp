@@ -1,3 +1,5 @@
+// The project maker's JSON source read into variables and data files.
+
 #include "ProjectSource.h"
 
 #include <nlohmann/json.hpp>

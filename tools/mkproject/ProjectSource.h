@@ -1,5 +1,7 @@
 #pragma once
 
+// The project maker's JSON source read into variables and data files.
+
 #include "ProjectFiles.h"
 
 #include <cstdint>

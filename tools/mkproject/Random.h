@@ -1,5 +1,7 @@
 #pragma once
 
+// A small deterministic generator for the project maker.
+
 #include <cstdint>
 
 namespace qavn::mkproject {

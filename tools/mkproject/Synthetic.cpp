@@ -1,3 +1,5 @@
+// The synthetic project of any size, for tests and benchmarks.
+
 #include "Synthetic.h"
 
 #include "ProjectFiles.h"

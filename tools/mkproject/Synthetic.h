@@ -1,5 +1,7 @@
 #pragma once
 
+// The synthetic project of any size, for tests and benchmarks.
+
 #include <cstdint>
 #include <filesystem>
 #include <string>

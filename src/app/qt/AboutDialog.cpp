@@ -1,3 +1,5 @@
+// Help > About: the program's name and version.
+
 #include "app/qt/AboutDialog.h"
 
 #include "platform/qt/QtText.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Help > About: the program's name and version.
+
 #include <QDialog>
 
 namespace qavn {

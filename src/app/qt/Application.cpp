@@ -1,3 +1,5 @@
+// The application object: the project of the run, its main window, start-up and exit.
+
 #include "app/qt/Application.h"
 
 #include "app/qt/LogoWindow.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The application object: the project of the run, its main window, start-up and exit.
+
 #include "codebook/OpenProject.h"
 
 #include <QPointer>

@@ -1,3 +1,6 @@
+// The main window's commands: their IDs, menu texts, prompts, toolbar pictures and
+// what enables them.
+
 #include "app/qt/Commands.h"
 
 #include "outputs/OutputFormats.h"

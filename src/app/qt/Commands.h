@@ -1,5 +1,8 @@
 #pragma once
 
+// The main window's commands: their IDs, menu texts, prompts, toolbar pictures and
+// what enables them.
+
 #include <span>
 
 namespace qavn {

@@ -1,3 +1,6 @@
+// The main window's commands that open windows and dialogs of their own (Setup,
+// descriptions, Tagged Items, Search, selections, outputs, verification).
+
 #include "app/qt/Features.h"
 
 #include "app/qt/Application.h"

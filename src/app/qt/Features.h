@@ -1,5 +1,8 @@
 #pragma once
 
+// The main window's commands that open windows and dialogs of their own (Setup,
+// descriptions, Tagged Items, Search, selections, outputs, verification).
+
 #include <memory>
 
 namespace qavn {

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the window's features hold while the program runs: the dialogs and windows
+// they opened and the output and verification commands.
+
 #include "app/qt/Features.h"
 #include "search/Search.h"
 

@@ -1,3 +1,5 @@
+// The help viewer: QAVN.HLP shown in a text browser at a named topic.
+
 #include "app/qt/HelpWindow.h"
 
 #include <QCoreApplication>

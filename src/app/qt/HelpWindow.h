@@ -1,5 +1,7 @@
 #pragma once
 
+// The help viewer: QAVN.HLP shown in a text browser at a named topic.
+
 #include <QString>
 #include <QWidget>
 

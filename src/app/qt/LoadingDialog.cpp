@@ -1,3 +1,6 @@
+// The modal progress dialog of loading and of the one-file outputs: a message, a
+// bar and Cancel.
+
 #include "app/qt/LoadingDialog.h"
 
 #include "platform/qt/QtText.h"

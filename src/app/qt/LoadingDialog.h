@@ -1,5 +1,8 @@
 #pragma once
 
+// The modal progress dialog of loading and of the one-file outputs: a message, a
+// bar and Cancel.
+
 #include "app/qt/WorkDialog.h"
 
 #include <functional>

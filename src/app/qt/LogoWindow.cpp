@@ -1,3 +1,5 @@
+// The start-up logo window and the checks on the logo picture's header.
+
 #include "app/qt/LogoWindow.h"
 
 #include "platform/Ui.h"

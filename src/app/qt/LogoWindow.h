@@ -1,5 +1,7 @@
 #pragma once
 
+// The start-up logo window and the checks on the logo picture's header.
+
 #include <QImage>
 #include <QString>
 #include <QVector>

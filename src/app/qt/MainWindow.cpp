@@ -1,3 +1,6 @@
+// The main window: menu bar, toolbar, variable list, status panes and the
+// commands they run.
+
 #include "app/qt/MainWindow.h"
 
 #include "codebook/OpenProject.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The main window: menu bar, toolbar, variable list, status panes and the
+// commands they run.
+
 #include "app/qt/Commands.h"
 #include "catalogue/VariableList.h"
 

@@ -1,3 +1,6 @@
+// File > Output and View Output: the dialogs around each output of the
+// output-format table.
+
 #include "app/qt/OutputCommands.h"
 
 #include "codebook/OpenProject.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// File > Output and View Output: the dialogs around each output of the
+// output-format table.
+
 #include <QPointer>
 #include <QWidget>
 

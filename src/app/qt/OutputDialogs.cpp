@@ -1,3 +1,6 @@
+// The dialogs of the outputs: the data export's record counter, the
+// Confirmation dialog and the generated-files list.
+
 #include "app/qt/OutputDialogs.h"
 
 #include "platform/qt/QtText.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The dialogs of the outputs: the data export's record counter, the
+// Confirmation dialog and the generated-files list.
+
 #include "app/qt/WorkDialog.h"
 
 #include <QDialog>

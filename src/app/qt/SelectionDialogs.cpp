@@ -1,3 +1,6 @@
+// File > Save Selection and Load Selection: naming, listing, combining and
+// deleting saved selections.
+
 #include "app/qt/SelectionDialogs.h"
 
 #include "catalogue/VariableList.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// File > Save Selection and Load Selection: naming, listing, combining and
+// deleting saved selections.
+
 #include "selections/SelectionFile.h"
 #include "selections/TagSet.h"
 

@@ -1,3 +1,5 @@
+// The Setup dialog: resource directory, output directory and CD-ROM drive.
+
 #include "app/qt/SetupDialog.h"
 
 #include "platform/Ui.h"

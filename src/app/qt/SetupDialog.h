@@ -1,5 +1,7 @@
 #pragma once
 
+// The Setup dialog: resource directory, output directory and CD-ROM drive.
+
 #include "project/Configuration.h"
 #include "project/Settings.h"
 

@@ -1,3 +1,6 @@
+// Tools > Verify Codebook Against Data and the figures of the frequency view for a
+// variable without category lines.
+
 #include "app/qt/VerifyCommand.h"
 
 #include "app/qt/LoadingDialog.h"

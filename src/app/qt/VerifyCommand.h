@@ -1,5 +1,8 @@
 #pragma once
 
+// Tools > Verify Codebook Against Data and the figures of the frequency view for a
+// variable without category lines.
+
 #include "verify/VerifyReport.h"
 
 #include <QPointer>

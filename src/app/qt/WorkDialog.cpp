@@ -1,3 +1,5 @@
+// A modal dialog that runs one piece of long work and is its progress and Cancel.
+
 #include "app/qt/WorkDialog.h"
 
 #include <QCloseEvent>

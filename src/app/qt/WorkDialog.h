@@ -1,5 +1,7 @@
 #pragma once
 
+// A modal dialog that runs one piece of long work and is its progress and Cancel.
+
 #include "platform/Progress.h"
 
 #include <QDialog>

@@ -1,5 +1,6 @@
 // qavn: the window program. `qavn P=ID` opens the project ID from the
 // working folder; --help and --version answer without a display.
+
 #include "app/qt/Application.h"
 #include "app/qt/Features.h"
 #include "platform/qt/DisplayCheck.h"

@@ -1,3 +1,5 @@
+// The description and frequency window of one variable, with its pin.
+
 #include "catalogue/qt/DescriptionWindow.h"
 
 #include "project/ProjectSpec.h"

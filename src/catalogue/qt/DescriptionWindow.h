@@ -1,5 +1,7 @@
 #pragma once
 
+// The description and frequency window of one variable, with its pin.
+
 #include "catalogue/DescriptionSlots.h"
 
 #include <QPointer>

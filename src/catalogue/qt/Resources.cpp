@@ -1,3 +1,5 @@
+// Registers the program's pictures and icons from the static library's resources.
+
 #include "catalogue/qt/Resources.h"
 
 #include <QtCore/qglobal.h>

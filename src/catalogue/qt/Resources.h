@@ -1,5 +1,7 @@
 #pragma once
 
+// Registers the program's pictures and icons from the static library's resources.
+
 namespace qavn {
 
 // Registers the program's pictures and icons (":/qavn/..."). The resources

@@ -1,3 +1,5 @@
+// The Tagged Items dialog: the tagged variables on their own list.
+
 #include "catalogue/qt/TaggedItemsDialog.h"
 
 #include "platform/Ui.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The Tagged Items dialog: the tagged variables on their own list.
+
 #include "catalogue/VariableList.h"
 
 #include <QDialog>

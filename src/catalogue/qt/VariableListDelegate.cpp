@@ -1,3 +1,5 @@
+// Paints the variable list's cells: the tag picture, the name and the label.
+
 #include "catalogue/qt/VariableListDelegate.h"
 
 #include "catalogue/qt/VariableTableModel.h"

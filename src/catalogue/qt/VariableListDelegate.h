@@ -1,5 +1,7 @@
 #pragma once
 
+// Paints the variable list's cells: the tag picture, the name and the label.
+
 #include <QStyledItemDelegate>
 
 namespace qavn {

@@ -1,3 +1,5 @@
+// The grid of the variable list with its mouse and key rules.
+
 #include "catalogue/qt/VariableListView.h"
 
 #include "catalogue/qt/VariableListDelegate.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The grid of the variable list with its mouse and key rules.
+
 #include "catalogue/VariableList.h"
 #include "catalogue/qt/VariableTableModel.h"
 

@@ -1,3 +1,5 @@
+// The table model directly over a VariableList, told of changes by the list.
+
 #include "catalogue/qt/VariableTableModel.h"
 
 #include "platform/qt/QtText.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The table model directly over a VariableList, told of changes by the list.
+
 #include "catalogue/VariableList.h"
 
 #include <QAbstractTableModel>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The conversions between the program's single-byte text and Qt's strings.
+
 #include <QKeyEvent>
 #include <QString>
 

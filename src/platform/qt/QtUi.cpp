@@ -1,3 +1,5 @@
+// The Ui port over Qt Widgets.
+
 #include "platform/qt/QtUi.h"
 
 #include "platform/HostPath.h"

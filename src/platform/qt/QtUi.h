@@ -1,5 +1,7 @@
 #pragma once
 
+// The Ui port over Qt Widgets.
+
 #include "platform/Ui.h"
 
 #include <QElapsedTimer>

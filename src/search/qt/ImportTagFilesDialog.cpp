@@ -1,3 +1,5 @@
+// The Import Tag Files dialog: two files and how to combine them.
+
 #include "search/qt/ImportTagFilesDialog.h"
 
 #include "platform/Ui.h"

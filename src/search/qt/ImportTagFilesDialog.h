@@ -1,5 +1,7 @@
 #pragma once
 
+// The Import Tag Files dialog: two files and how to combine them.
+
 #include <QDialog>
 
 #include <functional>

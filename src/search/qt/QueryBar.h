@@ -1,5 +1,8 @@
 #pragma once
 
+// The query line above the variable grid, worked out beside the window as the
+// user types.
+
 #include <QPointer>
 #include <QTableView>
 #include <QWidget>

@@ -1,3 +1,5 @@
+// The modeless Search dialog over the search engine.
+
 #include "search/qt/SearchDialog.h"
 
 #include "platform/qt/QtText.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The modeless Search dialog over the search engine.
+
 #include "search/Search.h"
 
 #include <QDialog>

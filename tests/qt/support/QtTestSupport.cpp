@@ -1,3 +1,5 @@
+// What the widget tests share: the offscreen start and a project with its window.
+
 #include "QtTestSupport.h"
 
 #include "app/qt/MainWindow.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// What the widget tests share: the offscreen start and a project with its window.
+
 #include "TestProject.h"
 #include "app/qt/Application.h"
 #include "platform/ScriptedUi.h"

@@ -48,8 +48,8 @@ struct WriterRequest {
 
 enum class OutputStatus {
     Written, // the output ran to its end and its files reached the disk
-    Stopped, // Cancel, or an unreadable codebook record (already reported)
-    Failed,  // the file could not be opened or written (reported here)
+    Stopped, // Cancel, or an input that could not be read: a codebook record, raw data (already reported)
+    Failed,  // a file could not be opened or written, or its name was refused (reported)
 };
 
 struct OutputResult {

@@ -18,7 +18,7 @@
 # Usage: formats_programs.sh <build>/bin <source-dir>
 . "$(dirname "$0")/lib/common.sh" "$@"
 need_commands pspp xmllint
-XSD=$(find "$SRC/../shared/ddi-codebook-2.5" -name codebook.xsd 2>/dev/null | head -1)
+XSD=$(find "$SRC/../shared/ddi-codebook-2.5" -name codebook.xsd 2>/dev/null | head -1 || true)
 
 make_work programs
 demo_project "$WORK/project"

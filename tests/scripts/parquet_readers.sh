@@ -12,7 +12,7 @@
 . "$(dirname "$0")/lib/common.sh" "$@"
 need_tools parquet_sample
 if ! NPM_DIR=$("$SRC/scripts/npm-readers.sh" 2>"${TMPDIR:-/tmp}/qavn-npm-$$.txt"); then
-    echo "skipped: the Parquet readers are not available: $(tr '\n' ' ' <"${TMPDIR:-/tmp}/qavn-npm-$$.txt")"
+    skip "the Parquet readers are not available: $(tr '\n' ' ' <"${TMPDIR:-/tmp}/qavn-npm-$$.txt")"
     rm -f "${TMPDIR:-/tmp}/qavn-npm-$$.txt"
     exit 0
 fi

@@ -1,3 +1,5 @@
+// The lock states of Caps Lock and Num Lock, from X11 where the window system is X.
+
 #include "app/qt/LockKeys.h"
 
 #include <QGuiApplication>

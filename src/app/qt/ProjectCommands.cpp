@@ -1,3 +1,6 @@
+// Opening another project, importing a data set into a new one, the recent
+// projects list and dropped files.
+
 #include "app/qt/ProjectCommands.h"
 
 #include "app/qt/LoadingDialog.h"

@@ -1,3 +1,4 @@
+// The CSV reader of the import.
 #include "import/CsvSource.h"
 
 #include <algorithm>
@@ -132,6 +133,45 @@ std::string_view trimmed(std::string_view s)
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
+bool validUtf8(std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
+            return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+// Single-byte text (Windows-1252 as spreadsheets save it) as UTF-8; the
+// bytes 0x80-0x9F become the control characters Latin-1 has there, which
+// the codebook shows as '?'.
+void singleByteAsUtf8(std::string_view text, std::string& out)
+{
+    out.clear();
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+}
+
+// A UTF-8 byte order mark at the start of the header is no part of a name.
+void dropByteOrderMark(std::vector<std::string>& header)
+{
+    if (!header.empty() && header[0].starts_with("\xEF\xBB\xBF"))
+        header[0].erase(0, 3);
+}
+
 bool parseNumber(std::string_view text, double& out)
 {
     text = trimmed(text);
@@ -149,6 +189,7 @@ public:
     explicit CsvSource(std::filesystem::path path) : path_(std::move(path)) {}
 
     const std::filesystem::path& path() const override { return path_; }
+    std::string encoding() const override { return singleByte_ ? "windows-1252" : "UTF-8"; }
 
     bool pass(SourceVisitor& visitor, std::string& error) override
     {
@@ -166,6 +207,7 @@ public:
         } done{current_};
         if (!reader.next(fields, error))
             return fail(error);
+        std::string converted;
         if (!visitor.variables(variables_))
             return false;
         while (reader.next(fields, error)) {
@@ -174,7 +216,12 @@ public:
                 const std::string_view field = i < fields.size() ? std::string_view(fields[i]) : std::string_view();
                 if (variables_[i].isText) {
                     v.kind = SourceValue::Kind::Text;
-                    v.text = field;
+                    if (singleByte_) {
+                        singleByteAsUtf8(field, converted);
+                        v.text = converted;
+                    } else {
+                        v.text = field;
+                    }
                 } else if (parseNumber(field, v.number)) {
                     v.kind = SourceValue::Kind::Number;
                 }
@@ -228,6 +275,8 @@ private:
             return fail(error);
         }
         variables_.clear();
+        dropByteOrderMark(fields);
+        bool utf8 = true;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             SourceVariable v;
             v.name = std::string(trimmed(fields[i]));
@@ -249,13 +298,23 @@ private:
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 double number = 0;
                 widest[i] = std::max(widest[i], fields[i].size());
+                utf8 = utf8 && validUtf8(fields[i]);
                 if (numeric[i] && !trimmed(fields[i]).empty() && !parseNumber(fields[i], number))
                     numeric[i] = false;
             }
         }
         if (!error.empty())
             return fail(error);
+        singleByte_ = !utf8;
         for (std::size_t i = 0; i < variables_.size(); ++i) {
+            SourceVariable& v = variables_[i];
+            if (!validUtf8(v.name)) {
+                std::string name;
+                singleByteAsUtf8(v.name, name);
+                v.name = v.label = name;
+            }
+            v.display.kind = numeric[i] ? DisplayKind::Number : DisplayKind::String;
+            v.display.width = static_cast<int>(widest[i]);
             variables_[i].isText = !numeric[i];
             variables_[i].format = numeric[i] ? "number" : "text";
             if (!numeric[i])
@@ -269,6 +328,7 @@ private:
     std::FILE* current_ = nullptr; // the file a pass reads
     std::uintmax_t size_ = 0;
     bool typed_ = false;
+    bool singleByte_ = false; // the file is not UTF-8: Windows-1252
     std::vector<SourceVariable> variables_;
 };
 

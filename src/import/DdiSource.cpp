@@ -1,3 +1,5 @@
+// The DDI Codebook 2.5 reader: the document walked once, then its
+// fixed-width data files case by case.
 #include "import/DdiSource.h"
 
 #include <libxml/xmlreader.h>
@@ -68,6 +70,35 @@ std::optional<double> readNumber(std::string_view field, int decimals)
     return value;
 }
 
+// A text field of the data as UTF-8: as it is when it is UTF-8, else taken
+// as single-byte text (Windows-1252, as fixed-width files usually are).
+void asUtf8(std::string_view field, std::string& out)
+{
+    out.clear();
+    bool utf8 = true;
+    for (std::size_t i = 0; i < field.size() && utf8;) {
+        const auto b = static_cast<unsigned char>(field[i]);
+        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        utf8 = n != 0 && i + n <= field.size() && !(n == 2 && b < 0xC2);
+        for (std::size_t k = 1; utf8 && k < n; ++k)
+            utf8 = (static_cast<unsigned char>(field[i + k]) & 0xC0) == 0x80;
+        i += n;
+    }
+    if (utf8) {
+        out.assign(field);
+        return;
+    }
+    for (const char c : field) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+}
+
 std::optional<long> readCount(const std::string& text)
 {
     long value = 0;
@@ -108,6 +139,8 @@ std::string columns(const DdiVariable& v)
 
 // The long texts of the variable being read, until they go to the spill file.
 struct VariableTexts {
+    std::string text;   // txt
+    std::string coding; // codInstr
     std::string question;
     std::string universe;
     std::string conceptText;
@@ -122,6 +155,7 @@ struct DdiFile {
     fs::path data;
     std::vector<std::size_t> variables; // catalogue order
     int records = 1;
+    std::int64_t declaredCases = -1; // dimensns/caseQnty
 };
 
 struct Group {
@@ -145,6 +179,10 @@ public:
     explicit DdiDocument(fs::path xml) : xml_(std::move(xml)) {}
 
     const fs::path& xml() const { return xml_; }
+    // The study's title (stdyDscr), else the document's (docDscr); the
+    // encoding the XML declares.
+    const std::string& title() const { return studyTitle_.empty() ? documentTitle_ : studyTitle_; }
+    const std::string& encoding() const { return encoding_; }
     std::vector<DdiVariable>& variables() { return variables_; }
     std::vector<DdiFile>& files() { return files_; }
 
@@ -208,8 +246,50 @@ private:
         return text;
     }
 
+    // The element's text as paragraphs, one a line: a blank line in the
+    // text ends a paragraph, other line ends are blanks as the XML's own
+    // wrapping.
+    std::string paragraphs(xmlTextReader* r)
+    {
+        xmlChar* value = xmlTextReaderReadString(r);
+        const std::string raw = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+        xmlFree(value);
+        std::string out;
+        std::size_t at = 0;
+        while (at < raw.size()) {
+            // A paragraph runs to a line end followed by blanks and another line end.
+            std::size_t end = at;
+            for (;;) {
+                end = raw.find('\n', end);
+                if (end == std::string::npos)
+                    break;
+                std::size_t next = end + 1;
+                while (next < raw.size() && (raw[next] == ' ' || raw[next] == '\t' || raw[next] == '\r'))
+                    ++next;
+                if (next < raw.size() && raw[next] == '\n')
+                    break;
+                end = next;
+            }
+            if (end == std::string::npos)
+                end = raw.size();
+            const std::string paragraph = collapse(raw.substr(at, end - at).c_str());
+            if (!paragraph.empty())
+                out += (out.empty() ? "" : "\n") + paragraph;
+            at = end + 1;
+        }
+        return out;
+    }
+
+    // Several elements of one kind (notes) are paragraphs of one text.
+    static void append(std::string& to, const std::string& text)
+    {
+        if (!text.empty())
+            to += (to.empty() ? "" : "\n") + text;
+    }
+
     // Moves the long texts of a variable whose element is complete to the
-    // spill file.
+    // spill file: one line per paragraph, in the order a reader of the
+    // codebook wants them.
     bool spill(DdiVariable& v, VariableTexts& texts)
     {
         std::string text;
@@ -218,19 +298,203 @@ private:
                 text += (text.empty() ? "" : "\n") + std::string(prefix) + part;
             part = std::string();
         };
+        add("", texts.text);
+        add("Coding: ", texts.coding);
         add("Question: ", texts.question);
         add("Universe: ", texts.universe);
+        add("Notes: ", texts.notes);
         add("Concept: ", texts.conceptText);
         std::string interval = texts.interval == "contin"     ? "continuous"
                                : texts.interval == "discrete" ? "discrete"
                                                               : "";
         add("Interval: ", interval);
-        add("Notes: ", texts.notes);
         texts.interval.clear();
         v.detailsAt = spilled_;
         v.detailsSize = text.size();
         spilled_ += text.size();
         return std::fwrite(text.data(), 1, text.size(), spill_.get()) == text.size();
+    }
+
+    // The state of one walk over the document's elements.
+    struct Walk {
+        xmlTextReader* reader = nullptr;
+        // Open elements, outermost first; local names stay in the reader's
+        // dictionary while it lives.
+        std::vector<std::string_view> stack;
+        DdiVariable* var = nullptr;
+        DdiVariable* unspilled = nullptr;
+        VariableTexts texts; // of `unspilled`
+        Category* category = nullptr;
+        bool codeBook = false;
+
+        std::string_view parent() const { return stack.empty() ? std::string_view() : stack.back(); }
+        // The element `up` levels above the parent (0: the parent).
+        std::string_view ancestor(std::size_t up) const
+        {
+            return stack.size() > up ? stack[stack.size() - 1 - up] : std::string_view();
+        }
+    };
+
+    bool failAt(const Walk& walk, std::string message, std::string& error)
+    {
+        error = xml_.string() + ": line " + std::to_string(lineOf(walk.reader)) + ": " + std::move(message);
+        return false;
+    }
+
+    bool spillPending(Walk& walk, std::string& error)
+    {
+        if (walk.unspilled != nullptr && !spill(*walk.unspilled, walk.texts)) {
+            error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
+            return false;
+        }
+        walk.unspilled = nullptr;
+        return true;
+    }
+
+    // <var> of dataDscr: a new variable with its attributes.
+    bool startVariable(Walk& walk, std::string& error)
+    {
+        if (!spillPending(walk, error))
+            return false;
+        xmlTextReader* r = walk.reader;
+        DdiVariable& var = variables_.emplace_back();
+        walk.var = walk.unspilled = &var;
+        walk.category = nullptr;
+        var.id = attribute(r, "ID");
+        var.source.name = attribute(r, "name");
+        walk.texts.interval = attribute(r, "intrvl");
+        var.xmlLine = lineOf(r);
+        const std::string files = attribute(r, "files");
+        var.fileId = files.substr(0, files.find(' '));
+        if (var.source.name.empty())
+            return failAt(walk, "a variable without a name", error);
+        const std::string dcml = attribute(r, "dcml");
+        if (!dcml.empty()) {
+            const auto d = readCount(dcml);
+            if (!d || *d < 0 || *d > 16)
+                return failAt(walk, var.source.name + ": dcml=\"" + dcml + "\" is not a number of decimals", error);
+            var.decimals = static_cast<int>(*d);
+            var.source.declaredDecimals = var.decimals;
+        }
+        return true;
+    }
+
+    // <varGrp> of dataDscr: a section of its member variables.
+    void startGroup(Walk& walk)
+    {
+        Group g;
+        g.name = attribute(walk.reader, "name");
+        if (g.name.empty())
+            g.name = attribute(walk.reader, "ID");
+        const std::string members = attribute(walk.reader, "var");
+        std::size_t at = 0;
+        while (at < members.size()) {
+            std::size_t end = members.find(' ', at);
+            if (end == std::string::npos)
+                end = members.size();
+            if (end > at)
+                g.members.push_back(members.substr(at, end - at));
+            at = end + 1;
+        }
+        groups_.push_back(std::move(g));
+    }
+
+    // <fileDscr>: a data file; the URI names it when no fileName does.
+    void startFile(Walk& walk)
+    {
+        DdiFile& file = files_.emplace_back();
+        file.id = attribute(walk.reader, "ID");
+        file.xmlLine = lineOf(walk.reader);
+        const std::string uri = attribute(walk.reader, "URI");
+        file.fileName = uri.substr(uri.find_last_of('/') == std::string::npos ? 0 : uri.find_last_of('/') + 1);
+    }
+
+    // An element inside the <var> at hand.
+    bool variableElement(Walk& walk, std::string_view name, std::string& error)
+    {
+        xmlTextReader* r = walk.reader;
+        DdiVariable& var = *walk.var;
+        VariableTexts& texts = walk.texts;
+        const std::string_view parent = walk.parent();
+        if (name == "location" && parent == "var") {
+            if (!locate(r, var, error)) {
+                error = xml_.string() + ": line " + std::to_string(lineOf(r)) + ": " + error;
+                return false;
+            }
+        } else if (name == "labl" && parent == "var" && var.source.label.empty()) {
+            var.source.label = content(r);
+        } else if (name == "txt" && parent == "var") {
+            append(texts.text, paragraphs(r));
+        } else if (name == "codInstr" && parent == "var") {
+            append(texts.coding, paragraphs(r));
+        } else if (name == "qstn" && parent == "var") {
+            if (texts.question.empty())
+                texts.question = paragraphs(r);
+        } else if (name == "qstnLit" && parent == "qstn") {
+            texts.question = paragraphs(r);
+        } else if (name == "universe" && parent == "var") {
+            append(texts.universe, paragraphs(r));
+        } else if (name == "concept" && parent == "var") {
+            texts.conceptText = content(r);
+        } else if (name == "notes" && parent == "var") {
+            append(texts.notes, paragraphs(r));
+        } else if (name == "varFormat" && parent == "var") {
+            var.source.isText = attribute(r, "type") == "character";
+        } else if (name == "catgry" && parent == "var") {
+            walk.category = &var.categories.emplace_back();
+            walk.category->missing = attribute(r, "missing") == "Y";
+        } else if (walk.category != nullptr && parent == "catgry" && name == "catValu") {
+            walk.category->value = content(r);
+        } else if (walk.category != nullptr && parent == "catgry" && name == "labl" && walk.category->label.empty()) {
+            walk.category->label = content(r);
+        }
+        return true;
+    }
+
+    // The study's title, and the case count of the file at hand.
+    void documentElement(Walk& walk, std::string_view name)
+    {
+        if (name == "titl" && walk.parent() == "titlStmt" && walk.ancestor(1) == "citation") {
+            const std::string_view owner = walk.ancestor(2);
+            if (owner == "stdyDscr" && studyTitle_.empty())
+                studyTitle_ = content(walk.reader);
+            else if (owner == "docDscr" && documentTitle_.empty())
+                documentTitle_ = content(walk.reader);
+        } else if (name == "caseQnty" && walk.parent() == "dimensns" && walk.ancestor(1) == "fileTxt" &&
+                   walk.ancestor(2) == "fileDscr" && !files_.empty()) {
+            const auto n = readCount(content(walk.reader));
+            if (n && *n >= 0)
+                files_.back().declaredCases = *n;
+        }
+    }
+
+    // One element start: what it adds to the variables, groups and files.
+    bool element(Walk& walk, std::string_view name, std::string& error)
+    {
+        const std::string_view parent = walk.parent();
+        if (walk.stack.empty()) {
+            if (name != "codeBook")
+                return failAt(walk, "not a DDI codebook (the document is <" + std::string(name) + ">)", error);
+            walk.codeBook = true;
+        }
+        if (name == "var" && parent == "dataDscr")
+            return startVariable(walk, error);
+        if (name == "varGrp" && parent == "dataDscr") {
+            startGroup(walk);
+        } else if (name == "labl" && parent == "varGrp" && !groups_.empty()) {
+            groups_.back().name = content(walk.reader);
+        } else if (name == "fileDscr" && parent == "codeBook") {
+            startFile(walk);
+        } else if (name == "fileName" && parent == "fileTxt" && walk.ancestor(1) == "fileDscr" && !files_.empty()) {
+            const std::string fileName = content(walk.reader);
+            if (!fileName.empty())
+                files_.back().fileName = fileName;
+        } else if (walk.var != nullptr) {
+            return variableElement(walk, name, error);
+        } else {
+            documentElement(walk, name);
+        }
+        return true;
     }
 
     // Reads the document once, keeping only what the variables need.
@@ -254,143 +518,41 @@ private:
             },
             this);
 
-        // Open elements, outermost first; local names stay in the reader's
-        // dictionary while it lives.
-        std::vector<std::string_view> stack;
-        DdiVariable* var = nullptr;
-        DdiVariable* unspilled = nullptr;
-        VariableTexts texts; // of `unspilled`
-        Category* category = nullptr;
-        bool codeBook = false;
+        Walk walk;
+        walk.reader = reader.get();
         int rc = 0;
-        auto fail = [&](std::string message) {
-            error = xml_.string() + ": line " + std::to_string(lineOf(reader.get())) + ": " + std::move(message);
-            return false;
-        };
-        auto spillPending = [&] {
-            if (unspilled != nullptr && !spill(*unspilled, texts)) {
-                error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
-                return false;
-            }
-            unspilled = nullptr;
-            return true;
-        };
-        while ((rc = xmlTextReaderRead(reader.get())) == 1) {
-            const int type = xmlTextReaderNodeType(reader.get());
+        while ((rc = xmlTextReaderRead(walk.reader)) == 1) {
+            const int type = xmlTextReaderNodeType(walk.reader);
             if (type == XML_READER_TYPE_END_ELEMENT) {
-                if (!stack.empty()) {
-                    if (stack.back() == "var")
-                        var = nullptr;
-                    else if (stack.back() == "catgry")
-                        category = nullptr;
-                    stack.pop_back();
+                if (!walk.stack.empty()) {
+                    if (walk.stack.back() == "var")
+                        walk.var = nullptr;
+                    else if (walk.stack.back() == "catgry")
+                        walk.category = nullptr;
+                    walk.stack.pop_back();
                 }
                 continue;
             }
             if (type != XML_READER_TYPE_ELEMENT)
                 continue;
-            const char* local = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
+            const char* local = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(walk.reader));
             const std::string_view name = local != nullptr ? local : "";
-            const std::string_view parent = stack.empty() ? std::string_view() : stack.back();
-            if (stack.empty()) {
-                if (name != "codeBook")
-                    return fail("not a DDI codebook (the document is <" + std::string(name) + ">)");
-                codeBook = true;
-            }
-
-            if (name == "var" && parent == "dataDscr") {
-                if (!spillPending())
-                    return false;
-                var = unspilled = &variables_.emplace_back();
-                category = nullptr;
-                var->id = attribute(reader.get(), "ID");
-                var->source.name = attribute(reader.get(), "name");
-                texts.interval = attribute(reader.get(), "intrvl");
-                var->xmlLine = lineOf(reader.get());
-                const std::string files = attribute(reader.get(), "files");
-                var->fileId = files.substr(0, files.find(' '));
-                if (var->source.name.empty())
-                    return fail("a variable without a name");
-                const std::string dcml = attribute(reader.get(), "dcml");
-                if (!dcml.empty()) {
-                    const auto d = readCount(dcml);
-                    if (!d || *d < 0 || *d > 16)
-                        return fail(var->source.name + ": dcml=\"" + dcml + "\" is not a number of decimals");
-                    var->decimals = static_cast<int>(*d);
-                }
-            } else if (name == "varGrp" && parent == "dataDscr") {
-                Group g;
-                g.name = attribute(reader.get(), "name");
-                if (g.name.empty())
-                    g.name = attribute(reader.get(), "ID");
-                std::string members = attribute(reader.get(), "var");
-                std::size_t at = 0;
-                while (at < members.size()) {
-                    std::size_t end = members.find(' ', at);
-                    if (end == std::string::npos)
-                        end = members.size();
-                    if (end > at)
-                        g.members.push_back(members.substr(at, end - at));
-                    at = end + 1;
-                }
-                groups_.push_back(std::move(g));
-            } else if (name == "labl" && parent == "varGrp" && !groups_.empty()) {
-                groups_.back().name = content(reader.get());
-            } else if (name == "fileDscr" && parent == "codeBook") {
-                DdiFile& file = files_.emplace_back();
-                file.id = attribute(reader.get(), "ID");
-                file.xmlLine = lineOf(reader.get());
-                // The URI names the data file when no fileName does.
-                const std::string uri = attribute(reader.get(), "URI");
-                file.fileName = uri.substr(uri.find_last_of('/') == std::string::npos ? 0 : uri.find_last_of('/') + 1);
-            } else if (name == "fileName" && parent == "fileTxt" && !files_.empty() &&
-                       stack.size() >= 2 && stack[stack.size() - 2] == "fileDscr") {
-                const std::string fileName = content(reader.get());
-                if (!fileName.empty())
-                    files_.back().fileName = fileName;
-            } else if (var != nullptr) {
-                if (name == "location" && parent == "var") {
-                    if (!locate(reader.get(), *var, error)) {
-                        error = xml_.string() + ": line " + std::to_string(lineOf(reader.get())) + ": " + error;
-                        return false;
-                    }
-                } else if (name == "labl" && parent == "var" && var->source.label.empty()) {
-                    var->source.label = content(reader.get());
-                } else if (name == "qstn" && parent == "var") {
-                    if (texts.question.empty())
-                        texts.question = content(reader.get());
-                } else if (name == "qstnLit" && parent == "qstn") {
-                    texts.question = content(reader.get());
-                } else if (name == "universe" && parent == "var") {
-                    texts.universe = content(reader.get());
-                } else if (name == "concept" && parent == "var") {
-                    texts.conceptText = content(reader.get());
-                } else if (name == "notes" && parent == "var") {
-                    const std::string text = content(reader.get());
-                    texts.notes += (texts.notes.empty() || text.empty() ? "" : " ") + text;
-                } else if (name == "varFormat" && parent == "var") {
-                    var->source.isText = attribute(reader.get(), "type") == "character";
-                } else if (name == "catgry" && parent == "var") {
-                    category = &var->categories.emplace_back();
-                    category->missing = attribute(reader.get(), "missing") == "Y";
-                } else if (category != nullptr && parent == "catgry" && name == "catValu") {
-                    category->value = content(reader.get());
-                } else if (category != nullptr && parent == "catgry" && name == "labl" && category->label.empty()) {
-                    category->label = content(reader.get());
-                }
-            }
-            if (!xmlTextReaderIsEmptyElement(reader.get()))
-                stack.push_back(name);
+            if (!element(walk, name, error))
+                return false;
+            if (!xmlTextReaderIsEmptyElement(walk.reader))
+                walk.stack.push_back(name);
         }
         if (rc != 0 || !xmlError_.empty()) {
             error = xml_.string() + ": " + (xmlError_.empty() ? std::string("the XML cannot be read") : xmlError_);
             return false;
         }
-        if (!codeBook) {
+        if (!walk.codeBook) {
             error = xml_.string() + ": not a DDI codebook";
             return false;
         }
-        return spillPending() && std::fflush(spill_.get()) == 0;
+        if (const xmlChar* encoding = xmlTextReaderConstEncoding(walk.reader))
+            encoding_ = reinterpret_cast<const char*>(encoding);
+        return spillPending(walk, error) && std::fflush(spill_.get()) == 0;
     }
 
     bool locate(xmlTextReader* r, DdiVariable& v, std::string& error)
@@ -519,6 +681,7 @@ private:
         const std::size_t width = v.last - v.first + 1;
         s.format = (s.isText ? "A" : "F") + std::to_string(width) +
                    (!s.isText && v.decimals > 0 ? "." + std::to_string(v.decimals) : "");
+        s.display = displayFormatOf(s.format, FormatFamily::Spss, s.isText);
         s.storageWidth = s.isText ? width : 0;
         if (v.group != SIZE_MAX)
             s.section = groups_[v.group].name;
@@ -579,6 +742,9 @@ private:
 
     fs::path xml_;
     std::string xmlError_;
+    std::string studyTitle_;
+    std::string documentTitle_;
+    std::string encoding_;
     std::vector<DdiVariable> variables_;
     std::vector<DdiFile> files_;
     std::vector<Group> groups_;
@@ -604,6 +770,9 @@ public:
     }
 
     const fs::path& path() const override { return path_; }
+    std::string title() const override { return document_->title(); }
+    std::string encoding() const override { return document_->encoding(); }
+    std::int64_t declaredCases() const override { return file_.declaredCases; }
 
     bool pass(SourceVisitor& visitor, std::string& error) override
     {
@@ -700,7 +869,7 @@ private:
                     std::string_view t = field;
                     while (!t.empty() && t.back() == ' ')
                         t.remove_suffix(1);
-                    text.assign(t);
+                    asUtf8(t, text);
                     value.kind = SourceValue::Kind::Text;
                     value.text = text;
                 } else if (!trim(field).empty() && trim(field) != ".") {

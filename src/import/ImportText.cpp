@@ -1,3 +1,4 @@
+// Text of the import: Latin-1, short names and numbers as the raw data hold them.
 #include "import/ImportText.h"
 
 #include <algorithm>
@@ -101,7 +102,9 @@ std::string NameShortener::add(std::string_view original)
 std::string numberText(double value, int decimals)
 {
     char buffer[400];
-    const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof buffer, value)
+    // Fixed notation always (100000, never 1e+05): the raw data's readers
+    // take digits and a point, not exponents.
+    const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
                                      : std::to_chars(buffer, buffer + sizeof buffer, value,
                                                      std::chars_format::fixed, decimals);
     std::string text(buffer, result.ptr);

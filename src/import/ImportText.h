@@ -1,3 +1,4 @@
+// Text of the import: Latin-1 conversion, short names, numbers as the raw data hold them.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +36,9 @@ private:
 };
 
 
-// A number as written into raw data: with exactly `decimals` decimals
-// (fixed), or, for decimals < 0, in the shortest form that reads back as
-// the same double.
+// A number as written into raw data, always in plain decimal notation: with
+// exactly `decimals` decimals, or, for decimals < 0, with as few decimals as
+// read back as the same double (100000, 0.1, never 1e+05).
 std::string numberText(double value, int decimals);
 
 } // namespace qavn

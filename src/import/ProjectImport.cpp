@@ -1,3 +1,5 @@
+// Making a project from data sets: two passes over each source, the
+// codebook, the raw data, the metadata, and the folder put in place.
 #include "import/ProjectImport.h"
 
 #include "import/ImportText.h"
@@ -5,6 +7,10 @@
 
 #include "codebook/CodebookWriter.h"
 #include "codebook/ProjectFiles.h"
+#include "project/ProjectDrives.h"
+#include "project/ProjectMetadata.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -53,6 +61,20 @@ std::string shortNumber(double v)
 
 struct Counters {
     std::uint64_t replaced = 0;
+    // The sources' names of the variables (or "the title") whose texts had
+    // characters replaced, each once, in order.
+    std::vector<std::string> replacedIn;
+    std::unordered_set<std::string> replacedSeen;
+    std::string current; // whose texts are converted now
+
+    void noteReplaced(std::uint64_t count, const std::string& where)
+    {
+        if (count == 0)
+            return;
+        replaced += count;
+        if (replacedSeen.insert(where).second)
+            replacedIn.push_back(where);
+    }
     std::uint64_t truncatedTexts = 0;
     std::uint64_t longCodes = 0;
     std::uint64_t taggedBlank = 0;
@@ -70,7 +92,7 @@ struct Variable {
     double max = 0;
     std::uint64_t systemMissing = 0;
     std::map<char, std::uint64_t> tagged;
-    bool needsShortest = false;
+    bool nonInteger = false; // a value with a fraction was seen
     int decimals = 0;
     std::size_t intLength = 1;
     std::size_t shortestLength = 1;
@@ -81,6 +103,7 @@ struct Variable {
     std::unordered_map<std::string, std::uint64_t> texts;
     std::size_t untracked = 0; // distinct unlabelled values tracked
     bool overflow = false;
+    std::uint64_t replacedInValues = 0; // characters of values Latin-1 cannot hold
     // Layout.
     int width = 1;
     int writeDecimals = 0; // -1: shortest form
@@ -111,6 +134,7 @@ struct Source {
     int linesPerCase = 1;
     std::vector<int> lineWidths;
     std::string idLocation = "0";
+    std::string idName; // codebook name of the identifier; empty for none
     std::string dataPath;
     std::string section;
 };
@@ -218,7 +242,7 @@ public:
             ++counters_.taggedBlank;
             return true;
         case SourceValue::Kind::Text: {
-            std::string text = trimRight(toLatin1(value.text, false, counters_.replaced));
+            std::string text = trimRight(toLatin1(value.text, false, v.replacedInValues));
             v.textLength = std::max(v.textLength, text.size());
             count(v, std::move(text));
             return true;
@@ -252,10 +276,9 @@ public:
         }
         const std::string text = numberText(x, -1);
         const std::size_t point = text.find('.');
-        if (text.find('e') != std::string::npos) {
-            v.needsShortest = true;
-        } else if (point != std::string::npos) {
+        if (point != std::string::npos) {
             v.decimals = std::max(v.decimals, static_cast<int>(text.size() - point - 1));
+            v.nonInteger = true;
         }
         v.intLength = std::max(v.intLength, point == std::string::npos ? text.size() : point);
         v.shortestLength = std::max(v.shortestLength, text.size());
@@ -365,12 +388,38 @@ private:
 // Codebook text: Latin-1, at most `limit` characters.
 std::string codebookText(std::string_view utf8, std::size_t limit, Counters& counters)
 {
-    std::string text = toLatin1(utf8, true, counters.replaced);
+    std::uint64_t replaced = 0;
+    std::string text = toLatin1(utf8, true, replaced);
+    counters.noteReplaced(replaced, counters.current);
     if (text.size() > limit) {
         text.resize(limit);
         ++counters.truncatedTexts;
     }
     return text;
+}
+
+// Codebook text of any length (descriptions are wrapped afterwards).
+std::string latin1Text(std::string_view utf8, Counters& counters)
+{
+    std::uint64_t replaced = 0;
+    std::string text = toLatin1(utf8, true, replaced);
+    counters.noteReplaced(replaced, counters.current);
+    return text;
+}
+
+// A Latin-1 code as the codebook can hold it: the bytes its text file
+// reserves (0xDB, 0xDC, 0xFF: Û, Ü, ÿ) become '?'. The raw data keep them;
+// the verification compares texts the same way.
+std::string codebookCode(std::string code, Counters& counters)
+{
+    std::uint64_t replaced = 0;
+    for (char& c : code)
+        if (c == '\xDB' || c == '\xDC' || c == '\xFF') {
+            c = '?';
+            ++replaced;
+        }
+    counters.noteReplaced(replaced, counters.current);
+    return code;
 }
 
 // Splits a text into lines of at most 80 characters at blanks.
@@ -402,13 +451,13 @@ std::vector<std::string> descriptionOf(const Variable& v, const Source& source, 
 {
     std::vector<std::string> lines;
     if (!v.source->label.empty())
-        wrap(lines, toLatin1(v.source->label, true, counters.replaced));
+        wrap(lines, latin1Text(v.source->label, counters));
     for (const std::string& detail : details)
-        wrap(lines, toLatin1(detail, true, counters.replaced));
-    wrap(lines, "Source: " + toLatin1(v.source->name, true, counters.replaced) + " in " + source.section);
+        wrap(lines, latin1Text(detail, counters));
+    wrap(lines, "Source: " + latin1Text(v.source->name, counters) + " in " + source.section);
     std::string type = v.source->isText ? "Type: text" : "Type: numeric";
     if (!v.source->format.empty())
-        type += ", format " + toLatin1(v.source->format, true, counters.replaced);
+        type += ", format " + latin1Text(v.source->format, counters);
     if (v.source->isText && v.source->storageWidth > 0)
         type += ", stored width " + std::to_string(v.source->storageWidth);
     wrap(lines, type);
@@ -420,7 +469,7 @@ std::vector<std::string> descriptionOf(const Variable& v, const Source& source, 
     for (const SourceMissing& m : v.source->missing) {
         missing += missing.empty() ? "" : ", ";
         if (m.isText)
-            missing += quoted(toLatin1(m.text, true, counters.replaced));
+            missing += quoted(latin1Text(m.text, counters));
         else if (m.low == m.high)
             missing += numberText(m.low, -1);
         else
@@ -457,7 +506,11 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
     };
     std::vector<Entry> entries;
     std::uint64_t ignored = 0;
-    const bool listAll = !v.overflow && (!v.source->labels.empty() || v.untracked <= listedDistinct);
+    // A number with fractions and no labels is continuous: its description
+    // holds its figures, and only declared missing values get lines.
+    const bool continuous = !v.source->isText && v.nonInteger && v.source->labels.empty();
+    const bool listAll =
+        !v.overflow && !continuous && (!v.source->labels.empty() || v.untracked <= listedDistinct);
     if (v.source->isText) {
         std::map<std::string, std::string> labels;
         for (const SourceValueLabel& l : v.source->labels)
@@ -512,7 +565,8 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
             ++counters.cappedCategories;
             break;
         }
-        const std::string code = toLatin1(e.code, true, ignored);
+        // Codes of texts are Latin-1 already, codes of numbers ASCII.
+        const std::string code = codebookCode(e.code, counters);
         const std::string freq = std::to_string(e.count);
         const std::string percent = percentText(e.count, cases);
         const std::size_t room = maxLine - code.size() - freq.size() - percent.size() - 3;
@@ -563,7 +617,12 @@ void chooseFormat(Variable& v)
         v.typeCode = 'A';
         return;
     }
-    if (v.needsShortest || v.decimals > 9) {
+    // The decimals the values need, at least the ones the source declares
+    // as implied in its data; beyond nine (what a type code holds) each
+    // value keeps as many as it needs.
+    if (v.source->declaredDecimals > 0 && v.source->declaredDecimals <= 9)
+        v.decimals = std::max(v.decimals, v.source->declaredDecimals);
+    if (v.decimals > 9) {
         v.writeDecimals = -1;
         v.width = static_cast<int>(v.shortestLength);
         v.typeCode = '0';
@@ -585,6 +644,224 @@ std::string fileStem(const fs::path& path)
     std::string stem = path.stem().string();
     std::transform(stem.begin(), stem.end(), stem.begin(), [](unsigned char c) { return std::toupper(c); });
     return stem;
+}
+
+// The metadata of one variable: what the source declares beside its values.
+VariableMetadata metadataOf(const Variable& v, std::uint32_t file)
+{
+    const SourceVariable& s = *v.source;
+    VariableMetadata m;
+    m.name = v.name;
+    m.longName = s.name == v.name ? std::string() : s.name;
+    m.label = s.label;
+    m.file = file;
+    m.isText = s.isText;
+    m.length = s.isText ? s.storageWidth : 0;
+    m.format = s.display;
+    if (m.format.text.empty())
+        m.format.text = s.format;
+    auto labelOf = [&](const SourceMissing& missing) {
+        for (const SourceValueLabel& l : s.labels)
+            if (l.tag == 0 && l.isText == missing.isText &&
+                (missing.isText ? trimRight(l.text) == trimRight(missing.text) : l.number == missing.low))
+                return l.label;
+        return std::string();
+    };
+    for (const SourceMissing& missing : s.missing) {
+        MissingValue value;
+        value.kind = missing.isText || missing.low == missing.high ? MissingValue::Kind::Code : MissingValue::Kind::Range;
+        value.text = missing.isText ? trimRight(missing.text) : std::string();
+        value.low = missing.low;
+        value.high = missing.high;
+        value.label = value.kind == MissingValue::Kind::Code ? labelOf(missing) : std::string();
+        m.missing.push_back(std::move(value));
+    }
+    // Tagged missing values: those with labels and those the data hold.
+    std::map<char, std::string> tags;
+    for (const SourceValueLabel& l : s.labels)
+        if (l.tag != 0)
+            tags.emplace(l.tag, l.label);
+    for (const auto& [tag, n] : v.tagged)
+        tags.emplace(tag, "");
+    for (const auto& [tag, label] : tags) {
+        MissingValue value;
+        value.kind = MissingValue::Kind::Tagged;
+        value.tag = tag;
+        value.label = label;
+        m.missing.push_back(std::move(value));
+    }
+    return m;
+}
+
+// Reads one source twice: its values counted, its columns laid out, then
+// its raw data written.
+bool writeRawData(const ImportOptions& options, Source& source, std::size_t s, const ProjectLayout& layout,
+                  NameShortener& names, NameShortener& dataNames, std::string& namesText, Counters& counters,
+                  Progress& progress, std::string& error)
+{
+    const fs::path& path = source.reader->path();
+    progress.reader = source.reader.get();
+    if (!progress.start(s, 0, path.filename().string() + ": counting values"))
+        return false;
+    StatisticsPass statistics(source, counters, progress);
+    if (!source.reader->pass(statistics, error))
+        return false;
+    if (source.variables.empty()) {
+        error = path.string() + ": the file holds no variables";
+        return false;
+    }
+
+    std::size_t idIndex = source.variables.size();
+    if (!options.idVariable.empty()) {
+        for (std::size_t i = 0; i < source.variables.size(); ++i)
+            if (source.variables[i].source->name == options.idVariable)
+                idIndex = i;
+        if (idIndex == source.variables.size()) {
+            error = path.string() + ": no variable " + options.idVariable + " (named by --id-variable)";
+            return false;
+        }
+        source.order.push_back(idIndex);
+    }
+    for (std::size_t i = 0; i < source.variables.size(); ++i)
+        if (i != idIndex)
+            source.order.push_back(i);
+    for (std::size_t i : source.order) {
+        Variable& v = source.variables[i];
+        chooseFormat(v);
+        v.name = names.add(v.source->name);
+        namesText += v.name + "\t" + v.source->name + "\t" + path.filename().string() + "\n";
+        counters.noteReplaced(v.replacedInValues, v.source->name);
+    }
+    if (!layOut(source, error))
+        return false;
+    if (idIndex < source.variables.size()) {
+        source.idLocation = locationOf(source.variables[idIndex]);
+        source.idName = source.variables[idIndex].name;
+    }
+
+    source.dataPath = "DATA\\" + dataNames.add(fileStem(path)) + ".DAT";
+    const fs::path dataFile = layout.rawDataFile(source.dataPath);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(dataFile.c_str(), "wb"), &std::fclose);
+    if (!out) {
+        error = "cannot create " + dataFile.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!progress.start(s, 1, path.filename().string() + ": writing the raw data"))
+        return false;
+    DataPass data(source, out.get(), progress, error);
+    if (!source.reader->pass(data, error))
+        return false;
+    if (data.cases() != source.cases) {
+        error = path.string() + ": case " + std::to_string(std::min(data.cases(), source.cases) + 1) +
+                ": the file changed while it was read";
+        return false;
+    }
+    if (std::fflush(out.get()) != 0 || std::ferror(out.get())) {
+        error = "cannot write " + dataFile.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// The codebook entries and the metadata of one source's variables.
+bool describeSource(const Source& source, std::size_t s, CodebookWriter& codebook, ProjectMetadata& metadata,
+                    Counters& counters, std::string& error)
+{
+    std::vector<std::string> details;
+    for (std::size_t i : source.order) {
+        const Variable& v = source.variables[i];
+        if (!source.reader->details(i, details, error))
+            return false;
+        counters.current = v.source->name;
+        VariableSpec spec;
+        spec.name = v.name;
+        spec.fileNumber = static_cast<std::uint16_t>(s + 1);
+        spec.recordNumber = static_cast<std::uint8_t>(v.record);
+        spec.location = locationOf(v);
+        spec.typeCode = v.typeCode;
+        spec.label = codebookText(v.source->label, maxLine, counters);
+        spec.section = v.source->section.empty() ? source.section : codebookText(v.source->section, maxLine, counters);
+        spec.description = descriptionOf(v, source, details, counters);
+        spec.categories = categoriesOf(v, source.cases, counters);
+        codebook.add(spec);
+        metadata.add(metadataOf(v, static_cast<std::uint32_t>(s + 1)));
+    }
+    return true;
+}
+
+// The project's title: the one given, else the sources' own titles, else
+// their file names.
+std::string projectTitle(const ImportOptions& options, const std::vector<Source>& sources)
+{
+    if (!options.title.empty())
+        return options.title;
+    std::string titles;
+    std::unordered_set<std::string> seen;
+    for (const Source& source : sources) {
+        const std::string own = source.reader->title();
+        if (!own.empty() && seen.insert(own).second)
+            titles += (titles.empty() ? "" : "; ") + own;
+    }
+    if (!titles.empty())
+        return titles;
+    for (const Source& source : sources)
+        titles += (titles.empty() ? "" : ", ") + source.reader->path().filename().string();
+    return titles;
+}
+
+std::vector<std::string> warningsOf(const Counters& counters)
+{
+    std::vector<std::string> warnings;
+    if (counters.replaced > 0) {
+        std::string where;
+        constexpr std::size_t named = 10;
+        for (std::size_t i = 0; i < counters.replacedIn.size() && i < named; ++i)
+            where += (i == 0 ? "" : ", ") + counters.replacedIn[i];
+        if (counters.replacedIn.size() > named)
+            where += " and " + std::to_string(counters.replacedIn.size() - named) + " more";
+        warnings.push_back(std::to_string(counters.replaced) +
+                           " characters the single-byte Latin-1 text cannot hold were replaced by '?' in: " + where);
+    }
+    if (counters.truncatedTexts > 0)
+        warnings.push_back(std::to_string(counters.truncatedTexts) +
+                           " labels longer than a codebook line (80 characters) were cut");
+    if (counters.longCodes > 0)
+        warnings.push_back(std::to_string(counters.longCodes) + " category lines with codes longer than " +
+                           std::to_string(maxCode) + " characters were left out");
+    if (counters.taggedBlank > 0)
+        warnings.push_back(std::to_string(counters.taggedBlank) +
+                           " special missing values (.a-.z) were written as blanks");
+    if (counters.cappedCategories > 0)
+        warnings.push_back("variables with more than 65,535 category lines keep the first 65,535");
+    return warnings;
+}
+
+// The marker of a folder the importer made: its first line, then every file
+// and folder (ending in '/') it made, relative to the project folder.
+constexpr std::string_view markerHeader = "QAVN-IMPORT 1";
+
+bool writeMarker(const fs::path& root, std::string& error)
+{
+    std::vector<std::string> made;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string relative = it->path().lexically_relative(root).generic_string();
+        if (it->is_directory(ec))
+            relative += '/';
+        made.push_back(std::move(relative));
+    }
+    if (ec) {
+        error = "cannot list " + root.string() + ": " + ec.message();
+        return false;
+    }
+    std::sort(made.begin(), made.end());
+    std::string text = std::string(markerHeader) +
+                       "\n# Made by qavn-import. qavn-import --force replaces only a folder with this file, and keeps"
+                       "\n# every file in it that is not listed here.\n";
+    for (const std::string& path : made)
+        text += path + "\n";
+    return writeWholeFile(root / importMarkerName, text, error);
 }
 
 bool build(const ImportOptions& options, std::vector<Source>& sources, const fs::path& root, ImportSummary& summary,
@@ -611,93 +888,34 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     CodebookWriter codebook;
     if (!codebook.streamText(resource, options.id, error))
         return false;
-    std::vector<std::string> details;
+    ProjectMetadata metadata;
+    metadata.identifier = options.idVariable;
     std::vector<SpecDataFile> specFiles;
-    std::string titles;
     for (std::size_t s = 0; s < sources.size(); ++s) {
         Source& source = sources[s];
         const fs::path& path = source.reader->path();
+        counters.current = path.filename().string();
         source.section = codebookText(path.filename().string(), maxLine, counters);
-        titles += (titles.empty() ? "" : ", ") + path.filename().string();
-
-        progress.reader = source.reader.get();
-        if (!progress.start(s, 0, path.filename().string() + ": counting values"))
+        if (!writeRawData(options, source, s, layout, names, dataNames, namesText, counters, progress, error) ||
+            !describeSource(source, s, codebook, metadata, counters, error))
             return false;
-        StatisticsPass statistics(source, counters, progress);
-        if (!source.reader->pass(statistics, error))
-            return false;
-        if (source.variables.empty()) {
-            error = path.string() + ": the file holds no variables";
-            return false;
-        }
-
-        std::size_t idIndex = source.variables.size();
-        if (!options.idVariable.empty()) {
-            for (std::size_t i = 0; i < source.variables.size(); ++i)
-                if (source.variables[i].source->name == options.idVariable)
-                    idIndex = i;
-            if (idIndex == source.variables.size()) {
-                error = path.string() + ": no variable " + options.idVariable + " (named by --id-variable)";
-                return false;
-            }
-            source.order.push_back(idIndex);
-        }
-        for (std::size_t i = 0; i < source.variables.size(); ++i)
-            if (i != idIndex)
-                source.order.push_back(i);
-        for (std::size_t i : source.order) {
-            Variable& v = source.variables[i];
-            chooseFormat(v);
-            v.name = names.add(v.source->name);
-            namesText += v.name + "\t" + v.source->name + "\t" + path.filename().string() + "\n";
-        }
-        if (!layOut(source, error))
-            return false;
-        if (idIndex < source.variables.size())
-            source.idLocation = locationOf(source.variables[idIndex]);
-
-        source.dataPath = "DATA\\" + dataNames.add(fileStem(path)) + ".DAT";
-        const fs::path dataFile = layout.rawDataFile(source.dataPath);
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(dataFile.c_str(), "wb"), &std::fclose);
-        if (!out) {
-            error = "cannot create " + dataFile.string() + ": " + std::strerror(errno);
-            return false;
-        }
-        if (!progress.start(s, 1, path.filename().string() + ": writing the raw data"))
-            return false;
-        DataPass data(source, out.get(), progress, error);
-        if (!source.reader->pass(data, error))
-            return false;
-        if (data.cases() != source.cases) {
-            error = path.string() + ": case " + std::to_string(std::min(data.cases(), source.cases) + 1) +
-                    ": the file changed while it was read";
-            return false;
-        }
-        if (std::fflush(out.get()) != 0 || std::ferror(out.get())) {
-            error = "cannot write " + dataFile.string() + ": " + std::strerror(errno);
-            return false;
-        }
-
-        for (std::size_t i : source.order) {
-            const Variable& v = source.variables[i];
-            if (!source.reader->details(i, details, error))
-                return false;
-            VariableSpec spec;
-            spec.name = v.name;
-            spec.fileNumber = static_cast<std::uint16_t>(s + 1);
-            spec.recordNumber = static_cast<std::uint8_t>(v.record);
-            spec.location = locationOf(v);
-            spec.typeCode = v.typeCode;
-            spec.label = codebookText(v.source->label, maxLine, counters);
-            spec.section =
-                v.source->section.empty() ? source.section : codebookText(v.source->section, maxLine, counters);
-            spec.description = descriptionOf(v, source, details, counters);
-            spec.categories = categoriesOf(v, source.cases, counters);
-            codebook.add(spec);
-        }
         summary.variables += source.variables.size();
         summary.cases.push_back(source.cases);
+        summary.dataFiles.push_back(source.dataPath);
         specFiles.push_back({source.linesPerCase, source.idLocation, source.dataPath});
+        const std::int64_t declared = source.reader->declaredCases();
+        if (declared >= 0 && static_cast<std::uint64_t>(declared) != source.cases)
+            summary.warnings.push_back(path.string() + ": the codebook declares " + std::to_string(declared) +
+                                       " cases, the data file holds " + std::to_string(source.cases));
+        SourceFile file;
+        file.file = static_cast<std::uint32_t>(s + 1);
+        const ImportKind* kind = importKindOf(path);
+        file.kind = kind != nullptr ? std::string(kind->name) : std::string();
+        file.path = path.string();
+        file.encoding = source.reader->encoding();
+        file.cases = source.cases;
+        file.identifier = source.idName;
+        metadata.sources.push_back(std::move(file));
     }
     if (codebook.textSize() > 0xFFFFFFFFu) {
         error = "the codebook text passes 4 GB, beyond what its references address";
@@ -706,28 +924,157 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     if (!codebook.writeFiles(resource, options.id, error))
         return false;
 
-    std::uint64_t ignored = 0;
-    const std::string title =
-        toLatin1(options.title.empty() ? titles : options.title, false, options.title.empty() ? ignored : counters.replaced)
-            .substr(0, 200);
+    metadata.title = projectTitle(options, sources);
+    counters.current = "the title";
+    std::uint64_t replaced = 0;
+    const std::string title = toLatin1(metadata.title, false, replaced).substr(0, 200);
+    if (!options.title.empty())
+        counters.noteReplaced(replaced, counters.current);
+    std::map<char, std::string> drives{{'C', "c"}, {'D', "d"}};
     if (!writeProjectFiles(layout, specificationText(title, options.id, specFiles, {}), error) ||
-        !writeWholeFile(root / (options.id + "NAMES.TXT"), namesText, error))
+        !writeWholeFile(root / (options.id + "NAMES.TXT"), namesText, error) ||
+        !writeWholeFile(root / driveFilePath(options.id), driveFileText(drives), error) ||
+        !writeMetadataFile(resource / metadataFileName(options.id), metadata, error) || !writeMarker(root, error))
         return false;
+    const std::vector<std::string> warnings = warningsOf(counters);
+    summary.warnings.insert(summary.warnings.begin(), warnings.begin(), warnings.end());
+    return true;
+}
 
-    if (counters.replaced > 0)
-        summary.warnings.push_back(std::to_string(counters.replaced) +
-                                   " characters the single-byte Latin-1 text cannot hold were replaced by '?'");
-    if (counters.truncatedTexts > 0)
-        summary.warnings.push_back(std::to_string(counters.truncatedTexts) +
-                                   " labels longer than a codebook line (80 characters) were cut");
-    if (counters.longCodes > 0)
-        summary.warnings.push_back(std::to_string(counters.longCodes) + " category lines with codes longer than " +
-                                   std::to_string(maxCode) + " characters were left out");
-    if (counters.taggedBlank > 0)
-        summary.warnings.push_back(std::to_string(counters.taggedBlank) +
-                                   " special missing values (.a-.z) were written as blanks");
-    if (counters.cappedCategories > 0)
-        summary.warnings.push_back("variables with more than 65,535 category lines keep the first 65,535");
+// What the importer made in a folder, from its marker: the files and (with a
+// trailing '/') folders. False when the folder holds no marker of the importer.
+bool madeByImport(const fs::path& dir, std::set<std::string>& made)
+{
+    std::ifstream in(dir / importMarkerName, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line != markerHeader)
+        return false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line.front() != '#')
+            made.insert(line);
+    }
+    return true;
+}
+
+// The entries of an imported folder the importer did not make, relative to
+// it: the user's files, and the user's folders as wholes. Links are entries
+// of their own, never followed.
+void userEntries(const fs::path& root, const fs::path& relative, const std::set<std::string>& made,
+                 std::vector<fs::path>& out)
+{
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(root / relative, ec)) {
+        const fs::path path = relative / entry.path().filename();
+        const std::string key = path.generic_string();
+        if (key == importMarkerName)
+            continue;
+        const bool folder = fs::is_directory(entry.symlink_status(ec));
+        if (folder && made.count(key + "/") != 0)
+            userEntries(root, path, made, out);
+        else if (folder || made.count(key) == 0)
+            out.push_back(path);
+    }
+}
+
+// Removes what the importer made in `dir` (files, then folders once empty);
+// whatever else is there stays. True when the folder is gone.
+bool removeMade(const fs::path& dir, const std::set<std::string>& made)
+{
+    std::error_code ec;
+    std::vector<std::string> folders;
+    for (const std::string& entry : made) {
+        if (entry.ends_with('/'))
+            folders.push_back(entry);
+        else
+            fs::remove(dir / entry, ec);
+    }
+    fs::remove(dir / importMarkerName, ec);
+    // Deepest folders first; a folder that is not empty stays.
+    std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) { return a > b; });
+    for (const std::string& folder : folders)
+        fs::remove(dir / folder, ec);
+    return fs::remove(dir, ec) && !ec;
+}
+
+// The permissions a new folder gets: the usual ones for this process's umask.
+fs::perms newFolderPermissions()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<fs::perms>(0777 & ~mask);
+}
+
+// Puts the finished project `temporary` in the place of `out`. An existing
+// `out` must be a folder the importer made; the files in it that the
+// importer did not make (outputs, tags, notes) move into the new project,
+// and the folder keeps its permissions.
+bool replace(const fs::path& temporary, const fs::path& out, bool exists, ImportSummary& summary, std::string& error)
+{
+    std::error_code ec;
+    if (!exists) {
+        fs::permissions(temporary, newFolderPermissions(), ec);
+        fs::rename(temporary, out, ec);
+        if (ec) {
+            error = "cannot rename " + temporary.string() + " to " + out.string() + ": " + ec.message();
+            return false;
+        }
+        return true;
+    }
+    std::set<std::string> made;
+    if (!madeByImport(out, made)) {
+        error = out.string() + " changed while the project was made: it is no longer a folder qavn-import made";
+        return false;
+    }
+    std::vector<fs::path> keep;
+    userEntries(out, {}, made, keep);
+    for (const fs::path& entry : keep)
+        if (fs::exists(fs::symlink_status(temporary / entry, ec))) {
+            error = (out / entry).string() + " is not a file qavn-import made, and the new project has one of that "
+                                              "name; move it away and import again";
+            return false;
+        }
+    // The user's entries move into the new project; on a failure they move back.
+    std::vector<fs::path> moved;
+    auto moveBack = [&] {
+        std::error_code ignored;
+        for (const fs::path& entry : moved)
+            fs::rename(temporary / entry, out / entry, ignored);
+    };
+    for (const fs::path& entry : keep) {
+        fs::create_directories((temporary / entry).parent_path(), ec);
+        fs::rename(out / entry, temporary / entry, ec);
+        if (ec) {
+            error = "cannot move " + (out / entry).string() + " into the new project: " + ec.message();
+            moveBack();
+            return false;
+        }
+        moved.push_back(entry);
+    }
+    fs::permissions(temporary, fs::status(out, ec).permissions(), ec);
+    const fs::path old = temporary.string() + ".old";
+    fs::rename(out, old, ec);
+    if (ec) {
+        error = "cannot move " + out.string() + " aside: " + ec.message();
+        moveBack();
+        return false;
+    }
+    fs::rename(temporary, out, ec);
+    if (ec) {
+        error = "cannot rename " + temporary.string() + " to " + out.string() + ": " + ec.message();
+        std::error_code ignored;
+        fs::rename(old, out, ignored);
+        moveBack();
+        return false;
+    }
+    if (!removeMade(old, made))
+        summary.warnings.push_back(old.string() + " holds what was in " + out.string() +
+                                   " and could not be moved; nothing in it was removed");
     return true;
 }
 
@@ -754,10 +1101,19 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
 
     const fs::path out = options.out.filename().empty() ? options.out.parent_path() : options.out;
     std::error_code ec;
-    const bool exists = fs::exists(fs::symlink_status(out, ec));
+    const fs::file_status status = fs::symlink_status(out, ec);
+    const bool exists = fs::exists(status);
     if (exists && !options.force) {
         error = out.string() + " exists; --force replaces it";
         return false;
+    }
+    if (exists) {
+        std::set<std::string> made;
+        if (!fs::is_directory(status) || !madeByImport(out, made)) {
+            error = out.string() + " exists and is not a project qavn-import made (it has no " +
+                    std::string(importMarkerName) + "); --force replaces only those: choose another --out";
+            return false;
+        }
     }
     fs::path parent = out.parent_path();
     if (parent.empty())
@@ -777,26 +1133,10 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
     }
     if (options.progress)
         options.progress(1.0, "done");
-    const fs::path old = temporary.string() + ".old";
-    if (exists) {
-        fs::rename(out, old, ec);
-        if (ec) {
-            error = "cannot move " + out.string() + " aside: " + ec.message();
-            fs::remove_all(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, out, ec);
-    if (ec) {
-        error = "cannot rename " + temporary.string() + " to " + out.string() + ": " + ec.message();
-        std::error_code ignored;
-        if (exists)
-            fs::rename(old, out, ignored);
-        fs::remove_all(temporary, ignored);
+    if (!replace(temporary, out, exists, summary, error)) {
+        fs::remove_all(temporary, ec);
         return false;
     }
-    if (exists)
-        fs::remove_all(old, ec);
     return true;
 }
 

@@ -1,9 +1,12 @@
+// Making a whole project from data sets (qavn-import and its window), and
+// the command line both programs take.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qavn {
@@ -26,22 +29,47 @@ struct ImportOptions {
 
 struct ImportSummary {
     std::size_t variables = 0;
-    std::vector<std::uint64_t> cases; // per source
+    std::vector<std::uint64_t> cases;    // per data file
+    std::vector<std::string> dataFiles;  // per data file: its data path ("DATA\\SURVEY.DAT")
     std::vector<std::string> warnings;
 };
 
+// The file that marks a folder the importer made.
+inline constexpr std::string_view importMarkerName = ".qavn-import";
+
 // Writes a whole project into `options.out`:
 //   <ID>QAV.CFG                configuration: C:\QAVN\<ID>, C:\QAVN\OUT, drive D
+//   <ID>QAV.DRIVES             the project's drives: C: is c, D: is d (whatever QAVN_DRIVE_X says)
 //   <ID>NAMES.TXT              short name, TAB, original name, TAB, source, one line per variable
-//   c/QAVN/<ID>/               QAVSPEC.<ID>, <ID>01.CDC, <ID>02.CDC
+//   .qavn-import               the marker: every file and folder the import made
+//   c/QAVN/<ID>/               QAVSPEC.<ID>, <ID>01.CDC, <ID>02.CDC, <ID>QAV.META (the metadata)
 //   c/QAVN/OUT/                output directory
 //   d/DATA/<NAME>.DAT          the fixed-column raw data of each source
-// so that the program opens it from that folder with no drive set up. Each
-// source is read twice (statistics and widths, then the raw data). The
+// so that the program opens it from that folder whatever drives are set up.
+// Each source is read twice (statistics and widths, then the raw data). The
 // project is built in a temporary folder beside `out` and renamed into
-// place only when complete; an existing `out` is replaced only with `force`.
+// place only when complete. An existing `out` is replaced only with `force`
+// and only when it holds the marker; the files in it the import did not
+// make move into the new project, and the folder keeps its permissions.
 // Returns false with `error` naming the file, the place and the reason;
-// nothing is then left behind.
+// nothing is then left behind and nothing of `out` is lost.
 bool importProject(const ImportOptions& options, ImportSummary& summary, std::string& error);
+
+// The command line of qavn-import and qavn-import-window.
+enum class ImportCommand { Import, Help, Kind, UsageError };
+struct ImportArguments {
+    ImportOptions options;
+    bool progress = false;  // --progress
+    std::string kindOf;     // --kind FILE: the kind of FILE is asked
+    std::string error;      // for UsageError
+};
+// Reads the arguments after the program's name: the sources, --id (upper-
+// cased and checked), --out, --title, --id-variable, --force, --progress,
+// --kind FILE, --help.
+ImportCommand parseImportArguments(int argc, char** argv, ImportArguments& arguments);
+
+// The usage text of `program` ("qavn-import"), with the kinds of source
+// from the import kinds table.
+std::string importUsage(std::string_view program);
 
 } // namespace qavn

@@ -1,7 +1,9 @@
+// SPSS, Stata and SAS data sets read with ReadStat, case by case.
 #include "import/ReadStatSource.h"
 
 #include <readstat.h>
 
+#include <charconv>
 #include <cmath>
 #include <map>
 
@@ -36,7 +38,16 @@ SourceValue toValue(readstat_value_t value, std::string& storage)
     case READSTAT_TYPE_INT8: v.number = readstat_int8_value(value); break;
     case READSTAT_TYPE_INT16: v.number = readstat_int16_value(value); break;
     case READSTAT_TYPE_INT32: v.number = readstat_int32_value(value); break;
-    case READSTAT_TYPE_FLOAT: v.number = static_cast<double>(readstat_float_value(value)); break;
+    case READSTAT_TYPE_FLOAT: {
+        // A float stands for the shortest decimal that reads back as it
+        // (0.1f is 0.1, not 0.100000001490116).
+        const float f = readstat_float_value(value);
+        char buffer[32];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, f);
+        if (std::from_chars(buffer, written.ptr, v.number).ec != std::errc())
+            v.number = static_cast<double>(f);
+        break;
+    }
     case READSTAT_TYPE_DOUBLE: v.number = readstat_double_value(value); break;
     }
     if (!std::isfinite(v.number))
@@ -54,6 +65,8 @@ public:
 
     const std::filesystem::path& path() const override { return path_; }
     double fraction() const override { return progress_; }
+    std::string title() const override { return title_; }
+    std::string encoding() const override { return encoding_; }
 
     bool pass(SourceVisitor& visitor, std::string& error) override
     {
@@ -85,6 +98,17 @@ public:
         });
         state.progress = &progress_;
         state.kept = &variables_;
+        state.family = kind_ == ReadStatKind::Dta ? FormatFamily::Stata
+                       : kind_ == ReadStatKind::Sav ? FormatFamily::Spss
+                                                                 : FormatFamily::Sas;
+        readstat_set_metadata_handler(parser.get(), [](readstat_metadata_t* metadata, void* ctx) -> int {
+            auto* s = static_cast<State*>(ctx);
+            const char* label = readstat_get_file_label(metadata);
+            const char* encoding = readstat_get_file_encoding(metadata);
+            s->title = label != nullptr ? label : "";
+            s->encoding = encoding != nullptr ? encoding : "";
+            return READSTAT_HANDLER_OK;
+        });
 
         if (kind_ == ReadStatKind::Sas7bdat && !catalogue_.empty()) {
             const readstat_error_t rc = readstat_parse_sas7bcat(parser.get(), catalogue_.c_str(), &state);
@@ -102,6 +126,7 @@ public:
             v.label = readstat_variable_get_label(variable) ? readstat_variable_get_label(variable) : "";
             v.format = readstat_variable_get_format(variable) ? readstat_variable_get_format(variable) : "";
             v.isText = readstat_variable_get_type_class(variable) == READSTAT_TYPE_CLASS_STRING;
+            v.display = displayFormatOf(v.format, s->family, v.isText);
             v.storageWidth = v.isText ? readstat_variable_get_storage_width(variable) : 0;
             for (int i = 0; i < readstat_variable_get_missing_ranges_count(variable); ++i) {
                 std::string lo;
@@ -149,7 +174,6 @@ public:
         readstat_error_t rc = READSTAT_OK;
         switch (kind_) {
         case ReadStatKind::Sav: rc = readstat_parse_sav(parser.get(), path_.c_str(), &state); break;
-        case ReadStatKind::Por: rc = readstat_parse_por(parser.get(), path_.c_str(), &state); break;
         case ReadStatKind::Dta: rc = readstat_parse_dta(parser.get(), path_.c_str(), &state); break;
         case ReadStatKind::Sas7bdat: rc = readstat_parse_sas7bdat(parser.get(), path_.c_str(), &state); break;
         case ReadStatKind::Xport: rc = readstat_parse_xport(parser.get(), path_.c_str(), &state); break;
@@ -160,6 +184,8 @@ public:
             error = path_.string() + ": " + describe(rc, state);
             return false;
         }
+        title_ = state.title;
+        encoding_ = state.encoding;
         // A data set without cases still has its variables.
         if (!state.started && !state.start()) {
             return false;
@@ -219,6 +245,9 @@ private:
         double* progress = nullptr;
         std::vector<SourceVariable>* kept = nullptr; // the reader's, kept from the first pass on
         std::size_t count = 0;                       // variables delivered
+        FormatFamily family = FormatFamily::Spss;
+        std::string title;
+        std::string encoding;
 
         // Value labels arrive after the variables in some formats; both are
         // complete when the first value comes.
@@ -267,6 +296,8 @@ private:
     bool labelsRead_ = false;
     double progress_ = 0;
     std::vector<SourceVariable> variables_;
+    std::string title_;
+    std::string encoding_;
 };
 
 } // namespace

@@ -1,4 +1,8 @@
+// What a reader of a data set delivers to the import, and the table of the
+// kinds of data set the import reads.
 #pragma once
+
+#include "project/ProjectMetadata.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -39,6 +43,10 @@ struct SourceVariable {
     std::string name;
     std::string label;
     std::string format; // as the source writes it ("F8.2", "%9.0g", "BEST12."), may be empty
+    DisplayFormat display; // what `format` means (displayFormatOf in the source's conventions)
+    // Decimals a source declares as implied in its data (DDI dcml): the raw
+    // data keep at least that many. -1 when the source declares none.
+    int declaredDecimals = -1;
     bool isText = false;
     std::size_t storageWidth = 0; // bytes of a text variable as stored; 0 when unknown
     std::vector<SourceValueLabel> labels;
@@ -69,6 +77,15 @@ public:
     virtual ~SourceReader() = default;
     virtual bool pass(SourceVisitor& visitor, std::string& error) = 0;
     virtual const std::filesystem::path& path() const = 0;
+    // The data set's own title (a file label, a study title); empty when it
+    // has none. Known after the first pass.
+    virtual std::string title() const { return {}; }
+    // The encoding of its text as the source declares or as found
+    // ("UTF-8", "windows-1252"); empty when unknown. Known after the first pass.
+    virtual std::string encoding() const { return {}; }
+    // The number of cases the source declares beside its data (DDI
+    // caseQnty); -1 when it declares none.
+    virtual std::int64_t declaredCases() const { return -1; }
     // Further lines of the description of variable `index` ("Question:
     // ..."), asked for when the codebook is written so that long texts need
     // not stay in memory. Returns false with `error` set when they cannot be
@@ -84,16 +101,47 @@ public:
     }
 };
 
-// The readers for a source named on the command line: "FILE" or, for SAS,
-// "FILE.sas7bdat:FILE.sas7bcat", for DDI "FILE.xml" or "FILE.xml:DATA". The
-// kind comes from the file's ending (.sav, .zsav, .por, .dta, .sas7bdat,
-// .xpt, .csv, .xml for a DDI codebook, any letter case). One reader per data
-// file: a DDI codebook may describe several, and is read here to find them.
-// Returns none with `error` set for an ending it does not know or a codebook
-// that cannot be read.
-std::vector<std::unique_ptr<SourceReader>> openSources(std::string_view argument, std::string& error);
+using SourceReaders = std::vector<std::unique_ptr<SourceReader>>;
 
-// Whether `path` ends like a file openSources() reads.
-bool isSourceFile(const std::filesystem::path& path);
+// One kind of data set the import reads. Everything that names the kinds
+// (the readers, qavn-import's help, the launcher qavn-open, the desktop
+// entry and the MIME package) comes from the table importKinds(), so a new
+// kind is one entry there and its reader.
+struct ImportKind {
+    std::string_view name;        // "sav": the kind's word in messages and in the metadata file
+    std::string_view description; // "SPSS system file"
+    std::vector<std::string_view> extensions; // ".sav", ".zsav": lower case, matched in any case
+    std::string_view help;        // its part of qavn-import's help
+    // A second file the kind takes after a colon, FILE.EXT:OTHER ("a
+    // catalogue of value labels"); empty when it takes none.
+    std::string_view companion;
+    std::string_view mimeType;    // the desktop's name for it; empty when none
+    std::string_view mimeComment; // set when QAVN's MIME package defines the type (the shared database lacks it)
+    std::string_view mimeRootXml; // "NAMESPACE LOCALNAME" of an XML kind, for the package's rule
+    // The readers of a file of this kind, one per data file it describes;
+    // none with `error` set (naming the file, the place and the reason) when
+    // it cannot be read. `companion` may be empty.
+    SourceReaders (*open)(const std::filesystem::path& file, const std::filesystem::path& companion,
+                          std::string& error);
+};
+const std::vector<ImportKind>& importKinds();
+
+// The kind a file name ends like, or nullptr.
+const ImportKind* importKindOf(const std::filesystem::path& path);
+
+// The kinds as a list for messages: ".sav, .zsav, .por, ... (DDI .xml)".
+std::string importKindList();
+
+// The readers for a source named on the command line: "FILE", or
+// "FILE.EXT:OTHER" for a kind that takes a companion (a SAS data set and its
+// catalogue, a DDI codebook and its data file). The kind comes from the
+// file's ending, in any letter case. One reader per data file: a DDI
+// codebook may describe several, and is read here to find them. Returns
+// none with `error` set for an ending it does not know or a source that
+// cannot be opened.
+SourceReaders openSources(std::string_view argument, std::string& error);
+
+// The kind of a source argument as openSources() splits it, or nullptr.
+const ImportKind* importKindOfArgument(std::string_view argument);
 
 } // namespace qavn

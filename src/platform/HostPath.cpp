@@ -41,8 +41,23 @@ bool startsWithDrive(std::string_view path)
     return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
 }
 
+struct ProjectDrives {
+    std::map<char, fs::path> folders;
+    std::string file;
+};
+
+ProjectDrives& projectDrives()
+{
+    static ProjectDrives drives;
+    return drives;
+}
+
 fs::path driveRoot(char letter)
 {
+    const auto& project = projectDrives().folders;
+    if (const auto found = project.find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+        found != project.end())
+        return found->second;
     const std::string variable = driveVariable(letter);
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0')
         return fs::path(value);
@@ -81,6 +96,15 @@ std::string matchComponent(const fs::path& dir, const std::string& component)
 }
 
 } // namespace
+
+void setProjectDrives(std::map<char, std::filesystem::path> drives, std::string file)
+{
+    ProjectDrives& project = projectDrives();
+    project.folders.clear();
+    for (auto& [letter, folder] : drives)
+        project.folders[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = std::move(folder);
+    project.file = project.folders.empty() ? std::string() : std::move(file);
+}
 
 fs::path toHostPath(std::string_view dosPath)
 {
@@ -143,6 +167,8 @@ std::optional<DriveMapping> driveMappingOf(std::string_view dosPath)
     drive.variable = driveVariable(drive.letter);
     const char* value = std::getenv(drive.variable.c_str());
     drive.set = value != nullptr && *value != '\0';
+    if (projectDrives().folders.count(drive.letter) != 0)
+        drive.projectFile = projectDrives().file;
     return drive;
 }
 

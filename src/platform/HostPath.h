@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,8 @@ namespace qavn {
 
 // Maps the DOS-style paths of configuration and project files onto this host.
 //
-// - A drive letter X: becomes the directory named by the environment variable
+// - A drive letter X: becomes the folder the project's drive file gives it
+//   (setProjectDrives), else the directory named by the environment variable
 //   QAVN_DRIVE_X (upper-case letter) when it is set, else a folder named x
 //   (either case) in the working directory, else /mnt/x (lower-case letter).
 // - Backslashes become slashes; empty components are dropped.
@@ -27,6 +29,14 @@ namespace qavn {
 //   ignoring ASCII letter case; a component with no match is kept as written,
 //   so paths of files still to be created map as well.
 std::filesystem::path toHostPath(std::string_view dosPath);
+
+// The folders that stand for drive letters in the project at hand, read from
+// its drive file (named `file` in messages); they come before the
+// QAVN_DRIVE_X variables, so a project that carries its drives opens
+// whatever the variables say for other projects. Letters are upper-cased;
+// an empty map restores the variables' rule. Set once at start-up, before
+// any path is mapped.
+void setProjectDrives(std::map<char, std::filesystem::path> drives, std::string file);
 
 // A path a user typed or chose (a save dialog, the command line), used
 // exactly as given: no component is matched without regard to case, so a

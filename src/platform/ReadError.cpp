@@ -19,9 +19,13 @@ std::string whereOnHost(const ReadError& error)
             text += "; ";
         text += "drive ";
         text.push_back(error.drive->letter);
-        text += ": maps through " + error.drive->variable;
-        if (!error.drive->set)
-            text += ", which is not set";
+        if (!error.drive->projectFile.empty()) {
+            text += ": maps through " + error.drive->projectFile;
+        } else {
+            text += ": maps through " + error.drive->variable;
+            if (!error.drive->set)
+                text += ", which is not set";
+        }
     }
     return text.empty() ? text : " (" + text + ")";
 }

@@ -17,6 +17,9 @@ struct DriveMapping {
     char letter = '\0';   // upper-case
     std::string variable; // "QAVN_DRIVE_C"
     bool set = false;     // whether the variable held a value; unset, /mnt/<letter> is used
+    // The project's drive file that maps the letter instead of the variable
+    // (see setProjectDrives); empty when it does not.
+    std::string projectFile;
 };
 
 // Why a file the program reads could not be used, in the terms of the file

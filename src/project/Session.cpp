@@ -4,6 +4,8 @@
 #include "project/Session.h"
 
 #include "project/Configuration.h"
+#include "project/ProjectDrives.h"
+#include "platform/HostPath.h"
 #include "platform/Strings.h"
 #include "platform/Ui.h"
 
@@ -37,10 +39,36 @@ bool Session::readProject(std::string_view arguments, FunctionRef<void(Settings&
         return false;
     project.filePrefix = projectId;
     settings.programDir = programDirectory();
+    if (auto drives = loadProjectDrives(projectId); !drives) {
+        ui_->error(describe(drives.error()));
+        return false;
+    }
     // A declined configuration file has had its question as its message.
     if (!readConfiguration(projectId, settings, *ui_, setupDialog))
         return false;
-    return readProjectSpec(settings.resourceDir, project, *ui_);
+    if (!readProjectSpec(settings.resourceDir, project, *ui_))
+        return false;
+    readMetadata();
+    if (metadataProblem)
+        ui_->message(describe(*metadataProblem) + "\nThe project opens without its metadata.", Ui::Buttons::Ok,
+                     Ui::Icon::Information);
+    return true;
+}
+
+void Session::readMetadata()
+{
+    metadata.reset();
+    metadataProblem.reset();
+    const std::string name = settings.resourceDir + "\\" + metadataFileName(project.filePrefix);
+    const std::filesystem::path host = toHostPath(name);
+    std::error_code ec;
+    if (!std::filesystem::exists(host, ec))
+        return;
+    auto read = readMetadataFile(host, name);
+    if (read)
+        metadata = std::move(read).value();
+    else
+        metadataProblem = read.error();
 }
 
 ReadResult<void> Session::loadProject(std::string_view id)
@@ -48,12 +76,15 @@ ReadResult<void> Session::loadProject(std::string_view id)
     projectId = std::string(id);
     project.filePrefix = projectId;
     settings.programDir = programDirectory();
+    if (auto drives = loadProjectDrives(projectId); !drives)
+        return drives;
     if (auto read = readConfigurationFile(configurationPath(projectId), settings); !read)
         return read;
     auto spec = readProjectSpecFile(settings.resourceDir, project.filePrefix);
     if (!spec)
         return spec.error();
     project = std::move(spec).value();
+    readMetadata();
     return {};
 }
 

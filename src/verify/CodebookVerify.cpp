@@ -60,7 +60,13 @@ struct CategoryColumn {
         if (numeric)
             if (auto number = detail::canonicalNumber(value))
                 return *number;
-        return std::string(value);
+        // A text is compared as the codebook can write it: the bytes its
+        // text file reserves (0xDB, 0xDC, 0xFF) stand there as '?'.
+        std::string key(value);
+        for (char& c : key)
+            if (c == '\xDB' || c == '\xDC' || c == '\xFF')
+                c = '?';
+        return key;
     }
 
     void classify(std::string_view field, std::uint64_t count)

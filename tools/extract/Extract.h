@@ -78,6 +78,17 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 // --help: generated from the table of options and the output-format table.
 std::string usageText();
 
+// The terminal's encoding: codebook text (Latin-1) is printed as UTF-8 and
+// text typed on the command line read as UTF-8 when the locale's character
+// set is UTF-8; otherwise both are the bytes as stored.
+void useLocaleEncoding();
+bool terminalIsUtf8();
+// Codebook text as the terminal shows it.
+std::string terminalText(std::string_view latin1);
+// Text typed on the command line as codebook text; nothing when it holds a
+// character Latin-1 lacks (`bad` then names it).
+std::optional<std::string> typedText(std::string_view typed, std::string& bad);
+
 // --list and --show.
 void printList(const Context& context);
 void printListTagged(const Context& context);

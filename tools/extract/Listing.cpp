@@ -1,14 +1,18 @@
-// qavn-extract --list, --show and --list-tagged, and variable numbers on the
-// command line.
-
+// The listings of the batch tool (--list, --show, --list-tagged), variable
+// numbers of the command line, and the terminal's encoding.
 #include "Extract.h"
 
 #include "codebook/CodebookStore.h"
+#include "platform/Latin1.h"
 #include "platform/Strings.h"
+
+#include <langinfo.h>
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,18 +21,74 @@ namespace qavn::extract {
 
 namespace {
 
+bool utf8Terminal = false;
+
 void printRow(const VariableList& list, std::uint32_t row)
 {
-    const std::string_view text = list.rowText(row);
-    std::printf("%u\t%.*s\n", row, static_cast<int>(text.size()), text.data());
+    const std::string text = terminalText(list.rowText(row));
+    std::printf("%u\t%s\n", row, text.c_str());
 }
 
 void printField(const char* key, std::string_view value)
 {
-    std::printf("%s: %.*s\n", key, static_cast<int>(value.size()), value.data());
+    std::printf("%s: %s\n", key, terminalText(value).c_str());
+}
+
+void printLine(std::string_view line)
+{
+    const std::string text = terminalText(line);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
 }
 
 } // namespace
+
+void useLocaleEncoding()
+{
+    std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    utf8Terminal = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    // Everything else keeps the C library's plain behaviour.
+    std::setlocale(LC_CTYPE, "C");
+}
+
+bool terminalIsUtf8()
+{
+    return utf8Terminal;
+}
+
+std::string terminalText(std::string_view latin1)
+{
+    return utf8Terminal ? latin1ToUtf8(latin1) : std::string(latin1);
+}
+
+std::optional<std::string> typedText(std::string_view typed, std::string& bad)
+{
+    if (!utf8Terminal)
+        return std::string(typed);
+    std::string out;
+    for (std::size_t i = 0; i < typed.size();) {
+        const auto b = static_cast<unsigned char>(typed[i]);
+        std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        std::uint32_t code = n == 1 ? b : n == 0 ? 0xFFFFFFFF : (b & (0x7Fu >> n));
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto c = i + k < typed.size() ? static_cast<unsigned char>(typed[i + k]) : 0;
+            if ((c & 0xC0) != 0x80) {
+                code = 0xFFFFFFFF;
+                n = k;
+                break;
+            }
+            code = (code << 6) | (c & 0x3Fu);
+        }
+        if (code > 0xFF) {
+            bad = std::string(typed.substr(i, std::max<std::size_t>(n, 1)));
+            return std::nullopt;
+        }
+        out += static_cast<char>(code);
+        i += std::max<std::size_t>(n, 1);
+    }
+    return out;
+}
 
 void printList(const Context& context)
 {
@@ -62,17 +122,15 @@ bool printShow(Context& context, std::uint32_t variable)
     std::printf("description:\n");
     store.readLines(record.descriptionRef, record.descriptionLineCount, LineVariant::DisplayText,
                     [](std::string_view line) {
-                        std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
+                        printLine(line);
                         return true;
                     });
     std::printf("categories:\n");
     store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
                     [](std::string_view line) {
                         const CategoryFields f = splitCategoryLine(line);
-                        std::printf("%.*s\t%.*s\t%.*s\t%.*s\n", static_cast<int>(f.code.size()), f.code.data(),
-                                    static_cast<int>(f.frequency.size()), f.frequency.data(),
-                                    static_cast<int>(f.percent.size()), f.percent.data(),
-                                    static_cast<int>(f.label.size()), f.label.data());
+                        printLine(std::string(f.code) + "\t" + std::string(f.frequency) + "\t" +
+                                  std::string(f.percent) + "\t" + std::string(f.label));
                         return true;
                     });
     return true;

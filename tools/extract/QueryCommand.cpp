@@ -15,7 +15,8 @@ int checkQuery(const std::string& text)
     if (query.compile(text))
         return exitOk;
     // The message, then the query with a caret under the column.
-    std::fprintf(stderr, "qavn-extract: --query: %s\n  %s\n  %*s^\n", query.error().text().c_str(), text.c_str(),
+    std::fprintf(stderr, "qavn-extract: --query: %s\n  %s\n  %*s^\n", query.error().text().c_str(),
+                 terminalText(text).c_str(),
                  static_cast<int>(query.error().column - 1), "");
     return exitUsage;
 }
@@ -47,10 +48,8 @@ int runQuery(Context& context, const std::string& text)
     for (const std::uint32_t row : rows)
         context.list.tagRow(row);
     std::printf("%zu matching variable%s\n", rows.size(), rows.size() == 1 ? "" : "s");
-    for (const std::uint32_t row : rows) {
-        const std::string_view line = context.list.rowText(row);
-        std::printf("%u\t%.*s\n", row, static_cast<int>(line.size()), line.data());
-    }
+    for (const std::uint32_t row : rows)
+        std::printf("%u\t%s\n", row, terminalText(context.list.rowText(row)).c_str());
     return exitOk;
 }
 

@@ -39,7 +39,7 @@ int runVerify(Context& context, bool selected)
     report.scope = selected ? std::to_string(variables.size()) + (variables.size() == 1 ? " selected variable" : " selected variables")
                             : "every variable";
     for (const std::string& line : verifyReportLines(report))
-        std::printf("%s\n", line.c_str());
+        std::printf("%s\n", terminalText(line).c_str());
     std::fflush(stdout);
     if (report.cancelled)
         return exitFailure;

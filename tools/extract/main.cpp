@@ -48,6 +48,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qavn-extract: %s\n%s", error.c_str(), usageText().c_str());
         return exitUsage;
     }
+    // Texts typed in a UTF-8 terminal are matched against the Latin-1 codebook.
+    useLocaleEncoding();
+    for (auto* typed : {&options.queryText, &options.searchText}) {
+        if (!*typed)
+            continue;
+        std::string bad;
+        const auto text = typedText(**typed, bad);
+        if (!text) {
+            std::fprintf(stderr, "qavn-extract: %s: '%s' is a character the codebook's Latin-1 text cannot hold\n",
+                         typed == &options.queryText ? "--query" : "--search", bad.c_str());
+            return exitUsage;
+        }
+        *typed = *text;
+    }
 
     if (options.queryText) {
         if (const int status = checkQuery(*options.queryText); status != exitOk)
@@ -67,6 +81,9 @@ int main(int argc, char** argv)
         printReadError(started.error());
         return exitFailure;
     }
+    if (session.metadataProblem)
+        std::fprintf(stderr, "qavn-extract: warning: %s; the project runs without its metadata\n",
+                     describe(*session.metadataProblem).c_str());
     if (options.outputDir) {
         // The programs name the folder in their statements as before; the
         // export writes into it exactly as typed, like --write access DIR.

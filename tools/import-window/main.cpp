@@ -2,44 +2,78 @@
 // launcher (qavn-open). Takes the arguments of qavn-import; shows how far the
 // import is, and Cancel stops it without leaving anything behind. An error
 // is shown in a message box. Exit status 0 when the project was made, 1 on
-// an error, 3 when cancelled, 2 on a usage error.
+// an error, 3 when cancelled, 2 on a usage error. --help prints the usage
+// without a display; --choose shows an Open dialog for a project or a data
+// set and prints the chosen file (exit status 3 when cancelled). Without a
+// display it says so in one line (exit status 1).
 
 #include "import/ProjectImport.h"
+#include "import/SourceReader.h"
 #include "platform/qt/DisplayCheck.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressDialog>
 #include <QThread>
 
 #include <atomic>
-#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <string_view>
 
 using namespace qavn;
 
 namespace {
 
-constexpr const char* usage = "Usage: qavn-import-window SOURCE... --id ID --out DIR [--title TEXT] "
-                              "[--id-variable NAME] [--force]\n";
+// The Open dialog of the launcher started without a file: projects and
+// every kind of data set the import reads.
+int choose()
+{
+    QString patterns;
+    QStringList filters;
+    for (const ImportKind& kind : importKinds()) {
+        QString kindPatterns;
+        for (std::string_view ext : kind.extensions)
+            kindPatterns += QStringLiteral(" *") + QString::fromUtf8(ext.data(), static_cast<qsizetype>(ext.size()));
+        patterns += kindPatterns;
+        filters << QString::fromUtf8(kind.description.data(), static_cast<qsizetype>(kind.description.size())) +
+                       QStringLiteral(" (") + kindPatterns.trimmed() + QStringLiteral(")");
+    }
+    filters.prepend(QStringLiteral("QAVN projects (*QAV.CFG)"));
+    filters.prepend(QStringLiteral("Projects and data sets (*QAV.CFG") + patterns + QStringLiteral(")"));
+    filters << QStringLiteral("All files (*)");
+    const QString file = QFileDialog::getOpenFileName(nullptr, QStringLiteral("QAVN - Open a project or a data set"),
+                                                      QString(), filters.join(QStringLiteral(";;")));
+    if (file.isEmpty())
+        return 3;
+    std::printf("%s\n", QFile::encodeName(file).constData());
+    return 0;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
-            std::fputs(usage, stdout);
-            std::fputs("Imports the data sets into a project as qavn-import does, with a progress window and Cancel.\n"
-                       "Exit status 0 when the project was made, 1 on an error, 3 when cancelled, 2 on a usage error.\n"
-                       "Without a display, use qavn-import --progress.\n",
-                       stdout);
-            return 0;
-        }
+    // Help needs no display.
+    ImportArguments arguments;
+    const bool chooseOnly = argc == 2 && std::strcmp(argv[1], "--choose") == 0;
+    const ImportCommand command = chooseOnly ? ImportCommand::Import : parseImportArguments(argc, argv, arguments);
+    if (command == ImportCommand::Help) {
+        std::fputs(importUsage("qavn-import-window").c_str(), stdout);
+        std::fputs("       qavn-import-window --choose\n"
+                   "--choose shows an Open dialog for a project or a data set and prints the chosen file.\n",
+                   stdout);
+        return 0;
     }
+    if (command != ImportCommand::Import) {
+        std::fprintf(stderr, "qavn-import-window: %s\n%s",
+                     command == ImportCommand::Kind ? "--kind is qavn-import's" : arguments.error.c_str(),
+                     importUsage("qavn-import-window").c_str());
+        return 2;
+    }
+
     // Without a display Qt cannot start: one line, not the platform's abort.
     std::string why;
     if (!displayAvailable(argc, argv, why)) {
@@ -48,35 +82,10 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QAVN"));
+    if (chooseOnly)
+        return choose();
     const QString title = QStringLiteral("QAVN - Import");
-
-    ImportOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--id" && hasValue)
-            options.id = argv[++i];
-        else if (arg == "--out" && hasValue)
-            options.out = argv[++i];
-        else if (arg == "--title" && hasValue)
-            options.title = argv[++i];
-        else if (arg == "--id-variable" && hasValue)
-            options.idVariable = argv[++i];
-        else if (arg == "--force")
-            options.force = true;
-        else if (arg.rfind("--", 0) == 0) {
-            std::fprintf(stderr, "qavn-import-window: unknown option %s\n", arg.c_str());
-            return 2;
-        } else
-            options.sources.push_back(arg);
-    }
-    if (options.sources.empty() || options.id.empty() || options.out.empty()) {
-        std::fputs(usage, stderr);
-        return 2;
-    }
-
-    for (char& c : options.id)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ImportOptions& options = arguments.options;
 
     QProgressDialog dialog(QStringLiteral("Importing %1 ...").arg(QString::fromStdString(options.sources.front())),
                            QStringLiteral("Cancel"), 0, 1000);

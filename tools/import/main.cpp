@@ -1,33 +1,18 @@
 // qavn-import: makes a project from the data sets people have (SPSS, Stata,
-// SAS, CSV), ready to open with `cd DIR && qavn P=ID`.
+// SAS, CSV, DDI), ready to open with `cd DIR && qavn P=ID`.
 
 #include "import/ProjectImport.h"
+#include "import/SourceReader.h"
 
 #include <unistd.h>
 
-#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 using namespace qavn;
 
 namespace {
-
-constexpr const char* usage =
-    "Usage: qavn-import SOURCE... --id ID --out DIR [--title TEXT] [--id-variable NAME] [--force]\n"
-    "                   [--progress]\n"
-    "\n"
-    "Each SOURCE is one data file of the project: SPSS .sav, .zsav or .por, Stata .dta, SAS\n"
-    ".sas7bdat (FILE.sas7bdat:FILE.sas7bcat names its catalogue of value labels; one beside it\n"
-    "is found) or .xpt, CSV with a header line of names, or a DDI Codebook 2.5 .xml (one data\n"
-    "file per fileDscr, found beside it; FILE.xml:DATA names the only one). --id-variable names\n"
-    "the identifier column of every source. An existing DIR is replaced only with --force.\n"
-    "--progress shows how far the import is on standard error. Interrupted (Ctrl+C), it leaves\n"
-    "nothing behind.\n"
-    "Open the project with\n"
-    "  cd DIR && qavn P=ID\n";
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -36,64 +21,50 @@ extern "C" void onInterrupt(int)
     interrupted = 1;
 }
 
-int usageError(const std::string& message)
+// The data files and their cases: "3 cases, 1 data file", or per data file
+// when there are several ("2 data files: HOUSE.DAT 944 cases, PEOPLE.DAT
+// 2,310 cases"), since cases of different files are not the same units.
+std::string casesText(const ImportSummary& summary)
 {
-    std::fprintf(stderr, "qavn-import: %s\n%s", message.c_str(), usage);
-    return 2;
+    if (summary.cases.size() == 1)
+        return std::to_string(summary.cases[0]) + " cases, 1 data file";
+    std::string text = std::to_string(summary.cases.size()) + " data files:";
+    for (std::size_t i = 0; i < summary.cases.size(); ++i) {
+        const std::string& path = summary.dataFiles[i];
+        text += (i == 0 ? " " : ", ") + path.substr(path.find_last_of('\\') + 1) + " " +
+                std::to_string(summary.cases[i]) + " cases";
+    }
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    ImportOptions options;
-    std::string out;
-    bool progress = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        auto value = [&](const char* what, std::string& target) {
-            if (i + 1 >= argc)
-                return false;
-            target = argv[++i];
-            return !target.empty() || what == nullptr;
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        } else if (arg == "--id") {
-            if (!value("id", options.id))
-                return usageError("--id needs a project ID");
-        } else if (arg == "--out") {
-            if (!value("out", out))
-                return usageError("--out needs a folder");
-        } else if (arg == "--title") {
-            if (!value(nullptr, options.title))
-                return usageError("--title needs a text");
-        } else if (arg == "--id-variable") {
-            if (!value("name", options.idVariable))
-                return usageError("--id-variable needs a variable name");
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg == "--progress") {
-            progress = true;
-        } else if (arg.starts_with("--")) {
-            return usageError("unknown option " + std::string(arg));
-        } else {
-            options.sources.emplace_back(arg);
+    ImportArguments arguments;
+    switch (parseImportArguments(argc, argv, arguments)) {
+    case ImportCommand::Help:
+        std::fputs(importUsage("qavn-import").c_str(), stdout);
+        return 0;
+    case ImportCommand::Kind: {
+        // The launcher asks which kind a file is, from the same table the
+        // import reads it by.
+        const ImportKind* kind = importKindOfArgument(arguments.kindOf);
+        if (kind == nullptr) {
+            std::fprintf(stderr, "qavn-import: %s is not a data set qavn-import reads (%s)\n",
+                         arguments.kindOf.c_str(), importKindList().c_str());
+            return 2;
         }
+        std::printf("%.*s\n", static_cast<int>(kind->name.size()), kind->name.data());
+        return 0;
     }
-    if (options.sources.empty())
-        return usageError("no source data set given");
-    if (options.id.empty() || out.empty())
-        return usageError("--id ID and --out DIR are required");
-    for (char& c : options.id)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (options.id.size() > 8)
-        return usageError("a project ID has 1 to 8 characters");
-    for (char c : options.id)
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
-            return usageError("a project ID holds only letters, digits and underscores");
-    options.out = out;
+    case ImportCommand::UsageError:
+        std::fprintf(stderr, "qavn-import: %s\n%s", arguments.error.c_str(), importUsage("qavn-import").c_str());
+        return 2;
+    case ImportCommand::Import:
+        break;
+    }
+    ImportOptions& options = arguments.options;
 
     // An interrupt stops the import at the next case, which then removes
     // what it has written.
@@ -101,6 +72,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onInterrupt);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     int shown = -1;
+    const bool progress = arguments.progress;
     options.progress = [&](double done, const std::string& what) {
         if (progress) {
             const int percent = static_cast<int>(done * 100);
@@ -129,11 +101,7 @@ int main(int argc, char** argv)
     }
     for (const std::string& warning : summary.warnings)
         std::fprintf(stderr, "qavn-import: warning: %s\n", warning.c_str());
-    std::uint64_t cases = 0;
-    for (std::uint64_t n : summary.cases)
-        cases += n;
-    std::printf("%s: %zu variables, %llu cases, %zu data file%s -> %s\n", options.id.c_str(), summary.variables,
-                static_cast<unsigned long long>(cases), summary.cases.size(), summary.cases.size() == 1 ? "" : "s",
-                out.c_str());
+    std::printf("%s: %zu variables, %s -> %s\n", options.id.c_str(), summary.variables, casesText(summary).c_str(),
+                options.out.string().c_str());
     return 0;
 }

@@ -680,7 +680,7 @@ private:
         SourceVariable& s = v.source;
         const std::size_t width = v.last - v.first + 1;
         s.format = (s.isText ? "A" : "F") + std::to_string(width) +
-                   (!s.isText && v.decimals > 0 ? "." + std::to_string(v.decimals) : "");
+                   (s.isText ? std::string() : "." + std::to_string(v.decimals));
         s.display = displayFormatOf(s.format, FormatFamily::Spss, s.isText);
         s.storageWidth = s.isText ? width : 0;
         if (v.group != SIZE_MAX)

@@ -542,8 +542,12 @@ private:
         v.name = trimmedText(v.name);
         v.isText = width > 0;
         v.storageWidth = v.isText ? static_cast<std::size_t>(width) : 0;
-        v.format = formatName(static_cast<int>(format[0])) + std::to_string(format[1]);
-        if (!v.isText && format[2] > 0)
+        // Number formats carry their decimals as SPSS writes them (F4.0),
+        // dates and times only when they have some.
+        const int type = static_cast<int>(format[0]);
+        const bool numberFormat = (type >= 3 && type <= 17 && type != 7 && type != 12) || (type >= 31 && type <= 37);
+        v.format = formatName(type) + std::to_string(format[1]);
+        if (!v.isText && (numberFormat || format[2] > 0))
             v.format += "." + std::to_string(format[2]);
         v.display = displayFormatOf(v.format, FormatFamily::Spss, v.isText);
         if (v.name.empty())

@@ -107,6 +107,10 @@ public:
             const char* encoding = readstat_get_file_encoding(metadata);
             s->title = label != nullptr ? label : "";
             s->encoding = encoding != nullptr ? encoding : "";
+            // Stata files from format 118 on are UTF-8 by definition.
+            if (s->encoding.empty() && s->family == FormatFamily::Stata &&
+                readstat_get_file_format_version(metadata) >= 118)
+                s->encoding = "UTF-8";
             return READSTAT_HANDLER_OK;
         });
 

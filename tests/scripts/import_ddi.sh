@@ -88,7 +88,9 @@ expected = {
     'region': ['Region of residence', 'section: Household', 'Question: In which region do you live?',
                'Universe: All households', 'Concept: Geography', 'Notes: Coded by the interviewer.',
                'Missing values: 9', '1\t2\t', '2\t2\t', '9\t1\t'],
-    'income': ['Monthly income', 'section: Household', 'format F6.2', 'Interval: continuous', '123.45\t1\t', '1250.50\t1\t', '0.50\t1\t'],
+    # Continuous (fractions, no labels): figures, no category lines.
+    'income': ['Monthly income', 'section: Household', 'format F6.2', 'Interval: continuous', 'typeCode: 2',
+               'categoryLineCount: 0', 'Cases: 4 valid, 1 missing', 'Minimum: 0.5  Maximum: 1250.5'],
     'name': ['First name', 'section: Person', "'Bob'\t1\t", "'Anne'\t2\t", 'Type: text'],
     'age': ['Age in years', 'section: Person', 'Cases: 4 valid, 1 missing'],
 }

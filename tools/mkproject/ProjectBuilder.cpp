@@ -73,6 +73,43 @@ std::string_view trimmedField(std::string_view s)
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
+// The metadata file, for a source that gives long names, missing values or
+// formats: every variable, with what the source says of it.
+bool writeMetadata(const ProjectModel& model, const ProjectLayout& layout, std::string& error)
+{
+    ProjectMetadata metadata;
+    metadata.title = model.title;
+    metadata.identifier = model.identifier;
+    metadata.weight = model.weight;
+    for (std::size_t f = 0; f < model.dataFiles.size(); ++f) {
+        SourceFile source;
+        source.file = static_cast<std::uint32_t>(f + 1);
+        source.kind = "json";
+        source.path = model.sourcePath;
+        source.encoding = "UTF-8";
+        source.cases = model.cases;
+        metadata.sources.push_back(std::move(source));
+    }
+    for (const VariableModel& v : model.variables) {
+        VariableMetadata m;
+        m.name = v.name;
+        m.longName = v.longName;
+        m.label = v.utf8Label;
+        m.file = static_cast<std::uint32_t>(v.file);
+        m.isText = v.typeCode == 'A';
+        m.length = m.isText ? static_cast<std::uint64_t>(v.columns.width()) : 0;
+        const int decimals = v.typeCode >= '1' && v.typeCode <= '9' ? v.typeCode - '0' : 0;
+        const std::string format =
+            !v.format.empty() ? v.format
+            : m.isText        ? "A" + std::to_string(v.columns.width())
+                              : "F" + std::to_string(v.columns.width()) + "." + std::to_string(decimals);
+        m.format = displayFormatOf(format, FormatFamily::Spss, m.isText);
+        m.missing = v.missing;
+        metadata.add(std::move(m));
+    }
+    return writeMetadataFile(layout.resourceDir() / metadataFileName(model.prefix), metadata, error);
+}
+
 } // namespace
 
 bool layOutColumns(ProjectModel& model, std::vector<std::string>& problems)
@@ -221,6 +258,9 @@ bool buildProject(const ProjectModel& model, const fs::path& out, const fs::path
     for (const DataFileModel& f : model.dataFiles)
         specFiles.push_back({f.linesPerCase, f.idLocation, f.dataPath});
     if (!writeProjectFiles(layout, specificationText(model.title, model.prefix, specFiles, model.headerLines), error))
+        return false;
+
+    if (model.metadata && !writeMetadata(model, layout, error))
         return false;
 
     if (!logo.empty()) {

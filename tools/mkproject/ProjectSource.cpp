@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -160,14 +161,18 @@ public:
     }
 
     void project(const json& root, ProjectModel& model);
+    bool metadataGiven() const { return metadataGiven_; }
 
 private:
     void dataFile(const json& item, const std::string& path, DataFileModel& file, std::uint32_t cases);
     void variable(const json& item, std::string path, VariableModel& v, const VariableModel* previous,
                   const ProjectModel& model);
     void categories(const json& list, const std::string& path, VariableModel& v);
+    void metadata(const json& item, const std::string& path, VariableModel& v, const ProjectModel& model);
+    bool missingNumber(const json& value, const std::string& where, double& out);
 
     std::vector<std::string>& problems_;
+    bool metadataGiven_ = false;
 };
 
 void SourceReader::project(const json& root, ProjectModel& model)
@@ -177,7 +182,18 @@ void SourceReader::project(const json& root, ProjectModel& model)
         return;
     }
     allowOnly(root, "$",
-              {"id", "title", "prefix", "headerLines", "cases", "seed", "dataFiles", "descriptions", "variables"});
+              {"id", "title", "prefix", "headerLines", "cases", "seed", "dataFiles", "descriptions", "variables",
+               "weight", "identifier"});
+    for (const char* key : {"weight", "identifier"}) {
+        if (!root.contains(key))
+            continue;
+        if (!root.at(key).is_string()) {
+            problem(std::string("$.") + key, "must be a string");
+            continue;
+        }
+        (std::string(key) == "weight" ? model.weight : model.identifier) = root.at(key).get<std::string>();
+        model.metadata = true;
+    }
 
     if (text(root, "$", "id", model.id, true)) {
         model.id = upper(model.id);
@@ -356,7 +372,7 @@ void SourceReader::variable(const json& item, std::string path, VariableModel& v
         v.path = path = path + " (" + item.at("name").get<std::string>() + ")";
     allowOnly(item, path,
               {"name", "file", "record", "location", "width", "type", "label", "section", "description",
-               "sharedDescription", "categories", "range", "values"});
+               "sharedDescription", "categories", "range", "values", "longName", "missing", "format"});
 
     if (text(item, path, "name", v.name, true))
         if (auto why = badVariableName(v.name))
@@ -429,6 +445,9 @@ void SourceReader::variable(const json& item, std::string path, VariableModel& v
 
     if (item.contains("categories"))
         categories(item.at("categories"), path + ".categories", v);
+    if (item.contains("label") && item.at("label").is_string())
+        v.utf8Label = item.at("label").get<std::string>();
+    metadata(item, path, v, model);
 
     if (item.contains("range")) {
         const json& r = item.at("range");
@@ -508,6 +527,114 @@ void SourceReader::variable(const json& item, std::string path, VariableModel& v
     }
 }
 
+// The keys that go to the metadata file: longName, missing, format.
+void SourceReader::metadata(const json& item, const std::string& path, VariableModel& v, const ProjectModel& model)
+{
+    bool given = false;
+    if (item.contains("longName")) {
+        given = true;
+        if (!item.at("longName").is_string() || item.at("longName").get<std::string>().empty())
+            problem(path + ".longName", "must be a non-empty string");
+        else
+            v.longName = item.at("longName").get<std::string>();
+    }
+    if (item.contains("format")) {
+        given = true;
+        if (!item.at("format").is_string() || item.at("format").get<std::string>().empty())
+            problem(path + ".format", "must be a format such as \"F8.1\", \"DOLLAR12.2\" or \"DATE11\"");
+        else
+            v.format = item.at("format").get<std::string>();
+    }
+    if (item.contains("missing")) {
+        given = true;
+        const json& list = item.at("missing");
+        if (!list.is_array()) {
+            problem(path + ".missing", "must be an array of missing values");
+        } else {
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                const std::string where = path + ".missing[" + std::to_string(i) + "]";
+                const json& m = list[i];
+                if (!m.is_object()) {
+                    problem(where, "must be an object with code, low and high, or tag");
+                    continue;
+                }
+                allowOnly(m, where, {"code", "low", "high", "tag", "label"});
+                MissingValue value;
+                if (m.contains("label")) {
+                    if (!m.at("label").is_string())
+                        problem(where + ".label", "must be a string");
+                    else
+                        value.label = m.at("label").get<std::string>();
+                }
+                const int forms = (m.contains("code") ? 1 : 0) + (m.contains("low") || m.contains("high") ? 1 : 0) +
+                                  (m.contains("tag") ? 1 : 0);
+                if (forms != 1) {
+                    problem(where, "needs one of code, low and high, or tag");
+                    continue;
+                }
+                if (m.contains("code")) {
+                    if (v.typeCode == 'A') {
+                        if (!m.at("code").is_string()) {
+                            problem(where + ".code", "must be a string for an alphanumeric variable");
+                            continue;
+                        }
+                        value.text = m.at("code").get<std::string>();
+                    } else if (!missingNumber(m.at("code"), where + ".code", value.low)) {
+                        continue;
+                    }
+                    value.high = value.low;
+                } else if (m.contains("tag")) {
+                    const json& t = m.at("tag");
+                    if (!t.is_string() || t.get<std::string>().size() != 1 ||
+                        !(std::isalpha(static_cast<unsigned char>(t.get<std::string>()[0])) ||
+                          t.get<std::string>()[0] == '_')) {
+                        problem(where + ".tag", "must be one letter (or _)");
+                        continue;
+                    }
+                    value.kind = MissingValue::Kind::Tagged;
+                    value.tag = t.get<std::string>()[0];
+                } else {
+                    if (!m.contains("low") || !m.contains("high")) {
+                        problem(where, "a range needs low and high");
+                        continue;
+                    }
+                    if (!missingNumber(m.at("low"), where + ".low", value.low) ||
+                        !missingNumber(m.at("high"), where + ".high", value.high))
+                        continue;
+                    if (value.low > value.high) {
+                        problem(where, "low is above high");
+                        continue;
+                    }
+                    value.kind = MissingValue::Kind::Range;
+                }
+                v.missing.push_back(std::move(value));
+            }
+        }
+    }
+    (void)model;
+    if (given)
+        metadataGiven_ = true;
+}
+
+// A number of a missing value: a JSON number, or "lowest"/"highest".
+bool SourceReader::missingNumber(const json& value, const std::string& where, double& out)
+{
+    if (value.is_number()) {
+        out = value.get<double>();
+        return true;
+    }
+    if (value.is_string() && value.get<std::string>() == "lowest") {
+        out = -HUGE_VAL;
+        return true;
+    }
+    if (value.is_string() && value.get<std::string>() == "highest") {
+        out = HUGE_VAL;
+        return true;
+    }
+    problem(where, "must be a number (or \"lowest\", \"highest\" in a range)");
+    return false;
+}
+
 void SourceReader::categories(const json& list, const std::string& path, VariableModel& v)
 {
     if (!list.is_array()) {
@@ -576,6 +703,8 @@ bool readProjectSource(const std::filesystem::path& file, ProjectModel& model, s
     }
     SourceReader reader(problems);
     reader.project(root, model);
+    model.metadata = model.metadata || reader.metadataGiven();
+    model.sourcePath = file.string();
     return problems.empty();
 }
 

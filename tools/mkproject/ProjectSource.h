@@ -4,6 +4,8 @@
 
 #include "ProjectFiles.h"
 
+#include "project/ProjectMetadata.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -41,6 +43,11 @@ struct VariableModel {
     double rangeWeight = 100.0;
     std::vector<std::string> values;
     double valuesWeight = 100.0;
+    // For the metadata file, when the source gives them.
+    std::string longName;
+    std::string utf8Label; // the label as the source wrote it
+    std::vector<MissingValue> missing;
+    std::string format; // SPSS-style format text ("DOLLAR12.2"); empty: none given
 };
 
 struct DataFileModel {
@@ -60,6 +67,12 @@ struct ProjectModel {
     std::uint64_t seed = 1;
     std::vector<DataFileModel> dataFiles;
     std::vector<VariableModel> variables;
+    // A metadata file is written when the source gives any of: a variable's
+    // longName, missing or format, or the project's weight or identifier.
+    bool metadata = false;
+    std::string weight;
+    std::string identifier;
+    std::string sourcePath; // the JSON file, for the metadata's source lines
 };
 
 // Reads and checks a project source. On bad input returns false with one

@@ -660,7 +660,9 @@ private:
                     bool missing = false;
                     if (!readNumber(input, value.number, missing, error, c))
                         return caseError(error, cases, kept_[i]);
-                    value.kind = missing ? SourceValue::Kind::SystemMissing : SourceValue::Kind::Number;
+                    // A number beyond a double's range means nothing as data.
+                    value.kind = missing || !std::isfinite(value.number) ? SourceValue::Kind::SystemMissing
+                                                                         : SourceValue::Kind::Number;
                 }
                 if (!visitor.value(i, value))
                     return false;

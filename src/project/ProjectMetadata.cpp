@@ -603,7 +603,7 @@ std::string metadataText(const ProjectMetadata& m)
         attribute(out, "label", v.label, true);
         attribute(out, "file", std::to_string(v.file), false);
         attribute(out, "type", v.isText ? "string" : "numeric", false);
-        if (v.isText)
+        if (v.isText || v.length != 0)
             attribute(out, "length", std::to_string(v.length), false);
         attribute(out, "format", v.format.text, true);
         attribute(out, "display", displayKindName(v.format.kind), false);
@@ -674,6 +674,12 @@ ReadResult<ProjectMetadata> parseMetadata(std::string_view text, const std::stri
         }
         if (trimmed(raw).empty() || raw.front() == '#')
             continue;
+        const std::string_view kind = raw.substr(0, raw.find(' '));
+        if (kind != "project" && kind != "source" && kind != "variable" && kind != "missing") {
+            // A record of a later version: kept as it is, where it stood.
+            (current != nullptr ? current->unknownLines : m.unknownLines).emplace_back(raw);
+            continue;
+        }
         if (!splitLine(raw, line, reason))
             return invalid(file, number, reason);
         bool ok = true;
@@ -693,15 +699,12 @@ ReadResult<ProjectMetadata> parseMetadata(std::string_view text, const std::stri
                 m.add(std::move(v));
                 current = m.variable(name);
             }
-        } else if (line.kind == "missing") {
+        } else {
             if (current == nullptr)
                 return invalid(file, number, "a missing value before any variable line");
             MissingValue missing;
             ok = readMissing(line, *current, missing, reason);
             current->missing.push_back(std::move(missing));
-        } else {
-            // A record of a later version: kept where it stood.
-            (current != nullptr ? current->unknownLines : m.unknownLines).emplace_back(raw);
         }
         if (!ok)
             return invalid(file, number, reason);

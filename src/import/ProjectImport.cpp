@@ -764,7 +764,7 @@ bool writeRawData(const ImportOptions& options, Source& source, std::size_t s, c
 }
 
 // The codebook entries and the metadata of one source's variables.
-bool describeSource(const Source& source, std::size_t s, CodebookWriter& codebook, ProjectMetadata& metadata,
+bool describeSource(const Source& source, std::size_t s, CodebookWriter& codebook, MetadataStream& metadata,
                     Counters& counters, std::string& error)
 {
     std::vector<std::string> details;
@@ -888,8 +888,12 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     CodebookWriter codebook;
     if (!codebook.streamText(resource, options.id, error))
         return false;
+    // The variables' metadata streams to a temporary file as the codebook does.
     ProjectMetadata metadata;
     metadata.identifier = options.idVariable;
+    MetadataStream variablesMetadata;
+    if (!variablesMetadata.open(resource / metadataFileName(options.id), error))
+        return false;
     std::vector<SpecDataFile> specFiles;
     for (std::size_t s = 0; s < sources.size(); ++s) {
         Source& source = sources[s];
@@ -897,7 +901,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
         counters.current = path.filename().string();
         source.section = codebookText(path.filename().string(), maxLine, counters);
         if (!writeRawData(options, source, s, layout, names, dataNames, namesText, counters, progress, error) ||
-            !describeSource(source, s, codebook, metadata, counters, error))
+            !describeSource(source, s, codebook, variablesMetadata, counters, error))
             return false;
         summary.variables += source.variables.size();
         summary.cases.push_back(source.cases);
@@ -934,7 +938,7 @@ bool build(const ImportOptions& options, std::vector<Source>& sources, const fs:
     if (!writeProjectFiles(layout, specificationText(title, options.id, specFiles, {}), error) ||
         !writeWholeFile(root / (options.id + "NAMES.TXT"), namesText, error) ||
         !writeWholeFile(root / driveFilePath(options.id), driveFileText(drives), error) ||
-        !writeMetadataFile(resource / metadataFileName(options.id), metadata, error) || !writeMarker(root, error))
+        !variablesMetadata.finish(metadata, error) || !writeMarker(root, error))
         return false;
     const std::vector<std::string> warnings = warningsOf(counters);
     summary.warnings.insert(summary.warnings.begin(), warnings.begin(), warnings.end());

@@ -5,9 +5,11 @@
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -596,50 +598,101 @@ std::string metadataText(const ProjectMetadata& m)
     }
     for (const std::string& line : m.unknownLines)
         out += line + "\n";
-    for (const VariableMetadata& v : m.variables()) {
-        out += "variable";
-        attribute(out, "name", v.name, false);
-        attribute(out, "long", v.longName, true);
-        attribute(out, "label", v.label, true);
-        attribute(out, "file", std::to_string(v.file), false);
-        attribute(out, "type", v.isText ? "string" : "numeric", false);
-        if (v.isText || v.length != 0)
-            attribute(out, "length", std::to_string(v.length), false);
-        attribute(out, "format", v.format.text, true);
-        attribute(out, "display", displayKindName(v.format.kind), false);
-        attribute(out, "width", std::to_string(v.format.width), false);
-        attribute(out, "decimals", std::to_string(v.format.decimals), false);
-        if (!v.format.origin.empty())
-            attribute(out, "origin", v.format.origin, false);
-        if (v.format.unit != TimeUnit::None)
-            attribute(out, "unit", timeUnitName(v.format.unit), false);
-        unknownAttributes(out, v.unknown);
-        out += '\n';
-        for (const MissingValue& missing : v.missing) {
-            out += "missing";
-            switch (missing.kind) {
-            case MissingValue::Kind::Code:
-                if (v.isText)
-                    attribute(out, "code", missing.text, true);
-                else
-                    attribute(out, "code", numberToken(missing.low), false);
-                break;
-            case MissingValue::Kind::Range:
-                attribute(out, "low", numberToken(missing.low), false);
-                attribute(out, "high", numberToken(missing.high), false);
-                break;
-            case MissingValue::Kind::Tagged:
-                attribute(out, "tag", std::string(1, missing.tag), false);
-                break;
-            }
-            attribute(out, "label", missing.label, true);
-            unknownAttributes(out, missing.unknown);
-            out += '\n';
-        }
-        for (const std::string& line : v.unknownLines)
-            out += line + "\n";
-    }
+    for (const VariableMetadata& v : m.variables())
+        appendVariableText(out, v);
     return out;
+}
+
+void appendVariableText(std::string& out, const VariableMetadata& v)
+{
+    out += "variable";
+    attribute(out, "name", v.name, false);
+    attribute(out, "long", v.longName, true);
+    attribute(out, "label", v.label, true);
+    attribute(out, "file", std::to_string(v.file), false);
+    attribute(out, "type", v.isText ? "string" : "numeric", false);
+    if (v.isText || v.length != 0)
+        attribute(out, "length", std::to_string(v.length), false);
+    attribute(out, "format", v.format.text, true);
+    attribute(out, "display", displayKindName(v.format.kind), false);
+    attribute(out, "width", std::to_string(v.format.width), false);
+    attribute(out, "decimals", std::to_string(v.format.decimals), false);
+    if (!v.format.origin.empty())
+        attribute(out, "origin", v.format.origin, false);
+    if (v.format.unit != TimeUnit::None)
+        attribute(out, "unit", timeUnitName(v.format.unit), false);
+    unknownAttributes(out, v.unknown);
+    out += '\n';
+    for (const MissingValue& missing : v.missing) {
+        out += "missing";
+        switch (missing.kind) {
+        case MissingValue::Kind::Code:
+            if (v.isText)
+                attribute(out, "code", missing.text, true);
+            else
+                attribute(out, "code", numberToken(missing.low), false);
+            break;
+        case MissingValue::Kind::Range:
+            attribute(out, "low", numberToken(missing.low), false);
+            attribute(out, "high", numberToken(missing.high), false);
+            break;
+        case MissingValue::Kind::Tagged:
+            attribute(out, "tag", std::string(1, missing.tag), false);
+            break;
+        }
+        attribute(out, "label", missing.label, true);
+        unknownAttributes(out, missing.unknown);
+        out += '\n';
+    }
+    for (const std::string& line : v.unknownLines)
+        out += line + "\n";
+}
+
+bool MetadataStream::open(const std::filesystem::path& path, std::string& error)
+{
+    path_ = path;
+    variables_.reset(std::tmpfile());
+    if (!variables_) {
+        error = "cannot create a temporary file for " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void MetadataStream::add(const VariableMetadata& variable)
+{
+    buffer_.clear();
+    appendVariableText(buffer_, variable);
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), variables_.get()) != buffer_.size())
+        failed_ = true;
+}
+
+bool MetadataStream::finish(const ProjectMetadata& head, std::string& error)
+{
+    FileTextOutput out;
+    if (failed_ || std::fflush(variables_.get()) != 0 || std::fseek(variables_.get(), 0, SEEK_SET) != 0) {
+        error = "cannot write a temporary file for " + path_.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!out.openHost(path_)) {
+        error = "cannot create " + path_.string() + ": " + out.openError();
+        return false;
+    }
+    out.writeBytes(metadataText(head));
+    char chunk[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, variables_.get())) > 0)
+        out.writeBytes(std::string_view(chunk, got));
+    if (std::ferror(variables_.get()) || !out.flush()) {
+        error = "cannot write " + path_.string() + (out.failed() ? ": " + out.errorText() : std::string());
+        out.discard();
+        return false;
+    }
+    if (!out.close()) {
+        error = "cannot write " + path_.string() + ": " + out.errorText();
+        return false;
+    }
+    return true;
 }
 
 ReadResult<ProjectMetadata> parseMetadata(std::string_view text, const std::string& file)

@@ -6,8 +6,10 @@
 #include "platform/ReadError.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -144,6 +146,35 @@ std::string metadataFileName(std::string_view prefix);
 // a file this version wrote gives the same bytes, and the keys and lines of
 // a later version come back where they were.
 std::string metadataText(const ProjectMetadata& metadata);
+
+// The lines of one variable and its missing values, as metadataText() writes them.
+void appendVariableText(std::string& out, const VariableMetadata& variable);
+
+// Writes a metadata file variable by variable, so that memory does not grow
+// with the variables of a large source: they wait in an unnamed temporary
+// file until finish() writes the whole file (header, project, sources, then
+// the variables in the order added). The file is the one metadataText()
+// gives for the same metadata.
+class MetadataStream {
+public:
+    // Starts the file `path`. Returns false with `error` set when the
+    // temporary file cannot be made.
+    bool open(const std::filesystem::path& path, std::string& error);
+    void add(const VariableMetadata& variable);
+    // Writes the file (`head` holds the project and its sources; its own
+    // variables, if any, come before the ones added). Returns false with
+    // `error` naming the file.
+    bool finish(const ProjectMetadata& head, std::string& error);
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::filesystem::path path_;
+    std::unique_ptr<std::FILE, FileCloser> variables_;
+    std::string buffer_;
+    bool failed_ = false;
+};
 
 // Reads the text of a file named `file` (for messages). Lines may end in
 // LF or CR LF; blank lines and lines starting with '#' are skipped; keys and

@@ -67,6 +67,19 @@ TEST(ProjectMetadataTest, RoundTripsExactlyAndKeepsWhatItDoesNotKnow)
     auto tolerant = parseMetadata(later, "T.META");
     ASSERT_TRUE(tolerant) << describe(tolerant.error());
     EXPECT_EQ(metadataText(tolerant.value()), later);
+    // Streamed variable by variable, the file is the same.
+    TempDir dir;
+    MetadataStream stream;
+    std::string error;
+    ASSERT_TRUE(stream.open(dir / "S.META", error)) << error;
+    ProjectMetadata head;
+    head.title = m.title;
+    head.identifier = m.identifier;
+    head.sources = m.sources;
+    for (const VariableMetadata& v : m.variables())
+        stream.add(v);
+    ASSERT_TRUE(stream.finish(head, error)) << error;
+    EXPECT_EQ(test::readFile(dir / "S.META"), text);
     // CR LF line ends read the same.
     std::string crlf;
     for (const char c : text)

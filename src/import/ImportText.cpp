@@ -113,4 +113,25 @@ std::string numberText(double value, int decimals)
     return text;
 }
 
+NumberShape plainShape(double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    NumberShape shape;
+    if (text.find('e') != std::string_view::npos) {
+        // Rare (100000 is "1e+05" here): the plain form written out.
+        const std::string plain = numberText(value, -1);
+        const std::size_t point = plain.find('.');
+        shape.intLength = point == std::string::npos ? plain.size() : point;
+        shape.decimals = point == std::string::npos ? 0 : static_cast<int>(plain.size() - point - 1);
+        return shape;
+    }
+    const std::size_t point = text.find('.');
+    // "-0" is written as "0" (see numberText).
+    shape.intLength = point == std::string_view::npos ? (text == "-0" ? 1 : text.size()) : point;
+    shape.decimals = point == std::string_view::npos ? 0 : static_cast<int>(text.size() - point - 1);
+    return shape;
+}
+
 } // namespace qavn

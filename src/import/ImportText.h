@@ -41,4 +41,15 @@ private:
 // read back as the same double (100000, 0.1, never 1e+05).
 std::string numberText(double value, int decimals);
 
+// The shape of numberText(value, -1): the characters before the point (a
+// minus sign included) and the decimals after it. Found from the shortest
+// digits without writing the plain form out, which the import does for
+// every value of a column.
+struct NumberShape {
+    std::size_t intLength = 1;
+    int decimals = 0;
+    std::size_t length() const { return intLength + (decimals > 0 ? static_cast<std::size_t>(decimals) + 1 : 0); }
+};
+NumberShape plainShape(double value);
+
 } // namespace qavn

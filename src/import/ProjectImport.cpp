@@ -274,14 +274,13 @@ public:
         } else {
             v.overflow = true;
         }
-        const std::string text = numberText(x, -1);
-        const std::size_t point = text.find('.');
-        if (point != std::string::npos) {
-            v.decimals = std::max(v.decimals, static_cast<int>(text.size() - point - 1));
+        const NumberShape shape = plainShape(x);
+        if (shape.decimals > 0) {
+            v.decimals = std::max(v.decimals, shape.decimals);
             v.nonInteger = true;
         }
-        v.intLength = std::max(v.intLength, point == std::string::npos ? text.size() : point);
-        v.shortestLength = std::max(v.shortestLength, text.size());
+        v.intLength = std::max(v.intLength, shape.intLength);
+        v.shortestLength = std::max(v.shortestLength, shape.length());
         return true;
     }
 

@@ -16,6 +16,18 @@ struct ParserDeleter {
 };
 using Parser = std::unique_ptr<readstat_parser_t, ParserDeleter>;
 
+// A float stands for the shortest decimal that reads back as it (0.1f is
+// 0.1, not 0.100000001490116). Kept out of line: doubles are the common case.
+[[gnu::noinline]] double floatValue(float f)
+{
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, f);
+    double number = 0;
+    if (std::from_chars(buffer, written.ptr, number).ec != std::errc())
+        number = static_cast<double>(f);
+    return number;
+}
+
 SourceValue toValue(readstat_value_t value, std::string& storage)
 {
     SourceValue v;
@@ -38,16 +50,7 @@ SourceValue toValue(readstat_value_t value, std::string& storage)
     case READSTAT_TYPE_INT8: v.number = readstat_int8_value(value); break;
     case READSTAT_TYPE_INT16: v.number = readstat_int16_value(value); break;
     case READSTAT_TYPE_INT32: v.number = readstat_int32_value(value); break;
-    case READSTAT_TYPE_FLOAT: {
-        // A float stands for the shortest decimal that reads back as it
-        // (0.1f is 0.1, not 0.100000001490116).
-        const float f = readstat_float_value(value);
-        char buffer[32];
-        const auto written = std::to_chars(buffer, buffer + sizeof buffer, f);
-        if (std::from_chars(buffer, written.ptr, v.number).ec != std::errc())
-            v.number = static_cast<double>(f);
-        break;
-    }
+    case READSTAT_TYPE_FLOAT: v.number = floatValue(readstat_float_value(value)); break;
     case READSTAT_TYPE_DOUBLE: v.number = readstat_double_value(value); break;
     }
     if (!std::isfinite(v.number))

@@ -53,6 +53,13 @@ TEST(ImportTextTest, NamesLatin1AndNumbers)
     EXPECT_EQ(numberText(0.1, -1), "0.1");
     EXPECT_EQ(numberText(100000, -1), "100000"); // never exponents in raw data
     EXPECT_EQ(numberText(1e-7, -1), "0.0000001");
+    // The shape agrees with the text written, whichever way it is found.
+    for (const double x : {0.0, -0.0, 7.0, -12.5, 100000.0, 1e22, 1.5e-7, 123456.789, -1e300, 0.1 + 0.2}) {
+        const std::string text = numberText(x, -1);
+        const NumberShape shape = plainShape(x);
+        EXPECT_EQ(shape.length(), text.size()) << text;
+        EXPECT_EQ(shape.intLength, std::min(text.find('.'), text.size())) << text;
+    }
     EXPECT_EQ(percentText(1, 8), "12.5");
 }
 

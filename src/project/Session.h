@@ -59,8 +59,8 @@ public:
     ProjectSpec project;
     // The project's metadata file (<prefix>QAV.META in the resource
     // directory), what the outputs take long names, missing values and
-    // formats from. Absent for projects without one (every project of the
-    // written design), which behave as they always did.
+    // formats from. Absent for projects without one, which behave as they
+    // always did.
     std::optional<ProjectMetadata> metadata;
     // Why a metadata file that exists could not be used; the project then
     // runs without metadata.

@@ -40,6 +40,12 @@ grep -q "Cases: 3 valid" <(cd "$dir" && "$BIN/qavn-extract" P=SURVEY_1 --show 2)
 # The user's file in the project folder survives the new import.
 [ -e "$dir/marker" ] || fail "the import again lost a file it did not make"
 
+# A project made before imports carried their marker is kept aside, not refused.
+rm "$dir/.qavn-import"
+printf '4,9\n' >>"$WORK/a/Survey 1.csv"
+[ "$(open "$WORK/a/Survey 1.csv")" = "$first" ] || fail "a project without its marker opened elsewhere"
+ls -d "$dir".old-* >/dev/null 2>&1 && [ -e "$dir"/.qavn-import ] || fail "the project without its marker was not kept aside"
+
 cp "$WORK/a/Survey 1.csv" "$WORK/b/Survey 1.csv"
 other=$(open "$WORK/b/Survey 1.csv")
 [ "${other% P=*}" != "$dir" ] || fail "a file of the same name in another folder shares the project"

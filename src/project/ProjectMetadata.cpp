@@ -272,7 +272,7 @@ bool readProject(const Line& line, ProjectMetadata& m, std::string& reason)
 bool readSource(const Line& line, SourceFile& s, std::string& reason)
 {
     Fields fields(line, reason);
-    return fields.each(s.unknown, [&](const std::string& key, const std::string& value) {
+    const bool ok = fields.each(s.unknown, [&](const std::string& key, const std::string& value) {
         if (key == "file") {
             if (!readCount(value, s.file) || s.file == 0)
                 return fields.bad(key, value, "not a data file number");
@@ -292,6 +292,11 @@ bool readSource(const Line& line, SourceFile& s, std::string& reason)
         }
         return 1;
     });
+    if (ok && s.file == 0) {
+        reason = "a source line needs file= (its data file number)";
+        return false;
+    }
+    return ok;
 }
 
 bool readVariable(const Line& line, VariableMetadata& v, std::string& reason)
@@ -711,7 +716,8 @@ ReadResult<ProjectMetadata> parseMetadata(std::string_view text, const std::stri
         std::string_view raw = text.substr(at, end - at);
         at = end + 1;
         ++number;
-        if (!raw.empty() && raw.back() == '\r')
+        // CR LF line ends, and stray CRs before them, are no part of a record.
+        while (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
         if (!haveHeader) {
             const std::string expected = std::string(ProjectMetadata::formatName) + " ";

@@ -102,6 +102,7 @@ TEST(ProjectMetadataTest, RefusesWhatItCannotReadNamingTheLine)
         {"QAVN-TAGS 1\n", 1, "not a QAVN metadata file"},
         {"QAVN-META 2\n", 1, "version 2 is newer than this program reads (1)"},
         {head + "missing code=1\n", 2, "a missing value before any variable line"},
+        {head + "source kind=sav\n", 2, "a source line needs file="},
         {head + "variable name=A\n", 2, "A: a variable line needs type=numeric or type=string"},
         {head + "variable name=A type=numeric\nmissing code=x1\n", 3, "code=x1: not a number"},
         {head + "variable name=A type=numeric\nmissing low=5 high=1\n", 3, "the range's low end is above its high end"},

@@ -17,7 +17,7 @@ struct ImportOptions {
     std::vector<std::string> sources;
     std::string id;                    // project ID: 1-8 upper-case letters, digits, underscores
     std::filesystem::path out;         // the project folder
-    std::string title;                 // empty: made from the source names
+    std::string title;                 // UTF-8; empty: the sources' own titles, else their file names
     std::string idVariable;            // the identifier column of each source; empty for none
     bool force = false;                // replace an existing `out`
     // Called every tenth of a second or so with how much of the work is

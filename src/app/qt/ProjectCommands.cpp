@@ -6,6 +6,7 @@
 #include "app/qt/LoadingDialog.h"
 #include "codebook/OpenProject.h"
 #include "import/ProjectImport.h"
+#include "import/SourceReader.h"
 #include "platform/Ui.h"
 #include "platform/qt/QtText.h"
 #include "project/Configuration.h"
@@ -252,12 +253,8 @@ bool ProjectCommands::isConfigurationFile(const QString& path)
 
 bool ProjectCommands::isDataSet(const QString& path)
 {
-    static const std::array<const char*, 8> extensions{"sav", "zsav", "por", "dta", "sas7bdat", "xpt", "csv", "xml"};
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    for (const char* extension : extensions)
-        if (suffix == QLatin1String(extension))
-            return true;
-    return false;
+    // The kinds qavn-import reads, from its table.
+    return importKindOf(std::filesystem::path(QFile::encodeName(path).toStdString())) != nullptr;
 }
 
 void ProjectCommands::openProject()
@@ -418,7 +415,7 @@ void ProjectCommands::importDataSet(const QStringList& sources)
             options.sources.push_back(QFile::encodeName(source).toStdString());
         options.id = id.toStdString();
         options.out = QFile::encodeName(folder).toStdString();
-        options.title = latin1Bytes(dialog.titleField()->text().trimmed());
+        options.title = dialog.titleField()->text().trimmed().toStdString(); // UTF-8, as the import takes it
         options.idVariable = QFile::encodeName(dialog.idVariableField()->text().trimmed()).toStdString();
         options.force = force;
         if (!runImport(options))

@@ -57,16 +57,26 @@ int choose()
 int main(int argc, char** argv)
 {
     // Help needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(importUsage("qavn-import-window").c_str(), stdout);
+            std::fputs("       qavn-import-window --choose\n"
+                       "--choose shows an Open dialog for a project or a data set and prints the chosen file.\n"
+                       "Exit status 0 when the project was made, 1 on an error, 3 when cancelled, 2 on a usage\n"
+                       "error. Without a display, use qavn-import --progress.\n",
+                       stdout);
+            return 0;
+        }
+    }
+    // Without a display Qt cannot start: one line, not the platform's abort.
+    std::string why;
+    if (!displayAvailable(argc, argv, why)) {
+        std::fprintf(stderr, "qavn-import-window: %s; qavn-import --progress imports without one\n", why.c_str());
+        return 1;
+    }
     ImportArguments arguments;
     const bool chooseOnly = argc == 2 && std::strcmp(argv[1], "--choose") == 0;
     const ImportCommand command = chooseOnly ? ImportCommand::Import : parseImportArguments(argc, argv, arguments);
-    if (command == ImportCommand::Help) {
-        std::fputs(importUsage("qavn-import-window").c_str(), stdout);
-        std::fputs("       qavn-import-window --choose\n"
-                   "--choose shows an Open dialog for a project or a data set and prints the chosen file.\n",
-                   stdout);
-        return 0;
-    }
     if (command != ImportCommand::Import) {
         std::fprintf(stderr, "qavn-import-window: %s\n%s",
                      command == ImportCommand::Kind ? "--kind is qavn-import's" : arguments.error.c_str(),
@@ -74,12 +84,6 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // Without a display Qt cannot start: one line, not the platform's abort.
-    std::string why;
-    if (!displayAvailable(argc, argv, why)) {
-        std::fprintf(stderr, "qavn-import-window: %s; qavn-import --progress imports without one\n", why.c_str());
-        return 1;
-    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QAVN"));
     if (chooseOnly)

@@ -223,14 +223,6 @@ ProjectCommands::ProjectCommands(OpenProject& session, Ui& ui, QWidget* window)
         // Opening from the menu is no start-up: no logo wait.
         if (!environment.contains(QStringLiteral("QAVN_LOGO_MS")))
             environment.insert(QStringLiteral("QAVN_LOGO_MS"), QStringLiteral("0"));
-        // A project that carries the folder of a drive (as an imported one
-        // does) opens with it, whatever the drive variables of this run say.
-        for (char letter = 'A'; letter <= 'Z'; ++letter) {
-            const QDir dir(folder);
-            if (dir.exists(QString(QLatin1Char(letter))) || dir.exists(QString(QLatin1Char(letter + ('a' - 'A'))))) {
-                environment.remove(QStringLiteral("QAVN_DRIVE_") + QLatin1Char(letter));
-            }
-        }
         process.setProcessEnvironment(environment);
         return process.startDetached();
     };

@@ -9,17 +9,39 @@
 #include "platform/Ui.h"
 #include "catalogue/VariableList.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qavn {
 
-bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& list, Ui& ui, Progress& progress)
+namespace {
+
+// The name of `record` padded with blanks to 9 characters: the row text
+// without its label.
+void appendRowName(std::string& text, const VariableRecord& record)
+{
+    appendRowText(text, record, {});
+}
+
+} // namespace
+
+bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& list, Ui& ui, Progress& progress,
+                   RowTexts texts)
 {
     const std::uint32_t count = store.recordCount();
+    const bool labels = texts == RowTexts::NamesAndLabels;
     progress.setRange(static_cast<long>(count / 10));
     list.setRowCount(count);
-    // Row texts average well under 64 bytes; the arena grows past that.
-    list.reserve(count, static_cast<std::size_t>(count) * 48);
+    // A row text is the padded name and a label of at most labelWindow
+    // bytes, and the labels together hold no more than the text file unless
+    // rows share label lines: the store is reserved once for the most the
+    // rows can need, so it does not move while it fills. Pages of it that
+    // stay unused are never touched.
+    const std::size_t names = static_cast<std::size_t>(count) * 9;
+    const std::size_t labelBytes = labels ? std::min(static_cast<std::size_t>(count) * CodebookStore::labelWindow,
+                                                     store.textBytes().size())
+                                          : 0;
+    list.reserve(count, names + labelBytes);
     ui.pumpStep();
 
     if (!project.dataFiles.empty())
@@ -34,7 +56,9 @@ bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& lis
         for (std::size_t i = 0; i < n; ++i, ++row) {
             const VariableRecord record = VariableRecord::decode(block.data() + i * VariableRecord::size);
             std::string& text = list.beginRow(rowData(record.typeCode, record.fileNumber));
-            appendRowText(text, record, store.readLine(record.labelRef));
+            appendRowName(text, record);
+            if (labels)
+                store.appendLine(record.labelRef, text);
             list.endRow();
             if (record.fileNumber != previousFile) {
                 // A file number outside the project's list names no data file.
@@ -53,14 +77,21 @@ bool loadVariables(CodebookStore& store, ProjectSpec& project, VariableList& lis
         }
         ++blockNumber;
     }
-    // Loading has read every label, which brings most of the text file into
-    // the resident set; the list now holds what it needs, so those pages go
-    // back to the system's cache until a description or a search reads them.
-    store.releaseResidentPages();
+    // The pages of the codebook read here stay mapped: a search or a query
+    // reads them again, and bringing them back costs more than keeping them.
     list.showList(lastRow);
     progress.advance(static_cast<long>(lastRow / 10));
     list.goToRow(1);
     return true;
+}
+
+void loadLabels(const CodebookStore& store, VariableList& list, std::span<const std::uint32_t> rows)
+{
+    const std::uint32_t records = store.recordCount();
+    list.appendToRows(rows, [&](std::uint32_t row, std::string& text) {
+        if (row <= records)
+            store.appendLine(store.recordAt(row).labelRef, text);
+    });
 }
 
 } // namespace qavn

@@ -45,15 +45,35 @@ void VariableList::appendRow(std::string_view rowText, std::uint32_t rowData)
 
 std::string& VariableList::beginRow(std::uint32_t rowData)
 {
-    pendingRow_.clear();
     data_.push_back(rowData);
-    return pendingRow_;
+    return text_;
 }
 
 void VariableList::endRow()
 {
-    text_.append(pendingRow_);
     start_.push_back(text_.size());
+}
+
+void VariableList::appendToRows(std::span<const std::uint32_t> rows,
+                                FunctionRef<void(std::uint32_t row, std::string& text)> append)
+{
+    if (rows.empty())
+        return;
+    std::string text;
+    text.reserve(text_.size() + rows.size() * 64);
+    std::size_t next = 0;
+    const std::uint32_t filled = static_cast<std::uint32_t>(start_.size() - 1);
+    std::uint64_t from = 0;
+    for (std::uint32_t r = 1; r <= filled; ++r) {
+        text.append(text_, from, start_[r] - from);
+        from = start_[r];
+        if (next < rows.size() && rows[next] == r) {
+            append(r, text);
+            ++next;
+        }
+        start_[r] = text.size();
+    }
+    text_ = std::move(text);
 }
 
 void VariableList::showList(std::uint32_t count)

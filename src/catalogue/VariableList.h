@@ -4,8 +4,10 @@
 // and active row, and the observer told of every change.
 
 #include "codebook/Catalogue.h"
+#include "platform/FunctionRef.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,10 +52,16 @@ public:
     void setRowCount(std::uint32_t count);
     void reserve(std::uint32_t rows, std::size_t textBytes);
     void appendRow(std::string_view rowText, std::uint32_t rowData);
-    // Appends an empty row text, returning the string to write it into; the
-    // text must be complete before the next append.
+    // Starts a row and returns the store of every row text: the caller
+    // appends the new row's text to it (and changes nothing else) before
+    // endRow(), so that the text is written once, in place.
     std::string& beginRow(std::uint32_t rowData);
     void endRow();
+    // After filling: appends to the texts of `rows` (ascending, each in the
+    // list) what `append(row, text)` adds to the string it is given; the
+    // other rows keep their texts. One pass over every row text.
+    void appendToRows(std::span<const std::uint32_t> rows,
+                      FunctionRef<void(std::uint32_t row, std::string& text)> append);
     // tagCount = 0, rowCount = count, the list is shown.
     void showList(std::uint32_t count);
     bool shown() const { return shown_; }
@@ -69,6 +77,10 @@ public:
 
     // The whole row text: name padded to 9 characters, then the label.
     std::string_view rowText(std::uint32_t row) const;
+    // Every row text, one after another in row order with nothing between
+    // them: rowText(r) is a part of it, for readers that look through all
+    // of them at once.
+    std::string_view rowTexts() const { return text_; }
     // The first 8 characters of the row text without leading and trailing
     // blanks; row 0 means the active row.
     std::string rowName(std::uint32_t row) const;
@@ -122,7 +134,6 @@ private:
     std::vector<std::uint64_t> start_; // start of row r's text at [r - 1]; one extra entry at the end
     std::vector<std::uint32_t> data_;
     std::vector<std::uint8_t> tags_;
-    std::string pendingRow_;
     int batchDepth_ = 0;
     std::uint32_t batchFirst_ = 0; // 0: nothing changed in the batch
     std::uint32_t batchLast_ = 0;

@@ -169,15 +169,20 @@ void appendWithoutFillers(std::string& out, const std::uint8_t* b, const std::ui
 std::string_view CodebookStore::readLine(TextRef ref)
 {
     line_.clear();
+    appendLine(ref, line_);
+    return line_;
+}
+
+void CodebookStore::appendLine(TextRef ref, std::string& out) const
+{
     const auto text = text_.bytes();
     const std::size_t start = ref.offset();
     if (start >= text.size())
-        return line_;
+        return;
     const std::uint8_t* b = text.data() + start;
     const std::size_t window = std::min(text.size() - start, labelWindow);
     const auto* end = static_cast<const std::uint8_t*>(std::memchr(b, textbyte::lineEnd, window));
-    appendWithoutFillers(line_, b, end ? end : b + window);
-    return line_;
+    appendWithoutFillers(out, b, end ? end : b + window);
 }
 
 bool CodebookStore::sectionTitleOf(std::uint32_t k, std::string& title)

@@ -92,6 +92,10 @@ public:
     // 0xDC unchanged. A line without terminator in the window gives the
     // window's bytes; a reference past the end gives an empty line.
     std::string_view readLine(TextRef ref);
+    // The same line appended to `out`, without passing through the store:
+    // for callers that keep the text (the list's rows). Leaves the views the
+    // store handed out valid.
+    void appendLine(TextRef ref, std::string& out) const;
 
     // readRecord(k), then readLine at its section reference into `title`.
     bool sectionTitleOf(std::uint32_t k, std::string& title);
@@ -120,15 +124,8 @@ public:
 
     // The whole text file, for readers that scan the stored bytes directly.
     std::span<const std::uint8_t> textBytes() const { return text_.bytes(); }
-
-    // Gives the pages of both files read so far back to the system (see
-    // MappedFile::releaseResidentPages); nothing read through the store
-    // becomes invalid.
-    void releaseResidentPages() const
-    {
-        index_.releaseResidentPages();
-        text_.releaseResidentPages();
-    }
+    // The whole index file.
+    std::span<const std::uint8_t> indexBytes() const { return index_.bytes(); }
 
     Ui& ui() const { return *ui_; }
 

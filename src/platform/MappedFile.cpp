@@ -83,12 +83,4 @@ void MappedFile::close()
     open_ = false;
 }
 
-void MappedFile::releaseResidentPages() const
-{
-    // The mapping is private and read-only, so every page is a clean copy of
-    // the file and dropping it loses nothing.
-    if (mapping_)
-        ::madvise(mapping_, size_, MADV_DONTNEED);
-}
-
 } // namespace qavn

@@ -31,12 +31,6 @@ public:
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
     std::size_t size() const { return size_; }
 
-    // Lets the system take back the pages read so far: the bytes stay valid
-    // and are brought in again from the file (or the page cache) when next
-    // read. Only the resident set shrinks; a file read into memory is left
-    // alone.
-    void releaseResidentPages() const;
-
 private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;

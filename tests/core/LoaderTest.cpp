@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,7 @@ TEST(LoaderTest, RowsAndProgressStepsFollowTheBlocks)
         EXPECT_EQ(list.activeRow(), 1u);
         EXPECT_EQ(list.rowName(c.records), "V" + std::to_string(c.records));
         EXPECT_EQ(list.rowLabel(c.records), "Label " + std::to_string(c.records));
-        // The store still reads after loading has let its pages go.
+        // The store reads on after loading.
         ASSERT_TRUE(p.store.readRecord(static_cast<std::uint32_t>(c.records)));
         EXPECT_EQ(p.store.readLine(p.store.record().labelRef), "Label " + std::to_string(c.records));
     }
@@ -100,6 +101,25 @@ TEST(LoaderTest, FirstRowsOfTheDataFilesAndRowData)
     EXPECT_EQ(list.rowLabel(3), "Label 3");
     EXPECT_EQ(list.rowInfo(6).typeCode, 'A');
     EXPECT_EQ(list.rowInfo(6).fileNumber, 3);
+}
+
+TEST(LoaderTest, NamesOnlyThenLabelsOfChosenRowsGiveTheWholeLoadsTexts)
+{
+    Opened p(85);
+    VariableList whole(VariableList::Mode::Main, &p.ui);
+    VariableList names(VariableList::Mode::Main, &p.ui);
+    Progress progress;
+    ASSERT_TRUE(loadVariables(p.store, p.spec, whole, p.ui, progress));
+    ASSERT_TRUE(loadVariables(p.store, p.spec, names, p.ui, progress, RowTexts::NamesOnly));
+    EXPECT_EQ(names.rowText(2), "V2       ");
+    // The first and the last row, and rows in blocks that follow and skip.
+    const std::vector<std::uint32_t> rows = {1, 40, 41, 80, 85};
+    loadLabels(p.store, names, rows);
+    for (std::uint32_t r = 1; r <= 85; ++r) {
+        SCOPED_TRACE(r);
+        const bool chosen = std::find(rows.begin(), rows.end(), r) != rows.end();
+        EXPECT_EQ(names.rowText(r), chosen ? whole.rowText(r) : whole.rowText(r).substr(0, 9));
+    }
 }
 
 TEST(LoaderTest, CancelIsSeenAfterTheBlockAndTheListStaysHidden)

@@ -93,11 +93,17 @@ int main(int argc, char** argv)
                 output.path = *options.outputDir;
     }
 
+    // Listing, searching and querying read every label; a run that only
+    // selects by number, tag file or saved selection and then writes or
+    // verifies needs the labels of its selected variables alone, which are
+    // read once the selection is made.
+    const bool everyLabel = options.list || options.listTagged || options.searchText || options.queryText;
+    const RowTexts texts = everyLabel ? RowTexts::NamesAndLabels : RowTexts::NamesOnly;
     VariableList list(VariableList::Mode::Main, &ui);
     {
         ConsoleProgress loading("Loading");
         try {
-            if (!loadVariables(session.store, session.project, list, ui, loading)) {
+            if (!loadVariables(session.store, session.project, list, ui, loading, texts)) {
                 ui.error(loadCanceledMessage);
                 return exitFailure;
             }
@@ -136,6 +142,9 @@ int main(int argc, char** argv)
         if (const int status = saveNamedSelection(context, *options.saveSelection); status != exitOk)
             return status;
     }
+
+    if (texts == RowTexts::NamesOnly)
+        loadLabels(session.store, list, list.taggedRows());
 
     if (options.list)
         printList(context);

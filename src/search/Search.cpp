@@ -180,6 +180,7 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
 
     text_.assign(text);
     anchor_ = OccurrenceScan::anchorIndex(text_);
+    labelHint_ = 0;
     descriptionHint_ = 0;
     categoryHint_ = 0;
     wholeWords_ = request.wholeWords;
@@ -270,17 +271,38 @@ MatchField Search::testItem(std::uint32_t row)
         if (d != Decision::NoOccurrence)
             return d == Decision::Pass ? MatchField::Variable : MatchField::None;
     }
-    if (fields_.label) {
-        const Decision d = decide(list_.rowLabel(row));
-        if (d != Decision::NoOccurrence)
-            return d == Decision::Pass ? MatchField::Label : MatchField::None;
-    }
+    // The list's rows are the store's records. A row past the index's end
+    // goes through readRecord(), which says that it cannot be read.
+    const bool inIndex = row <= store_.recordCount();
+    VariableRecord record;
     bool haveRecord = false;
+    if (fields_.label) {
+        // A label is a line of the text file: where the scan found no place
+        // in it, it cannot hold the text.
+        bool test = true;
+        if (scanned_ && inIndex) {
+            record = store_.recordAt(row);
+            haveRecord = true;
+            test = mayHold(record.labelRef, 1, labelHint_);
+        }
+        if (test) {
+            const Decision d = decide(list_.rowLabel(row));
+            if (d != Decision::NoOccurrence)
+                return d == Decision::Pass ? MatchField::Label : MatchField::None;
+        }
+    }
+    if (!fields_.description && !fields_.category)
+        return MatchField::None;
+    if (!haveRecord) {
+        if (inIndex) {
+            record = store_.recordAt(row);
+        } else {
+            if (!store_.readRecord(row))
+                return MatchField::None;
+            record = store_.record();
+        }
+    }
     if (fields_.description) {
-        if (!store_.readRecord(row))
-            return MatchField::None;
-        haveRecord = true;
-        const VariableRecord record = store_.record();
         if (record.descriptionLineCount <= longBlockLines) {
             if (!scanned_ || mayHold(record.descriptionRef, record.descriptionLineCount, descriptionHint_) ||
                 noticePossible(record.descriptionLineCount)) {
@@ -295,11 +317,6 @@ MatchField Search::testItem(std::uint32_t row)
         }
     }
     if (fields_.category) {
-        // Reading the texts leaves the current record as it was, so the
-        // record read for the description serves here too.
-        if (!haveRecord && !store_.readRecord(row))
-            return MatchField::None;
-        const VariableRecord& record = store_.record();
         const TextRef ref = record.categoryRef;
         const std::uint32_t lines = record.categoryLineCount;
         if (scanned_ && !mayHold(ref, lines, categoryHint_))

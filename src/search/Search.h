@@ -106,10 +106,11 @@ public:
 //
 // Finding the matches does not need every block read: one scan of the text
 // file per search text (kept while the text stays the same) lists the places
-// where the text can occur, and only blocks holding such a place, or
-// descriptions long enough to get the over-long notice, are read and tested
-// by the rules above. Texts with characters outside printable ASCII are
-// tested by the rules alone.
+// where the text can occur, and only labels and blocks holding such a place,
+// or descriptions long enough to get the over-long notice, are read and
+// tested by the rules above (the labels only when a block field is checked
+// too, which is what makes the scan worth its pass). Texts with characters
+// outside printable ASCII are tested by the rules alone.
 //
 // Messages: "Cannot Find '<text>' !" when nothing matched and the search was
 // not cancelled; the store's own message when a record cannot be read (the
@@ -197,7 +198,8 @@ private:
     std::size_t anchor_ = 0; // the text's character to look for first
     bool scanned_ = false; // scan_ holds the current text's anchors
     OccurrenceScan scan_;
-    std::size_t descriptionHint_ = 0; // where the anchor lookups of this walk got to
+    std::size_t labelHint_ = 0; // where the anchor lookups of this walk got to
+    std::size_t descriptionHint_ = 0;
     std::size_t categoryHint_ = 0;
     std::string joined_;                 // the category lines of the item being tested, joined
     std::vector<std::size_t> lineStarts_; // where each of them begins in joined_

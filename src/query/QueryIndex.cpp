@@ -220,67 +220,123 @@ bool QueryIndex::build(const VariableList& list, const CodebookStore& store, con
 }
 
 bool QueryIndex::build(const VariableList& list, const CodebookStore& store, const ProjectSpec* project,
-                       FunctionRef<bool()> keepGoing, FunctionRef<void(int)> progress)
+                       FunctionRef<bool()>, FunctionRef<void(int)> progress)
 {
     *this = QueryIndex();
-    const std::uint32_t rows = list.rowCount();
-    const auto bytes = store.textBytes();
-    const std::uint32_t records = store.isOpen() ? store.recordCount() : 0;
+    list_ = &list;
+    store_ = &store;
+    rows_ = list.rowCount();
+    records_ = store.isOpen() ? std::min(store.recordCount(), rows_) : 0;
+    if (project) {
+        for (const DataFileEntry& file : project->dataFiles)
+            fileNames_.push_back(file.fileTitle);
+    }
+    built_ = true;
+    progress(100);
+    return true;
+}
 
-    nameStarts_.reserve(std::size_t{rows} + 1);
-    labelStarts_.reserve(std::size_t{rows} + 1);
-    names_.reserve(std::size_t{rows} * 9);
-    descriptions_.resize(rows);
-    categories_.resize(rows);
-    section_.resize(rows);
-    file_.resize(rows);
+namespace {
 
-    // The end of the block of `lines` lines at `start`: past its last line
-    // end, or the end of the file.
-    auto blockOf = [&](TextRef ref, std::uint32_t lines) {
-        Block block;
-        block.start = std::min<std::uint64_t>(ref.offset(), bytes.size());
-        std::uint64_t p = block.start;
-        for (std::uint32_t k = 0; k < lines && p < bytes.size(); ++k) {
-            const void* hit = std::memchr(bytes.data() + p, textbyte::lineEnd, bytes.size() - p);
-            p = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data()) + 1
-                    : bytes.size();
+// The name and label of a row text, as rowName() and rowLabel() give them:
+// the first 8 characters without surrounding blanks, and what follows the
+// 9th.
+std::string_view nameOf(std::string_view text)
+{
+    return trimmed(text.substr(0, std::min<std::size_t>(8, text.size())));
+}
+
+std::string_view labelOf(std::string_view text)
+{
+    return text.size() > 9 ? text.substr(9) : text.substr(text.size());
+}
+
+// Where the `lines`-th line end from `start` lies, plus one: the end of a
+// block of that many lines (the end of the file when it ends first). Line
+// ends are counted 32 bytes at a time.
+std::uint64_t blockEnd(std::span<const std::uint8_t> bytes, std::uint64_t start, std::uint32_t lines)
+{
+    const std::uint8_t* d = bytes.data();
+    const std::uint64_t size = bytes.size();
+    std::uint64_t p = std::min(start, size);
+    std::uint32_t left = lines;
+#if defined(__SSE2__)
+    const __m128i lineEnd = _mm_set1_epi8(static_cast<char>(textbyte::lineEnd));
+    while (left > 0 && size - p >= 32) {
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 16));
+        const std::uint32_t ends = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x0, lineEnd))) |
+                                   (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x1, lineEnd))) << 16);
+        const auto count = static_cast<std::uint32_t>(std::popcount(ends));
+        if (count < left) {
+            left -= count;
+            p += 32;
+            continue;
         }
-        block.end = p;
-        return block;
-    };
+        // The line end wanted is in these 32 bytes: drop the ones before it.
+        std::uint32_t rest = ends;
+        for (std::uint32_t k = 1; k < left; ++k)
+            rest &= rest - 1;
+        return p + static_cast<std::uint64_t>(std::countr_zero(rest)) + 1;
+    }
+#endif
+    for (; left > 0 && p < size; --left) {
+        const void* hit = std::memchr(d + p, textbyte::lineEnd, size - p);
+        p = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - d) + 1 : size;
+    }
+    return p;
+}
 
+} // namespace
+
+bool QueryIndex::makeBlocksReady(FunctionRef<bool()> keepGoing)
+{
+    if (blocksReady_)
+        return true;
+    // A stop leaves the rows made so far; the next call goes on from there.
+    const auto bytes = store_->textBytes();
+    descriptions_.resize(rows_);
+    categories_.resize(rows_);
+    for (std::uint32_t r = blocksMade_ + 1; r <= records_; ++r) {
+        if (r % rowsBetweenPolls == 0 && !keepGoing()) {
+            blocksMade_ = r - 1;
+            return false;
+        }
+        const VariableRecord record = store_->recordAt(r);
+        Block& description = descriptions_[r - 1];
+        description.start = std::min<std::uint64_t>(record.descriptionRef.offset(), bytes.size());
+        description.end = blockEnd(bytes, description.start, record.descriptionLineCount);
+        Block& category = categories_[r - 1];
+        category.start = std::min<std::uint64_t>(record.categoryRef.offset(), bytes.size());
+        category.end = blockEnd(bytes, category.start, record.categoryLineCount);
+    }
+    blocksMade_ = records_;
+    auto orderOf = [&](const std::vector<Block>& blocks, std::vector<std::uint32_t>& order) {
+        order.resize(blocks.size());
+        std::iota(order.begin(), order.end(), 0u);
+        const auto byStart = [&](std::uint32_t a, std::uint32_t b) { return blocks[a].start < blocks[b].start; };
+        if (!std::is_sorted(order.begin(), order.end(), byStart))
+            std::stable_sort(order.begin(), order.end(), byStart);
+    };
+    orderOf(descriptions_, descriptionOrder_);
+    orderOf(categories_, categoryOrder_);
+    blocksReady_ = true;
+    return true;
+}
+
+void QueryIndex::makeSectionsReady()
+{
+    if (sectionsReady_)
+        return;
+    const auto bytes = store_->textBytes();
+    section_.assign(rows_, 0);
+    sectionTitles_.clear();
+    // Sections as Next Section walks them: a new one where the title
+    // changes; rows pointing at the same stored line share it unread.
     std::uint64_t sectionRef = UINT64_MAX;
     std::string sectionTitle;
-    for (std::uint32_t r = 1; r <= rows; ++r) {
-        if (r % rowsBetweenPolls == 0) {
-            if (!keepGoing()) {
-                *this = QueryIndex();
-                return false;
-            }
-            progress(static_cast<int>(std::uint64_t{r} * 100 / rows));
-        }
-        const std::string_view text = list.rowText(r);
-        const std::string_view name = trimmed(text.substr(0, std::min<std::size_t>(8, text.size())));
-        nameStarts_.push_back(names_.size());
-        names_ += name;
-        names_ += '\n';
-        labelStarts_.push_back(labels_.size());
-        const std::size_t labelAt = labels_.size();
-        labels_ += list.rowLabel(r);
-        // A label is one line, whatever bytes it holds.
-        std::replace(labels_.begin() + static_cast<std::ptrdiff_t>(labelAt), labels_.end(), '\n', ' ');
-        labels_ += '\n';
-
-        if (r > records)
-            continue;
-        const VariableRecord record = store.recordAt(r);
-        descriptions_[r - 1] = blockOf(record.descriptionRef, record.descriptionLineCount);
-        categories_[r - 1] = blockOf(record.categoryRef, record.categoryLineCount);
-        file_[r - 1] = record.fileNumber;
-        // Sections as Next Section walks them: a new one where the title
-        // changes; rows pointing at the same stored line share it unread.
-        const std::uint64_t ref = record.sectionRef.offset();
+    for (std::uint32_t r = 1; r <= records_; ++r) {
+        const std::uint64_t ref = store_->recordAt(r).sectionRef.offset();
         if (ref != sectionRef) {
             std::string title = storedLine(bytes, ref);
             if (sectionTitles_.empty() || title != sectionTitle) {
@@ -291,28 +347,100 @@ bool QueryIndex::build(const VariableList& list, const CodebookStore& store, con
         }
         section_[r - 1] = static_cast<std::uint32_t>(sectionTitles_.size());
     }
-    nameStarts_.push_back(names_.size());
-    labelStarts_.push_back(labels_.size());
+    sectionsReady_ = true;
+}
 
-    auto orderOf = [&](const std::vector<Block>& blocks, std::vector<std::uint32_t>& order) {
-        order.resize(blocks.size());
-        std::iota(order.begin(), order.end(), 0u);
-        const auto byStart = [&](std::uint32_t a, std::uint32_t b) { return blocks[a].start < blocks[b].start; };
-        if (!std::is_sorted(order.begin(), order.end(), byStart))
-            std::stable_sort(order.begin(), order.end(), byStart);
-    };
-    orderOf(descriptions_, descriptionOrder_);
-    orderOf(categories_, categoryOrder_);
-
-    if (project) {
-        for (const DataFileEntry& file : project->dataFiles)
-            fileNames_.push_back(file.fileTitle);
+const QueryIndex::Lines& QueryIndex::linesOf(std::uint8_t field)
+{
+    Lines& lines = field == queryfield::name ? nameLines_ : labelLines_;
+    if (lines.ready)
+        return lines;
+    lines.text.clear();
+    lines.starts.clear();
+    lines.starts.reserve(std::size_t{rows_} + 1);
+    for (std::uint32_t r = 1; r <= rows_; ++r) {
+        const std::string_view text = list_->rowText(r);
+        lines.starts.push_back(lines.text.size());
+        const std::size_t at = lines.text.size();
+        lines.text += field == queryfield::name ? nameOf(text) : labelOf(text);
+        // A name or label is one line, whatever bytes it holds.
+        std::replace(lines.text.begin() + static_cast<std::ptrdiff_t>(at), lines.text.end(), '\n', ' ');
+        lines.text += '\n';
     }
-    store_ = &store;
-    rows_ = rows;
-    built_ = true;
-    progress(100);
-    return true;
+    lines.starts.push_back(lines.text.size());
+    lines.ready = true;
+    return lines;
+}
+
+// A term with a word to look for, in the names or labels read in place: the
+// word is looked for in all the row texts at once, and each place found is
+// taken only when it lies wholly inside the field of its row, a field being
+// one line as in the lines of linesOf().
+void QueryIndex::scanRows(const Query::Term& term, std::uint8_t field, std::vector<std::uint64_t>& bits) const
+{
+    if (rows_ == 0)
+        return;
+    const std::string_view all = list_->rowTexts();
+    const char* const base = all.data();
+    const std::size_t size = all.size();
+    const std::size_t n = term.literal.size();
+    // Rows of a list not filled as far as its row count have no text.
+    auto rowStart = [&](std::uint32_t r) {
+        const std::string_view text = r > rows_ ? std::string_view() : list_->rowText(r);
+        return text.data() ? static_cast<std::size_t>(text.data() - base) : size;
+    };
+    std::uint32_t row = 1;
+    std::size_t nextStart = rowStart(2);
+    std::string line;
+    std::size_t pos = 0;
+    while (pos < size) {
+        const std::size_t found = findFolded(base + pos, size - pos, term.literal);
+        if (found == std::string_view::npos)
+            break;
+        const std::size_t at = pos + found;
+        while (at >= nextStart && row < rows_) {
+            ++row;
+            nextStart = rowStart(row + 1);
+        }
+        const std::string_view text = list_->rowText(row);
+        if (!text.data())
+            break;
+        const std::string_view value = field == queryfield::name ? nameOf(text) : labelOf(text);
+        const std::size_t b = static_cast<std::size_t>(value.data() - base);
+        const std::size_t e = b + value.size();
+        if (at < b) {
+            pos = b;
+            continue;
+        }
+        if (at >= e) {
+            pos = nextStart;
+            continue;
+        }
+        if (at + n > e) {
+            pos = at + 1;
+            continue;
+        }
+        if (term.plainWord) {
+            // Every occurrence counts: one that fails the word rule leaves
+            // the rest of the field to be looked at.
+            if ((term.wordStart && at > b && isQueryWordByte(static_cast<unsigned char>(base[at - 1]))) ||
+                (term.wordEnd && at + n < e && isQueryWordByte(static_cast<unsigned char>(base[at + n])))) {
+                pos = at + 1;
+                continue;
+            }
+            setBit(bits, row - 1);
+        } else {
+            re2::StringPiece piece(value.data(), value.size());
+            if (value.find('\n') != std::string_view::npos) {
+                line.assign(value);
+                std::replace(line.begin(), line.end(), '\n', ' ');
+                piece = re2::StringPiece(line);
+            }
+            if (re2::RE2::PartialMatch(piece, *term.regex))
+                setBit(bits, row - 1);
+        }
+        pos = nextStart;
+    }
 }
 
 void QueryIndex::scanLines(const Query& query, std::span<const std::size_t> terms, const char* text,
@@ -442,14 +570,14 @@ bool QueryIndex::matchesTitle(const Query::Term& term, const std::string& title)
     return re2::RE2::PartialMatch(title, *term.regex);
 }
 
-QueryMatches QueryIndex::evaluate(const Query& query) const
+QueryMatches QueryIndex::evaluate(const Query& query)
 {
     QueryMatches matches;
     evaluate(query, matches, [] { return true; });
     return matches;
 }
 
-bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef<bool()> keepGoing) const
+bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef<bool()> keepGoing)
 {
     QueryMatches result(rows_);
     if (query.empty() || !built_) {
@@ -475,38 +603,39 @@ bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef
             continue;
         }
         const bool section = term.kind == Query::TermKind::Section;
+        if (section)
+            makeSectionsReady();
         const std::size_t count = section ? sectionTitles_.size() : fileNames_.size();
         std::vector<std::uint8_t> chosen(count + 1, 0);
         for (std::size_t k = 1; k <= count; ++k)
             chosen[k] = term.number ? term.number == k
                                     : matchesTitle(term, section ? sectionTitles_[k - 1] : fileNames_[k - 1]);
-        for (std::uint32_t r = 0; r < rows_; ++r) {
-            const std::size_t k = section ? section_[r] : file_[r];
+        for (std::uint32_t r = 0; r < records_; ++r) {
+            const std::size_t k = section ? section_[r] : list_->rowInfo(r + 1).fileNumber;
             if (k <= count && chosen[k])
                 setBit(termBits[t], r);
         }
     }
 
     std::vector<LineHits> hits(terms.size());
-    if (!nameTerms.empty()) {
-        scanLines(query, nameTerms, names_.data(), names_.size(), hits, 0, nullptr);
-        for (const std::size_t t : nameTerms) {
-            markLines(hits[t], nameStarts_, termBits[t]);
-            hits[t].clear();
-        }
-        if (!keepGoing())
-            return false;
-    }
-    if (!labelTerms.empty()) {
-        scanLines(query, labelTerms, labels_.data(), labels_.size(), hits, 0, nullptr);
-        for (const std::size_t t : labelTerms) {
-            markLines(hits[t], labelStarts_, termBits[t]);
-            hits[t].clear();
+    for (const std::uint8_t field : {queryfield::name, queryfield::label}) {
+        for (const std::size_t t : field == queryfield::name ? nameTerms : labelTerms) {
+            if (!terms[t].literal.empty()) {
+                scanRows(terms[t], field, termBits[t]);
+            } else {
+                const Lines& lines = linesOf(field);
+                const std::size_t one[] = {t};
+                scanLines(query, one, lines.text.data(), lines.text.size(), hits, 0, nullptr);
+                markLines(hits[t], lines.starts, termBits[t]);
+                hits[t].clear();
+            }
         }
         if (!keepGoing())
             return false;
     }
     if (!textTerms.empty()) {
+        if (!makeBlocksReady(keepGoing))
+            return false;
         if (!scanCodebookText(query, textTerms, hits, keepGoing))
             return false;
         for (const std::size_t t : textTerms) {

@@ -42,21 +42,25 @@ private:
     std::vector<std::uint64_t> bits_;
 };
 
-// What a query searches, gathered once per opened project: the names and
-// labels of the list's rows as lines, where each variable's description and
-// category block lies in the codebook text file, its section and its data
-// file. Built once (one pass over the index file and the blocks' line ends),
-// it answers any number of queries.
+// What a query searches in an opened project. Each field is made ready the
+// first time a query needs it, and kept: names and labels are read in place
+// from the list's row texts (a field of them is copied into lines only for
+// a regular expression without a word to look for first); the places of the
+// description and category blocks (one pass over the index file and the
+// blocks' line ends) only for a term in those fields; the sections only for
+// a section term. The data files' numbers are the list's own.
 //
 // The store, the list and the project must outlive the index and keep their
 // content (the list loaded); the index only reads them through const calls
 // (the store's mapped bytes), so a query may run on another thread while the
-// window uses them.
+// window uses them. One thread at a time evaluates: evaluating may make a
+// field ready.
 class QueryIndex {
 public:
-    // Gathers what the list and the store hold. `keepGoing` is asked now and
-    // then; build() returns false when it answered false (the index is then
-    // empty). `progress` (0 to 100) is told how far it got.
+    // Binds the index to the list, the store and the project (which may be
+    // null: no file names). Nothing is read yet; `progress` is told 100.
+    // `keepGoing` is kept for nothing here and asked by evaluate(); build()
+    // returns true.
     bool build(const VariableList& list, const CodebookStore& store, const ProjectSpec* project,
                FunctionRef<bool()> keepGoing, FunctionRef<void(int)> progress);
     bool build(const VariableList& list, const CodebookStore& store, const ProjectSpec* project);
@@ -64,18 +68,13 @@ public:
     bool built() const { return built_; }
     std::uint32_t rowCount() const { return rows_; }
 
-    // The rows `query` matches. Reads the whole codebook text file once for
-    // terms in descriptions or category lines, a megabyte at a time, asking
-    // `keepGoing` after each; returns false (and leaves `matches` unchanged)
-    // when it answered false. Uses no state of the index but what build()
-    // made, so several evaluations may run at once.
-    bool evaluate(const Query& query, QueryMatches& matches, FunctionRef<bool()> keepGoing) const;
-    QueryMatches evaluate(const Query& query) const;
-
-    // The section number (1-based, in list order: a new section begins where
-    // the section title changes) of a row, and the sections' titles.
-    std::uint32_t sectionOf(std::uint32_t row) const { return section_[row - 1]; }
-    const std::vector<std::string>& sectionTitles() const { return sectionTitles_; }
+    // The rows `query` matches. Makes ready the fields the query needs, then
+    // reads the whole codebook text file once for terms in descriptions or
+    // category lines, a megabyte at a time; `keepGoing` is asked now and
+    // then, and when it answers false evaluate() returns false and leaves
+    // `matches` unchanged (a field half made is made again next time).
+    bool evaluate(const Query& query, QueryMatches& matches, FunctionRef<bool()> keepGoing);
+    QueryMatches evaluate(const Query& query);
 
 private:
     struct Block {
@@ -84,7 +83,19 @@ private:
     };
     // Every line a term matches in a text, by the offset where it starts.
     using LineHits = std::vector<std::uint64_t>;
+    // A field of the rows joined into lines, row r's at starts[r - 1] (one
+    // extra entry at the end): for regular expressions with no word to look
+    // for first.
+    struct Lines {
+        bool ready = false;
+        std::string text;
+        std::vector<std::uint64_t> starts;
+    };
 
+    bool makeBlocksReady(FunctionRef<bool()> keepGoing);
+    void makeSectionsReady();
+    const Lines& linesOf(std::uint8_t field);
+    void scanRows(const Query::Term& term, std::uint8_t field, std::vector<std::uint64_t>& bits) const;
     void scanLines(const Query& query, std::span<const std::size_t> terms, const char* text, std::size_t size,
                    std::vector<LineHits>& hits, std::uint64_t base,
                    const std::vector<std::uint32_t>* dropped) const;
@@ -96,25 +107,26 @@ private:
                     std::vector<std::uint64_t>& bits) const;
     bool matchesTitle(const Query::Term& term, const std::string& title) const;
 
+    const VariableList* list_ = nullptr;
     const CodebookStore* store_ = nullptr;
     bool built_ = false;
     std::uint32_t rows_ = 0;
-    // Names and labels, one line each, in row order; row r's line starts at
-    // [r - 1] (one extra entry at the end).
-    std::string names_;
-    std::vector<std::uint64_t> nameStarts_;
-    std::string labels_;
-    std::vector<std::uint64_t> labelStarts_;
+    std::uint32_t records_ = 0; // rows with a record in the index file
+    std::vector<std::string> fileNames_; // data file f at [f - 1]
+
+    Lines nameLines_;
+    Lines labelLines_;
+    bool blocksReady_ = false;
+    std::uint32_t blocksMade_ = 0; // rows whose blocks are placed
     std::vector<Block> descriptions_;
     std::vector<Block> categories_;
     // Rows by the start of their block, so that hits and blocks meet in one
     // pass.
     std::vector<std::uint32_t> descriptionOrder_;
     std::vector<std::uint32_t> categoryOrder_;
-    std::vector<std::uint32_t> section_;
+    bool sectionsReady_ = false;
+    std::vector<std::uint32_t> section_; // row r's section number (1-based; 0: none) at [r - 1]
     std::vector<std::string> sectionTitles_;
-    std::vector<std::uint16_t> file_;
-    std::vector<std::string> fileNames_; // data file f at [f - 1]
 };
 
 } // namespace qavn

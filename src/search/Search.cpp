@@ -195,6 +195,12 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
             scan_.run(bytes, text_);
         scanned_ = scan_.useful();
     }
+    // Where the scan found the text nowhere and no description is long
+    // enough for the over-long notice, only a name can match: the other
+    // fields of the rows are not looked at, and without the name field the
+    // walk has nothing to test.
+    namesOnly_ = scanned_ && scan_.anchors().empty() && list_.rowCount() <= store_.recordCount() &&
+                 !noticePossible(std::min(longestDescription(), longBlockLines));
 
     const bool forward = request.direction == SearchDirection::Forward;
     const std::int64_t count = list_.rowCount();
@@ -202,6 +208,17 @@ SearchOutcome Search::start(const SearchRequest& request, SearchMode mode)
     if (continue_)
         i += forward ? 1 : -1;
     const std::int64_t step = forward ? 1 : -1;
+    if (namesOnly_ && !fields_.variable && i >= 1 && i <= count) {
+        // The progress moves at once as far as the walk over these rows
+        // would have moved it, one step a row but every quietRowEvery-th.
+        const std::int64_t first = forward ? i : 1;
+        const std::int64_t last = forward ? count : i;
+        progress_->advance(
+            static_cast<long>(last - first + 1 - (last / quietRowEvery - (first - 1) / quietRowEvery)));
+        if (!pollProgress(ui_, *progress_))
+            outcome.cancelled = true;
+        i = forward ? count + 1 : 0;
+    }
     for (; i >= 1 && i <= count; i += step) {
         const auto row = static_cast<std::uint32_t>(i);
         const MatchField field = testItem(row);
@@ -271,6 +288,8 @@ MatchField Search::testItem(std::uint32_t row)
         if (d != Decision::NoOccurrence)
             return d == Decision::Pass ? MatchField::Variable : MatchField::None;
     }
+    if (namesOnly_)
+        return MatchField::None;
     // The list's rows are the store's records. A row past the index's end
     // goes through readRecord(), which says that it cannot be read.
     const bool inIndex = row <= store_.recordCount();
@@ -411,6 +430,19 @@ bool Search::mayHold(const TextRef& ref, std::uint32_t lines, std::size_t& hint)
 
 // The display text of a description gets the over-long notice only when it
 // passes the size limit; each line adds at most its stored bytes and CR LF.
+std::uint32_t Search::longestDescription()
+{
+    const auto index = store_.indexBytes();
+    if (index.data() != longestOf_ || index.size() != longestOfSize_) {
+        longestDescription_ = 0;
+        for (std::uint32_t k = 1; k <= store_.recordCount(); ++k)
+            longestDescription_ = std::max<std::uint32_t>(longestDescription_, store_.recordAt(k).descriptionLineCount);
+        longestOf_ = index.data();
+        longestOfSize_ = index.size();
+    }
+    return longestDescription_;
+}
+
 bool Search::noticePossible(std::uint32_t lines) const
 {
     return static_cast<std::uint64_t>(lines) * (scan_.longestLine() + 2) > descriptionTextLimit;

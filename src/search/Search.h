@@ -109,8 +109,11 @@ public:
 // where the text can occur, and only labels and blocks holding such a place,
 // or descriptions long enough to get the over-long notice, are read and
 // tested by the rules above (the labels only when a block field is checked
-// too, which is what makes the scan worth its pass). Texts with characters
-// outside printable ASCII are tested by the rules alone.
+// too, which is what makes the scan worth its pass). When the scan finds the
+// text nowhere and no description can get the notice, only names are tested,
+// and a search without the name field moves its progress over every row at
+// once. Texts with characters outside printable ASCII are tested by the
+// rules alone.
 //
 // Messages: "Cannot Find '<text>' !" when nothing matched and the search was
 // not cancelled; the store's own message when a record cannot be read (the
@@ -197,6 +200,13 @@ private:
     SearchFields fields_;
     std::size_t anchor_ = 0; // the text's character to look for first
     bool scanned_ = false; // scan_ holds the current text's anchors
+    bool namesOnly_ = false; // the scan leaves only the names to be tested
+    // The most description lines of any record, for the index file at
+    // longestOf_ (read once per index).
+    std::uint32_t longestDescription();
+    std::uint32_t longestDescription_ = 0;
+    const std::uint8_t* longestOf_ = nullptr;
+    std::size_t longestOfSize_ = 0;
     OccurrenceScan scan_;
     std::size_t labelHint_ = 0; // where the anchor lookups of this walk got to
     std::size_t descriptionHint_ = 0;

@@ -456,6 +456,26 @@ TEST(SearchStateTest, AProgressSetOnTheEngineMovesPerPolledRowAndCanStopTheWalk)
     EXPECT_EQ(progress.polls(), 99u + 80u);
     EXPECT_TRUE(s.ui.messages().empty());
     EXPECT_TRUE(s.commands.enabled());
+
+    // A text the scan of the text file finds nowhere, looked for in the
+    // label, description and category: the rows are passed over at once,
+    // the progress ending where the walk would have left it, from row 1 and
+    // from the 40th row back.
+    s.ui.clearMessages();
+    ScriptedProgress skipped;
+    s.search.setProgress(&skipped);
+    const SearchFields blocks{false, true, true, true};
+    EXPECT_FALSE(s.search.start(request("NOWHERE", blocks), SearchMode::TagAll).found);
+    EXPECT_EQ(skipped.value(), 99);
+    EXPECT_EQ(s.ui.messageTexts(), std::vector<std::string>{"Cannot Find 'NOWHERE' !"});
+    ScriptedProgress backward;
+    s.search.setProgress(&backward);
+    s.list.goToRow(40);
+    auto up = request("NOWHERE", blocks);
+    up.direction = SearchDirection::Backward;
+    EXPECT_FALSE(s.search.start(up, SearchMode::NextMatch).found);
+    EXPECT_EQ(backward.value(), 40);
+    EXPECT_EQ(s.list.activeRow(), 40u);
 }
 
 TEST(SearchStateTest, DialogDestroyedDuringTheWalkEndsItSilently)

@@ -620,7 +620,10 @@ bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef
     std::vector<LineHits> hits(terms.size());
     for (const std::uint8_t field : {queryfield::name, queryfield::label}) {
         for (const std::size_t t : field == queryfield::name ? nameTerms : labelTerms) {
-            if (!terms[t].literal.empty()) {
+            // A field's line ends count as blanks: a literal with a blank
+            // could run across one, so it is looked for in the lines.
+            const std::string& literal = terms[t].literal;
+            if (!literal.empty() && literal.find(' ') == std::string::npos) {
                 scanRows(terms[t], field, termBits[t]);
             } else {
                 const Lines& lines = linesOf(field);

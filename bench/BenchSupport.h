@@ -11,6 +11,7 @@
 #include "codebook/CodebookWriter.h"
 #include "platform/Ui.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +23,9 @@
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace qavn::bench {
 
@@ -77,10 +80,115 @@ inline double catSeconds(std::initializer_list<std::filesystem::path> files, int
     return bestOf(runs, [&] { run(command); });
 }
 
-inline void row(const std::string& operation, double qavnSeconds, const std::string& anchor, double anchorSeconds)
+// One line of ./bench.sh's table: the figure, its anchor and, when known,
+// the peak resident memory of the measured program in MB.
+inline void row(const std::string& operation, double qavnSeconds, const std::string& anchor, double anchorSeconds,
+                double peakMb = -1)
 {
-    std::printf("ROW\t%s\t%.4f\t%s\t%.4f\n", operation.c_str(), qavnSeconds, anchor.c_str(), anchorSeconds);
+    std::printf("ROW\t%s\t%.4f\t%s\t%.4f\t%.1f\n", operation.c_str(), qavnSeconds, anchor.c_str(), anchorSeconds,
+                peakMb);
     std::fflush(stdout);
+}
+
+// The median of `values` (not empty).
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One run of a shell command as a child: its CPU time (user and system, with
+// the processes it waited for), wall time and peak resident memory.
+struct ChildRun {
+    double cpu = 0;
+    double wall = 0;
+    long peakKb = 0;
+    bool ok = false;
+};
+
+inline ChildRun runChild(const std::string& command)
+{
+    ChildRun result;
+    const double start = seconds();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid)
+        return result;
+    result.wall = seconds() - start;
+    auto secondsOf = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    result.cpu = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
+    result.peakKb = usage.ru_maxrss;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
+// `runs` rounds of the commands, one after another in each round, so that a
+// change of the machine's load falls on all of them alike; one warming round
+// first is not counted. A failed command stops the program with its text.
+inline std::vector<std::vector<ChildRun>> interleaved(int runs, const std::vector<std::string>& commands)
+{
+    std::vector<std::vector<ChildRun>> results(commands.size());
+    for (int round = 0; round <= runs; ++round) {
+        for (std::size_t c = 0; c < commands.size(); ++c) {
+            const ChildRun one = runChild(commands[c]);
+            if (!one.ok) {
+                std::fprintf(stderr, "failed: %s\n", commands[c].c_str());
+                std::exit(1);
+            }
+            if (round > 0)
+                results[c].push_back(one);
+        }
+    }
+    return results;
+}
+
+// The median over the rounds of a run's CPU or wall time, and the median of
+// the per-round differences of two commands' times (the cost of what one
+// does beyond the other, the load of each round cancelling out).
+inline double medianCpu(const std::vector<ChildRun>& runs)
+{
+    std::vector<double> v;
+    for (const ChildRun& r : runs)
+        v.push_back(r.cpu);
+    return median(v);
+}
+
+inline double medianWall(const std::vector<ChildRun>& runs)
+{
+    std::vector<double> v;
+    for (const ChildRun& r : runs)
+        v.push_back(r.wall);
+    return median(v);
+}
+
+inline double medianCpuDifference(const std::vector<ChildRun>& more, const std::vector<ChildRun>& less)
+{
+    std::vector<double> v;
+    for (std::size_t i = 0; i < more.size() && i < less.size(); ++i)
+        v.push_back(more[i].cpu - less[i].cpu);
+    return median(v);
+}
+
+inline double medianWallDifference(const std::vector<ChildRun>& more, const std::vector<ChildRun>& less)
+{
+    std::vector<double> v;
+    for (std::size_t i = 0; i < more.size() && i < less.size(); ++i)
+        v.push_back(more[i].wall - less[i].wall);
+    return median(v);
+}
+
+inline double peakMb(const std::vector<ChildRun>& runs)
+{
+    long peak = 0;
+    for (const ChildRun& r : runs)
+        peak = std::max(peak, r.peakKb);
+    return static_cast<double>(peak) / 1024;
 }
 
 // The directory of this program (qavn-mkproject sits beside it).
@@ -124,9 +232,29 @@ inline std::filesystem::path syntheticProject(const std::filesystem::path& bench
 }
 
 // The million-variable project ./bench keeps in the cache.
+// QAVN_BENCH_VARIABLES (./bench.sh --quick) makes it smaller for a quick
+// run, under a name of its own.
+inline unsigned long projectVariables()
+{
+    const char* size = std::getenv("QAVN_BENCH_VARIABLES");
+    const unsigned long n = size ? std::strtoul(size, nullptr, 10) : 0;
+    return n > 0 ? n : 1'000'000;
+}
+
+inline std::string variablesLabel()
+{
+    const unsigned long n = projectVariables();
+    return n % 1'000'000 == 0 ? std::to_string(n / 1'000'000) + "M" : std::to_string(n / 1000) + "k";
+}
+
+inline std::string projectName()
+{
+    return projectVariables() == 1'000'000 ? "syn1m" : "syn" + variablesLabel();
+}
+
 inline std::filesystem::path millionProject(const std::filesystem::path& benchData)
 {
-    return syntheticProject(benchData, "syn1m", "SYN", 1'000'000, 10);
+    return syntheticProject(benchData, projectName(), "SYN", projectVariables(), 10);
 }
 
 // CPU seconds (user and system) of this process (RUSAGE_SELF) or of its
@@ -242,7 +370,7 @@ inline std::filesystem::path millionTextLines(const std::filesystem::path& bench
                                               const std::filesystem::path& textFile)
 {
     namespace fs = std::filesystem;
-    const fs::path copy = benchData / "syn1m-search" / "SYN02.lines";
+    const fs::path copy = benchData / (projectName() + "-search") / "SYN02.lines";
     if (fs::exists(copy))
         return copy;
     fs::create_directories(copy.parent_path());
@@ -256,14 +384,27 @@ inline std::filesystem::path millionTextLines(const std::filesystem::path& bench
     return copy;
 }
 
+// The command `grep OPTIONS -c TEXT FILE`. grep stops at the first match when
+// its output is /dev/null, so the count goes through a pipe.
+inline std::string grepCommand(const std::string& options, const std::string& text, const std::filesystem::path& file)
+{
+    return "LC_ALL=C grep " + options + " -c " + shellQuote(text) + " " + shellQuote(file.string()) + " | cat > /dev/null";
+}
+
+// The same search with ripgrep, reading the file mapped (its default) or
+// with --no-mmap.
+inline std::string ripgrepCommand(const std::string& options, const std::string& text,
+                                  const std::filesystem::path& file, bool mapped)
+{
+    return std::string("rg ") + (mapped ? "--mmap " : "--no-mmap ") + options + " -c -- " + shellQuote(text) + " " +
+           shellQuote(file.string()) + " | cat > /dev/null";
+}
+
 // Best wall time of four runs of `grep OPTIONS -c TEXT FILE` with a warm page
-// cache. grep stops at the first match when its output is /dev/null, so the
-// count goes to a file.
+// cache.
 inline double grepSeconds(const std::string& options, const std::string& text, const std::filesystem::path& file)
 {
-    const std::filesystem::path count = file.parent_path() / "grep.count";
-    const std::string command = "LC_ALL=C grep " + options + " -c " + shellQuote(text) + " " +
-                                shellQuote(file.string()) + " > " + shellQuote(count.string());
+    const std::string command = grepCommand(options, text, file);
     run(command); // warm the page cache
     return bestOf(4, [&] { run(command); });
 }

@@ -3,7 +3,8 @@
 qavn_packages=(cmake ninja-build g++ pkg-config qt6-base-dev googletest libgtest-dev
                nlohmann-json3-dev pspp sqlite3 xdg-utils desktop-file-utils xvfb openbox xdotool x11-utils
                clang libclang-rt-dev libreadstat-dev libsqlite3-dev python3-pandas
-               libxml2-dev libxml2-utils zlib1g-dev libre2-dev r-base-core r-cran-readr r-cran-haven libzstd-dev libx11-dev)
+               libxml2-dev libxml2-utils zlib1g-dev libre2-dev r-base-core r-cran-readr r-cran-haven libzstd-dev libx11-dev
+               ripgrep)
 
 qavn_missing=()
 for p in "${qavn_packages[@]}"; do

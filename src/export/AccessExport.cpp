@@ -479,6 +479,7 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
         capacity[column.part] += pieceSize(column.repeats ? columns_.front().width : column.width);
     for (std::size_t j = 0; j < parts.size(); ++j)
         parts[j]->line.assign(capacity[j], '\0');
+    std::vector<std::string_view> lines(neededLines_);
 
     for (;;) {
         reader_.beginCase();
@@ -490,6 +491,15 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
                 return refused(status);
         }
 
+        // The line end is not data: a field reaching into it lies beyond
+        // the line, so no value ever carries CR or LF. Each line is trimmed
+        // once, whatever the number of its columns.
+        for (std::uint32_t l = 0; l < neededLines_; ++l) {
+            std::string_view line = reader_.caseLine(l);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                line.remove_suffix(1);
+            lines[l] = line;
+        }
         for (std::size_t j = 0; j < parts.size(); ++j)
             cursors[j] = parts[j]->line.data();
         std::string_view identifier(paddedBlank, 0);
@@ -498,11 +508,7 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
             if (column.repeats) {
                 value = identifier;
             } else {
-                // The line end is not data: a field reaching into it lies
-                // beyond the line, so no value ever carries CR or LF.
-                std::string_view line = reader_.caseLine(column.line - 1);
-                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                    line.remove_suffix(1);
+                const std::string_view line = lines[column.line - 1];
                 value = static_cast<std::int64_t>(line.size()) < column.needed
                             ? std::string_view(paddedBlank, 1)
                             : line.substr(column.offset, column.width);

@@ -296,6 +296,16 @@ bool FileTextOutput::writeRaw(const char* data, std::size_t size, std::string& e
         error = std::strerror(errno);
         return false;
     }
+#if defined(__linux__)
+    // Each time the file passes a multiple of a few megabytes the system is
+    // asked to start writing its dirty pages to the disk and left to it, so
+    // that the sync before the rename has little left to wait for. An error
+    // here shows again at that sync, which reports it.
+    constexpr off_t writeBackChunk = off_t{8} << 20;
+    const off_t end = ::ftello(file_);
+    if (end > 0 && end / writeBackChunk != (end - static_cast<off_t>(size)) / writeBackChunk)
+        ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
     return true;
 }
 

@@ -16,14 +16,19 @@ std::string latin1ToUtf8(std::string_view text)
 
 void appendLatin1AsUtf8(std::string_view text, std::string& out)
 {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
+    // Runs of ASCII, most of any text, go in with one append each.
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t ascii = i;
+        while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
+            ++ascii;
+        out.append(text.data() + i, ascii - i);
+        if (ascii == text.size())
+            break;
+        const auto byte = static_cast<unsigned char>(text[ascii]);
+        const char pair[2] = {static_cast<char>(0xC0 | (byte >> 6)), static_cast<char>(0x80 | (byte & 0x3F))};
+        out.append(pair, 2);
+        i = ascii + 1;
     }
 }
 

@@ -267,17 +267,14 @@ std::uint64_t blockEnd(std::span<const std::uint8_t> bytes, std::uint64_t start,
         const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 16));
         const std::uint32_t ends = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x0, lineEnd))) |
                                    (static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x1, lineEnd))) << 16);
-        const auto count = static_cast<std::uint32_t>(std::popcount(ends));
-        if (count < left) {
-            left -= count;
-            p += 32;
-            continue;
+        // Lines are longer than 32 bytes as a rule, so the line ends here
+        // are counted one by one (no population count, which this build's
+        // instruction set lacks).
+        for (std::uint32_t rest = ends; rest != 0; rest &= rest - 1) {
+            if (--left == 0)
+                return p + static_cast<std::uint64_t>(std::countr_zero(rest)) + 1;
         }
-        // The line end wanted is in these 32 bytes: drop the ones before it.
-        std::uint32_t rest = ends;
-        for (std::uint32_t k = 1; k < left; ++k)
-            rest &= rest - 1;
-        return p + static_cast<std::uint64_t>(std::countr_zero(rest)) + 1;
+        p += 32;
     }
 #endif
     for (; left > 0 && p < size; --left) {

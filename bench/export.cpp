@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -37,6 +36,9 @@ constexpr int variableCount = 200;
 constexpr int slot = 5;                       // columns per variable in the line
 constexpr int lineWidth = variableCount * slot; // characters before CR LF
 constexpr std::uintmax_t targetBytes = std::uintmax_t{1100} << 20;
+// Marks a project made whole with lines that vary (one made before, of
+// repeated lines, is made again).
+constexpr const char* dataMark = ".complete-varying";
 
 // Variable v sits at 1 + 5v; widths cycle through 1 to 4, every fifth
 // variable is alphanumeric and five wide.
@@ -61,28 +63,28 @@ void makeProject(const fs::path& dir)
         codebook.add(fieldVariable(v, fieldOf(v)));
     writeCodebook(codebook, temporary / "c" / "RES", "BIG");
 
-    // 4,096 different lines, repeated: digits, blanks and names with the
-    // characters the export blanks.
-    std::mt19937 random(1);
-    const std::string alphabet = "0123456789 0123456789    ABCDEFGHIJKLMNOPQRSTUVWXYZ,'\"";
-    std::vector<std::string> lines(4096);
-    for (auto& line : lines) {
-        line.resize(lineWidth);
-        for (char& c : line)
-            c = alphabet[random() % alphabet.size()];
-        line += "\r\n";
-    }
+    // Every line drawn anew: numbers in the numeric fields, names with the
+    // characters the export blanks in the alphanumeric ones.
     fs::create_directories(temporary / "d" / "DATA");
     std::FILE* raw = std::fopen((temporary / "d" / "DATA" / "BIG.DAT").c_str(), "wb");
     if (!raw) {
         std::perror("BIG.DAT");
         std::exit(1);
     }
+    VaryingValues values(1);
+    std::string line(lineWidth, ' ');
+    line += "\r\n";
     std::string block;
-    for (const auto& line : lines)
-        block += line;
     std::uintmax_t written = 0;
     while (written < targetBytes) {
+        block.clear();
+        for (int l = 0; l < 1024; ++l) {
+            for (int v = 0; v < variableCount; ++v) {
+                const Field field = fieldOf(v);
+                values.fill(line.data() + field.first - 1, field.width, field.type);
+            }
+            block += line;
+        }
         if (std::fwrite(block.data(), 1, block.size(), raw) != block.size()) {
             std::perror("BIG.DAT");
             std::exit(1);
@@ -90,7 +92,7 @@ void makeProject(const fs::path& dir)
         written += block.size();
     }
     std::fclose(raw);
-    writeText(temporary / ".complete", "");
+    writeText(temporary / dataMark, "");
     fs::rename(temporary, dir);
 }
 
@@ -113,7 +115,7 @@ int main(int argc, char** argv)
 {
     const fs::path benchData = argc > 1 ? fs::path(argv[1]) : fs::path("build/bench-data");
     const fs::path dir = fs::absolute(benchData / "access1g");
-    if (!fs::exists(dir / ".complete"))
+    if (!fs::exists(dir / dataMark))
         makeProject(dir);
     const fs::path rawFile = dir / "d" / "DATA" / "BIG.DAT";
     const double gigabytes = static_cast<double>(fs::file_size(rawFile)) / 1e9;

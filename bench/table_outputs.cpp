@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -33,6 +32,9 @@ namespace {
 
 constexpr int variableCount = 200;
 constexpr int slot = 5; // columns per variable in the line
+// Marks a project made whole with lines that vary (one made before, of
+// repeated lines, is made again).
+constexpr const char* dataMark = ".complete-varying";
 
 // Variable v sits at 1 + 5v; widths cycle through 1 to 4, every fifth
 // variable is text five wide, every seventh has two implied decimals.
@@ -57,43 +59,34 @@ void makeProject(const fs::path& dir, std::uintmax_t bytes)
         codebook.add(fieldVariable(v, fieldOf(v)));
     writeCodebook(codebook, temporary / "c" / "RES", "TAB");
 
-    // 4,096 different lines, repeated, each with a unique identifier in
-    // columns 1-5: digits and blanks, and names with commas and quotes.
-    std::mt19937 random(1);
-    const std::string digits = "0123456789 ";
-    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ,'\"";
-    std::vector<std::string> lines(4096);
-    for (auto& line : lines) {
-        line.assign(static_cast<std::size_t>(variableCount * slot), ' ');
-        for (int v = 1; v < variableCount; ++v) {
-            const Field field = fieldOf(v);
-            const std::string& alphabet = field.type == 'A' ? letters : digits;
-            for (int c = 0; c < field.width; ++c)
-                line[static_cast<std::size_t>(field.first - 1 + c)] = alphabet[random() % alphabet.size()];
-        }
-    }
+    // Every line drawn anew, with an identifier in columns 1-5: numbers in
+    // the numeric fields, names with commas and quotes in the text ones.
     fs::create_directories(temporary / "d" / "DATA");
     std::FILE* raw = std::fopen((temporary / "d" / "DATA" / "TAB.DAT").c_str(), "wb");
     if (!raw) {
         std::perror("TAB.DAT");
         std::exit(1);
     }
+    VaryingValues values(1);
+    std::string line(static_cast<std::size_t>(variableCount * slot), ' ');
+    line += "\r\n";
     std::uintmax_t written = 0;
     char id[8];
     for (unsigned long n = 0; written < bytes; ++n) {
-        std::string& line = lines[n % lines.size()];
         std::snprintf(id, sizeof id, "%05lu", n % 100000);
         line.replace(0, 5, id);
-        line += "\r\n";
+        for (int v = 1; v < variableCount; ++v) {
+            const Field field = fieldOf(v);
+            values.fill(line.data() + field.first - 1, field.width, field.type);
+        }
         std::fwrite(line.data(), 1, line.size(), raw);
-        line.resize(line.size() - 2);
-        written += line.size() + 2;
+        written += line.size();
     }
     if (std::fclose(raw) != 0) {
         std::perror("TAB.DAT");
         std::exit(1);
     }
-    writeText(temporary / ".complete", "");
+    writeText(temporary / dataMark, "");
     fs::rename(temporary, dir);
 }
 
@@ -150,7 +143,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const fs::path dir = fs::absolute(fs::path(argv[1]) / ("tables" + std::to_string(megabytes)));
-    if (!fs::exists(dir / ".complete"))
+    if (!fs::exists(dir / dataMark))
         makeProject(dir, std::uintmax_t{megabytes} << 20);
     const fs::path raw = dir / "d" / "DATA" / "TAB.DAT";
     setenv("QAVN_DRIVE_C", (dir / "c").c_str(), 1);

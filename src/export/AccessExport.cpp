@@ -16,12 +16,17 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qavn {
 
@@ -87,6 +92,23 @@ constexpr char paddedBlank[copyBlock] = {' '};
 template <bool padded>
 char* writeValue(char* out, const char* value, std::size_t size, char typeCode)
 {
+#if defined(__SSE2__)
+    // A padded value of up to copyBlock characters is looked at 16 bytes at
+    // once, without a branch per character: values vary from case to case.
+    const bool block = padded && size <= copyBlock;
+    __m128i bytes = _mm_setzero_si128();
+    if (block)
+        bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value));
+    if (block && size > 3) {
+        // White space: blank, or 9 to 13 (tab, line feed, vertical tab,
+        // form feed, carriage return).
+        const __m128i fromTab = _mm_sub_epi8(bytes, _mm_set1_epi8(9));
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab);
+        const __m128i space = _mm_or_si128(control, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')));
+        const unsigned kept = ~static_cast<unsigned>(_mm_movemask_epi8(space)) & ((1u << size) - 1);
+        size = static_cast<std::size_t>(std::bit_width(kept));
+    } else
+#endif
     if (size > 3) {
         while (size > 0 && tables.space[static_cast<unsigned char>(value[size - 1])])
             --size;
@@ -94,8 +116,19 @@ char* writeValue(char* out, const char* value, std::size_t size, char typeCode)
     *out++ = ' ';
     if (typeCode == 'A') {
         *out++ = '"';
-        for (std::size_t i = 0; i < size; ++i)
-            out[i] = tables.quoted[static_cast<unsigned char>(value[i])];
+#if defined(__SSE2__)
+        if (block) {
+            const __m128i mark = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')),
+                                                           _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\''))),
+                                              _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_or_si128(_mm_andnot_si128(mark, bytes), _mm_and_si128(mark, _mm_set1_epi8(' '))));
+        } else
+#endif
+        {
+            for (std::size_t i = 0; i < size; ++i)
+                out[i] = tables.quoted[static_cast<unsigned char>(value[i])];
+        }
         out += size;
         *out++ = '"';
     } else {

@@ -2,6 +2,7 @@
 
 #include "export/TableData.h"
 
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
 #include "platform/HostPath.h"
@@ -16,11 +17,6 @@ namespace qavn {
 
 namespace {
 
-bool isReservedCode(std::string_view code)
-{
-    return code.size() == 2 && code[0] == '-' && code[1] >= '1' && code[1] <= '9';
-}
-
 // Reserved codes of a variable: its category lines with a code -1..-9 and a
 // label in braces, as the writers' "label reserved codes" choice knows them.
 std::vector<std::string> reservedCodesOf(CodebookStore& store, const VariableRecord& record)
@@ -31,10 +27,8 @@ std::vector<std::string> reservedCodesOf(CodebookStore& store, const VariableRec
     store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
                     [&](std::string_view line) {
                         const CategoryFields fields = splitCategoryLine(line);
-                        const std::string_view code = trimmed(fields.code);
-                        const std::string_view label = trimmed(fields.label);
-                        if (isReservedCode(code) && !label.empty() && label.front() == '{')
-                            codes.emplace_back(code);
+                        if (isReservedCategory(fields.code, fields.label))
+                            codes.emplace_back(trimmed(fields.code));
                         return true;
                     });
     return codes;
@@ -183,54 +177,95 @@ std::string cellText(std::string_view raw, const TableColumn& column, ReservedCo
     return latin1ToUtf8(value);
 }
 
+CaseCursor::CaseCursor(RawDataReader& reader, const DataTable& table)
+    : reader_(reader), table_(table), fields_(table.columns.size())
+{
+}
+
+CaseCursor::~CaseCursor()
+{
+    reader_.close();
+}
+
+bool CaseCursor::open()
+{
+    const DataFileEntry& file = *table_.file;
+    if (static_cast<std::int64_t>(table_.neededLines) > file.linesPerCase) {
+        error_ = dataError(ReadError::Kind::InvalidData, table_.rawName,
+                           "A tagged variable of " + file.dataPath + " lies on line " +
+                               std::to_string(table_.neededLines) + " of a case of " +
+                               std::to_string(file.linesPerCase) + " lines.");
+        return false;
+    }
+    std::string error;
+    if (!reader_.open(toHostPath(table_.rawName), error)) {
+        error_ = dataError(ReadError::Kind::CannotOpen, table_.rawName, error);
+        return false;
+    }
+    started_ = false;
+    return true;
+}
+
+CaseCursor::Step CaseCursor::failed(RawDataReader::Status status)
+{
+    const std::uint64_t line = reader_.lineNumber() + 1;
+    if (status == RawDataReader::Status::TooLong)
+        error_ = dataError(ReadError::Kind::InvalidData, table_.rawName, "the line is longer than 14,999 characters",
+                           line);
+    else
+        error_ = dataError(ReadError::Kind::CannotRead, table_.rawName, reader_.errorText(), line);
+    return Step::Failed;
+}
+
+CaseCursor::Step CaseCursor::next()
+{
+    const std::int64_t linesPerCase = table_.file->linesPerCase;
+    // The lines of the case before that no column reads.
+    if (started_) {
+        for (std::int64_t l = table_.neededLines; l < linesPerCase; ++l) {
+            const auto status = reader_.nextLine(false);
+            if (status == RawDataReader::Status::End)
+                return Step::End;
+            if (status != RawDataReader::Status::Ok)
+                return failed(status);
+        }
+    }
+    started_ = true;
+    reader_.beginCase();
+    line_ = reader_.lineNumber() + 1;
+    for (std::uint32_t l = 0; l < table_.neededLines; ++l) {
+        const auto status = reader_.nextLine(true);
+        if (status == RawDataReader::Status::End)
+            return Step::End;
+        if (status != RawDataReader::Status::Ok)
+            return failed(status);
+    }
+    for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+        const TableColumn& column = table_.columns[i];
+        std::string_view line = reader_.caseLine(column.line - 1);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.remove_suffix(1);
+        fields_[i] = column.offset < line.size() ? line.substr(column.offset, column.width) : std::string_view();
+    }
+    return Step::Case;
+}
+
 ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
                       const std::function<bool(std::span<const std::string_view>)>& onCase)
 {
-    const DataFileEntry& file = *table.file;
-    if (static_cast<std::int64_t>(table.neededLines) > file.linesPerCase)
-        return dataError(ReadError::Kind::InvalidData, table.rawName,
-                         "A tagged variable of " + file.dataPath + " lies on line " +
-                             std::to_string(table.neededLines) + " of a case of " +
-                             std::to_string(file.linesPerCase) + " lines.");
-    std::string error;
-    if (!reader.open(toHostPath(table.rawName), error))
-        return dataError(ReadError::Kind::CannotOpen, table.rawName, error);
-    struct Closer {
-        RawDataReader& reader;
-        ~Closer() { reader.close(); }
-    } closer{reader};
-    auto failed = [&](RawDataReader::Status status) {
-        const std::uint64_t line = reader.lineNumber() + 1;
-        if (status == RawDataReader::Status::TooLong)
-            return dataError(ReadError::Kind::InvalidData, table.rawName,
-                             "the line is longer than 14,999 characters", line);
-        return dataError(ReadError::Kind::CannotRead, table.rawName, reader.errorText(), line);
-    };
-    std::vector<std::string_view> fields(table.columns.size());
+    CaseCursor cursor(reader, table);
+    if (!cursor.open())
+        return cursor.error();
     for (;;) {
-        reader.beginCase();
-        for (std::uint32_t l = 0; l < table.neededLines; ++l) {
-            const auto status = reader.nextLine(true);
-            if (status == RawDataReader::Status::End)
-                return ReadOutcome::done();
-            if (status != RawDataReader::Status::Ok)
-                return failed(status);
-        }
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const TableColumn& column = table.columns[i];
-            std::string_view line = reader.caseLine(column.line - 1);
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                line.remove_suffix(1);
-            fields[i] = column.offset < line.size() ? line.substr(column.offset, column.width) : std::string_view();
-        }
-        if (!onCase(fields))
-            return ReadOutcome::stopped();
-        for (std::int64_t l = table.neededLines; l < file.linesPerCase; ++l) {
-            const auto status = reader.nextLine(false);
-            if (status == RawDataReader::Status::End)
-                return ReadOutcome::done();
-            if (status != RawDataReader::Status::Ok)
-                return failed(status);
+        switch (cursor.next()) {
+        case CaseCursor::Step::Case:
+            if (!onCase(cursor.fields()))
+                return ReadOutcome::stopped();
+            break;
+        case CaseCursor::Step::End:
+            return ReadOutcome::done();
+        case CaseCursor::Step::Failed:
+            return cursor.error();
         }
     }
 }

@@ -35,6 +35,47 @@ std::string xmlText(std::string_view latin1)
     return text;
 }
 
+// A field of a column with `decimals` implied decimals in the form the
+// document declares (dcml): the digits alone, the point implied ("3249.07"
+// with 2 decimals is "324907", "3.5" is "350"), right-aligned in the field's
+// width. A field without a point is in that form already. False, with the
+// field left as it is, when it holds more decimals than the column implies or
+// its digits do not fit; a reader that honours a written point still reads
+// it right.
+bool impliedDecimalField(std::string_view field, int decimals, std::string& out)
+{
+    const std::string_view value = trimmed(field);
+    const std::size_t point = value.find('.');
+    if (point == std::string_view::npos)
+        return true;
+    std::string_view whole = value.substr(0, point);
+    const std::string_view fraction = value.substr(point + 1);
+    std::string digits;
+    if (!whole.empty() && (whole.front() == '-' || whole.front() == '+')) {
+        if (whole.front() == '-')
+            digits = "-";
+        whole.remove_prefix(1);
+    }
+    const auto isDigits = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if ((whole.empty() && fraction.empty()) || !isDigits(whole) || !isDigits(fraction) ||
+        fraction.size() > static_cast<std::size_t>(decimals))
+        return false;
+    std::string number(whole);
+    number += fraction;
+    number.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
+    const std::size_t first = std::min(number.find_first_not_of('0'), number.size() - 1);
+    digits += number.substr(first);
+    if (digits == "-0")
+        digits = "0";
+    if (digits.size() > field.size())
+        return false;
+    out.assign(field.size() - digits.size(), ' ');
+    out += digits;
+    return true;
+}
+
 // One data file's extract: where each column of the table lies in it.
 struct Extract {
     const OutputTable* table = nullptr;
@@ -43,6 +84,7 @@ struct Extract {
     std::vector<std::size_t> start;   // per column, 1-based
     std::vector<std::size_t> lineLength;
     std::int64_t cases = 0;
+    std::int64_t pointsKept = 0; // fields with more decimals than their column implies
     FileTextOutput* out = nullptr;
 
     const DataTable& data() const { return table->source(); }
@@ -152,6 +194,7 @@ private:
     std::unique_ptr<XmlDocument> xml_;
     std::vector<Extract> extracts_;
     std::vector<std::string> lines_;
+    std::string implied_;
 };
 
 TableOutcome DdiCodebook::begin(TableRun& run)
@@ -191,7 +234,14 @@ TableOutcome DdiCodebook::writeCase(TableRun& run, std::span<const std::string_v
     for (std::size_t l = 0; l < lines_.size(); ++l)
         lines_[l].assign(extract.lineLength[l], ' ');
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string_view field = fields[i].substr(0, extract.table->columns[i].width);
+        const TableColumn& column = extract.table->columns[i];
+        std::string_view field = fields[i].substr(0, column.width);
+        if (column.decimals() > 0 && !column.isText() && field.find('.') != std::string_view::npos) {
+            if (impliedDecimalField(field, column.decimals(), implied_))
+                field = implied_;
+            else
+                ++extract.pointsKept;
+        }
         lines_[extract.line[i] - 1].replace(extract.start[i] - 1, field.size(), field);
     }
     for (const std::string& line : lines_) {
@@ -204,7 +254,12 @@ TableOutcome DdiCodebook::writeCase(TableRun& run, std::span<const std::string_v
 
 TableOutcome DdiCodebook::endTable(TableRun& run)
 {
-    return run.written(*extracts_.back().out);
+    const Extract& extract = extracts_.back();
+    if (extract.pointsKept > 0)
+        run.notice(std::to_string(extract.pointsKept) + " fields of " + extract.data().rawName +
+                   " hold more decimals than their variable's type code implies; they keep their decimal point in " +
+                   extract.fileName + ".");
+    return run.written(*extract.out);
 }
 
 TableOutcome DdiCodebook::finish(TableRun& run)
@@ -348,9 +403,17 @@ TableOutcome DdiCodebook::writeDocument(TableRun& run)
         xml.text("fixed-width text");
         xml.end();
         xml.end();
-        xml.element("notes", xmlText("The columns of the tagged variables of " + e.data().rawName + " (" +
-                                     std::to_string(e.data().file->linesPerCase) +
-                                     (e.data().file->linesPerCase == 1 ? " line" : " lines") + " per case)."));
+        std::string sources;
+        for (std::size_t i = 0; i < e.table->sources.size(); ++i) {
+            const DataTable& source = *e.table->sources[i];
+            sources += std::string(i == 0 ? "" : i + 1 == e.table->sources.size() ? " and " : ", ") +
+                       source.rawName + " (" + std::to_string(source.file->linesPerCase) +
+                       (source.file->linesPerCase == 1 ? " line" : " lines") + " per case)";
+        }
+        xml.element("notes", xmlText(e.table->merged()
+                                         ? "The columns of the tagged variables of " + sources +
+                                               ", their cases matched by the identifier."
+                                         : "The columns of the tagged variables of " + sources + "."));
         xml.end();
     }
 

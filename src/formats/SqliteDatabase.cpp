@@ -4,9 +4,11 @@
 #include "formats/TableFormats.h"
 
 #include "catalogue/VariableList.h"
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
+#include "writers/PortablePrograms.h"
 
 #include <sqlite3.h>
 
@@ -164,6 +166,16 @@ void bindCell(Database& db, int i, const std::string& text, std::string_view typ
         db.bindText(i, text);
 }
 
+// Whether a field of a numeric column holds a number with decimals or an
+// exponent of its own ("3.5", "1e3").
+bool holdsFraction(std::string_view field)
+{
+    if (field.find_first_of(".eE") == std::string_view::npos)
+        return false;
+    double value = 0;
+    return isReal(std::string(trimmed(field)), value);
+}
+
 std::string_view columnType(const TableColumn& column)
 {
     if (column.isText())
@@ -197,7 +209,9 @@ public:
         return TableOutcome::done();
     }
 
-    // A first pass over the identifiers decides whether they can be the key.
+    // A first pass decides whether the identifiers can be the key, and which
+    // numeric columns without implied decimals hold a value with decimals of
+    // its own (REAL, not INTEGER).
     bool beginScan(const OutputTable& table) override
     {
         seen_.clear();
@@ -205,16 +219,31 @@ public:
         unique_ = hasId_;
         numericId_ = hasId_;
         idColumn_ = hasId_ ? &table.columns.front() : nullptr;
-        return hasId_;
+        real_.assign(table.columns.size(), false);
+        unsure_.clear();
+        for (std::size_t i = 0; i < table.columns.size(); ++i)
+            if (columnType(table.columns[i]) == "INTEGER" && !table.columns[i].isIdentifier)
+                unsure_.push_back(i);
+        return hasId_ || !unsure_.empty();
     }
 
     void scanCase(std::span<const std::string_view> fields) override
     {
-        std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
-        std::int64_t value = 0;
-        numericId_ = numericId_ && isInteger(id, value);
-        if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
-            unique_ = false;
+        if (hasId_) {
+            std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
+            std::int64_t value = 0;
+            numericId_ = numericId_ && isInteger(id, value);
+            if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
+                unique_ = false;
+        }
+        for (std::size_t k = 0; k < unsure_.size();) {
+            if (holdsFraction(fields[unsure_[k]])) {
+                real_[unsure_[k]] = true;
+                unsure_.erase(unsure_.begin() + static_cast<std::ptrdiff_t>(k));
+            } else {
+                ++k;
+            }
+        }
     }
 
     TableOutcome beginTable(TableRun& run, const OutputTable& table) override
@@ -228,8 +257,9 @@ public:
         types_.clear();
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const TableColumn& column = table.columns[i];
-            const std::string_view type =
-                column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT") : columnType(column);
+            const std::string_view type = column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT")
+                                          : i < real_.size() && real_[i] ? "REAL"
+                                                                         : columnType(column);
             types_.push_back(type);
             create += (i > 0 ? ", " : "") + quotedName(column.name) + " " + std::string(type);
             if (column.isIdentifier && unique_)
@@ -259,8 +289,9 @@ public:
         for (const TableColumn& column : table_->columns)
             if (!column.isIdentifier)
                 written_.push_back({column, sqlTableName(table_->name)});
-        // The next table decides its key afresh.
+        // The next table decides its key and types afresh.
         hasId_ = unique_ = numericId_ = false;
+        real_.clear();
         return TableOutcome::done();
     }
 
@@ -301,6 +332,9 @@ private:
     bool unique_ = false;
     bool numericId_ = false;
     std::unordered_set<std::string> seen_;
+    // Numeric columns found to hold decimals, and those not yet found to.
+    std::vector<bool> real_;
+    std::vector<std::size_t> unsure_;
     // The variables written, with the table they went to.
     std::vector<Written> written_;
 };
@@ -356,15 +390,24 @@ TableOutcome SqliteDatabase::writeValueLabels(TableRun& run)
                             const bool reserved = std::find(column.reservedCodes.begin(),
                                                             column.reservedCodes.end(),
                                                             code) != column.reservedCodes.end();
+                            const bool missing = reserved || (!column.isText() && isBlankMissingCode(code));
                             db_->bindText(1, latin1ToUtf8(column.name));
-                            db_->bindText(2, latin1ToUtf8(code));
-                            db_->bindText(3, latin1ToUtf8(trimmed(fields.label)));
+                            // The code as the data column holds its value (cellText(): a reserved code
+                            // as it is, others scaled by implied decimals), so that the two join.
+                            db_->bindText(2, latin1ToUtf8(column.isText() ? categoryCodeValue(code)
+                                                          : reserved      ? code
+                                                                          : scaledCode(code, column.decimals())));
+                            const std::string_view label = trimmed(fields.label);
+                            if (label.empty())
+                                db_->bindNull(3);
+                            else
+                                db_->bindText(3, latin1ToUtf8(label));
                             std::int64_t frequency = 0;
                             if (isInteger(std::string(trimmed(fields.frequency)), frequency))
                                 db_->bindInt(4, frequency);
                             else
                                 db_->bindNull(4);
-                            db_->bindInt(5, reserved ? 1 : 0);
+                            db_->bindInt(5, missing ? 1 : 0);
                             ok = db_->step();
                             return ok;
                         });

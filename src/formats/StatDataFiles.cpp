@@ -4,6 +4,7 @@
 #include "formats/StatDataFiles.h"
 
 #include "catalogue/VariableList.h"
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "formats/TableFormats.h"
 #include "platform/Latin1.h"
@@ -11,6 +12,7 @@
 #include "platform/TextOutput.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/ProgramText.h"
 
 #include <readstat.h>
 
@@ -21,6 +23,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <set>
 #include <sys/stat.h>
 
 namespace qavn {
@@ -168,6 +171,7 @@ struct ValueLabel {
     double number = 0;
     int reserved = 0;    // -1..-9 for a reserved code
     std::string label;
+    std::string code;    // as the category line writes it
 };
 
 // The display width of a numeric column: its field, and room for the
@@ -401,13 +405,13 @@ std::vector<ValueLabel> StatDataFile::valueLabels(TableRun& run, const OutColumn
     store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
                     [&](std::string_view line) {
                         const CategoryFields fields = splitCategoryLine(line);
-                        std::string_view code = trimmed(fields.code);
+                        const std::string_view code = trimmed(fields.code);
+                        if (trimmed(fields.label).empty())
+                            return true; // a category line without a label gives no value label
                         ValueLabel label;
-                        label.label = cutUtf8Bytes(latin1ToUtf8(trimmed(fields.label)), maxLabel);
+                        label.label = latin1ToUtf8(trimmed(fields.label));
                         if (out.text) {
-                            if (code.size() >= 2 && code.front() == '\'' && code.back() == '\'')
-                                code = code.substr(1, code.size() - 2);
-                            label.textKey = latin1ToUtf8(code);
+                            label.textKey = latin1ToUtf8(categoryCodeValue(code));
                             if (label.textKey.size() > out.width)
                                 return true;
                             const bool seen = std::any_of(labels.begin(), labels.end(), [&](const ValueLabel& l) {
@@ -426,10 +430,19 @@ std::vector<ValueLabel> StatDataFile::valueLabels(TableRun& run, const OutColumn
                         const bool seen = std::any_of(labels.begin(), labels.end(), [&](const ValueLabel& l) {
                             return l.reserved == label.reserved && l.number == label.number;
                         });
-                        if (!seen)
+                        if (!seen) {
+                            label.code = code;
                             labels.push_back(std::move(label));
+                        }
                         return true;
                     });
+    // Stata's readers refuse a variable whose values share a label.
+    std::set<std::string> used;
+    for (ValueLabel& l : labels) {
+        if (!spss())
+            l.label = distinctLabel(l.label, l.code, used);
+        l.label = cutUtf8Bytes(std::move(l.label), maxLabel);
+    }
     return labels;
 }
 

@@ -76,4 +76,41 @@ std::vector<std::string> dataFileOutputNames(const ProjectSpec& project)
     return names;
 }
 
+std::string mergedOutputName(const ProjectSpec& project)
+{
+    std::vector<std::string> taken;
+    for (const std::string& name : dataFileOutputNames(project))
+        taken.push_back(upperAscii(name));
+    std::string name = "merged";
+    for (int k = 2; std::find(taken.begin(), taken.end(), upperAscii(name)) != taken.end(); ++k)
+        name = "merged_" + std::to_string(k);
+    return name;
+}
+
+std::vector<std::uint32_t> dataFilesOfRows(const ProjectSpec& project, std::span<const std::uint32_t> rows)
+{
+    std::vector<std::uint32_t> files;
+    for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
+        const std::uint32_t first = project.dataFiles[f - 1].firstRow;
+        if (first == 0)
+            continue;
+        std::uint32_t end = UINT32_MAX;
+        for (const DataFileEntry& other : project.dataFiles)
+            if (other.firstRow > first)
+                end = std::min(end, other.firstRow);
+        const auto at = std::lower_bound(rows.begin(), rows.end(), first);
+        if (at != rows.end() && *at < end)
+            files.push_back(f);
+    }
+    return files;
+}
+
+bool canMergeByIdentifier(const ProjectSpec& project, std::span<const std::uint32_t> rows)
+{
+    const std::vector<std::uint32_t> files = dataFilesOfRows(project, rows);
+    return files.size() > 1 && std::all_of(files.begin(), files.end(), [&](std::uint32_t f) {
+               return project.dataFiles[f - 1].hasIdentifier();
+           });
+}
+
 } // namespace qavn

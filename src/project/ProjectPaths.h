@@ -6,7 +6,9 @@
 
 #include "platform/TextOutput.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,5 +44,19 @@ std::vector<ProtectedFile> projectInputs(const ProjectSpec& project, const Setti
 // already taken, letter case aside, gets "_2", "_3", ... so no two data files
 // share one. The names depend on the project alone, never on the selection.
 std::vector<std::string> dataFileOutputNames(const ProjectSpec& project);
+
+// The name of the results matched across data files by their identifier,
+// beside those of each data file: "merged", or "merged_2", ... when a data
+// file's results have that name (letter case aside).
+std::string mergedOutputName(const ProjectSpec& project);
+
+// The data files (numbers, ascending) that hold at least one of `rows`
+// (catalogue rows, ascending): the variables of data file f are the rows
+// from its first row up to the first row of the next file that has one.
+std::vector<std::uint32_t> dataFilesOfRows(const ProjectSpec& project, std::span<const std::uint32_t> rows);
+
+// Whether a selection across data files can be one table of cases matched by
+// their identifier: it lies in more than one data file, and each has one.
+bool canMergeByIdentifier(const ProjectSpec& project, std::span<const std::uint32_t> rows);
 
 } // namespace qavn

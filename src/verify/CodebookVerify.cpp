@@ -3,6 +3,7 @@
 
 #include "verify/CodebookVerify.h"
 
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "codebook/CodebookWriter.h"
 #include "export/TableData.h"
@@ -169,7 +170,7 @@ std::unique_ptr<CategoryColumn> makeCategoryColumn(CodebookStore& store, const V
                         check.code = std::string(trimmed(fields.code));
                         check.frequency = std::string(trimmed(fields.frequency));
                         check.percent = std::string(trimmed(fields.percent));
-                        check.dot = column->numeric && detail::isMissingDotCode(check.code);
+                        check.dot = column->numeric && isBlankMissingCode(check.code);
                         const std::string_view label = trimmed(fields.label);
                         if (label.empty() || label.front() != '{')
                             labelsValues = true;
@@ -184,7 +185,7 @@ std::unique_ptr<CategoryColumn> makeCategoryColumn(CodebookStore& store, const V
                 column->firstDot = static_cast<std::int32_t>(i);
             continue;
         }
-        column->codes.emplace_back(column->keyOf(detail::codeValue(check.code)), static_cast<std::uint32_t>(i));
+        column->codes.emplace_back(column->keyOf(categoryCodeValue(check.code)), static_cast<std::uint32_t>(i));
     }
     std::stable_sort(column->codes.begin(), column->codes.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -175,30 +175,6 @@ std::optional<std::string> canonicalNumber(std::string_view text)
     return out;
 }
 
-std::string codeValue(std::string_view code)
-{
-    code = trimmed(code);
-    if (code.size() < 2 || code.front() != '\'' || code.back() != '\'')
-        return std::string(code);
-    code = code.substr(1, code.size() - 2);
-    std::string value;
-    for (std::size_t i = 0; i < code.size(); ++i) {
-        value += code[i];
-        if (code[i] == '\'' && i + 1 < code.size() && code[i + 1] == '\'')
-            ++i;
-    }
-    return value;
-}
-
-bool isMissingDotCode(std::string_view code)
-{
-    code = trimmed(code);
-    if (code == ".")
-        return true;
-    return code.size() == 2 && code[0] == '.' &&
-           ((code[1] >= 'a' && code[1] <= 'z') || (code[1] >= 'A' && code[1] <= 'Z'));
-}
-
 void FiguresAccumulator::add(std::string_view field)
 {
     ++cases_;

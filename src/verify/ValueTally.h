@@ -79,11 +79,4 @@ std::optional<double> numberOf(std::string_view field, int impliedDecimals);
 // for a text that is not a decimal number.
 std::optional<std::string> canonicalNumber(std::string_view text);
 
-// A category code as the data hold it: trimmed, enclosing apostrophes removed
-// and doubled ones inside made single.
-std::string codeValue(std::string_view code);
-
-// "." or "." and one letter: a system or special missing value.
-bool isMissingDotCode(std::string_view code);
-
 } // namespace qavn::detail

@@ -157,6 +157,19 @@ std::optional<std::string_view> codeLiteral(std::string_view code)
     return code;
 }
 
+std::string distinctLabel(const std::string& label, std::string_view code, std::set<std::string>& used)
+{
+    std::string result = label;
+    if (used.count(result) != 0) {
+        const std::string base = label + " (" + std::string(trimmed(code)) + ")";
+        result = base;
+        for (int k = 2; used.count(result) != 0; ++k)
+            result = base + " " + std::to_string(k);
+    }
+    used.insert(result);
+    return result;
+}
+
 std::string locationLiteral(std::string_view location)
 {
     std::string text(location);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,13 @@ std::string quoted(std::string_view text);
 // other text, which no value of the data can be and which could end the
 // statement.
 std::optional<std::string_view> codeLiteral(std::string_view code);
+
+// The label of one value of a variable, distinct from the labels its other
+// values have: readers of Stata files (pandas) refuse a variable whose value
+// labels repeat. A label an earlier value of the variable took (in `used`)
+// gets the code in parentheses after it ("Don't know (98)"), and a number
+// after that while it is still taken. The label returned is added to `used`.
+std::string distinctLabel(const std::string& label, std::string_view code, std::set<std::string>& used);
 
 // A location text ("6-7", "15") with anything but digits, '-' and blanks
 // blanked, for the input statements.

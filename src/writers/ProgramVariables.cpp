@@ -3,6 +3,7 @@
 #include "writers/PortablePrograms.h"
 
 #include "catalogue/VariableList.h"
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "platform/HostPath.h"
 #include "platform/Strings.h"
@@ -112,8 +113,7 @@ std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint3
                                         ProgramVariable::Category c;
                                         c.code = std::string(trimmed(fields.code));
                                         c.label = std::string(trimmed(fields.label));
-                                        c.reserved = c.code.size() == 2 && c.code[0] == '-' && c.code[1] >= '1' &&
-                                                     c.code[1] <= '9' && !c.label.empty() && c.label.front() == '{';
+                                        c.reserved = isReservedCategory(c.code, c.label);
                                         if (c.reserved)
                                             v.reservedCodes.push_back(c.code);
                                         v.categories.push_back(std::move(c));

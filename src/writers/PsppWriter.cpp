@@ -4,6 +4,7 @@
 
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
@@ -21,12 +22,36 @@ std::string pathLiteral(const std::filesystem::path& path)
     return qavn::quoted(path.string());
 }
 
-// The system file data file f is saved to, in the output directory.
+// The system file data file f is saved to, in the output directory: named
+// after the data file as every output names its results.
 std::filesystem::path systemFile(const WriterContext& context, std::uint32_t f)
 {
-    char name[24];
-    std::snprintf(name, sizeof name, "X%u.sav", static_cast<unsigned>(f));
-    return outputHostDir(context) / name;
+    return outputHostDir(context) / (dataFileOutputNames(context.project)[f - 1] + ".sav");
+}
+
+// The system file the matched files are saved to: XTRACT.sav, or XTRACT_2.sav
+// ... when a data file's system file has that name (letter case aside).
+std::filesystem::path matchedFile(const WriterContext& context)
+{
+    std::vector<std::string> taken;
+    for (const std::string& name : dataFileOutputNames(context.project))
+        taken.push_back(upperAscii(name));
+    std::string name = "XTRACT";
+    for (int k = 2; std::find(taken.begin(), taken.end(), upperAscii(name)) != taken.end(); ++k)
+        name = "XTRACT_" + std::to_string(k);
+    return outputHostDir(context) / (name + ".sav");
+}
+
+// Whether the program ends in MATCH FILES: the tagged variables lie in more
+// than one data file with an identifier. Each of those is then sorted by it
+// before it is saved, as MATCH FILES needs.
+bool matchesFiles(const WriterContext& context)
+{
+    int withIdentifier = 0;
+    for (const std::uint32_t f : dataFilesOfRows(context.project, context.tagged))
+        if (context.project.dataFiles[f - 1].hasIdentifier())
+            ++withIdentifier;
+    return withIdentifier > 1;
 }
 
 // The reserved codes of a numeric variable as PSPP's MISSING VALUES takes
@@ -122,6 +147,8 @@ void writeValueLabels(WriterContext& context, const ProgramFile& file, const std
         std::set<std::string> seen;
         std::string lines;
         for (const ProgramVariable::Category& c : v.categories) {
+            if (c.label.empty())
+                continue; // a category line without a label gives no value label
             const char last = c.code.empty() ? '\0' : c.code.back();
             if (!(last >= '0' && last <= '9') && last != '\'')
                 continue;
@@ -196,6 +223,8 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
         out.write("\n");
     context.progress(3);
 
+    if (file.idFirst > 0 && matchesFiles(context))
+        out.write("SORT CASES BY ID.\n");
     out.print("SAVE OUTFILE=%s /COMPRESSED.\n\n",
               pathLiteral(systemFile(context, f)).c_str());
 
@@ -253,7 +282,7 @@ bool writePsppProgram(WriterContext& context)
     }
     if (k > 1) {
         context.out().print("%s  /BY ID.\n\nSAVE OUTFILE=%s /COMPRESSED.\n", files.c_str(),
-                            pathLiteral(outputHostDir(context) / "XTRACT.sav").c_str());
+                            pathLiteral(matchedFile(context)).c_str());
     }
     return !context.cancelled();
 }

@@ -2,8 +2,10 @@
 
 #include "writers/PortablePrograms.h"
 
+#include "codebook/CategoryCode.h"
 #include "platform/Latin1.h"
 #include "platform/TextOutput.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "writers/WriterContext.h"
 
@@ -71,30 +73,24 @@ std::string strings(const std::vector<std::string>& values)
     return text + ")";
 }
 
-std::string unquoted(const std::string& code)
-{
-    if (code.size() >= 2 && code.front() == '\'' && code.back() == '\'')
-        return code.substr(1, code.size() - 2);
-    return code;
-}
-
 char columnType(const ProgramVariable& v)
 {
     return v.isText() || v.decimals() > 0 ? 'c' : 'd';
 }
 
 // The value labels of a variable as the `labels` argument of labelled();
-// empty when it has none. Reserved codes are NA and get none.
+// empty when it has none. Reserved codes are NA and get none, and a category
+// line without a label gives none (R refuses an empty name).
 std::string valueLabels(const ProgramVariable& v)
 {
     std::set<std::string> seen;
     std::string entries;
     for (const ProgramVariable::Category& c : v.categories) {
-        if (c.reserved)
+        if (c.reserved || c.label.empty())
             continue;
         std::string value;
         if (v.isText())
-            value = rString(unquoted(c.code));
+            value = rString(categoryCodeValue(c.code));
         else if (isWholeNumber(c.code))
             value = scaledCode(c.code, v.decimals());
         else
@@ -108,7 +104,8 @@ std::string valueLabels(const ProgramVariable& v)
 
 // One data file's statements. Result: whether it had tagged variables;
 // nothing on an abort.
-std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, std::vector<std::string>& frameNames)
+std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, std::vector<std::string>& frameNames,
+                               std::vector<std::string>& identified)
 {
     TextOutput& out = context.out();
     const int lines = caseLines(file);
@@ -193,6 +190,8 @@ std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, 
             return std::nullopt;
     }
     out.print("%s <- d\nrm(d)\n\n", frame.c_str());
+    if (file.idFirst > 0)
+        identified.push_back(frame);
     context.progress(3);
     return true;
 }
@@ -235,7 +234,23 @@ bool writeRScript(WriterContext& context)
         "}\n"
         "\n");
     std::vector<std::string> frames;
-    return writeEachProgramFile(context, [&](const ProgramFile& file) { return writeRStep(context, file, frames); });
+    std::vector<std::string> identified;
+    if (!writeEachProgramFile(context,
+                              [&](const ProgramFile& file) { return writeRStep(context, file, frames, identified); }))
+        return false;
+    if (!context.merge || identified.size() < 2)
+        return true;
+    // The data frames of the data files with an identifier, each sorted by
+    // it, matched into one; a case one of them lacks gets NA there.
+    NameRules frameRules = NameRules::of(ProgramLanguage::R);
+    frameRules.prefix = "d_";
+    const std::string merged = identifierFor(mergedOutputName(project), frameRules, frames);
+    out.write("# The data files matched by their identifier into one data frame\n");
+    out.print("%s <- Reduce(function(a, b) merge(a, b, by = \"ID\", all = TRUE), list(", merged.c_str());
+    for (std::size_t i = 0; i < identified.size(); ++i)
+        out.print("%s\n  %s[order(%s$ID), ]", i > 0 ? "," : "", identified[i].c_str(), identified[i].c_str());
+    out.write("))\n");
+    return true;
 }
 
 } // namespace qavn

@@ -4,6 +4,7 @@
 
 #include "platform/Latin1.h"
 #include "platform/TextOutput.h"
+#include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
@@ -106,8 +107,11 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         return;
     }
     std::set<std::string> seen;
+    std::set<std::string> labels;
     std::string entries;
     for (const ProgramVariable::Category& c : v.categories) {
+        if (c.label.empty())
+            continue; // a category line without a label gives no value label
         std::string value;
         if (c.reserved) {
             value = extendedMissing(c.code);
@@ -121,7 +125,7 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         }
         if (!seen.insert(value).second)
             continue;
-        entries += " ///\n    " + value + " " + stataString(c.label);
+        entries += " ///\n    " + value + " " + stataString(distinctLabel(c.label, c.code, labels));
     }
     if (entries.empty())
         return;
@@ -159,6 +163,8 @@ std::optional<bool> writeStataStep(WriterContext& context, const ProgramFile& fi
         out.write("label variable ID \"Case identifier\"\n");
     out.print("order%s\n", order.c_str());
     const std::filesystem::path saved = outputHostDir(context) / (file.outputName + ".dta");
+    if (context.merge && file.idFirst > 0)
+        out.write("sort ID\n");
     out.print("save %s, replace\n\n", stataPath(saved).c_str());
     context.progress(3);
     return true;
@@ -175,7 +181,25 @@ bool writeStataProgram(WriterContext& context)
     out.write("* Reads the tagged variables from the raw data: implied decimals applied,\n"
               "* reserved codes as extended missing values (-1 = .a, -2 = .b, ... -9 = .i).\n"
               "version 14\nset more off\n\n");
-    return writeEachProgramFile(context, [&](const ProgramFile& file) { return writeStataStep(context, file); });
+    if (!writeEachProgramFile(context, [&](const ProgramFile& file) { return writeStataStep(context, file); }))
+        return false;
+    if (!context.merge)
+        return true;
+    // The saved data sets of the data files with an identifier, each sorted
+    // by it, matched into one.
+    std::vector<std::filesystem::path> saved;
+    for (const std::uint32_t f : context.writtenFiles)
+        if (project.dataFiles[f - 1].hasIdentifier())
+            saved.push_back(outputHostDir(context) / (dataFileOutputNames(project)[f - 1] + ".dta"));
+    if (saved.size() < 2)
+        return true;
+    out.write("* The data files matched by their identifier into one data set\n");
+    out.print("use %s, clear\n", stataPath(saved.front()).c_str());
+    for (std::size_t i = 1; i < saved.size(); ++i)
+        out.print("merge 1:1 ID using %s, nogenerate\n", stataPath(saved[i]).c_str());
+    out.print("sort ID\nsave %s, replace\n",
+              stataPath(outputHostDir(context) / (mergedOutputName(project) + ".dta")).c_str());
+    return true;
 }
 
 } // namespace qavn

@@ -62,6 +62,9 @@ public:
     Progress& progressSink;
 
     LabelChoice labelChoice;
+    // The Stata and R programs also match the data sets of the data files
+    // into one by their identifier.
+    bool merge = false;
 
     // Variable numbers of the tagged variables, ascending.
     std::vector<std::uint32_t> tagged;

@@ -108,6 +108,7 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
         return result;
     WriterContext context(services.list, services.store, services.project, services.settings, services.ui,
                           progress, request.labelChoice);
+    context.merge = request.merge;
     progress.setRange(writingProgressRange);
 
     FileTextOutput ownFile;

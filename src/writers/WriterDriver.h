@@ -44,6 +44,7 @@ struct WriterRequest {
     std::string_view defaultExtension; // ".SAS", added by the naming rule
     LabelChoice labelChoice{};         // NotAsked for the outputs that do not ask
     std::string chosenPath;            // as the save dialog returned it
+    bool merge = false;                // the programs that can: one data set matched by the identifier
 };
 
 enum class OutputStatus {

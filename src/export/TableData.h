@@ -77,6 +77,44 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
 // values are otherwise never changed.
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved);
 
+// The cases of a table's raw data file, one at a time: the raw fields of
+// each, one per column. A case is file.linesPerCase lines; a field lying
+// beyond its line is blank; a last case shorter than the lines the columns
+// need is dropped. The reader is closed again when the cursor goes.
+class CaseCursor {
+public:
+    enum class Step { Case, End, Failed };
+
+    CaseCursor(RawDataReader& reader, const DataTable& table);
+    ~CaseCursor();
+    CaseCursor(const CaseCursor&) = delete;
+    CaseCursor& operator=(const CaseCursor&) = delete;
+
+    // Opens the reader on the file. Failed (see error()) when the file does
+    // not open (CannotOpen) or the columns lie on a line past linesPerCase
+    // (InvalidData).
+    bool open();
+    // The next case: Case with fields() and line() set, End after the last,
+    // Failed when the file cannot be read (CannotRead, with the line) or a
+    // line is longer than the reader takes (InvalidData).
+    Step next();
+    std::span<const std::string_view> fields() const { return fields_; }
+    // The line the case in hand starts on, 1-based.
+    std::uint64_t line() const { return line_; }
+    const ReadError& error() const { return error_; }
+    const DataTable& table() const { return table_; }
+
+private:
+    Step failed(RawDataReader::Status status);
+
+    RawDataReader& reader_;
+    const DataTable& table_;
+    std::vector<std::string_view> fields_;
+    std::uint64_t line_ = 0;
+    bool started_ = false;
+    ReadError error_;
+};
+
 // Reads the cases of the table's raw data file and hands the raw fields of
 // each, one per column, to `onCase`, which returns false to stop. A case is
 // file.linesPerCase lines; a field lying beyond its line is blank; a last

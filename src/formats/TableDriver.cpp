@@ -6,6 +6,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/CodebookStore.h"
 #include "export/AccessExport.h"
+#include "export/MergedCases.h"
 #include "platform/HostPath.h"
 #include "platform/Progress.h"
 #include "platform/Strings.h"
@@ -127,9 +128,29 @@ TableOutcome folderPlace(const WriterServices& services, const TableRequest& req
     return TableOutcome::done();
 }
 
-// The tables of the run, one per data file holding tagged variables.
-TableOutcome planTables(const WriterServices& services, const TableFormat& format, Progress& progress,
-                        std::vector<DataTable>& data, std::vector<OutputTable>& tables)
+// The one table of a merged run over `tables` (each a data file's).
+TableOutcome mergeTables(std::vector<OutputTable>& tables)
+{
+    if (tables.size() < 2)
+        return TableOutcome::done();
+    OutputTable merged;
+    merged.name = std::string(mergedTableName);
+    for (const OutputTable& table : tables) {
+        if (!table.columns.front().isIdentifier)
+            return refused("The tagged variables of " + table.source().file->dataPath +
+                           " cannot be matched with those of the other data files: the data file has no "
+                           "identifier. Tag them apart, or write one table per data file.");
+        merged.sources.push_back(&table.source());
+    }
+    merged.columns = mergedColumns(merged.sources);
+    tables.assign(1, std::move(merged));
+    return TableOutcome::done();
+}
+
+// The tables of the run, one per data file holding tagged variables (or one
+// of them all, merged).
+TableOutcome planTables(const WriterServices& services, const TableRequest& request, const TableFormat& format,
+                        Progress& progress, std::vector<DataTable>& data, std::vector<OutputTable>& tables)
 {
     const ProjectSpec& project = services.project;
     const std::vector<std::uint32_t> tagged = services.list.taggedRows();
@@ -160,7 +181,7 @@ TableOutcome planTables(const WriterServices& services, const TableFormat& forma
         out.columns = table.columns;
         tables.push_back(std::move(out));
     }
-    return TableOutcome::done();
+    return request.merge ? mergeTables(tables) : TableOutcome::done();
 }
 
 // The texts and the bar of the writing dialog.
@@ -177,7 +198,9 @@ public:
     {
         cases_ = 0;
         advanced_ = 0;
-        const std::string& dataPath = table.source().file->dataPath;
+        std::string dataPath;
+        for (const DataTable* source : table.sources)
+            dataPath += (dataPath.empty() ? "" : ", ") + source->file->dataPath;
         if (folder_) {
             progress_.setText(accessfield::dataFile, "from [" + dataPath + "] !");
             progress_.setText(accessfield::caseTotal, {});
@@ -225,14 +248,19 @@ private:
     long advanced_ = 0; // of the table's writing half, when its cases are counted
 };
 
-// The cases of a table, each handed to `onCase`; Stopped when it said so.
-TableOutcome walkCases(RawDataReader& reader, const OutputTable& table,
-                       const std::function<bool(std::span<const std::string_view>)>& onCase)
+TableOutcome fromRead(const ReadOutcome& read)
 {
-    const ReadOutcome read = readCases(reader, table.source(), onCase);
     if (read.isFailed())
         return inputFailure(read.error());
     return read.isDone() ? TableOutcome::done() : TableOutcome::stopped();
+}
+
+// The cases of a table, each handed to `onCase`; Stopped when it said so. A
+// merged table's come from `merged`, prepared.
+TableOutcome walkCases(RawDataReader& reader, const OutputTable& table, MergedCases* merged,
+                       const std::function<bool(std::span<const std::string_view>)>& onCase)
+{
+    return fromRead(merged ? merged->walk(onCase) : readCases(reader, table.source(), onCase));
 }
 
 // Runs the format's steps over every table.
@@ -244,8 +272,19 @@ TableOutcome runSteps(TableRun& run, TableFormat& format, TableProgress& bar)
     RawDataReader reader;
     for (const OutputTable& table : run.tables()) {
         bar.startTable(table);
+        std::optional<MergedCases> merged;
+        if (table.merged()) {
+            MergedCases::Limits limits;
+            if (run.request().mergeRunBytes > 0)
+                limits.runBytes = run.request().mergeRunBytes;
+            merged.emplace(table.sources, run.folder(), limits);
+            step = fromRead(merged->prepare([&] { return bar.poll(); }));
+            if (!step.isDone())
+                return step;
+        }
+        MergedCases* cases = merged ? &*merged : nullptr;
         if (format.beginScan(table)) {
-            step = walkCases(reader, table, [&](std::span<const std::string_view> fields) {
+            step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields) {
                 format.scanCase(fields);
                 return bar.poll();
             });
@@ -257,13 +296,13 @@ TableOutcome runSteps(TableRun& run, TableFormat& format, TableProgress& bar)
         if (!step.isDone())
             return step;
         std::optional<TableOutcome> failed;
-        step = walkCases(reader, table, [&](std::span<const std::string_view> fields) {
+        step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields) {
             TableOutcome written = format.writeCase(run, fields);
             if (!written.isDone()) {
                 failed = std::move(written);
                 return false;
             }
-            return bar.caseWritten(reader.evenCaseCount(table.source().file->linesPerCase));
+            return bar.caseWritten(cases ? 0 : reader.evenCaseCount(table.source().file->linesPerCase));
         });
         if (failed)
             return *failed;
@@ -308,6 +347,14 @@ bool TableRun::keepGoing()
 OutputPlace TableRun::inFolder(std::string_view fileName) const
 {
     return {base_.name + "\\" + std::string(fileName), base_.host / std::string(fileName)};
+}
+
+std::filesystem::path TableRun::folder() const
+{
+    if (request_.layout == TableLayout::Folder)
+        return base_.host;
+    const std::filesystem::path parent = base_.host.parent_path();
+    return parent.empty() ? std::filesystem::path(".") : parent;
 }
 
 OutputPlace TableRun::nextToChosen(std::string_view suffix, std::string_view extension) const
@@ -434,7 +481,7 @@ OutputResult runTableDriver(const WriterServices& services, const TableRequest& 
             outcome = check.claim(base);
         }
         if (outcome.isDone())
-            outcome = planTables(services, format, progress, data, tables);
+            outcome = planTables(services, request, format, progress, data, tables);
         if (outcome.isDone()) {
             TableProgress bar(progress, services.ui, request.layout, tables.size());
             run.emplace(services, request, progress, base, std::move(tables));

@@ -63,15 +63,23 @@ struct OutputPlace {
 };
 
 // One table of a run and the name its results take. Its cases come from one
-// data file; the list of sources leaves room for a table whose cases are
-// matched across data files by their identifier.
+// data file, or (a merged run) from several whose cases are matched by their
+// identifier: then its columns are mergedColumns() of the sources and each
+// case holds the fields of every source (export/MergedCases.h).
 struct OutputTable {
-    std::string name; // dataFileOutputNames(): unique in the run, letter case aside
+    // dataFileOutputNames(): unique in the run, letter case aside; a merged
+    // table is mergedTableName.
+    std::string name;
     std::vector<const DataTable*> sources;
     std::vector<TableColumn> columns; // the identifier first (when there is one), then the variables
 
     const DataTable& source() const { return *sources.front(); }
+    bool merged() const { return sources.size() > 1; }
 };
+
+// The name of the one table of a merged run ("merged.csv", the SQLite table
+// "merged").
+inline constexpr std::string_view mergedTableName = "merged";
 
 // How a table output lays out its files.
 enum class TableLayout {
@@ -123,9 +131,16 @@ struct TableRequest {
     std::string path;
     std::string_view defaultExtension; // OneFile: added by the naming rule (outputFileName)
     ReservedCodes reserved = ReservedCodes::Keep;
+    // One table whose cases are matched across the data files by their
+    // identifier, instead of a table per data file (when the tagged
+    // variables lie in more than one).
+    bool merge = false;
     // Test seam: the n-th write to each file and all after it fail as a full
     // disk would; 0 switches it off.
     std::size_t failFromWrite = 0;
+    // Test seam: the memory a merged run sorts a data file in before it
+    // spills a run to disk; 0 for the usual.
+    std::size_t mergeRunBytes = 0;
 };
 
 // What a format sees of its run: the services, the tables, and the files it
@@ -141,6 +156,7 @@ public:
     TableRun& operator=(const TableRun&) = delete;
 
     const WriterServices& services() const { return services_; }
+    const TableRequest& request() const { return request_; }
     ReservedCodes reserved() const { return request_.reserved; }
     std::size_t failFromWrite() const { return request_.failFromWrite; }
     const std::vector<OutputTable>& tables() const { return tables_; }
@@ -149,6 +165,9 @@ public:
     const OutputPlace& base() const { return base_; }
     // A file in the folder (Folder): "<folder>\<fileName>".
     OutputPlace inFolder(std::string_view fileName) const;
+    // The folder the output's files go to: the folder (Folder), or the one
+    // that holds the chosen file (OneFile).
+    std::filesystem::path folder() const;
     // A file beside the chosen one (OneFile): the chosen name without its
     // extension, then `suffix` and `extension` ("RESULT.sav", "_DATA_YOUTH97",
     // ".sav" -> "RESULT_DATA_YOUTH97.sav").
@@ -205,9 +224,15 @@ private:
 // 2. The tables: one per data file that holds tagged variables, named by
 //    dataFileOutputNames() (a name the format reserves gets "_2", "_3", ...);
 //    a location that cannot be cut fails the run; a data path with a control
-//    character gives no name and is refused.
+//    character gives no name and is refused. With request.merge and tagged
+//    variables in more than one data file: one table, mergedTableName, of
+//    every such data file, each of which must have an identifier (refused
+//    otherwise, naming the one without).
 // 3. The steps of the format, reading each data file's cases once (twice when
-//    the format scans first).
+//    the format scans first). A merged table first checks its identifiers
+//    and sorts the files out of identifier order (MergedCases::prepare: a
+//    blank or repeated identifier stops the run like unreadable raw data,
+//    naming the file and line).
 // 4. When every step is done, every file takes its name (flushed and synced
 //    first). After a Cancel or a failure no file takes its name: what the
 //    names held before stays as it was.

@@ -23,6 +23,7 @@ OutputResult writeOneFile(const OutputFormat& format, const WriterServices& serv
     request.defaultExtension = format.defaultExtension;
     request.labelChoice = format.asksReservedCodes ? job.labelChoice : LabelChoice::NotAsked;
     request.chosenPath = job.path;
+    request.merge = job.merge;
     return runWriterDriver(services, request, progress, output);
 }
 
@@ -42,6 +43,7 @@ OutputResult writeTables(const OutputFormat& format, const WriterServices& servi
     request.path = job.path;
     request.defaultExtension = format.defaultExtension;
     request.reserved = job.reservedCodes;
+    request.merge = job.merge;
     if (output)
         request.failFromWrite = output->failingFromWrite();
     const std::unique_ptr<TableFormat> table = make();
@@ -49,6 +51,7 @@ OutputResult writeTables(const OutputFormat& format, const WriterServices& servi
 }
 
 using F = OutputFiles;
+namespace choice = outputchoice;
 
 constexpr std::array formats{
     OutputFormat{OutputKind::Sas, "SAS", "SAS Code|*.sas|", ".SAS", true, F::One, "sas", "SAS program",
@@ -78,36 +81,36 @@ constexpr std::array formats{
                  "CSV files (RFC 4180) of the raw data, one per data file",
                  OutputCommand{32830, "CSV Files", "Create CSV Files of the Tagged Variables", "CSV Files", false,
                                true},
-                 writeTables<makeCsvTables>},
+                 writeTables<makeCsvTables>, choice::emptyCells | choice::merge},
     OutputFormat{OutputKind::Sqlite, "SQLite", "SQLite Database|*.db|", ".db", false, F::One, "sqlite",
                  "SQLite database of the raw data, variables and value labels",
                  OutputCommand{32831, "SQLite Database", "Create SQLite Database of the Tagged Variables",
                                "SQLite Database", false, true},
-                 writeTables<makeSqliteDatabase>},
+                 writeTables<makeSqliteDatabase>, choice::emptyCells | choice::merge},
     OutputFormat{OutputKind::SpssData, "SPSS Data", "SPSS Data File|*.sav|", ".sav", false, F::One, "sav",
                  "SPSS data file(s) of the raw data: labels, value labels, reserved codes as missing values",
                  OutputCommand{32832, "SPSS Data File", "Create SPSS Data File of the Tagged Variables",
                                "SPSS Data File", false, true},
-                 writeTables<makeSpssDataFile>},
+                 writeTables<makeSpssDataFile>, choice::merge},
     OutputFormat{OutputKind::StataData, "Stata Data", "Stata Data File|*.dta|", ".dta", false, F::One, "dta",
                  "Stata data file(s) of the raw data: labels, value labels, reserved codes as .a-.i",
                  OutputCommand{32833, "Stata Data File", "Create Stata Data File of the Tagged Variables",
                                "Stata Data File", false, true},
-                 writeTables<makeStataDataFile>},
+                 writeTables<makeStataDataFile>, choice::merge},
     OutputFormat{OutputKind::Ddi, "DDI Codebook", "DDI Codebook|*.xml|", ".xml", false, F::One, "ddi",
                  "DDI Codebook 2.5 XML with a fixed-width extract of the raw data beside it",
                  OutputCommand{32834, "DDI Codebook", "Create DDI Codebook 2.5 with a Fixed-Width Extract",
                                "DDI Codebook", false, true},
-                 writeTables<makeDdiCodebook>},
+                 writeTables<makeDdiCodebook>, choice::merge},
     OutputFormat{OutputKind::StataProgram, "Stata", "Stata Do-File|*.do|", ".do", false, F::One, "stata",
                  "Stata do-file that reads the raw data (infix), with labels and missing codes",
                  OutputCommand{32835, "Stata Do-File", "Create Stata Do-File for the Raw Data", "Stata Do-File",
                                false, true},
-                 writeOneFile<writeStataProgram>},
+                 writeOneFile<writeStataProgram>, choice::merge},
     OutputFormat{OutputKind::RScript, "R", "R Script|*.R|", ".R", false, F::One, "r",
                  "R script that reads the raw data (readr, haven), with labels and missing codes",
                  OutputCommand{32836, "R Script", "Create R Script for the Raw Data", "R Script", false, true},
-                 writeOneFile<writeRScript>},
+                 writeOneFile<writeRScript>, choice::merge},
     OutputFormat{OutputKind::PsppProgram, "SPSS for PSPP", "SPSS for PSPP|*.sps|", ".sps", true, F::One, "pspp",
                  "SPSS command file that PSPP runs: host data paths, missing values",
                  OutputCommand{32837, "SPSS for PSPP", "Create SPSS Command File for PSPP", "SPSS for PSPP", false,

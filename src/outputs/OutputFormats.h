@@ -60,7 +60,18 @@ struct OutputJob {
     std::string path; // One: the path as the save dialog returned it; Several: the
                       // output folder, empty for the configured output directory
     ReservedCodes reservedCodes = ReservedCodes::Keep; // used by the table outputs (CSV, SQLite)
+    // One table matched by the identifier across the data files (the table
+    // outputs), and one data set of them in the Stata and R programs.
+    bool merge = false;
 };
+
+// What an output lets the user choose besides its file (OutputFormat::choices).
+namespace outputchoice {
+// The reserved codes and declared missing values as empty cells (NULL): --reserved empty.
+inline constexpr unsigned emptyCells = 1;
+// One table (data set) of the data files' cases matched by their identifier: --merge.
+inline constexpr unsigned merge = 2;
+} // namespace outputchoice
 
 struct OutputFormat;
 
@@ -83,6 +94,7 @@ struct OutputFormat {
     std::string_view summary;   // one line for qavn-extract --help
     OutputCommand command;
     OutputFunction write;
+    unsigned choices = 0; // outputchoice bits: what the window asks after the file
 };
 
 // Every output, in the order the menu and the batch tool run them.

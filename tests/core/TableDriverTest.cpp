@@ -148,11 +148,112 @@ TEST(TableDriver, EveryOutputKeepsTheResultsOfDataFilesWithASharedStemApart)
             for (const std::string& t : tables)
                 EXPECT_EQ(count(test::readFile(dir / "out.R"), t + " <- "), 1u) << t;
             break;
+        case OutputKind::PsppProgram:
+            expected = {"out.sps"};
+            for (const std::string& t : tables)
+                EXPECT_EQ(count(test::readFile(dir / "out.sps"), "/" + t + ".sav' /COMPRESSED"), 1u) << t;
+            break;
         default:
             expected = {"out" + std::string(format.defaultExtension)};
             break;
         }
         EXPECT_EQ(files, expected);
+    }
+}
+
+// Two data files with identifiers, the second out of identifier order and
+// without case 002; a third without an identifier.
+void addMatchable(TestProject& p)
+{
+    p.dataFiles = {TestProject::DataFile{1, "1-3", "DATA\\YOUTH.DAT", {"001 1A", "002 2B", "003 1C"}},
+                   TestProject::DataFile{1, "1-3", "DATA\\PARENT.DAT", {"003451", "001372"}},
+                   TestProject::DataFile{1, "0", "DATA\\SCHOOL.DAT", {"x5"}}};
+    auto sex = variable("SEX", "Sex", "S", 1, 1, "5");
+    sex.categories = {categoryLine("1", "2", "66.7", "Male"), categoryLine("2", "1", "33.3", "Female")};
+    p.add(sex);
+    p.add(variable("GRADE", "Grade", "S", 1, 1, "6", 'A'));
+    p.add(variable("AGE", "Age", "S", 2, 1, "4-5"));
+    p.add(variable("SEX", "Parent's sex", "S", 2, 1, "6"));
+    p.add(variable("CODE", "Code", "S", 3, 1, "1", 'A'));
+}
+
+TEST(TableDriver, MergedRunsWriteOneTableOfTheCasesMatchedByTheirIdentifier)
+{
+    TestProject p;
+    addMatchable(p);
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2, 3, 4});
+
+    for (const OutputFormat& format : outputFormats()) {
+        if ((format.choices & outputchoice::merge) == 0)
+            continue;
+        SCOPED_TRACE(format.batchName);
+        const fs::path dir = p.outputDir() / ("merged-" + std::string(format.batchName));
+        fs::create_directories(dir);
+        h.ui.clearMessages();
+        OutputJob job{LabelChoice::All, format.files == OutputFiles::One ? (dir / "out").string() : dir.string()};
+        job.merge = true;
+        Progress progress;
+        const OutputResult result = writeOutput(format, h.services(), job, progress);
+        ASSERT_EQ(result.status, OutputStatus::Written) << (h.ui.messages().empty() ? "" : h.ui.messageTexts()[0]);
+        const std::vector<std::string> files = filesIn(dir);
+        switch (format.kind) {
+        case OutputKind::Csv:
+            EXPECT_EQ(files, std::vector<std::string>{"merged.csv"});
+            EXPECT_EQ(test::readFile(dir / "merged.csv"),
+                      "ID,SEX,GRADE,AGE,SEX_2\r\n001,1,A,37,2\r\n002,2,B,,\r\n003,1,C,45,1\r\n");
+            break;
+        case OutputKind::Sqlite:
+            EXPECT_EQ(sqliteTables(dir / "out.db"),
+                      (std::vector<std::string>{"merged", "value_labels", "variables"}));
+            break;
+        case OutputKind::SpssData:
+        case OutputKind::StataData:
+            EXPECT_EQ(files, std::vector<std::string>{"out" + std::string(format.defaultExtension)});
+            break;
+        case OutputKind::Ddi:
+            EXPECT_EQ(files, (std::vector<std::string>{"out.dat", "out.xml"}));
+            EXPECT_EQ(test::readFile(dir / "out.dat"), "0011A372\r\n0022B   \r\n0031C451\r\n");
+            break;
+        case OutputKind::StataProgram:
+            EXPECT_NE(test::readFile(dir / "out.do").find("merge 1:1 ID using"), std::string::npos);
+            break;
+        case OutputKind::RScript:
+            EXPECT_NE(test::readFile(dir / "out.R").find("merged <- Reduce("), std::string::npos);
+            break;
+        default:
+            ADD_FAILURE() << "no check for this output";
+        }
+    }
+
+    // A data file without an identifier cannot be matched; a repeated
+    // identifier stops the run naming its line. Nothing is written.
+    struct Refusal {
+        std::vector<std::uint32_t> rows;
+        const char* message;
+    };
+    for (const Refusal& r : {Refusal{{5}, "DATA\\SCHOOL.DAT cannot be matched"},
+                             Refusal{{}, "PARENT.DAT line 3: the identifier 003 is also the identifier of the case "
+                                         "on line 1"}}) {
+        SCOPED_TRACE(r.message);
+        if (r.rows.empty())
+            test::writeFile(p.driveD() / "DATA" / "PARENT.DAT", "003451\r\n001372\r\n003440\r\n");
+        for (const std::uint32_t row : r.rows)
+            h.list.tagRow(row);
+        const fs::path dir = p.outputDir() / "refused";
+        fs::create_directories(dir);
+        h.ui.clearMessages();
+        OutputJob job{LabelChoice::All, dir.string()};
+        job.merge = true;
+        Progress progress;
+        const OutputResult result = writeOutput(outputFormat(OutputKind::Csv), h.services(), job, progress);
+        EXPECT_NE(result.status, OutputStatus::Written);
+        ASSERT_EQ(h.ui.messages().size(), 1u);
+        EXPECT_NE(h.ui.messages()[0].text.find(r.message), std::string::npos) << h.ui.messages()[0].text;
+        EXPECT_TRUE(filesIn(dir).empty());
+        h.list.untagRow(5);
     }
 }
 

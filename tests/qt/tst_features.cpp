@@ -481,6 +481,7 @@ private slots:
         p.list().tagRow(1);
         auto& outputs = *p.impl().outputs;
         outputs.showGeneratedFiles = [](const std::vector<std::string>&, const std::vector<std::string>&) {};
+        outputs.askChoices = [](bool, bool) { return std::optional<TableChoices>(TableChoices{}); };
         QString dialogName;
         outputs.runWritingDialog = [&](WorkDialog& dialog) {
             dialogName = dialog.objectName();
@@ -502,6 +503,46 @@ private slots:
                 QCOMPARE(dialogName, QStringLiteral("exportDialog"));
             }
         }
+    }
+
+    // The table outputs ask for their choices after the file: matching the
+    // data files by their identifier only when every one of the selection
+    // has one (checked), empty cells only where the format writes cells.
+    void tableOutputsOfferTheirChoices()
+    {
+        FeatureProject p;
+        p.gui.project.dataFiles[0].idLocation = "17-18";
+        p.gui.project.dataFiles[0].rawLines = {"010203040506070801", "111213141516171802"};
+        p.gui.project.dataFiles[1].idLocation = "25-26";
+        p.gui.project.dataFiles[1].rawLines = {"                3132333402", "                4142434401"};
+        QVERIFY(p.start());
+        MainWindow* w = p.window();
+        auto& outputs = *p.impl().outputs;
+        outputs.showGeneratedFiles = [](const std::vector<std::string>&, const std::vector<std::string>&) {};
+        std::vector<std::pair<bool, bool>> offers;
+        std::optional<TableChoices> answer = TableChoices{true, false};
+        outputs.askChoices = [&](bool merge, bool empty) {
+            offers.emplace_back(merge, empty);
+            return answer;
+        };
+
+        // One data file: nothing to match.
+        p.list().tagRow(1);
+        QVERIFY(w->trigger(outputFormat(OutputKind::Csv).command.id));
+        QCOMPARE(offers.back(), std::make_pair(false, true));
+        // Two with identifiers: matched into one table, the second file's
+        // cases out of identifier order.
+        p.list().tagRow(9);
+        const auto csv = p.gui.project.outputDir() / "merged.csv";
+        QVERIFY(w->trigger(outputFormat(OutputKind::Csv).command.id));
+        QCOMPARE(offers.back(), std::make_pair(true, true));
+        QCOMPARE(QString::fromStdString(readFile(csv)), QStringLiteral("ID,V1,V9\r\n01,01,41\r\n02,11,31\r\n"));
+        // The SPSS data file offers no empty cells; Cancel writes nothing.
+        answer.reset();
+        p.gui.ui.queueFile((p.gui.project.outputDir() / "both.sav").string());
+        QVERIFY(w->trigger(outputFormat(OutputKind::SpssData).command.id));
+        QCOMPARE(offers.back(), std::make_pair(true, false));
+        QVERIFY(!std::filesystem::exists(p.gui.project.outputDir() / "both.sav"));
     }
 
     void searchDialogTypesCapitalsGreysCommandsAndTagsMatches()

@@ -43,14 +43,11 @@ private:
 
 } // namespace
 
-int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir, ReservedCodes reserved)
+int runAccess(Context& context, const OutputFormat& format, const OutputJob& job)
 {
     const WriterServices services{context.list, context.session.store, context.session.project,
                                   context.session.settings, context.ui, context.session.projectId};
     ExportStatus status(context.progress);
-    OutputJob job;
-    job.path = outputDir;
-    job.reservedCodes = reserved;
     const OutputResult result = writeOutput(format, services, job, status);
     // Clear the progress line before the list goes to the same terminal.
     if (auto* console = dynamic_cast<ConsoleProgress*>(&context.progress))

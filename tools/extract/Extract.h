@@ -44,7 +44,8 @@ struct Options {
 
     // Outputs.
     std::string labels = "all"; // --labels all|categorical|none
-    std::string reserved = "keep"; // --reserved keep|empty: reserved codes in the csv and sqlite tables
+    std::string reserved = "keep"; // --reserved keep|empty: reserved and missing codes in the csv and sqlite tables
+    bool merge = false; // --merge: one table matched by the identifier across the data files
     // One output to run: a format of the output format table and its path
     // (for several files the output folder; empty for the configured one).
     struct Output {
@@ -137,7 +138,7 @@ int runOutputs(Context& context, const Options& options);
 // One output of several files (the data export, the CSV tables) into
 // `outputDir` (empty: the configured output directory): prints the
 // generated files. Returns an exit status.
-int runAccess(Context& context, const OutputFormat& format, const std::string& outputDir, ReservedCodes reserved);
+int runAccess(Context& context, const OutputFormat& format, const OutputJob& job);
 
 // --verify: checks the category lines of the selected variables (`selected`)
 // or of every variable against the raw data and prints the report. Returns

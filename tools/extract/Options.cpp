@@ -216,10 +216,18 @@ const std::vector<Option>& optionTable()
              [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
                  return chooseValue(o.labels, v[0], {"all", "categorical", "none"}, op.name, e);
              }},
-            {"--reserved", "keep|empty", "reserved codes (-1..-9) in csv and sqlite: kept or empty (default keep)",
+            {"--reserved", "keep|empty",
+             "reserved codes (-1..-9) and declared missing values in csv and sqlite:\nkept or empty (default keep)",
              G::Outputs,
              [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
                  return chooseValue(o.reserved, v[0], {"keep", "empty"}, op.name, e);
+             }},
+            {"--merge", "",
+             "one table of the data files' cases matched by their identifier (csv,\nsqlite, sav, dta, ddi), and one "
+             "data set of them in the stata and r\nprograms",
+             G::Outputs,
+             [](Options& o, const Option&, std::span<const std::string>, std::string&) {
+                 return setFlag(&Options::merge, o);
              }},
         };
         // A format of one file has its option --NAME FILE, a format of

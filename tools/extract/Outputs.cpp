@@ -96,12 +96,13 @@ int runOutputs(Context& context, const Options& options)
             for (const Options::Output& output : options.outputs) {
                 if (output.format != &format)
                     continue;
+                const OutputJob job{labelChoiceOf(options.labels), output.path, reservedCodesOf(options),
+                                    options.merge};
                 if (files == OutputFiles::One) {
-                    const OutputJob job{labelChoiceOf(options.labels), output.path, reservedCodesOf(options)};
                     if (writeOneFile(context, format, job) != exitOk)
                         status = exitFailure;
                 } else if (status == exitOk) {
-                    status = runAccess(context, format, output.path, reservedCodesOf(options));
+                    status = runAccess(context, format, job);
                 }
             }
         }

@@ -11,6 +11,7 @@
 #include "platform/qt/QtText.h"
 #include "catalogue/VariableList.h"
 #include "platform/HostPath.h"
+#include "project/ProjectPaths.h"
 
 #include <QFile>
 #include <QStringList>
@@ -23,6 +24,9 @@ OutputCommands::OutputCommands(OpenProject& session, VariableList& list, Ui& ui,
     : session_(session), list_(list), ui_(ui), parent_(parent)
 {
     askReservedCodes = [this] { return askReservedCodeChoice(parent_); };
+    askChoices = [this](bool offerMerge, bool offerEmptyCells) {
+        return askTableChoices(parent_, offerMerge, offerEmptyCells);
+    };
     runWritingDialog = [](WorkDialog& dialog) { dialog.exec(); };
     showGeneratedFiles = [this](const std::vector<std::string>& lines, const std::vector<std::string>& hostFiles) {
         GeneratedFilesDialog dialog(lines, hostFiles, parent_);
@@ -49,6 +53,16 @@ void OutputCommands::run(const OutputFormat& format)
         if (!choice)
             return;
         job.labelChoice = *choice;
+    }
+    const bool offerMerge = (format.choices & outputchoice::merge) != 0 &&
+                            canMergeByIdentifier(session_.project, list_.taggedRows());
+    const bool offerEmptyCells = (format.choices & outputchoice::emptyCells) != 0;
+    if (offerMerge || offerEmptyCells) {
+        const std::optional<TableChoices> choices = askChoices(offerMerge, offerEmptyCells);
+        if (!choices)
+            return;
+        job.merge = choices->merge;
+        job.reservedCodes = choices->emptyCells ? ReservedCodes::Empty : ReservedCodes::Keep;
     }
 
     const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_, session_.projectId};

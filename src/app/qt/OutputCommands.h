@@ -18,6 +18,7 @@ class Ui;
 class VariableList;
 class WorkDialog;
 enum class LabelChoice;
+struct TableChoices;
 struct OutputFormat;
 struct OutputResult;
 
@@ -30,7 +31,10 @@ public:
     // An output run of `format` (an entry of the output format table):
     // nothing tagged → the message; then, for a one-file output, the save
     // dialog and, when the format asks, the Confirmation dialog; then the
-    // writing dialog runs the output. An output of several files (the data
+    // output's choices (matching the data files by their identifier, offered
+    // when the tagged variables lie in more than one data file and every one
+    // has an identifier; empty cells); then the writing dialog runs the
+    // output. An output of several files (the data
     // export) runs under its record-counter dialog, which lists the generated
     // files once the run completed.
     void run(const OutputFormat& format);
@@ -47,6 +51,9 @@ public:
     // The modal steps, replaceable so that tests can answer them.
     // askReservedCodes returns nothing for Cancel.
     std::function<std::optional<LabelChoice>()> askReservedCodes;
+    // The choices of an output that offers them (askTableChoices); nothing
+    // for Cancel.
+    std::function<std::optional<TableChoices>(bool offerMerge, bool offerEmptyCells)> askChoices;
     std::function<void(WorkDialog&)> runWritingDialog;
     // `lines` as the generated-files dialog lists them; `hostFiles` the host
     // paths of the last lines of them, in the same order.

@@ -8,6 +8,7 @@
 #include "writers/WriterContext.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QLabel>
 #include <QFile>
 #include <QTreeWidget>
@@ -93,6 +94,47 @@ std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent)
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return choice;
+}
+
+std::optional<TableChoices> askTableChoices(QWidget* parent, bool offerMerge, bool offerEmptyCells)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("tableChoicesDialog"));
+    dialog.setWindowTitle(QStringLiteral("Confirmation"));
+    auto* layout = new QVBoxLayout(&dialog);
+    QCheckBox* merge = nullptr;
+    QCheckBox* empty = nullptr;
+    if (offerMerge) {
+        merge = new QCheckBox(QStringLiteral("&Match the data files' cases by their identifier into one table"),
+                              &dialog);
+        merge->setObjectName(QStringLiteral("merge"));
+        merge->setChecked(true);
+        layout->addWidget(merge);
+    }
+    if (offerEmptyCells) {
+        empty = new QCheckBox(QStringLiteral("Leave reserved codes and missing values &empty"), &dialog);
+        empty->setObjectName(QStringLiteral("emptyCells"));
+        layout->addWidget(empty);
+    }
+    auto* row = new QHBoxLayout;
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), &dialog);
+    cancel->setObjectName(QStringLiteral("2"));
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    row->addStretch();
+    layout->addLayout(row);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    TableChoices choices;
+    choices.merge = merge && merge->isChecked();
+    choices.emptyCells = empty && empty->isChecked();
+    return choices;
 }
 
 GeneratedFilesDialog::GeneratedFilesDialog(const std::vector<std::string>& lines,

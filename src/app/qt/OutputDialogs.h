@@ -42,6 +42,21 @@ private:
 // Categorical, None and Cancel. Returns the choice, nothing for Cancel.
 std::optional<LabelChoice> askReservedCodeChoice(QWidget* parent);
 
+// What the table outputs and the Stata and R programs let the user choose
+// after the file (OutputFormat::choices).
+struct TableChoices {
+    bool merge = false;      // one table matched by the identifier
+    bool emptyCells = false; // reserved codes and declared missing values as empty cells
+};
+
+// "Confirmation" with the choices an output offers, in the Confirmation
+// dialog's style: "Match the data files' cases by their identifier into one
+// table" (checked: it is offered when every data file of the selection has
+// an identifier) and "Leave reserved codes and missing values empty"
+// (unchecked), with OK (the default) and Cancel. Returns the choices,
+// nothing for Cancel.
+std::optional<TableChoices> askTableChoices(QWidget* parent, bool offerMerge, bool offerEmptyCells);
+
 // "Output": the generated-files list, with each file's path on this host
 // beside it (`hostFiles` belong to the last lines, in order).
 class GeneratedFilesDialog : public QDialog {

@@ -145,7 +145,7 @@ std::vector<TableColumn> mergedColumns(std::span<const DataTable* const> tables)
             if (column.isIdentifier && !columns.empty())
                 continue;
             TableColumn merged = column;
-            const std::string base = column.isIdentifier ? column.name : column.variableName;
+            const std::string base = column.name;
             merged.name = base;
             for (int k = 2; taken(merged.name); ++k)
                 merged.name = base + "_" + std::to_string(k);

@@ -26,8 +26,8 @@ int compareIdentifiers(std::string_view a, std::string_view b);
 
 // The columns of the table merged from `tables` (each with its identifier
 // first): the first table's identifier, then every table's other columns in
-// order, their names made unique across the whole table (letter case aside,
-// "_2", "_3", ... as within one table).
+// order, a name an earlier table's column has taken (letter case aside)
+// followed by "_2", "_3", ... as within one table.
 std::vector<TableColumn> mergedColumns(std::span<const DataTable* const> tables);
 
 // The cases of `tables`, matched by their identifier (the first column of

@@ -8,10 +8,12 @@
 #include "platform/HostPath.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
+#include "project/ProjectMetadata.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace qavn {
 
@@ -58,17 +60,26 @@ bool makeColumn(std::string_view location, std::uint32_t line, std::string_view 
     return true;
 }
 
-// Appends "_2", "_3", ... to a name a column of the table already has
-// (letter case aside: SQLite does not tell them apart).
-void makeUnique(std::vector<TableColumn>& columns, TableColumn& column)
+// The column's name, with "_2", "_3", ... appended when a column of the
+// table already has it (letter case aside: SQLite does not tell them apart).
+void makeUnique(std::vector<TableColumn>& columns, TableColumn& column, const std::string& base)
 {
     auto taken = [&](const std::string& name) {
         return std::any_of(columns.begin(), columns.end(),
                            [&](const TableColumn& other) { return upperAscii(other.name) == upperAscii(name); });
     };
-    column.name = column.variableName;
+    column.name = base;
     for (int k = 2; taken(column.name); ++k)
-        column.name = column.variableName + "_" + std::to_string(k);
+        column.name = base + "_" + std::to_string(k);
+}
+
+// A number as a cell holds it after cellText(), or false.
+bool cellNumber(std::string_view text, double& value)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
 }
 
 // Inserts the decimal point `decimals` digits from the right of an integer
@@ -112,7 +123,7 @@ ReadError dataError(ReadError::Kind kind, const std::string& rawName, std::strin
 
 ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
                            const DataFileEntry& file, const Settings& settings,
-                           const std::function<bool()>& cancelled, DataTable& table)
+                           const std::function<bool()>& cancelled, DataTable& table, TableNaming naming)
 {
     table = DataTable{};
     table.fileNumber = f;
@@ -141,6 +152,9 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
         if (!makeColumn(record.locationText(), record.recordNumber, file.dataPath, column, error))
             return dataError(ReadError::Kind::InvalidData, table.rawName, error);
         column.reservedCodes = reservedCodesOf(store, record);
+        if (naming.metadata)
+            column.metadata = naming.metadata->variable(trimmed(column.variableName));
+        column.declared = DeclaredMissing::of(column.metadata);
         columns.push_back(std::move(column));
     }
     if (columns.empty())
@@ -155,7 +169,8 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
         table.columns.push_back(std::move(id));
     }
     for (TableColumn& column : columns) {
-        makeUnique(table.columns, column);
+        const bool longName = naming.longNames && column.metadata && !column.metadata->longName.empty();
+        makeUnique(table.columns, column, longName ? column.metadata->longName : latin1ToUtf8(column.variableName));
         table.columns.push_back(std::move(column));
     }
     for (const TableColumn& column : table.columns)
@@ -166,15 +181,23 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
 {
     const std::string_view value = trimmed(raw);
-    if (column.isText() || column.isIdentifier)
-        return latin1ToUtf8(value);
+    if (column.isText() || column.isIdentifier) {
+        std::string text = latin1ToUtf8(value);
+        if (reserved == ReservedCodes::Empty && !column.declared.texts.empty() && column.declared.coversText(text))
+            text.clear();
+        return text;
+    }
     const bool isReserved =
         std::find(column.reservedCodes.begin(), column.reservedCodes.end(), value) != column.reservedCodes.end();
     if (isReserved)
         return reserved == ReservedCodes::Empty ? std::string() : std::string(value);
-    if (column.decimals() > 0 && isInteger(value))
-        return withDecimals(value, column.decimals());
-    return latin1ToUtf8(value);
+    std::string text = column.decimals() > 0 && isInteger(value) ? withDecimals(value, column.decimals())
+                                                                 : latin1ToUtf8(value);
+    double number = 0;
+    if (reserved == ReservedCodes::Empty && column.declared.hasNumbers() && cellNumber(text, number) &&
+        column.declared.covers(number))
+        text.clear();
+    return text;
 }
 
 CaseCursor::CaseCursor(RawDataReader& reader, const DataTable& table)

@@ -7,6 +7,7 @@
 #include "export/RawDataReader.h"
 #include "platform/Outcome.h"
 #include "platform/ReadError.h"
+#include "project/DeclaredMissing.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,23 +20,37 @@
 namespace qavn {
 
 class CodebookStore;
+class ProjectMetadata;
 struct DataFileEntry;
+struct VariableMetadata;
 struct Settings;
 
 // Reading raw data: done, stopped (a cancel, or the case handler said so),
 // or the error that stopped it, naming the raw data file and the line.
 using ReadOutcome = Outcome<ReadError>;
 
-// What the table formats (CSV, SQLite) write for a reserved code: a negative
-// code -1..-9 whose category line's label starts with "{" ("{Valid skip}").
+// What the table formats (CSV, SQLite) write for a reserved code (a negative
+// code -1..-9 whose category line's label starts with "{", "{Valid skip}")
+// and for a value the source declared missing (the project's metadata).
 enum class ReservedCodes {
     Keep,  // the code as the data hold it
     Empty, // an empty cell (CSV) or NULL (SQLite)
 };
 
+// How a table names its columns: from the project's metadata, when there is
+// one and long names are asked for.
+struct TableNaming {
+    const ProjectMetadata* metadata = nullptr;
+    bool longNames = true;
+};
+
 // One column of a table cut from a raw data file.
 struct TableColumn {
-    std::string name;            // unique within its table, letter case aside
+    // The name outputs give the column, UTF-8, unique within its table
+    // (letter case aside): the source's long name from the project's
+    // metadata when the table asks for long names and there is one, else the
+    // codebook's name; "ID" for the identifier.
+    std::string name;
     std::string variableName;    // as the codebook names it ("ID" for the identifier)
     char typeCode = ' ';         // the identifier has ' '
     bool isIdentifier = false;
@@ -44,6 +59,10 @@ struct TableColumn {
     std::size_t offset = 0;      // first column - 1
     std::size_t width = 1;
     std::vector<std::string> reservedCodes; // trimmed, as the category lines write them
+    // What the project's metadata says of the variable (nullptr: nothing),
+    // and the missing values its source declared.
+    const VariableMetadata* metadata = nullptr;
+    DeclaredMissing declared;
 
     // Implied decimals: 1..9 for type codes '1'..'9', else 0.
     int decimals() const { return typeCode >= '1' && typeCode <= '9' ? typeCode - '0' : 0; }
@@ -66,12 +85,15 @@ struct DataTable {
 // failed (InvalidData, naming the raw data file) when a location cannot be
 // cut (a first column below 1, a last column before the first, a field wider
 // than 7,999 characters or on line 0) or a tagged variable has no record.
+// The columns take their names, declared missing values and metadata from
+// `naming`.
 ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t f, CodebookStore& store,
                            const DataFileEntry& file, const Settings& settings,
-                           const std::function<bool()>& cancelled, DataTable& table);
+                           const std::function<bool()>& cancelled, DataTable& table, TableNaming naming = {});
 
 // The text of one cell from the raw field: blanks trimmed at both ends;
-// a reserved code empty when `reserved` says so; a numeric value with
+// a reserved code or a declared missing value empty when `reserved` says
+// so; a numeric value with
 // implied decimals and no decimal point of its own scaled ("1111" with type
 // code 4 is "0.1111"); bytes converted from Latin-1 to UTF-8. Alphanumeric
 // values are otherwise never changed.

@@ -39,7 +39,7 @@ public:
         for (const TableColumn& column : columns_) {
             if (!line_.empty())
                 line_ += ',';
-            appendCsvField(line_, latin1ToUtf8(column.name));
+            appendCsvField(line_, column.name);
         }
         line_ += '\n';
         out_->write(line_);

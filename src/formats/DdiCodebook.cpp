@@ -2,18 +2,21 @@
 // instance of the table driver.
 
 #include "catalogue/VariableList.h"
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "formats/TableFormats.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "project/ProjectSpec.h"
+#include "writers/MissingPlans.h"
 #include "writers/PortablePrograms.h"
 
 #include <libxml/xmlwriter.h>
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -74,6 +77,16 @@ bool impliedDecimalField(std::string_view field, int decimals, std::string& out)
     out.assign(field.size() - digits.size(), ' ');
     out += digits;
     return true;
+}
+
+// UTF-8 text as XML character data: the control characters XML 1.0 does not
+// allow turned into blanks.
+std::string xmlUtf8(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n')
+            c = ' ';
+    return text;
 }
 
 // One data file's extract: where each column of the table lies in it.
@@ -168,6 +181,12 @@ private:
     xmlTextWriterPtr writer_ = nullptr;
     bool ok_ = true;
 };
+
+bool numberOf(std::string_view text, double& value)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
 
 bool isCount(std::string_view text)
 {
@@ -280,7 +299,7 @@ bool DdiCodebook::writeVariable(const WriterServices& services, const Extract& e
     const TableColumn& column = extract.table->columns[c];
     xml.start("var");
     xml.attribute("ID", id);
-    xml.attribute("name", xmlText(column.name));
+    xml.attribute("name", xmlUtf8(column.name));
     xml.attribute("files", "F" + std::to_string(extract.data().fileNumber));
     const bool numeric = !column.isIdentifier && !column.isText();
     xml.attribute("intrvl", numeric && column.typeCode != ' ' ? "contin" : "discrete");
@@ -322,23 +341,50 @@ bool DdiCodebook::writeVariable(const WriterServices& services, const Extract& e
             xml.end();
         }
 
+        // The values the source declared missing.
+        const DeclaredMissing& declared = column.declared;
+        if (!declared.empty()) {
+            xml.start("invalrng");
+            for (const DeclaredMissing::Code& code : declared.codes) {
+                xml.start("item");
+                xml.attribute("VALUE", plainNumber(code.value));
+                xml.end();
+            }
+            for (const DeclaredMissing::Text& text : declared.texts) {
+                xml.start("item");
+                xml.attribute("VALUE", xmlUtf8(text.value));
+                xml.end();
+            }
+            for (const DeclaredMissing::Range& range : declared.ranges) {
+                xml.start("range");
+                if (range.low != -HUGE_VAL)
+                    xml.attribute("min", plainNumber(range.low));
+                if (range.high != HUGE_VAL)
+                    xml.attribute("max", plainNumber(range.high));
+                xml.end();
+            }
+            xml.end();
+        }
+
         if (record.categoryLineCount > 0) {
             store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
                             [&](std::string_view line) {
                                 const CategoryFields fields = splitCategoryLine(line);
                                 std::string code(trimmed(fields.code));
-                                const bool reserved = std::find(column.reservedCodes.begin(),
-                                                                column.reservedCodes.end(),
-                                                                code) != column.reservedCodes.end();
-                                if (code.size() >= 2 && code.front() == '\'' && code.back() == '\'')
-                                    code = code.substr(1, code.size() - 2);
+                                bool missing = std::find(column.reservedCodes.begin(), column.reservedCodes.end(),
+                                                         code) != column.reservedCodes.end();
+                                code = categoryCodeValue(code);
                                 // The value the code stands for: a whole-number
                                 // code of a variable with implied decimals is
                                 // scaled as its data are ("-5" with dcml 2 is -0.05).
                                 if (numeric)
                                     code = scaledCode(code, column.decimals());
+                                double value = 0;
+                                if (numeric ? declared.hasNumbers() && numberOf(code, value) && declared.covers(value)
+                                            : declared.coversText(latin1ToUtf8(code)))
+                                    missing = true;
                                 xml.start("catgry");
-                                if (reserved)
+                                if (missing)
                                     xml.attribute("missing", "Y");
                                 xml.element("catValu", xmlText(code));
                                 const std::string_view categoryLabel = trimmed(fields.label);

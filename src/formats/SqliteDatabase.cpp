@@ -26,6 +26,7 @@ namespace qavn {
 
 namespace {
 
+// A name (UTF-8) quoted for SQL.
 std::string quotedName(std::string_view name)
 {
     // SQL text ends at a NUL and an empty quoted name is refused: a control
@@ -34,7 +35,7 @@ std::string quotedName(std::string_view name)
     if (name.empty())
         return "\"%\"";
     std::string quoted(1, '"');
-    for (const char c : latin1ToUtf8(name)) {
+    for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F || c == '%') {
             char escaped[4];
@@ -252,8 +253,8 @@ public:
         table_ = &table;
         reserved_ = run.reserved();
         const std::string sqlName = sqlTableName(table.name);
-        std::string create = "CREATE TABLE " + quotedName(sqlName) + " (";
-        std::string insert = "INSERT INTO " + quotedName(sqlName) + " VALUES (";
+        std::string create = "CREATE TABLE " + quotedName(latin1ToUtf8(sqlName)) + " (";
+        std::string insert = "INSERT INTO " + quotedName(latin1ToUtf8(sqlName)) + " VALUES (";
         types_.clear();
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const TableColumn& column = table.columns[i];
@@ -354,9 +355,9 @@ TableOutcome SqliteDatabase::writeVariables(TableRun& run)
         if (!store.sectionTitleOf(column.variable, section))
             return TableOutcome::stopped();
         const VariableRecord& record = store.record();
-        db_->bindText(1, latin1ToUtf8(column.name));
+        db_->bindText(1, column.name);
         db_->bindText(2, latin1ToUtf8(trimmed(services.list.rowLabel(column.variable))));
-        db_->bindText(3, entry.table);
+        db_->bindText(3, latin1ToUtf8(entry.table));
         db_->bindText(4, std::string(trimmed(record.locationText())));
         db_->bindText(5, std::string(1, column.typeCode));
         db_->bindInt(6, column.decimals());
@@ -390,13 +391,21 @@ TableOutcome SqliteDatabase::writeValueLabels(TableRun& run)
                             const bool reserved = std::find(column.reservedCodes.begin(),
                                                             column.reservedCodes.end(),
                                                             code) != column.reservedCodes.end();
-                            const bool missing = reserved || (!column.isText() && isBlankMissingCode(code));
-                            db_->bindText(1, latin1ToUtf8(column.name));
                             // The code as the data column holds its value (cellText(): a reserved code
                             // as it is, others scaled by implied decimals), so that the two join.
-                            db_->bindText(2, latin1ToUtf8(column.isText() ? categoryCodeValue(code)
-                                                          : reserved      ? code
-                                                                          : scaledCode(code, column.decimals())));
+                            const std::string value =
+                                latin1ToUtf8(column.isText() ? categoryCodeValue(code)
+                                             : reserved      ? code
+                                                             : scaledCode(code, column.decimals()));
+                            double number = 0;
+                            const bool declared =
+                                column.isText() ? column.declared.coversText(value)
+                                                : column.declared.hasNumbers() && isReal(value, number) &&
+                                                      column.declared.covers(number);
+                            const bool missing =
+                                reserved || declared || (!column.isText() && isBlankMissingCode(code));
+                            db_->bindText(1, column.name);
+                            db_->bindText(2, value);
                             const std::string_view label = trimmed(fields.label);
                             if (label.empty())
                                 db_->bindNull(3);

@@ -12,6 +12,8 @@
 #include "platform/TextOutput.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "project/ProjectMetadata.h"
+#include "writers/MissingPlans.h"
 #include "writers/ProgramText.h"
 
 #include <readstat.h>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -155,6 +158,24 @@ ssize_t writeToSink(const void* data, size_t size, void* context)
     return out.failed() ? 0 : static_cast<ssize_t>(size);
 }
 
+// How a number of the raw data becomes the file's: x * scale + shift (the
+// dates, times and moments a display format of the metadata says they are,
+// counted as the package counts them).
+struct Conversion {
+    double scale = 1;
+    double shift = 0;
+
+    double operator()(double value) const { return value * scale + shift; }
+    bool identity() const { return scale == 1 && shift == 0; }
+};
+
+// The display format and conversion of a numeric variable.
+struct NumberFormat {
+    std::string text; // "F8.2", "DATE11", "%9.2fc", "%td"
+    int width = 8;    // display width
+    Conversion conversion;
+};
+
 // One output variable: the column it comes from and how it is stored.
 struct OutColumn {
     const TableColumn* column = nullptr;
@@ -162,7 +183,14 @@ struct OutColumn {
     bool text = false;      // a string (text variables; the identifier unless every value is an integer)
     std::size_t width = 1;  // a string's bytes
     long notNumbers = 0;    // fields of a numeric variable that were no number
+    long recoded = 0;       // missing values the file cannot hold as such, written as system-missing
     readstat_variable_t* variable = nullptr;
+    Conversion conversion;
+    bool declaredNumbers = false; // the source declared missing numbers
+    bool declaredTexts = false;   // ... or missing texts
+    SpssMissingValues spssMissing;
+    StataMissing stataMissing;
+    std::vector<std::string> missingTexts; // declared texts SPSS keeps (UTF-8)
 };
 
 // A category line as a value label.
@@ -170,6 +198,7 @@ struct ValueLabel {
     std::string textKey; // text variables
     double number = 0;
     int reserved = 0;    // -1..-9 for a reserved code
+    char tag = 0;        // Stata: the extended missing value of a declared missing value
     std::string label;
     std::string code;    // as the category line writes it
 };
@@ -181,6 +210,131 @@ int numericWidth(const TableColumn& column)
     const int width = static_cast<int>(column.width);
     const int decimals = column.decimals();
     return decimals > 0 ? std::max(width + 1, decimals + 2) : width;
+}
+
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's
+// days_from_civil).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// The days from 1970-01-01 of a "YYYY-MM-DD" text, or false.
+bool daysOf(std::string_view date, std::int64_t& days)
+{
+    int y = 0;
+    unsigned m = 0;
+    unsigned d = 0;
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
+        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
+        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
+        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
+        d < 1 || d > 31)
+        return false;
+    days = daysFromCivil(y, m, d);
+    return true;
+}
+
+double secondsOf(TimeUnit unit)
+{
+    switch (unit) {
+    case TimeUnit::Days:
+        return 86400;
+    case TimeUnit::Seconds:
+        return 1;
+    case TimeUnit::Milliseconds:
+        return 0.001;
+    case TimeUnit::None:
+        break;
+    }
+    return 0;
+}
+
+// The format of a numeric column: the source's display format from the
+// metadata where there is one the package shows (numbers, currency,
+// separators, and dates, times and moments as real ones, converted from
+// the source's count to the package's: SPSS counts seconds from
+// 1582-10-14, Stata days (%td) or milliseconds (%tc) from 1960-01-01), else
+// F<w>.<d> / %<w>.<d>f of the field and its implied decimals.
+NumberFormat numberFormat(const TableColumn& column, bool spss)
+{
+    NumberFormat f;
+    const int decimals = column.isIdentifier ? 0 : column.decimals();
+    f.width = numericWidth(column);
+    int width = std::min(f.width, 40);
+    int shown = decimals;
+    DisplayKind kind = DisplayKind::Number;
+    if (column.metadata && column.metadata->format.kind != DisplayKind::String) {
+        const DisplayFormat& source = column.metadata->format;
+        kind = source.kind;
+        if (source.width > 0)
+            width = std::clamp(source.width, 1, 40);
+        shown = std::clamp(source.decimals, 0, 16);
+        if (kind == DisplayKind::Date || kind == DisplayKind::DateTime || kind == DisplayKind::Time) {
+            const double unit = secondsOf(source.unit);
+            std::int64_t origin = 0;
+            std::int64_t target = 0;
+            const bool dated = kind == DisplayKind::Time ||
+                               (daysOf(source.origin, origin) && daysOf(spss ? "1582-10-14" : "1960-01-01", target));
+            if (unit == 0 || !dated) {
+                kind = DisplayKind::Number;
+            } else {
+                const double originSeconds = kind == DisplayKind::Time ? 0 : static_cast<double>(origin - target) * 86400;
+                if (spss) {
+                    f.conversion = {unit, originSeconds};
+                } else if (kind == DisplayKind::Date) {
+                    f.conversion = {unit / 86400, originSeconds / 86400};
+                } else {
+                    f.conversion = {unit * 1000, originSeconds * 1000};
+                }
+            }
+        }
+    }
+    const std::string d = std::to_string(shown);
+    switch (kind) {
+    case DisplayKind::Dollar:
+    case DisplayKind::Comma:
+        width = std::max(width, shown + 3);
+        f.text = spss ? std::string(kind == DisplayKind::Dollar ? "DOLLAR" : "COMMA") + std::to_string(width) + "." + d
+                      : "%" + std::to_string(width) + "." + d + "fc";
+        break;
+    case DisplayKind::Date:
+        f.text = spss ? "DATE11" : "%td";
+        width = 11;
+        break;
+    case DisplayKind::DateTime:
+        f.text = spss ? (shown > 0 ? "DATETIME" + std::to_string(21 + shown) + "." + d : "DATETIME20") : "%tc";
+        width = spss && shown > 0 ? 21 + shown : 20;
+        break;
+    case DisplayKind::Time:
+        width = shown > 0 ? 9 + shown : 8;
+        f.text = spss ? "TIME" + std::to_string(width) + (shown > 0 ? "." + d : "") : "%tcHH:MM:SS";
+        break;
+    case DisplayKind::Number:
+    case DisplayKind::String:
+        if (shown > 0)
+            width = std::max(width, shown + 2);
+        f.text = spss ? "F" + std::to_string(std::min(width, 40)) + "." + d : "%" + std::to_string(width) + "." + d + "f";
+        break;
+    }
+    f.width = width;
+    return f;
+}
+
+// A limit of a missing range as SPSS writes it: LOWEST and HIGHEST are the
+// extreme finite numbers.
+double spssLimit(double value)
+{
+    if (value == -HUGE_VAL)
+        return -DBL_MAX;
+    if (value == HUGE_VAL)
+        return DBL_MAX;
+    return value;
 }
 
 // The ReadStat writer of one file, released however the run ends.
@@ -217,6 +371,23 @@ public:
 private:
     bool spss() const { return kind_ == StatFileKind::Spss; }
     TableOutcome defineVariables(TableRun& run, const OutputTable& table);
+    void planMissing(OutColumn& out);
+    // A number the source declared missing: SPSS keeps it (a user-missing
+    // value) unless it does not fit; Stata writes its extended missing value.
+    readstat_error_t writeMissing(OutColumn& column, double value)
+    {
+        readstat_writer_t* writer = writer_->get();
+        if (spss()) {
+            if (!column.spssMissing.recoded(value))
+                return readstat_insert_double_value(writer, column.variable, column.conversion(value));
+        } else {
+            const char letter = column.stataMissing.letterOf(value);
+            if (letter != '.' && letter != '\0')
+                return readstat_insert_tagged_missing_value(writer, column.variable, letter);
+        }
+        ++column.recoded;
+        return readstat_insert_missing_value(writer, column.variable);
+    }
     std::vector<ValueLabel> valueLabels(TableRun& run, const OutColumn& out);
     TableOutcome writerFailed(readstat_error_t error) const
     {
@@ -330,6 +501,13 @@ TableOutcome StatDataFile::writeCase(TableRun&, std::span<const std::string_view
         OutColumn& column = columns_[i];
         if (column.text) {
             textCell(fields[i], text_);
+            // A declared missing text SPSS cannot hold, and every one in
+            // Stata, which has none, is an empty string.
+            if (column.declaredTexts && column.column->declared.coversText(text_) &&
+                std::find(column.missingTexts.begin(), column.missingTexts.end(), text_) == column.missingTexts.end()) {
+                text_.clear();
+                ++column.recoded;
+            }
             status = readstat_insert_string_value(writer, column.variable, text_.c_str());
             continue;
         }
@@ -337,10 +515,19 @@ TableOutcome StatDataFile::writeCase(TableRun&, std::span<const std::string_view
         int reserved = 0;
         switch (numericCell(fields[i], *column.column, value, reserved)) {
         case Cell::Number:
-            status = readstat_insert_double_value(writer, column.variable, value);
+            if (column.declaredNumbers && column.column->declared.covers(value)) {
+                status = writeMissing(column, value);
+                break;
+            }
+            status = readstat_insert_double_value(writer, column.variable, column.conversion(value));
             break;
         case Cell::Reserved:
-            status = spss() ? readstat_insert_double_value(writer, column.variable, value)
+            if (spss() && column.spssMissing.recoded(value)) {
+                ++column.recoded;
+                status = readstat_insert_missing_value(writer, column.variable);
+                break;
+            }
+            status = spss() ? readstat_insert_double_value(writer, column.variable, column.conversion(value))
                             : readstat_insert_tagged_missing_value(writer, column.variable,
                                                                    static_cast<char>('a' - reserved - 1));
             break;
@@ -367,12 +554,24 @@ TableOutcome StatDataFile::endTable(TableRun& run)
     if (!written.isDone())
         return written;
     std::string counts;
-    for (const OutColumn& column : columns_)
+    std::string recoded;
+    for (const OutColumn& column : columns_) {
         if (column.notNumbers > 0)
-            counts += (counts.empty() ? "" : ", ") + column.column->variableName + " (" +
-                      std::to_string(column.notNumbers) + ")";
+            counts += (counts.empty() ? "" : ", ") + column.column->name + " (" + std::to_string(column.notNumbers) +
+                      ")";
+        if (column.recoded > 0)
+            recoded += (recoded.empty() ? "" : ", ") + column.column->name + " (" + std::to_string(column.recoded) +
+                       ")";
+    }
     if (!counts.empty())
         notices_.push_back("Fields that are not numbers were written as system-missing in " + name_ + ": " + counts +
+                           ".");
+    if (!recoded.empty())
+        notices_.push_back(std::string("Missing values beyond what ") +
+                           (spss() ? "SPSS holds for a variable (three values, or a range and a value; strings of "
+                                     "up to 8 bytes)"
+                                   : "Stata holds (.a to .z; strings have none)") +
+                           " were written as system-missing (empty strings for texts) in " + name_ + ": " + recoded +
                            ".");
     return TableOutcome::done();
 }
@@ -397,45 +596,75 @@ std::vector<ValueLabel> StatDataFile::valueLabels(TableRun& run, const OutColumn
     const TableColumn& column = *out.column;
     if (column.isIdentifier || (out.text && !spss()))
         return labels; // Stata labels numbers only
+    // What a label labels: a number, or in Stata an extended missing value.
+    auto keyOf = [&](const ValueLabel& l) -> std::pair<char, double> {
+        const char letter = spss() ? '\0' : l.reserved != 0 ? static_cast<char>('a' - l.reserved - 1) : l.tag;
+        return letter != '\0' ? std::pair<char, double>(letter, 0) : std::pair<char, double>('\0', l.number);
+    };
+    auto seenNumber = [&](const ValueLabel& label) {
+        return std::any_of(labels.begin(), labels.end(),
+                           [&](const ValueLabel& l) { return keyOf(l) == keyOf(label); });
+    };
     CodebookStore& store = run.services().store;
     const VariableRecord record = store.recordAt(column.variable);
-    if (record.categoryLineCount == 0)
-        return labels;
     const std::size_t maxLabel = spss() ? 120 : 32000;
-    store.readLines(record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields,
-                    [&](std::string_view line) {
-                        const CategoryFields fields = splitCategoryLine(line);
-                        const std::string_view code = trimmed(fields.code);
-                        if (trimmed(fields.label).empty())
-                            return true; // a category line without a label gives no value label
-                        ValueLabel label;
-                        label.label = latin1ToUtf8(trimmed(fields.label));
-                        if (out.text) {
-                            label.textKey = latin1ToUtf8(categoryCodeValue(code));
-                            if (label.textKey.size() > out.width)
-                                return true;
-                            const bool seen = std::any_of(labels.begin(), labels.end(), [&](const ValueLabel& l) {
-                                return l.textKey == label.textKey;
-                            });
-                            if (!seen)
-                                labels.push_back(std::move(label));
-                            return true;
-                        }
-                        const Cell cell = numericCell(code, column, label.number, label.reserved);
-                        if (cell != Cell::Number && cell != Cell::Reserved)
-                            return true; // a range or a text code labels no single value
-                        if (!spss() && cell == Cell::Number &&
-                            (label.number != std::floor(label.number) || std::abs(label.number) > 2147483620.0))
-                            return true; // Stata labels integers only
-                        const bool seen = std::any_of(labels.begin(), labels.end(), [&](const ValueLabel& l) {
-                            return l.reserved == label.reserved && l.number == label.number;
-                        });
-                        if (!seen) {
-                            label.code = code;
-                            labels.push_back(std::move(label));
-                        }
+    if (record.categoryLineCount > 0) {
+        store.readLines(
+            record.categoryRef, record.categoryLineCount, LineVariant::CategoryFields, [&](std::string_view line) {
+                const CategoryFields fields = splitCategoryLine(line);
+                const std::string_view code = trimmed(fields.code);
+                if (trimmed(fields.label).empty())
+                    return true; // a category line without a label gives no value label
+                ValueLabel label;
+                label.label = latin1ToUtf8(trimmed(fields.label));
+                label.code = code;
+                if (out.text) {
+                    label.textKey = latin1ToUtf8(categoryCodeValue(code));
+                    if (label.textKey.size() > out.width)
                         return true;
-                    });
+                    const bool seen = std::any_of(labels.begin(), labels.end(),
+                                                  [&](const ValueLabel& l) { return l.textKey == label.textKey; });
+                    if (!seen)
+                        labels.push_back(std::move(label));
+                    return true;
+                }
+                const Cell cell = numericCell(code, column, label.number, label.reserved);
+                if (cell != Cell::Number && cell != Cell::Reserved)
+                    return true; // a range or a text code labels no single value
+                if (!spss() && cell == Cell::Number && out.declaredNumbers && column.declared.covers(label.number))
+                    label.tag = out.stataMissing.letterOf(label.number);
+                if (label.tag == '.')
+                    return true; // a declared value beyond the letters: system-missing, unlabelled
+                if (!spss() && cell == Cell::Number && label.tag == 0 &&
+                    (label.number != std::floor(label.number) || std::abs(label.number) > 2147483620.0))
+                    return true; // Stata labels integers only
+                if (!seenNumber(label))
+                    labels.push_back(std::move(label));
+                return true;
+            });
+    }
+    // The declared missing values' own labels where no category line gave one.
+    if (!out.text) {
+        for (const DeclaredMissing::Code& code : column.declared.codes) {
+            if (code.label.empty())
+                continue;
+            ValueLabel label;
+            label.number = code.value;
+            label.label = code.label;
+            label.code = plainNumber(code.value);
+            label.tag = spss() ? 0 : out.stataMissing.letterOf(code.value);
+            if (label.tag != '.' && !seenNumber(label))
+                labels.push_back(std::move(label));
+        }
+        if (!spss())
+            for (const StataMissingLetter& letter : out.stataMissing.letters) {
+                ValueLabel label;
+                label.tag = letter.letter;
+                label.label = letter.label;
+                if (!letter.reserved && letter.low != letter.high && !label.label.empty() && !seenNumber(label))
+                    labels.push_back(std::move(label));
+            }
+    }
     // Stata's readers refuse a variable whose values share a label.
     std::set<std::string> used;
     for (ValueLabel& l : labels) {
@@ -444,6 +673,35 @@ std::vector<ValueLabel> StatDataFile::valueLabels(TableRun& run, const OutColumn
         l.label = cutUtf8Bytes(std::move(l.label), maxLabel);
     }
     return labels;
+}
+
+// The missing values of a numeric variable as the package holds them, and
+// the declared texts SPSS keeps for a text variable.
+void StatDataFile::planMissing(OutColumn& out)
+{
+    const TableColumn& column = *out.column;
+    out.declaredNumbers = column.declared.hasNumbers();
+    out.declaredTexts = !column.declared.texts.empty();
+    if (out.text) {
+        if (spss())
+            for (const DeclaredMissing::Text& text : column.declared.texts)
+                if (out.missingTexts.size() < 3 && text.value.size() <= 8 && text.value.size() <= out.width)
+                    out.missingTexts.push_back(text.value);
+        return;
+    }
+    if (spss()) {
+        std::vector<double> codes;
+        for (const std::string& code : column.reservedCodes)
+            codes.push_back(-(code[1] - '0'));
+        std::vector<ValueRange> ranges;
+        for (const DeclaredMissing::Code& code : column.declared.codes)
+            codes.push_back(code.value);
+        for (const DeclaredMissing::Range& range : column.declared.ranges)
+            ranges.emplace_back(range.low, range.high);
+        out.spssMissing = spssMissingValues(std::move(codes), std::move(ranges));
+    } else {
+        out.stataMissing = stataMissing(column.reservedCodes, column.declared);
+    }
 }
 
 TableOutcome StatDataFile::defineVariables(TableRun& run, const OutputTable& table)
@@ -464,27 +722,32 @@ TableOutcome StatDataFile::defineVariables(TableRun& run, const OutputTable& tab
             readstat_add_variable(writer, out.name.c_str(), out.text ? READSTAT_TYPE_STRING : READSTAT_TYPE_DOUBLE,
                                   out.text ? out.width : 0);
         out.variable = variable;
+        // The source's whole label where the metadata holds it, else the catalogue's.
         const std::string label =
-            column.isIdentifier ? std::string("Case identifier")
-                                : latin1ToUtf8(trimmed(run.services().list.rowLabel(column.variable)));
+            column.isIdentifier                              ? std::string("Case identifier")
+            : column.metadata && !column.metadata->label.empty() ? column.metadata->label
+                                                                 : latin1ToUtf8(trimmed(run.services().list.rowLabel(column.variable)));
         readstat_variable_set_label(variable,
                                     (spss() ? cutUtf8Bytes(label, 255) : cutUtf8Characters(label, 80)).c_str());
-        const int width = out.text ? static_cast<int>(out.width) : numericWidth(column);
-        const int decimals = column.isIdentifier ? 0 : column.decimals();
+        planMissing(out);
+        int width = static_cast<int>(out.width);
         std::string format;
-        if (spss())
-            format = out.text ? "A" + std::to_string(width)
-                              : "F" + std::to_string(std::min(width, 40)) + "." + std::to_string(decimals);
-        else
-            format = out.text ? "%" + std::to_string(width) + "s"
-                              : "%" + std::to_string(width) + "." + std::to_string(decimals) + "f";
+        if (out.text) {
+            format = spss() ? "A" + std::to_string(width) : "%" + std::to_string(width) + "s";
+        } else {
+            const NumberFormat number = numberFormat(column, spss());
+            format = number.text;
+            width = number.width;
+            out.conversion = number.conversion;
+        }
         readstat_variable_set_format(variable, format.c_str());
         readstat_variable_set_display_width(variable, std::max(width, 1));
         readstat_variable_set_alignment(variable, out.text ? READSTAT_ALIGNMENT_LEFT : READSTAT_ALIGNMENT_RIGHT);
 
         const std::vector<ValueLabel> labels = valueLabels(run, out);
-        const bool categorical =
-            std::any_of(labels.begin(), labels.end(), [](const ValueLabel& l) { return l.reserved == 0; });
+        const bool categorical = std::any_of(labels.begin(), labels.end(),
+                                             [](const ValueLabel& l) { return l.reserved == 0 && l.tag == 0; });
+        const int decimals = column.isIdentifier ? 0 : column.decimals();
         readstat_variable_set_measure(variable, out.text || (categorical && decimals == 0) ? READSTAT_MEASURE_NOMINAL
                                                                                             : READSTAT_MEASURE_SCALE);
         if (!labels.empty()) {
@@ -495,23 +758,27 @@ TableOutcome StatDataFile::defineVariables(TableRun& run, const OutputTable& tab
                 if (out.text)
                     readstat_label_string_value(set, l.textKey.c_str(), l.label.c_str());
                 else if (spss())
-                    readstat_label_double_value(set, l.number, l.label.c_str());
+                    readstat_label_double_value(set, out.conversion(l.number), l.label.c_str());
                 else if (l.reserved != 0)
                     readstat_label_tagged_value(set, static_cast<char>('a' - l.reserved - 1), l.label.c_str());
+                else if (l.tag != 0)
+                    readstat_label_tagged_value(set, l.tag, l.label.c_str());
                 else
-                    readstat_label_int32_value(set, static_cast<std::int32_t>(l.number), l.label.c_str());
+                    readstat_label_int32_value(set, static_cast<std::int32_t>(out.conversion(l.number)),
+                                               l.label.c_str());
             }
             readstat_variable_set_label_set(variable, set);
         }
-        if (spss() && !out.text && !column.reservedCodes.empty()) {
-            std::vector<int> codes;
-            for (const std::string& code : column.reservedCodes)
-                codes.push_back(-(code[1] - '0'));
-            const SpssMissingValues missing = spssMissingValues(codes);
+        if (spss() && out.text) {
+            for (const std::string& text : out.missingTexts)
+                readstat_variable_add_missing_string_value(variable, text.c_str());
+        } else if (spss()) {
+            const SpssMissingValues& missing = out.spssMissing;
             if (missing.hasRange)
-                readstat_variable_add_missing_double_range(variable, missing.low, missing.high);
+                readstat_variable_add_missing_double_range(variable, spssLimit(out.conversion(missing.low)),
+                                                           spssLimit(out.conversion(missing.high)));
             for (const double value : missing.values)
-                readstat_variable_add_missing_double_value(variable, value);
+                readstat_variable_add_missing_double_value(variable, out.conversion(value));
         }
     }
     return TableOutcome::done();
@@ -557,36 +824,6 @@ std::string stataVariableName(std::string_view name, std::vector<std::string>& t
     if (std::find(reserved.begin(), reserved.end(), out) != reserved.end())
         out += '_';
     return uniqueName(out, 32, taken);
-}
-
-SpssMissingValues spssMissingValues(std::vector<int> codes)
-{
-    std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    SpssMissingValues missing;
-    if (codes.size() <= 3) {
-        missing.values.assign(codes.begin(), codes.end());
-        return missing;
-    }
-    missing.hasRange = true;
-    missing.low = codes.front();
-    missing.high = codes.back();
-    // A run of consecutive codes as the range, when it leaves one code over.
-    for (std::size_t begin = 0; begin < codes.size();) {
-        std::size_t end = begin + 1;
-        while (end < codes.size() && codes[end] == codes[end - 1] + 1)
-            ++end;
-        if (codes.size() - (end - begin) <= 1) {
-            missing.low = codes[begin];
-            missing.high = codes[end - 1];
-            for (std::size_t i = 0; i < codes.size(); ++i)
-                if (i < begin || i >= end)
-                    missing.values.push_back(codes[i]);
-            break;
-        }
-        begin = end;
-    }
-    return missing;
 }
 
 std::unique_ptr<TableFormat> makeSpssDataFile()

@@ -50,18 +50,4 @@ std::string spssVariableName(std::string_view name, std::vector<std::string>& ta
 // _all, ..., str<n>, strl) gets "_" appended; at most 32 characters.
 std::string stataVariableName(std::string_view name, std::vector<std::string>& taken);
 
-// The user-missing values SPSS keeps for a variable's reserved codes, which
-// allows three discrete values or one range and one value: the codes
-// themselves when there are at most three; else a run of consecutive codes
-// as the range with the one code left over, when that covers them all; else
-// the range from the lowest code to the highest (which then also covers the
-// codes between them that are not reserved).
-struct SpssMissingValues {
-    std::vector<double> values;
-    bool hasRange = false;
-    double low = 0;
-    double high = 0;
-};
-SpssMissingValues spssMissingValues(std::vector<int> codes);
-
 } // namespace qavn

@@ -162,7 +162,8 @@ TableOutcome planTables(const WriterServices& services, const TableRequest& requ
     for (std::uint32_t f = 1; f <= project.dataFiles.size(); ++f) {
         DataTable& table = data[f - 1];
         const ReadOutcome built = buildDataTable(tagged, f, services.store, *project.dataFile(f), services.settings,
-                                                 [&] { return progress.cancelled(); }, table);
+                                                 [&] { return progress.cancelled(); }, table,
+                                                 TableNaming{services.metadata, request.longNames});
         if (built.isStopped())
             return TableOutcome::stopped();
         if (built.isFailed())

@@ -135,6 +135,9 @@ struct TableRequest {
     // identifier, instead of a table per data file (when the tagged
     // variables lie in more than one).
     bool merge = false;
+    // The columns named by the source's long names (the project's metadata)
+    // where it has them; else by the codebook's names.
+    bool longNames = true;
     // Test seam: the n-th write to each file and all after it fail as a full
     // disk would; 0 switches it off.
     std::size_t failFromWrite = 0;

@@ -24,6 +24,7 @@ OutputResult writeOneFile(const OutputFormat& format, const WriterServices& serv
     request.labelChoice = format.asksReservedCodes ? job.labelChoice : LabelChoice::NotAsked;
     request.chosenPath = job.path;
     request.merge = job.merge;
+    request.longNames = job.longNames;
     return runWriterDriver(services, request, progress, output);
 }
 
@@ -44,6 +45,7 @@ OutputResult writeTables(const OutputFormat& format, const WriterServices& servi
     request.defaultExtension = format.defaultExtension;
     request.reserved = job.reservedCodes;
     request.merge = job.merge;
+    request.longNames = job.longNames;
     if (output)
         request.failFromWrite = output->failingFromWrite();
     const std::unique_ptr<TableFormat> table = make();

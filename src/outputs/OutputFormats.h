@@ -63,6 +63,10 @@ struct OutputJob {
     // One table matched by the identifier across the data files (the table
     // outputs), and one data set of them in the Stata and R programs.
     bool merge = false;
+    // The outputs that can hold them name the variables by the long names of
+    // the project's metadata (else by the codebook's names); the SAS and
+    // SPSS programs keep the codebook's.
+    bool longNames = true;
 };
 
 // What an output lets the user choose besides its file (OutputFormat::choices).

@@ -39,4 +39,23 @@ std::size_t latin1Utf8Size(std::string_view text)
            }));
 }
 
+bool utf8ToLatin1(std::string_view text, std::string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            out += text[i];
+            continue;
+        }
+        // Two bytes, C2 or C3 and a continuation byte: U+0080 to U+00FF.
+        if ((byte != 0xC2 && byte != 0xC3) || i + 1 >= text.size() ||
+            (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80)
+            return false;
+        out += static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+        ++i;
+    }
+    return true;
+}
+
 } // namespace qavn

@@ -22,4 +22,8 @@ void appendLatin1AsUtf8(std::string_view text, std::string& out);
 // How many bytes latin1ToUtf8() makes of `text`.
 std::size_t latin1Utf8Size(std::string_view text);
 
+// UTF-8 text as Latin-1 into `out`; false (with `out` unspecified) when it
+// holds a character Latin-1 has not, or is no valid UTF-8.
+bool utf8ToLatin1(std::string_view text, std::string& out);
+
 } // namespace qavn

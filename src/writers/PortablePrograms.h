@@ -4,6 +4,7 @@
 // them, and the helpers they share.
 
 #include "platform/FunctionRef.h"
+#include "project/DeclaredMissing.h"
 #include "writers/ProgramText.h"
 
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace qavn {
 
 class WriterContext;
 struct DataFileEntry;
+struct VariableMetadata;
 
 // The programs for readers besides SAS and SPSS: a Stata do-file, an R script
 // and an SPSS command file that PSPP runs. Unlike the SAS and SPSS programs,
@@ -45,6 +47,11 @@ struct ProgramVariable {
 
     std::uint32_t number = 0;
     std::string name;  // as the codebook names it
+    // The source's name (UTF-8) from the project's metadata, when the run
+    // asks for long names and it has one; empty otherwise.
+    std::string longName;
+    const VariableMetadata* metadata = nullptr; // what the metadata says of it, if anything
+    DeclaredMissing declared;                   // the missing values its source declared
     std::string label; // the variable's label, trimmed
     char typeCode = ' ';
     std::uint32_t line = 1; // line of the case, 1-based
@@ -88,9 +95,9 @@ int caseLines(const ProgramFile& file);
 // program can read it.
 bool liesInCase(const ProgramFile& file, const ProgramVariable& v);
 
-// The names a file's variables get in a language, in the file's order, made
-// valid and unique by identifierFor() with "ID" taken when the file has an
-// identifier.
+// The names a file's variables get in a language, in the file's order: the
+// long name where the variable has one, else the codebook's, made valid and
+// unique by identifierFor() with "ID" taken when the file has an identifier.
 std::vector<std::string> programNames(const ProgramFile& file, ProgramLanguage language);
 
 // The columns of a location text ("77-80", "15"); {0, 0} when it gives none.

@@ -7,6 +7,7 @@
 #include "codebook/CodebookStore.h"
 #include "platform/HostPath.h"
 #include "platform/Strings.h"
+#include "project/ProjectMetadata.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
@@ -100,6 +101,12 @@ std::optional<ProgramFile> collectProgramFile(WriterContext& context, std::uint3
         ProgramVariable v;
         v.number = n;
         v.name = std::string(trimmed(record.variableName()));
+        if (context.metadata) {
+            v.metadata = context.metadata->variable(v.name);
+            v.declared = DeclaredMissing::of(v.metadata);
+            if (v.metadata && context.longNames)
+                v.longName = v.metadata->longName;
+        }
         v.label = std::string(trimmed(context.list.rowLabel(n)));
         v.typeCode = record.typeCode;
         v.line = record.recordNumber;
@@ -164,7 +171,7 @@ std::vector<std::string> programNames(const ProgramFile& file, ProgramLanguage l
     std::vector<std::string> names;
     names.reserve(file.variables.size());
     for (const ProgramVariable& v : file.variables)
-        names.push_back(identifierFor(v.name, rules, taken));
+        names.push_back(identifierFor(v.longName.empty() ? v.name : v.longName, rules, taken));
     return names;
 }
 

@@ -2,14 +2,17 @@
 
 #include "writers/PortablePrograms.h"
 
+#include "platform/Latin1.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/MissingPlans.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <set>
 
@@ -54,46 +57,67 @@ bool matchesFiles(const WriterContext& context)
     return withIdentifier > 1;
 }
 
-// The reserved codes of a numeric variable as PSPP's MISSING VALUES takes
-// them: up to three values, a range, or a range and one value. Codes that fit
-// none of these are recoded to the system-missing value instead.
+// A limit of a missing range: LO and HI for the open ends.
+std::string limitText(double value)
+{
+    if (value == -HUGE_VAL)
+        return "LO";
+    if (value == HUGE_VAL)
+        return "HI";
+    return plainNumber(value);
+}
+
+// The missing values of a variable as PSPP's MISSING VALUES takes them: the
+// reserved codes (scaled as DATA LIST reads their fields) and the values the
+// source declared, three values or a range and a value; what does not fit is
+// recoded to the system-missing value. A text variable's declared codes (at
+// most three, of up to 8 bytes: the rest is left as it is, with a comment).
 void writeMissingValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
-    std::vector<std::int64_t> codes;
-    for (const std::string& code : v.reservedCodes)
-        codes.push_back(std::stoll(code));
-    std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    if (codes.empty())
-        return;
-    const int d = v.decimals();
-    auto text = [&](std::int64_t code) { return scaledCode(std::to_string(code), d); };
-    auto contiguous = [](const std::vector<std::int64_t>& run) {
-        return !run.empty() && run.back() - run.front() + 1 == static_cast<std::int64_t>(run.size());
-    };
-
-    std::string list;
-    if (codes.size() <= 3) {
-        for (std::size_t i = 0; i < codes.size(); ++i)
-            list += (i > 0 ? ", " : "") + text(codes[i]);
-    } else if (contiguous(codes)) {
-        list = text(codes.front()) + " THRU " + text(codes.back());
-    } else {
-        for (std::size_t i = 0; i < codes.size() && list.empty(); ++i) {
-            std::vector<std::int64_t> rest = codes;
-            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
-            if (contiguous(rest))
-                list = text(rest.front()) + " THRU " + text(rest.back()) + ", " + text(codes[i]);
+    if (v.isText()) {
+        std::string list;
+        int kept = 0;
+        for (const DeclaredMissing::Text& text : v.declared.texts) {
+            std::string latin1;
+            if (!utf8ToLatin1(text.value, latin1))
+                continue; // no field of Latin-1 raw data holds it
+            if (kept == 3 || latin1.size() > 8) {
+                out.print("* %s: the missing value %s is more than MISSING VALUES holds.\n", name.c_str(),
+                          qavn::quoted(latin1).c_str());
+                continue;
+            }
+            list += (kept++ > 0 ? ", " : "") + qavn::quoted(latin1);
         }
-    }
-    if (!list.empty()) {
-        out.print("MISSING VALUES %s (%s).\n", name.c_str(), list.c_str());
+        if (!list.empty())
+            out.print("MISSING VALUES %s (%s).\n", name.c_str(), list.c_str());
         return;
     }
+    std::vector<double> codes;
+    for (const std::string& code : v.reservedCodes)
+        codes.push_back(std::stod(scaledCode(code, v.decimals())));
+    for (const DeclaredMissing::Code& code : v.declared.codes)
+        codes.push_back(code.value);
+    std::vector<ValueRange> ranges;
+    for (const DeclaredMissing::Range& range : v.declared.ranges)
+        ranges.emplace_back(range.low, range.high);
+    if (codes.empty() && ranges.empty())
+        return;
+    const SpssMissingValues missing =
+        spssMissingValues(std::move(codes), std::move(ranges), std::pow(10.0, -v.decimals()));
+    std::string list;
+    if (missing.hasRange)
+        list = limitText(missing.low) + " THRU " + limitText(missing.high);
+    for (const double value : missing.values)
+        list += (list.empty() ? "" : ", ") + plainNumber(value);
+    out.print("MISSING VALUES %s (%s).\n", name.c_str(), list.c_str());
+    if (!missing.recodes())
+        return;
     std::string recode;
-    for (std::size_t i = 0; i < codes.size(); ++i)
-        recode += (i > 0 ? ", " : "") + text(codes[i]);
-    out.print("* The reserved codes of %s are more than MISSING VALUES holds.\n", name.c_str());
+    for (const ValueRange& range : missing.recodedRanges)
+        recode += (recode.empty() ? "" : ", ") + limitText(range.first) + " THRU " + limitText(range.second);
+    for (const double value : missing.recodedValues)
+        recode += (recode.empty() ? "" : ", ") + plainNumber(value);
+    out.print("* The missing values of %s are more than MISSING VALUES holds.\n", name.c_str());
     out.print("RECODE %s (%s=SYSMIS).\n", name.c_str(), recode.c_str());
 }
 
@@ -214,7 +238,7 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
     bool anyMissing = false;
     for (std::size_t i = 0; i < file.variables.size(); ++i) {
         const ProgramVariable& v = file.variables[i];
-        if (v.hasColumns() && !v.isText() && !v.reservedCodes.empty()) {
+        if (v.hasColumns() && ((!v.isText() && !v.reservedCodes.empty()) || !v.declared.empty())) {
             writeMissingValues(out, v, names[i]);
             anyMissing = true;
         }

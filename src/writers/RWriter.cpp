@@ -7,8 +7,10 @@
 #include "platform/TextOutput.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/MissingPlans.h"
 #include "writers/WriterContext.h"
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -102,6 +104,37 @@ std::string valueLabels(const ProgramVariable& v)
     return entries.empty() ? std::string() : "c(\n      " + entries + ")";
 }
 
+// The values the source declared missing set to NA (numbers once they are
+// numbers; texts as the raw data hold them).
+void writeDeclaredMissing(TextOutput& out, const ProgramVariable& v, const std::string& column)
+{
+    if (v.isText()) {
+        std::vector<std::string> texts;
+        std::string latin1;
+        for (const DeclaredMissing::Text& text : v.declared.texts)
+            if (utf8ToLatin1(text.value, latin1))
+                texts.push_back(latin1);
+        if (!texts.empty())
+            out.print("%s[%s %%in%% %s] <- NA\n", column.c_str(), column.c_str(), strings(texts).c_str());
+        return;
+    }
+    std::string condition;
+    if (!v.declared.codes.empty()) {
+        std::string codes;
+        for (const DeclaredMissing::Code& code : v.declared.codes)
+            codes += (codes.empty() ? "" : ", ") + plainNumber(code.value);
+        condition = column + " %in% c(" + codes + ")";
+    }
+    auto limit = [](double value) {
+        return value == -HUGE_VAL ? std::string("-Inf") : value == HUGE_VAL ? std::string("Inf") : plainNumber(value);
+    };
+    for (const DeclaredMissing::Range& range : v.declared.ranges)
+        condition += (condition.empty() ? "" : " |\n    ") + std::string("(!is.na(") + column + ") & " + column +
+                     " >= " + limit(range.low) + " & " + column + " <= " + limit(range.high) + ")";
+    if (!condition.empty())
+        out.print("%s[%s] <- NA\n", column.c_str(), condition.c_str());
+}
+
 // One data file's statements. Result: whether it had tagged variables;
 // nothing on an abort.
 std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, std::vector<std::string>& frameNames,
@@ -180,6 +213,7 @@ std::optional<bool> writeRStep(WriterContext& context, const ProgramFile& file, 
         }
         if (v.decimals() > 0)
             out.print("%s <- qavn_implied(%s, %d)\n", column.c_str(), column.c_str(), v.decimals());
+        writeDeclaredMissing(out, v, column);
         const std::string labels = valueLabels(v);
         if (labels.empty())
             out.print("attr(%s, \"label\") <- %s\n", column.c_str(), rString(v.label).c_str());

@@ -6,9 +6,12 @@
 #include "platform/TextOutput.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/MissingPlans.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <set>
 
@@ -65,13 +68,41 @@ void writeInfix(TextOutput& out, const ProgramFile& file, const std::vector<std:
     out.print("    using %s\n\n", stataPath(file.dataPath).c_str());
 }
 
+// The values the source declared missing as their extended missing values
+// (beyond the letters, "."), once the variable holds numbers.
+void writeDeclaredMissing(TextOutput& out, const StataMissing& missing, const std::string& name)
+{
+    auto limits = [&](double low, double high) {
+        std::string condition;
+        if (low == high)
+            return name + " == " + plainNumber(low);
+        if (low != -HUGE_VAL)
+            condition = name + " >= " + plainNumber(low);
+        condition += std::string(condition.empty() ? "" : " & ") + name +
+                     (high == HUGE_VAL ? std::string(" < .") : " <= " + plainNumber(high));
+        return condition;
+    };
+    for (const StataMissingLetter& l : missing.letters)
+        if (!l.reserved)
+            out.print("quietly replace %s = .%c if %s\n", name.c_str(), l.letter, limits(l.low, l.high).c_str());
+    for (const ValueRange& range : missing.unlettered)
+        out.print("quietly replace %s = . if %s\n", name.c_str(), limits(range.first, range.second).c_str());
+}
+
 void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
     if (v.isText()) {
         // infix takes the bytes as they are; the raw data are Latin-1.
         out.print("quietly replace %s = ustrfrom(%s, \"ISO-8859-1\", 1)\n", name.c_str(), name.c_str());
+        // A text declared missing is an empty string, Stata's missing text.
+        std::string latin1;
+        for (const DeclaredMissing::Text& text : v.declared.texts)
+            if (utf8ToLatin1(text.value, latin1))
+                out.print("quietly replace %s = \"\" if %s == %s\n", name.c_str(), name.c_str(),
+                          stataString(latin1).c_str());
         return;
     }
+    const StataMissing missing = stataMissing(v.reservedCodes, v.declared);
     const int d = v.decimals();
     if (d > 0) {
         out.print("generate double qavn_value = real(%s)\n", name.c_str());
@@ -82,21 +113,23 @@ void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& n
                   d, name.c_str());
         out.print("drop %s\nrename qavn_value %s\nformat %s %%12.%dg\n", name.c_str(), name.c_str(), name.c_str(),
                   std::max(7, d + 4));
+        writeDeclaredMissing(out, missing, name);
         return;
     }
-    if (v.reservedCodes.empty())
-        return;
-    out.print("mvdecode %s, mv(", name.c_str());
-    for (std::size_t i = 0; i < v.reservedCodes.size(); ++i)
-        out.print("%s%s=%s", i > 0 ? " \\ " : "", v.reservedCodes[i].c_str(),
-                  extendedMissing(v.reservedCodes[i]).c_str());
-    out.write(")\n");
+    if (!v.reservedCodes.empty()) {
+        out.print("mvdecode %s, mv(", name.c_str());
+        for (std::size_t i = 0; i < v.reservedCodes.size(); ++i)
+            out.print("%s%s=%s", i > 0 ? " \\ " : "", v.reservedCodes[i].c_str(),
+                      extendedMissing(v.reservedCodes[i]).c_str());
+        out.write(")\n");
+    }
+    writeDeclaredMissing(out, missing, name);
 }
 
 void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
     out.print("label variable %s %s\n", name.c_str(), stataString(v.label).c_str());
-    if (v.categories.empty())
+    if (v.categories.empty() && v.declared.empty())
         return;
     if (v.isText()) {
         // Stata labels numbers only: the categories of a text variable are
@@ -106,6 +139,7 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
                       commentText(latin1ToUtf8(c.code + " = " + c.label), ProgramLanguage::Stata).c_str());
         return;
     }
+    const StataMissing missing = stataMissing(v.reservedCodes, v.declared);
     std::set<std::string> seen;
     std::set<std::string> labels;
     std::string entries;
@@ -113,8 +147,19 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         if (c.label.empty())
             continue; // a category line without a label gives no value label
         std::string value;
+        char* end = nullptr;
+        const std::string scaled = scaledCode(c.code, v.decimals());
+        const double number = std::strtod(scaled.c_str(), &end);
+        const char letter = !c.reserved && v.declared.hasNumbers() && !scaled.empty() && *end == '\0' &&
+                                    v.declared.covers(number)
+                                ? missing.letterOf(number)
+                                : '\0';
         if (c.reserved) {
             value = extendedMissing(c.code);
+        } else if (letter == '.') {
+            continue; // system-missing: no label
+        } else if (letter != '\0') {
+            value = std::string(".") + letter;
         } else if (v.decimals() == 0 && isWholeNumber(c.code) && c.code.size() <= 10) {
             const long long number = std::stoll(c.code);
             if (number > std::numeric_limits<std::int32_t>::max() || number < -std::numeric_limits<std::int32_t>::max())
@@ -126,6 +171,15 @@ void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& n
         if (!seen.insert(value).second)
             continue;
         entries += " ///\n    " + value + " " + stataString(distinctLabel(c.label, c.code, labels));
+    }
+    // The declared missing values' own labels where no category line gave one.
+    for (const StataMissingLetter& l : missing.letters) {
+        std::string label;
+        if (l.reserved || l.label.empty() || !utf8ToLatin1(l.label, label))
+            continue;
+        const std::string value = std::string(".") + l.letter;
+        if (seen.insert(value).second)
+            entries += " ///\n    " + value + " " + stataString(distinctLabel(label, plainNumber(l.low), labels));
     }
     if (entries.empty())
         return;

@@ -19,6 +19,7 @@
 namespace qavn {
 
 class Progress;
+class ProjectMetadata;
 class TextOutput;
 class Ui;
 class VariableList;
@@ -65,6 +66,10 @@ public:
     // The Stata and R programs also match the data sets of the data files
     // into one by their identifier.
     bool merge = false;
+    // The project's metadata (nullptr: none), and whether the programs that
+    // can hold them name the variables by its long names.
+    const ProjectMetadata* metadata = nullptr;
+    bool longNames = true;
 
     // Variable numbers of the tagged variables, ascending.
     std::vector<std::uint32_t> tagged;

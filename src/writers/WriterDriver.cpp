@@ -109,6 +109,8 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
     WriterContext context(services.list, services.store, services.project, services.settings, services.ui,
                           progress, request.labelChoice);
     context.merge = request.merge;
+    context.metadata = services.metadata;
+    context.longNames = request.longNames;
     progress.setRange(writingProgressRange);
 
     FileTextOutput ownFile;

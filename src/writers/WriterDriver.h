@@ -10,6 +10,7 @@
 namespace qavn {
 
 class CodebookStore;
+class ProjectMetadata;
 class FileTextOutput;
 class Progress;
 class Ui;
@@ -30,6 +31,9 @@ struct WriterServices {
     // The project ID, which names the configuration and project
     // specification files; empty when the run has none (tests).
     std::string_view projectId = {};
+    // The project's metadata (long names, declared missing values, display
+    // formats); nullptr for a project without it.
+    const ProjectMetadata* metadata = nullptr;
 };
 
 // A writer of one output file (see ProgramWriters.h): handed the context with
@@ -45,6 +49,7 @@ struct WriterRequest {
     LabelChoice labelChoice{};         // NotAsked for the outputs that do not ask
     std::string chosenPath;            // as the save dialog returned it
     bool merge = false;                // the programs that can: one data set matched by the identifier
+    bool longNames = true;             // the programs that can hold them: the metadata's long names
 };
 
 enum class OutputStatus {

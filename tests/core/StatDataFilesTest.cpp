@@ -6,7 +6,9 @@
 #include "WriterTestSupport.h"
 
 #include "formats/StatDataFiles.h"
+#include "writers/MissingPlans.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace qavn {
@@ -46,32 +48,73 @@ TEST(StatDataFiles, VariableNamesAreValidAndUnique)
     }
 }
 
-TEST(StatDataFiles, ReservedCodesFitSpssMissingValues)
+TEST(StatDataFiles, MissingValuesFitSpssOrAreRecoded)
 {
     struct Case {
-        std::vector<int> codes;
+        std::vector<double> codes;
+        std::vector<ValueRange> ranges;
         std::vector<double> values;
         bool hasRange;
         double low;
         double high;
+        std::vector<double> recoded;
+        std::vector<ValueRange> recodedRanges;
     };
+    const double lowest = -HUGE_VAL;
     const Case cases[] = {
-        {{}, {}, false, 0, 0},
-        {{-4, -2, -4}, {-4, -2}, false, 0, 0},
-        {{-1, -2, -3}, {-3, -2, -1}, false, 0, 0},
-        {{-1, -2, -3, -4}, {}, true, -4, -1},
-        {{-1, -2, -3, -4, -7}, {-7}, true, -4, -1},
-        {{-9, -8, -7, -5, -1}, {}, true, -9, -1}, // no run leaves one over: the whole span
+        {{}, {}, {}, false, 0, 0, {}, {}},
+        {{-4, -2, -4}, {}, {-4, -2}, false, 0, 0, {}, {}},
+        {{-1, -2, 9}, {}, {-2, -1, 9}, false, 0, 0, {}, {}},
+        {{-1, -2, -3, -4}, {}, {}, true, -4, -1, {}, {}},
+        {{-1, -2, -3, -4, -7}, {}, {-7}, true, -4, -1, {}, {}},
+        // No run leaves one over: the longest run and the lowest code left,
+        // the rest recoded (never a range over codes that are not missing).
+        {{-9, -8, -7, -5, -1}, {}, {-5}, true, -9, -7, {-1}, {}},
+        {{1, 3, 5, 7}, {}, {1, 3, 5}, false, 0, 0, {7}, {}},
+        // Ranges: the first with the lowest code outside it.
+        {{9, 95, 99}, {{90, 99}}, {9}, true, 90, 99, {}, {}},
+        {{-9, 9, 99}, {{lowest, -1}, {90, 99}}, {9}, true, lowest, -1, {}, {{90, 99}}},
+        {{7, 8, 9}, {{lowest, -1}}, {7}, true, lowest, -1, {8, 9}, {}},
     };
     for (const Case& c : cases) {
-        const SpssMissingValues missing = spssMissingValues(c.codes);
-        EXPECT_EQ(missing.values, c.values) << c.codes.size();
-        EXPECT_EQ(missing.hasRange, c.hasRange) << c.codes.size();
+        SCOPED_TRACE(c.codes.size());
+        const SpssMissingValues missing = spssMissingValues(c.codes, c.ranges);
+        EXPECT_EQ(missing.values, c.values);
+        EXPECT_EQ(missing.hasRange, c.hasRange);
         if (c.hasRange) {
             EXPECT_EQ(missing.low, c.low);
             EXPECT_EQ(missing.high, c.high);
         }
+        EXPECT_EQ(missing.recodedValues, c.recoded);
+        EXPECT_EQ(missing.recodedRanges, c.recodedRanges);
     }
+    // Reserved codes under three implied decimals are a run a thousandth apart.
+    const SpssMissingValues scaled = spssMissingValues({-0.001, -0.002, -0.003, -0.004}, {}, 0.001);
+    EXPECT_TRUE(scaled.hasRange && scaled.low == -0.004 && scaled.high == -0.001 && !scaled.recodes());
+}
+
+TEST(StatDataFiles, DeclaredMissingValuesTakeStataLettersAfterTheReservedCodes)
+{
+    DeclaredMissing declared;
+    declared.codes = {{-1, "Refused again"}, {9, "Not asked"}};
+    declared.ranges = {{90, 99, "Out of range"}};
+    for (int k = 0; k < 30; ++k)
+        declared.codes.push_back({1000.0 + k, ""});
+    const StataMissing missing = stataMissing({"-1", "-4"}, declared);
+    ASSERT_EQ(missing.letters.size(), 26u);
+    EXPECT_EQ(missing.letters[0].letter, 'a'); // -1, reserved
+    EXPECT_EQ(missing.letters[1].letter, 'd'); // -4, reserved
+    EXPECT_EQ(missing.letterOf(-1), 'a');      // a declared code equal to a reserved one is its
+    EXPECT_EQ(missing.letterOf(9), 'j');
+    EXPECT_EQ(missing.letters[2].label, "Not asked");
+    EXPECT_EQ(missing.letterOf(1000), 'k');
+    EXPECT_EQ(missing.letterOf(1014), 'y');
+    EXPECT_EQ(missing.letterOf(1015), 'z');
+    EXPECT_EQ(missing.letterOf(1016), 'b'); // then the letters the reserved codes left free
+    EXPECT_EQ(missing.letterOf(1022), 'i');
+    EXPECT_EQ(missing.letterOf(1023), '.'); // beyond the letters: system-missing
+    EXPECT_EQ(missing.letterOf(95), '.');   // the range came after the codes
+    EXPECT_EQ(missing.letterOf(5), '\0');
 }
 
 // A progress whose Cancel is clicked at its n-th poll.

@@ -119,7 +119,11 @@ public:
             list.tagRow(r);
     }
 
-    WriterServices services() { return {list, session.store, session.project, session.settings, ui, session.projectId}; }
+    WriterServices services()
+    {
+        return {list,           session.store, session.project, session.settings, ui, session.projectId,
+                session.metadata ? &*session.metadata : nullptr};
+    }
 
     OutputResult run(OutputKind kind, LabelChoice choice, const std::string& path,
                      FileTextOutput* output = nullptr)

@@ -321,7 +321,7 @@ import csv, sys
 work = sys.argv[1]
 program = open(f"{work}/codes.sps", encoding="latin-1").read()
 for shape in ("MISSING VALUES RUN5 (-5 THRU -1)", "MISSING VALUES RUN4ONE (-4 THRU -1, -9)",
-              "RECODE GAPS (-7, -5, -3, -1=SYSMIS)", "MISSING VALUES DEC3 (-0.004 THRU -0.001)"):
+              "MISSING VALUES GAPS (-7, -5, -3)", "RECODE GAPS (-1=SYSMIS)", "MISSING VALUES DEC3 (-0.004 THRU -0.001)"):
     if shape not in program:
         sys.exit(f"no {shape!r} in the program")
 lines = [l.rstrip("\r\n") for l in open(f"{work}/d/DATA/CODES.DAT", encoding="latin-1")]

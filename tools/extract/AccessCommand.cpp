@@ -45,8 +45,13 @@ private:
 
 int runAccess(Context& context, const OutputFormat& format, const OutputJob& job)
 {
-    const WriterServices services{context.list, context.session.store, context.session.project,
-                                  context.session.settings, context.ui, context.session.projectId};
+    const WriterServices services{context.list,
+                                  context.session.store,
+                                  context.session.project,
+                                  context.session.settings,
+                                  context.ui,
+                                  context.session.projectId,
+                                  context.session.metadata ? &*context.session.metadata : nullptr};
     ExportStatus status(context.progress);
     const OutputResult result = writeOutput(format, services, job, status);
     // Clear the progress line before the list goes to the same terminal.

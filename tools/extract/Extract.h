@@ -46,6 +46,7 @@ struct Options {
     std::string labels = "all"; // --labels all|categorical|none
     std::string reserved = "keep"; // --reserved keep|empty: reserved and missing codes in the csv and sqlite tables
     bool merge = false; // --merge: one table matched by the identifier across the data files
+    std::string names = "long"; // --names short|long: the metadata's long names in the outputs that hold them
     // One output to run: a format of the output format table and its path
     // (for several files the output folder; empty for the configured one).
     struct Output {

@@ -222,6 +222,13 @@ const std::vector<Option>& optionTable()
              [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
                  return chooseValue(o.reserved, v[0], {"keep", "empty"}, op.name, e);
              }},
+            {"--names", "short|long",
+             "variable names in the outputs beyond sas, spss and spss-dos: the\nsource's long names from the "
+             "project's metadata, or the codebook's\n(default long)",
+             G::Outputs,
+             [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
+                 return chooseValue(o.names, v[0], {"short", "long"}, op.name, e);
+             }},
             {"--merge", "",
              "one table of the data files' cases matched by their identifier (csv,\nsqlite, sav, dta, ddi), and one "
              "data set of them in the stata and r\nprograms",

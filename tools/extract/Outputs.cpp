@@ -32,8 +32,13 @@ ReservedCodes reservedCodesOf(const Options& options)
 
 int writeOneFile(Context& context, const OutputFormat& format, const OutputJob& job)
 {
-    const WriterServices services{context.list, context.session.store, context.session.project,
-                                  context.session.settings, context.ui, context.session.projectId};
+    const WriterServices services{context.list,
+                                  context.session.store,
+                                  context.session.project,
+                                  context.session.settings,
+                                  context.ui,
+                                  context.session.projectId,
+                                  context.session.metadata ? &*context.session.metadata : nullptr};
     context.progress.cancel = 0;
     const OutputResult result = writeOutput(format, services, job, context.progress);
     // Open and write failures have shown their message; an unreadable record
@@ -97,7 +102,7 @@ int runOutputs(Context& context, const Options& options)
                 if (output.format != &format)
                     continue;
                 const OutputJob job{labelChoiceOf(options.labels), output.path, reservedCodesOf(options),
-                                    options.merge};
+                                    options.merge, options.names == "long"};
                 if (files == OutputFiles::One) {
                     if (writeOneFile(context, format, job) != exitOk)
                         status = exitFailure;

@@ -65,7 +65,9 @@ void OutputCommands::run(const OutputFormat& format)
         job.reservedCodes = choices->emptyCells ? ReservedCodes::Empty : ReservedCodes::Keep;
     }
 
-    const WriterServices services{list_, session_.store, session_.project, session_.settings, ui_, session_.projectId};
+    const WriterServices services{list_,          session_.store, session_.project,
+                                  session_.settings, ui_,         session_.projectId,
+                                  session_.metadata ? &*session_.metadata : nullptr};
     // The output runs once the writing dialog is on screen; the dialog is its
     // progress bar (one file) or record counter (several) and cancel flag.
     std::unique_ptr<WorkDialog> dialog;

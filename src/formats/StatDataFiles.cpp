@@ -13,6 +13,7 @@
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 #include "project/ProjectMetadata.h"
+#include "writers/DisplayFormats.h"
 #include "writers/MissingPlans.h"
 #include "writers/ProgramText.h"
 
@@ -158,24 +159,6 @@ ssize_t writeToSink(const void* data, size_t size, void* context)
     return out.failed() ? 0 : static_cast<ssize_t>(size);
 }
 
-// How a number of the raw data becomes the file's: x * scale + shift (the
-// dates, times and moments a display format of the metadata says they are,
-// counted as the package counts them).
-struct Conversion {
-    double scale = 1;
-    double shift = 0;
-
-    double operator()(double value) const { return value * scale + shift; }
-    bool identity() const { return scale == 1 && shift == 0; }
-};
-
-// The display format and conversion of a numeric variable.
-struct NumberFormat {
-    std::string text; // "F8.2", "DATE11", "%9.2fc", "%td"
-    int width = 8;    // display width
-    Conversion conversion;
-};
-
 // One output variable: the column it comes from and how it is stored.
 struct OutColumn {
     const TableColumn* column = nullptr;
@@ -185,7 +168,7 @@ struct OutColumn {
     long notNumbers = 0;    // fields of a numeric variable that were no number
     long recoded = 0;       // missing values the file cannot hold as such, written as system-missing
     readstat_variable_t* variable = nullptr;
-    Conversion conversion;
+    ValueConversion conversion;
     bool declaredNumbers = false; // the source declared missing numbers
     bool declaredTexts = false;   // ... or missing texts
     SpssMissingValues spssMissing;
@@ -210,120 +193,6 @@ int numericWidth(const TableColumn& column)
     const int width = static_cast<int>(column.width);
     const int decimals = column.decimals();
     return decimals > 0 ? std::max(width + 1, decimals + 2) : width;
-}
-
-// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's
-// days_from_civil).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-// The days from 1970-01-01 of a "YYYY-MM-DD" text, or false.
-bool daysOf(std::string_view date, std::int64_t& days)
-{
-    int y = 0;
-    unsigned m = 0;
-    unsigned d = 0;
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
-        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
-        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
-        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
-        d < 1 || d > 31)
-        return false;
-    days = daysFromCivil(y, m, d);
-    return true;
-}
-
-double secondsOf(TimeUnit unit)
-{
-    switch (unit) {
-    case TimeUnit::Days:
-        return 86400;
-    case TimeUnit::Seconds:
-        return 1;
-    case TimeUnit::Milliseconds:
-        return 0.001;
-    case TimeUnit::None:
-        break;
-    }
-    return 0;
-}
-
-// The format of a numeric column: the source's display format from the
-// metadata where there is one the package shows (numbers, currency,
-// separators, and dates, times and moments as real ones, converted from
-// the source's count to the package's: SPSS counts seconds from
-// 1582-10-14, Stata days (%td) or milliseconds (%tc) from 1960-01-01), else
-// F<w>.<d> / %<w>.<d>f of the field and its implied decimals.
-NumberFormat numberFormat(const TableColumn& column, bool spss)
-{
-    NumberFormat f;
-    const int decimals = column.isIdentifier ? 0 : column.decimals();
-    f.width = numericWidth(column);
-    int width = std::min(f.width, 40);
-    int shown = decimals;
-    DisplayKind kind = DisplayKind::Number;
-    if (column.metadata && column.metadata->format.kind != DisplayKind::String) {
-        const DisplayFormat& source = column.metadata->format;
-        kind = source.kind;
-        if (source.width > 0)
-            width = std::clamp(source.width, 1, 40);
-        shown = std::clamp(source.decimals, 0, 16);
-        if (kind == DisplayKind::Date || kind == DisplayKind::DateTime || kind == DisplayKind::Time) {
-            const double unit = secondsOf(source.unit);
-            std::int64_t origin = 0;
-            std::int64_t target = 0;
-            const bool dated = kind == DisplayKind::Time ||
-                               (daysOf(source.origin, origin) && daysOf(spss ? "1582-10-14" : "1960-01-01", target));
-            if (unit == 0 || !dated) {
-                kind = DisplayKind::Number;
-            } else {
-                const double originSeconds = kind == DisplayKind::Time ? 0 : static_cast<double>(origin - target) * 86400;
-                if (spss) {
-                    f.conversion = {unit, originSeconds};
-                } else if (kind == DisplayKind::Date) {
-                    f.conversion = {unit / 86400, originSeconds / 86400};
-                } else {
-                    f.conversion = {unit * 1000, originSeconds * 1000};
-                }
-            }
-        }
-    }
-    const std::string d = std::to_string(shown);
-    switch (kind) {
-    case DisplayKind::Dollar:
-    case DisplayKind::Comma:
-        width = std::max(width, shown + 3);
-        f.text = spss ? std::string(kind == DisplayKind::Dollar ? "DOLLAR" : "COMMA") + std::to_string(width) + "." + d
-                      : "%" + std::to_string(width) + "." + d + "fc";
-        break;
-    case DisplayKind::Date:
-        f.text = spss ? "DATE11" : "%td";
-        width = 11;
-        break;
-    case DisplayKind::DateTime:
-        f.text = spss ? (shown > 0 ? "DATETIME" + std::to_string(21 + shown) + "." + d : "DATETIME20") : "%tc";
-        width = spss && shown > 0 ? 21 + shown : 20;
-        break;
-    case DisplayKind::Time:
-        width = shown > 0 ? 9 + shown : 8;
-        f.text = spss ? "TIME" + std::to_string(width) + (shown > 0 ? "." + d : "") : "%tcHH:MM:SS";
-        break;
-    case DisplayKind::Number:
-    case DisplayKind::String:
-        if (shown > 0)
-            width = std::max(width, shown + 2);
-        f.text = spss ? "F" + std::to_string(std::min(width, 40)) + "." + d : "%" + std::to_string(width) + "." + d + "f";
-        break;
-    }
-    f.width = width;
-    return f;
 }
 
 // A limit of a missing range as SPSS writes it: LOWEST and HIGHEST are the
@@ -735,7 +604,9 @@ TableOutcome StatDataFile::defineVariables(TableRun& run, const OutputTable& tab
         if (out.text) {
             format = spss() ? "A" + std::to_string(width) : "%" + std::to_string(width) + "s";
         } else {
-            const NumberFormat number = numberFormat(column, spss());
+            const PackageFormat number =
+                packageFormat(column.metadata, numericWidth(column), column.isIdentifier ? 0 : column.decimals(),
+                              spss() ? Package::Spss : Package::Stata);
             format = number.text;
             width = number.width;
             out.conversion = number.conversion;

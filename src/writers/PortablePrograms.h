@@ -7,6 +7,7 @@
 #include "project/DeclaredMissing.h"
 #include "writers/ProgramText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -63,6 +64,11 @@ struct ProgramVariable {
     int decimals() const { return typeCode >= '1' && typeCode <= '9' ? typeCode - '0' : 0; }
     bool isText() const { return typeCode == 'A'; }
     bool hasColumns() const { return first >= 1 && last >= first && line >= 1; }
+    // Whether a category line gives a value a label.
+    bool labelsValues() const
+    {
+        return std::any_of(categories.begin(), categories.end(), [](const Category& c) { return !c.label.empty(); });
+    }
 };
 
 // The tagged variables of one data file.

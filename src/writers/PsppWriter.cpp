@@ -5,8 +5,10 @@
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
+#include "project/ProjectMetadata.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/DisplayFormats.h"
 #include "writers/MissingPlans.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
@@ -196,6 +198,39 @@ void writeValueLabels(WriterContext& context, const ProgramFile& file, const std
         out.write(".\n\n");
 }
 
+// The display formats of the project's metadata (DOLLAR12.2, DATE11, ...).
+// Dates the source counted from another day or in another unit are first
+// converted to SPSS's count, unless a missing value or a label names one of
+// their raw values: those stay numbers as the data hold them.
+void writeFormats(TextOutput& out, const ProgramFile& file, const std::vector<std::string>& names)
+{
+    bool any = false;
+    for (std::size_t i = 0; i < file.variables.size(); ++i) {
+        const ProgramVariable& v = file.variables[i];
+        if (!v.hasColumns() || v.isText() || !v.metadata)
+            continue;
+        const int width = static_cast<int>(std::min<std::int64_t>(v.last - v.first + 1, 40));
+        const int decimals = v.decimals();
+        const PackageFormat format = packageFormat(v.metadata, decimals > 0 ? std::max(width + 1, decimals + 2) : width,
+                                                   decimals, Package::Spss);
+        if (!format.fromMetadata)
+            continue;
+        const char* name = names[i].c_str();
+        if (!format.conversion.identity()) {
+            if (!v.reservedCodes.empty() || !v.declared.empty() || v.labelsValues()) {
+                out.print("* %s: dates as the source counts them (%s), since missing values or labels name them.\n",
+                          name, v.metadata->format.text.c_str());
+                continue;
+            }
+            out.print("COMPUTE %s = %s.\n", name, conversionExpression(names[i], format.conversion).c_str());
+        }
+        out.print("FORMATS %s (%s).\n", name, format.text.c_str());
+        any = true;
+    }
+    if (any)
+        out.write("\n");
+}
+
 // One data file's commands. Result: whether it saved a system file; nothing
 // on an abort.
 std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& file)
@@ -218,6 +253,7 @@ std::optional<bool> writePsppStep(WriterContext& context, const ProgramFile& fil
         if (!file.variables[i].hasColumns())
             out.print("* %s: its location gives no columns; it is not read.\n", names[i].c_str());
     writeDataList(out, file, names);
+    writeFormats(out, file, names);
     context.progress(3);
 
     bool anyLabel = false;

@@ -4,8 +4,10 @@
 
 #include "platform/Latin1.h"
 #include "platform/TextOutput.h"
+#include "project/ProjectMetadata.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
+#include "writers/DisplayFormats.h"
 #include "writers/MissingPlans.h"
 #include "writers/StatementBuilders.h"
 #include "writers/WriterContext.h"
@@ -89,6 +91,32 @@ void writeDeclaredMissing(TextOutput& out, const StataMissing& missing, const st
         out.print("quietly replace %s = . if %s\n", name.c_str(), limits(range.first, range.second).c_str());
 }
 
+// The display format of the project's metadata (%9.2fc, %td, ...). Dates
+// the source counted from another day or in another unit are first
+// converted to Stata's count (extended missing values stay), unless labels
+// name their raw values: those stay numbers as the data hold them.
+void writeFormat(TextOutput& out, const ProgramVariable& v, const std::string& name)
+{
+    if (!v.metadata)
+        return;
+    const int width = static_cast<int>(std::min<std::int64_t>(v.last - v.first + 1, 40));
+    const int decimals = v.decimals();
+    const PackageFormat format =
+        packageFormat(v.metadata, decimals > 0 ? std::max(width + 1, decimals + 2) : width, decimals, Package::Stata);
+    if (!format.fromMetadata)
+        return;
+    if (!format.conversion.identity()) {
+        if (v.labelsValues()) {
+            out.print("* %s: dates as the source counts them (%s), since labels name them.\n", name.c_str(),
+                      v.metadata->format.text.c_str());
+            return;
+        }
+        out.print("quietly replace %s = %s if %s < .\n", name.c_str(),
+                  conversionExpression(name, format.conversion).c_str(), name.c_str());
+    }
+    out.print("format %s %s\n", name.c_str(), format.text.c_str());
+}
+
 void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& name)
 {
     if (v.isText()) {
@@ -114,6 +142,7 @@ void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& n
         out.print("drop %s\nrename qavn_value %s\nformat %s %%12.%dg\n", name.c_str(), name.c_str(), name.c_str(),
                   std::max(7, d + 4));
         writeDeclaredMissing(out, missing, name);
+        writeFormat(out, v, name);
         return;
     }
     if (!v.reservedCodes.empty()) {
@@ -124,6 +153,7 @@ void writeValues(TextOutput& out, const ProgramVariable& v, const std::string& n
         out.write(")\n");
     }
     writeDeclaredMissing(out, missing, name);
+    writeFormat(out, v, name);
 }
 
 void writeLabels(TextOutput& out, const ProgramVariable& v, const std::string& name)

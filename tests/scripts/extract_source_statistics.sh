@@ -6,10 +6,11 @@
 # the source, missing values excluded, is what every reader must give:
 # - PSPP on the .sav output prints the very same table (names, missing
 #   values and formats kept) and lists the dates as the source does;
-# - PSPP running the PSPP program, Rscript sourcing the R script (mean with
-#   na.rm), pandas.read_stata with default arguments on the .dta output,
-#   sqlite3's AVG and the CSV cells with --reserved empty: the same means
-#   and counts under the source's names;
+# - PSPP running the PSPP program: the same table and dates too;
+# - Rscript sourcing the R script (mean with na.rm), pandas.read_stata with
+#   default arguments on the .dta output (its dates as dates), sqlite3's AVG
+#   and the CSV cells with --reserved empty: the same means and counts under
+#   the source's names;
 # - the DDI document marks the declared codes missing="Y";
 # - --names short names the columns by the codebook's names.
 #
@@ -71,7 +72,7 @@ diff source.csv sav.csv >&2 || fail "PSPP's statistics of the .sav output differ
 
 # The PSPP program, run by PSPP, then its data described.
 (cd "$OUT" && sed "s/\r$//" st.sps >run.sps &&
-    printf "SET TVARS=NAMES.\nDESCRIPTIVES VARIABLES=%s /STATISTICS=MEAN.\n" "$NUMBERS" >>run.sps &&
+    printf "SET TVARS=NAMES.\nDESCRIPTIVES VARIABLES=%s /STATISTICS=MEAN.\nLIST interview_date.\n" "$NUMBERS" >>run.sps &&
     pspp -O format=csv run.sps -o prog.csv) >pspp.log 2>&1 || fail "PSPP rejected the PSPP program: $(tail -3 pspp.log)"
 ! grep -qiE "(error|warning):" pspp.log "$OUT/prog.csv" ||
     fail "PSPP program: $(grep -iE "(error|warning):" pspp.log "$OUT/prog.csv" | head -3)"
@@ -122,7 +123,11 @@ def check(reader, got):
         if gn != n or abs(gmean - number(mean)) > 0.5 * 10 ** -decimals + 1e-9:
             errors.append(f"{reader}: {name} N {gn} mean {gmean}, the source's N {n} mean {mean}")
 
-check("PSPP program", {k: (n, number(m)) for k, (n, m) in descriptives(f"{out}/prog.csv").items()})
+# The PSPP program's data: the source's table, formats and dates alike.
+def tables(path):
+    return [t.strip() for t in open(path, encoding="utf-8").read().split("\n\n") if t.strip()]
+if tables(f"{out}/prog.csv")[-2:] != tables("source.csv"):
+    errors.append("PSPP program: " + "\n".join(tables(f"{out}/prog.csv")[-2:]))
 
 # Default arguments read it (labels unique, extended missing values); the
 # numbers behind the labels are the codes.

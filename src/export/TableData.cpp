@@ -178,24 +178,32 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
     return ReadOutcome::done();
 }
 
+namespace {
+
+// A value's cell before any declared missing value is taken out.
+std::string plainCellText(std::string_view value, const TableColumn& column)
+{
+    if (!column.isText() && !column.isIdentifier && column.decimals() > 0 && isInteger(value))
+        return withDecimals(value, column.decimals());
+    return latin1ToUtf8(value);
+}
+
+} // namespace
+
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
 {
     const std::string_view value = trimmed(raw);
-    if (column.isText() || column.isIdentifier) {
-        std::string text = latin1ToUtf8(value);
-        if (reserved == ReservedCodes::Empty && !column.declared.texts.empty() && column.declared.coversText(text))
-            text.clear();
-        return text;
-    }
-    const bool isReserved =
-        std::find(column.reservedCodes.begin(), column.reservedCodes.end(), value) != column.reservedCodes.end();
-    if (isReserved)
+    if (!column.isText() && !column.isIdentifier &&
+        std::find(column.reservedCodes.begin(), column.reservedCodes.end(), value) != column.reservedCodes.end())
         return reserved == ReservedCodes::Empty ? std::string() : std::string(value);
-    std::string text = column.decimals() > 0 && isInteger(value) ? withDecimals(value, column.decimals())
-                                                                 : latin1ToUtf8(value);
+    // The usual way returns the text it makes, without a copy: a cell is
+    // made for every field of every case.
+    if (reserved == ReservedCodes::Keep || column.declared.empty() || column.isIdentifier)
+        return plainCellText(value, column);
+    std::string text = plainCellText(value, column);
     double number = 0;
-    if (reserved == ReservedCodes::Empty && column.declared.hasNumbers() && cellNumber(text, number) &&
-        column.declared.covers(number))
+    if (column.isText() ? column.declared.coversText(text)
+                        : column.declared.hasNumbers() && cellNumber(text, number) && column.declared.covers(number))
         text.clear();
     return text;
 }

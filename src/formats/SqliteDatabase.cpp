@@ -101,6 +101,12 @@ public:
         statement_ = nullptr;
         return sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement_, nullptr) == SQLITE_OK || fail();
     }
+    bool finalize()
+    {
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        return true;
+    }
     void bindNull(int i) { sqlite3_bind_null(statement_, i); }
     void bindInt(int i, std::int64_t v) { sqlite3_bind_int64(statement_, i, v); }
     void bindReal(int i, double v) { sqlite3_bind_double(statement_, i, v); }
@@ -153,28 +159,23 @@ private:
 
 // A value into a column of the given SQL type: empty as NULL, numbers as
 // numbers, anything else as the text it is.
-void bindCell(Database& db, int i, const std::string& text, std::string_view type)
+// Binds a cell's text as its column's type takes it. Result: whether a
+// number with decimals of its own ("3.5", "1e3") went to an INTEGER column.
+bool bindCell(Database& db, int i, const std::string& text, std::string_view type)
 {
     std::int64_t integer = 0;
     double real = 0;
-    if (text.empty())
+    if (text.empty()) {
         db.bindNull(i);
-    else if (type == "INTEGER" && isInteger(text, integer))
+    } else if (type == "INTEGER" && isInteger(text, integer)) {
         db.bindInt(i, integer);
-    else if (type != "TEXT" && isReal(text, real))
+    } else if (type != "TEXT" && isReal(text, real)) {
         db.bindReal(i, real);
-    else
+        return type == "INTEGER";
+    } else {
         db.bindText(i, text);
-}
-
-// Whether a field of a numeric column holds a number with decimals or an
-// exponent of its own ("3.5", "1e3").
-bool holdsFraction(std::string_view field)
-{
-    if (field.find_first_of(".eE") == std::string_view::npos)
-        return false;
-    double value = 0;
-    return isReal(std::string(trimmed(field)), value);
+    }
+    return false;
 }
 
 std::string_view columnType(const TableColumn& column)
@@ -220,31 +221,16 @@ public:
         unique_ = hasId_;
         numericId_ = hasId_;
         idColumn_ = hasId_ ? &table.columns.front() : nullptr;
-        real_.assign(table.columns.size(), false);
-        unsure_.clear();
-        for (std::size_t i = 0; i < table.columns.size(); ++i)
-            if (columnType(table.columns[i]) == "INTEGER" && !table.columns[i].isIdentifier)
-                unsure_.push_back(i);
-        return hasId_ || !unsure_.empty();
+        return hasId_;
     }
 
     void scanCase(std::span<const std::string_view> fields) override
     {
-        if (hasId_) {
-            std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
-            std::int64_t value = 0;
-            numericId_ = numericId_ && isInteger(id, value);
-            if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
-                unique_ = false;
-        }
-        for (std::size_t k = 0; k < unsure_.size();) {
-            if (holdsFraction(fields[unsure_[k]])) {
-                real_[unsure_[k]] = true;
-                unsure_.erase(unsure_.begin() + static_cast<std::ptrdiff_t>(k));
-            } else {
-                ++k;
-            }
-        }
+        std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
+        std::int64_t value = 0;
+        numericId_ = numericId_ && isInteger(id, value);
+        if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
+            unique_ = false;
     }
 
     TableOutcome beginTable(TableRun& run, const OutputTable& table) override
@@ -252,24 +238,17 @@ public:
         seen_.clear();
         table_ = &table;
         reserved_ = run.reserved();
-        const std::string sqlName = sqlTableName(table.name);
-        std::string create = "CREATE TABLE " + quotedName(latin1ToUtf8(sqlName)) + " (";
-        std::string insert = "INSERT INTO " + quotedName(latin1ToUtf8(sqlName)) + " VALUES (";
+        sqlName_ = latin1ToUtf8(sqlTableName(table.name));
         types_.clear();
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const TableColumn& column = table.columns[i];
-            const std::string_view type = column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT")
-                                          : i < real_.size() && real_[i] ? "REAL"
-                                                                         : columnType(column);
-            types_.push_back(type);
-            create += (i > 0 ? ", " : "") + quotedName(column.name) + " " + std::string(type);
-            if (column.isIdentifier && unique_)
-                create += " PRIMARY KEY";
+        for (const TableColumn& column : table.columns)
+            types_.push_back(column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT") : columnType(column));
+        real_.assign(table.columns.size(), false);
+        anyReal_ = false;
+        std::string insert = "INSERT INTO " + quotedName(sqlName_) + " VALUES (";
+        for (std::size_t i = 0; i < table.columns.size(); ++i)
             insert += i > 0 ? ", ?" : "?";
-        }
-        create += ")";
         insert += ")";
-        if (!db_->exec("BEGIN") || !db_->exec(create) || !db_->prepare(insert))
+        if (!db_->exec("BEGIN") || !db_->exec(createStatement(sqlName_)) || !db_->prepare(insert))
             return failed();
         return TableOutcome::done();
     }
@@ -277,7 +256,9 @@ public:
     TableOutcome writeCase(TableRun&, std::span<const std::string_view> fields) override
     {
         for (std::size_t i = 0; i < fields.size(); ++i)
-            bindCell(*db_, static_cast<int>(i + 1), cellText(fields[i], table_->columns[i], reserved_), types_[i]);
+            if (bindCell(*db_, static_cast<int>(i + 1), cellText(fields[i], table_->columns[i], reserved_), types_[i]) &&
+                !table_->columns[i].isIdentifier && !real_[i])
+                real_[i] = anyReal_ = true;
         if (!db_->step())
             return failed();
         return TableOutcome::done();
@@ -285,6 +266,20 @@ public:
 
     TableOutcome endTable(TableRun&) override
     {
+        // An INTEGER column that was given numbers with decimals becomes
+        // REAL: the table is copied into one declared so, in the same
+        // transaction (rare: the codebook gives such fields implied decimals).
+        if (anyReal_) {
+            for (std::size_t i = 0; i < real_.size(); ++i)
+                if (real_[i])
+                    types_[i] = "REAL";
+            const std::string retyped = sqlName_ + " (retyped)";
+            if (!db_->finalize() || !db_->exec(createStatement(retyped)) ||
+                !db_->exec("INSERT INTO " + quotedName(retyped) + " SELECT * FROM " + quotedName(sqlName_)) ||
+                !db_->exec("DROP TABLE " + quotedName(sqlName_)) ||
+                !db_->exec("ALTER TABLE " + quotedName(retyped) + " RENAME TO " + quotedName(sqlName_)))
+                return failed();
+        }
         if (!db_->exec("COMMIT"))
             return failed();
         for (const TableColumn& column : table_->columns)
@@ -292,7 +287,6 @@ public:
                 written_.push_back({column, sqlTableName(table_->name)});
         // The next table decides its key and types afresh.
         hasId_ = unique_ = numericId_ = false;
-        real_.clear();
         return TableOutcome::done();
     }
 
@@ -314,6 +308,19 @@ public:
 
 private:
     TableOutcome failed() const { return cannotWrite(name_, db_->error()); }
+    // CREATE TABLE of the table in hand under `name`, with the column types
+    // of types_ and the identifier as key when it is unique.
+    std::string createStatement(const std::string& name) const
+    {
+        std::string create = "CREATE TABLE " + quotedName(name) + " (";
+        for (std::size_t i = 0; i < table_->columns.size(); ++i) {
+            const TableColumn& column = table_->columns[i];
+            create += (i > 0 ? ", " : "") + quotedName(column.name) + " " + std::string(types_[i]);
+            if (column.isIdentifier && unique_)
+                create += " PRIMARY KEY";
+        }
+        return create + ")";
+    }
     TableOutcome writeVariables(TableRun& run);
     TableOutcome writeValueLabels(TableRun& run);
 
@@ -333,9 +340,11 @@ private:
     bool unique_ = false;
     bool numericId_ = false;
     std::unordered_set<std::string> seen_;
-    // Numeric columns found to hold decimals, and those not yet found to.
+    // The table in hand's name in SQL (UTF-8), and its INTEGER columns that
+    // were given numbers with decimals.
+    std::string sqlName_;
     std::vector<bool> real_;
-    std::vector<std::size_t> unsure_;
+    bool anyReal_ = false;
     // The variables written, with the table they went to.
     std::vector<Written> written_;
 };

@@ -60,21 +60,27 @@ std::vector<std::string> filesIn(const fs::path& dir)
     return names;
 }
 
-std::vector<std::string> sqliteTables(const fs::path& file)
+// The first column of a query's rows ("NULL" for null).
+std::vector<std::string> sqliteValues(const fs::path& file, const char* sql)
 {
     sqlite3* db = nullptr;
-    std::vector<std::string> tables;
+    std::vector<std::string> values;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_exec(
-            db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name",
-            [](void* out, int, char** values, char**) {
-                static_cast<std::vector<std::string>*>(out)->push_back(values[0]);
+            db, sql,
+            [](void* out, int, char** row, char**) {
+                static_cast<std::vector<std::string>*>(out)->push_back(row[0] ? row[0] : "NULL");
                 return 0;
             },
-            &tables, nullptr);
+            &values, nullptr);
     }
     sqlite3_close(db);
-    return tables;
+    return values;
+}
+
+std::vector<std::string> sqliteTables(const fs::path& file)
+{
+    return sqliteValues(file, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
 }
 
 std::size_t count(const std::string& text, const std::string& what)
@@ -321,6 +327,31 @@ TEST(TableDriver, CancelOrAFullDiskLeavesEveryEarlierFileAsItWas)
         EXPECT_EQ(filesIn(dir), std::vector<std::string>{earlier.filename().string()});
         EXPECT_EQ(test::readFile(earlier), "earlier");
     }
+}
+
+// A field without implied decimals may still hold its own decimal point: the
+// SQLite column is then REAL, whatever the codebook says, and keeps every
+// value (the identifier stays the key).
+TEST(TableDriver, SqliteColumnsGivenDecimalsAreReal)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "1-3", "DATA\\SCORES.DAT", {"001   7", "002 3.5", "003    "}}};
+    p.add(variable("SCORE", "Score", "S", 1, 1, "4-7"));
+    p.add(variable("WHOLE", "Whole", "S", 1, 1, "1-3"));
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2});
+    const fs::path file = p.outputDir() / "scores.db";
+    OutputJob job{LabelChoice::All, file.string()};
+    Progress progress;
+    ASSERT_EQ(writeOutput(outputFormat(OutputKind::Sqlite), h.services(), job, progress).status, OutputStatus::Written);
+    EXPECT_EQ(sqliteValues(file, "SELECT type FROM pragma_table_info('DATA_SCORES') ORDER BY cid"),
+              (std::vector<std::string>{"INTEGER", "REAL", "INTEGER"}));
+    EXPECT_EQ(sqliteValues(file, "SELECT SCORE || ' ' || WHOLE FROM DATA_SCORES ORDER BY ID"),
+              (std::vector<std::string>{"7.0 1", "3.5 2", "NULL"}));
+    EXPECT_EQ(sqliteValues(file, "SELECT pk FROM pragma_table_info('DATA_SCORES') WHERE name = 'ID'"),
+              std::vector<std::string>{"1"});
 }
 
 } // namespace

@@ -177,5 +177,38 @@ TEST(ImportTest, ProgressReportsAndCancelLeavesNothing)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2); // many.csv, proj
 }
 
+// A byte order mark before a quoted header is no part of the first name;
+// empty lines at the end are no cases, while one before more data is
+// refused with its line.
+TEST(ImportTest, CsvByteOrderMarkAndEmptyLines)
+{
+    TempDir dir;
+    const fs::path csv = dir / "marked.csv";
+    {
+        std::ofstream out(csv, std::ios::binary);
+        out << "\xEF\xBB\xBF\"key\",\"name\"\r\n1,a\r\n2,b\r\n\r\n\n";
+    }
+    ImportOptions options;
+    options.sources = {csv.string()};
+    options.id = "BOM";
+    options.out = dir / "proj";
+    options.idVariable = "key";
+    ImportSummary summary;
+    std::string error;
+    ASSERT_TRUE(importProject(options, summary, error)) << error;
+    ASSERT_EQ(summary.cases.size(), 1u);
+    EXPECT_EQ(summary.cases[0], 2u);
+    const std::string names = slurp(dir / "proj" / "BOMNAMES.TXT");
+    EXPECT_TRUE(names.starts_with("key\tkey\tmarked.csv\n")) << names;
+
+    {
+        std::ofstream out(csv, std::ios::binary | std::ios::app);
+        out << "3,c\r\n";
+    }
+    options.out = dir / "again";
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, csv.string() + ": line 4: an empty line before more data, the header has 2");
+}
+
 } // namespace
 } // namespace qavn

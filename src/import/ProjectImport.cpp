@@ -143,7 +143,26 @@ struct Source {
 // notes a cancel.
 class Progress {
 public:
-    Progress(const ImportOptions& options, std::size_t sources) : options_(options), sources_(sources) {}
+    explicit Progress(const ImportOptions& options) : options_(options) {}
+
+    // The number of sources to read, once they are open.
+    void setSources(std::size_t sources) { sources_ = sources; }
+
+    // While a source opens: `read` is the part of its file read. Nothing of
+    // the passes is done yet.
+    bool opening(const std::string& name, double read)
+    {
+        if (!options_.progress)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(100))
+            return true;
+        last_ = now;
+        const int percent = static_cast<int>(std::clamp(read, 0.0, 1.0) * 100);
+        if (!options_.progress(0, name + ": reading the file, " + std::to_string(percent) + "%"))
+            cancelled_ = true;
+        return !cancelled_;
+    }
 
     // The pass of a source (0: statistics, 1: raw data) that starts now.
     bool start(std::size_t source, int pass, std::string what)
@@ -186,7 +205,7 @@ private:
     }
 
     const ImportOptions& options_;
-    std::size_t sources_;
+    std::size_t sources_ = 1;
     std::size_t source_ = 0;
     int pass_ = 0;
     std::string what_;
@@ -1086,10 +1105,16 @@ bool replace(const fs::path& temporary, const fs::path& out, bool exists, Import
 bool importProject(const ImportOptions& options, ImportSummary& summary, std::string& error)
 {
     std::vector<Source> sources;
+    Progress progress(options);
     for (const std::string& argument : options.sources) {
-        auto readers = openSources(argument, error);
-        if (readers.empty())
+        const std::string name = sourceFileOfArgument(argument).filename().string();
+        auto readers =
+            openSources(argument, error, [&](double read) { return progress.opening(name, read); });
+        if (readers.empty()) {
+            if (progress.cancelled())
+                error = "cancelled";
             return false;
+        }
         for (auto& reader : readers) {
             std::error_code ec;
             if (!fs::is_regular_file(reader->path(), ec)) {
@@ -1127,7 +1152,7 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
         return false;
     }
     const fs::path temporary = pattern;
-    Progress progress(options, sources.size());
+    progress.setSources(sources.size());
     if (!build(options, sources, temporary, summary, progress, error)) {
         if (progress.cancelled())
             error = "cancelled";

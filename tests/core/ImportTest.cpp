@@ -210,5 +210,33 @@ TEST(ImportTest, CsvByteOrderMarkAndEmptyLines)
     EXPECT_EQ(error, csv.string() + ": line 4: an empty line before more data, the header has 2");
 }
 
+// A stop asked for while a DDI codebook is read (Ctrl+C in qavn-import)
+// ends the import there, with nothing left behind.
+TEST(ImportTest, CancelWhileTheCodebookIsRead)
+{
+    TempDir dir;
+    {
+        std::ofstream out(dir / "big.xml", std::ios::binary);
+        out << "<codeBook><dataDscr><var name=\"v\"><location StartPos=\"1\" width=\"1\"/></var></dataDscr></codeBook>";
+        std::ofstream(dir / "big.dat", std::ios::binary) << "1\n";
+    }
+    ImportOptions options;
+    options.sources = {(dir / "big.xml").string() + ":" + (dir / "big.dat").string()};
+    options.id = "BIG";
+    options.out = dir / "proj";
+    std::vector<std::string> seen;
+    options.progress = [&](double, const std::string& what) {
+        seen.push_back(what);
+        return false;
+    };
+    ImportSummary summary;
+    std::string error;
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, "cancelled");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], "big.xml: reading the file, 0%");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2); // big.xml, big.dat
+}
+
 } // namespace
 } // namespace qavn

@@ -16,16 +16,67 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Reads records one at a time, keeping the line each record starts on.
+// Reads records one at a time, keeping the line each record starts on. A
+// UTF-8 byte order mark before the first record is no part of it, and empty
+// lines at the end of the file are no records.
 class CsvParser {
 public:
-    explicit CsvParser(std::FILE* file) : file_(file) {}
+    explicit CsvParser(std::FILE* file) : file_(file)
+    {
+        unsigned char head[3] = {};
+        if (std::fread(head, 1, 3, file_) != 3 || head[0] != 0xEF || head[1] != 0xBB || head[2] != 0xBF)
+            std::rewind(file_);
+    }
 
     // Fills `fields` with the next record. Returns false at the end of the
     // file or on an error (then `error` is set).
     bool next(std::vector<std::string>& fields, std::string& error)
     {
+        if (blanks_ > 0) {
+            --blanks_;
+            fields.assign(1, std::string());
+            startLine_ = blankLine_++;
+            return true;
+        }
+        if (held_) {
+            held_ = false;
+            fields.swap(heldFields_);
+            startLine_ = heldLine_;
+            return true;
+        }
+        bool blank = false;
+        if (!read(fields, error, blank))
+            return false;
+        if (!blank)
+            return true;
+        // Empty lines are records (of one empty field) only when a record
+        // follows them; they are counted, not held.
+        const std::uint64_t first = startLine_;
+        std::uint64_t count = 1;
+        for (;;) {
+            if (!read(heldFields_, error, blank))
+                return false;
+            if (!blank)
+                break;
+            ++count;
+        }
+        held_ = true;
+        heldLine_ = startLine_;
+        blanks_ = count - 1;
+        blankLine_ = first + 1;
+        fields.assign(1, std::string());
+        startLine_ = first;
+        return true;
+    }
+
+    std::uint64_t startLine() const { return startLine_; }
+
+private:
+    // One record as the file holds it; `blank` when it is an empty line.
+    bool read(std::vector<std::string>& fields, std::string& error, bool& blank)
+    {
         fields.clear();
+        blank = false;
         std::string field;
         bool quoted = false;   // inside a quoted field
         bool wasQuoted = false; // the field began with a quote
@@ -79,16 +130,14 @@ public:
                 wasQuoted = false;
                 continue;
             }
-            if (c == '\r') {
-                const int d = get();
-                if (d != '\n')
-                    unget(d);
+            if (c == '\r' || c == '\n') {
+                if (c == '\r') {
+                    const int d = get();
+                    if (d != '\n')
+                        unget(d);
+                }
                 ++line_;
-                fields.push_back(std::move(field));
-                return true;
-            }
-            if (c == '\n') {
-                ++line_;
+                blank = fields.empty() && field.empty() && !wasQuoted;
                 fields.push_back(std::move(field));
                 return true;
             }
@@ -105,9 +154,6 @@ public:
         }
     }
 
-    std::uint64_t startLine() const { return startLine_; }
-
-private:
     int get()
     {
         if (pending_ != EOF) {
@@ -123,6 +169,12 @@ private:
     int pending_ = EOF;
     std::uint64_t line_ = 1;
     std::uint64_t startLine_ = 1;
+    // Empty lines read ahead (the first at blankLine_), and the record after them.
+    std::uint64_t blanks_ = 0;
+    std::uint64_t blankLine_ = 0;
+    bool held_ = false;
+    std::vector<std::string> heldFields_;
+    std::uint64_t heldLine_ = 0;
 };
 
 std::string_view trimmed(std::string_view s)
@@ -163,13 +215,6 @@ void singleByteAsUtf8(std::string_view text, std::string& out)
             out += static_cast<char>(0x80 | (b & 0x3F));
         }
     }
-}
-
-// A UTF-8 byte order mark at the start of the header is no part of a name.
-void dropByteOrderMark(std::vector<std::string>& header)
-{
-    if (!header.empty() && header[0].starts_with("\xEF\xBB\xBF"))
-        header[0].erase(0, 3);
 }
 
 bool parseNumber(std::string_view text, double& out)
@@ -275,7 +320,6 @@ private:
             return fail(error);
         }
         variables_.clear();
-        dropByteOrderMark(fields);
         bool utf8 = true;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             SourceVariable v;
@@ -291,8 +335,10 @@ private:
         std::vector<std::size_t> widest(variables_.size(), 0);
         while (reader.next(fields, error)) {
             if (fields.size() != variables_.size()) {
-                error = "line " + std::to_string(reader.startLine()) + ": " + std::to_string(fields.size()) +
-                        " fields, the header has " + std::to_string(variables_.size());
+                const bool empty = fields.size() == 1 && fields[0].empty();
+                error = "line " + std::to_string(reader.startLine()) + ": " +
+                        (empty ? std::string("an empty line before more data") : std::to_string(fields.size()) + " fields") +
+                        ", the header has " + std::to_string(variables_.size());
                 return fail(error);
             }
             for (std::size_t i = 0; i < fields.size(); ++i) {

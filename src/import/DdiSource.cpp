@@ -1,8 +1,8 @@
-// The DDI Codebook 2.5 reader: the document walked once, then its
-// fixed-width data files case by case.
+// The DDI Codebook 2.5 reader: the document read once as a stream of
+// elements, within bounds, then its fixed-width data files case by case.
 #include "import/DdiSource.h"
 
-#include <libxml/xmlreader.h>
+#include <libxml/parser.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -21,17 +22,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// What a DDI document may hold: far beyond any real codebook, and small
+// enough that a hostile one is refused within seconds and a little memory.
+constexpr std::size_t maxDepth = 100;              // elements open at once
+constexpr std::size_t maxAttributes = 256;         // attributes and namespace declarations of one element
+constexpr std::size_t maxText = 1u << 20;          // characters of one text taken (a label, a question)
+constexpr std::size_t maxVariableTexts = 4u << 20; // characters of one variable's texts together
+// The last column of a record, and how far a data line may run past the
+// longest record its codebook describes before it is refused as no line
+// of that data file (a line is held whole in memory).
+constexpr std::int64_t maxColumn = 1'000'000;
+constexpr std::size_t lineMargin = 1u << 16;
+
 // Blanks, tabs and line ends run together into single blanks; none at the ends.
-std::string collapse(const char* text)
+std::string collapse(std::string_view text)
 {
     std::string out;
-    if (text == nullptr)
-        return out;
-    out.resize(std::strlen(text));
+    out.resize(text.size());
     char* to = out.data();
     bool blank = false;
-    for (const char* p = text; *p != '\0'; ++p) {
-        const char c = *p;
+    for (const char c : text) {
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             blank = to != out.data();
             continue;
@@ -99,9 +109,9 @@ void asUtf8(std::string_view field, std::string& out)
     }
 }
 
-std::optional<long> readCount(const std::string& text)
+std::optional<std::int64_t> readCount(const std::string& text)
 {
-    long value = 0;
+    std::int64_t value = 0;
     const std::string_view t = trim(text);
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
     if (t.empty() || ec != std::errc() || end != t.data() + t.size())
@@ -156,6 +166,8 @@ struct DdiFile {
     std::vector<std::size_t> variables; // catalogue order
     int records = 1;
     std::int64_t declaredCases = -1; // dimensns/caseQnty
+    std::int64_t recordLength = 0;   // dimensns/logRecL; 0 when not declared
+    std::size_t lineLimit = 0;       // characters a line of the data may hold
 };
 
 struct Group {
@@ -163,12 +175,126 @@ struct Group {
     std::vector<std::string> members;
 };
 
-struct XmlReaderDeleter {
-    void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
-};
-
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct ParserFreer {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+// Watches the bytes of a document on their way to the parser for the one
+// thing the parser would spend quadratic time on: an element with a great
+// many attributes (each new one is compared with all before it). Knows just
+// enough XML to tell start tags from comments, CDATA sections, processing
+// instructions and declarations, and counts lines for its message.
+class MarkupGuard {
+public:
+    // False with `problem` set ("line N: ...") when the bytes, read after
+    // all the bytes before them, hold an element beyond the bound.
+    bool scan(const char* data, std::size_t size, std::string& problem)
+    {
+        for (std::size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (c == '\n')
+                ++line_;
+            switch (state_) {
+            case State::Text:
+                if (c == '<')
+                    state_ = State::Open;
+                break;
+            case State::Open:
+                if (c == '!') {
+                    state_ = State::Bang;
+                } else if (c == '?') {
+                    state_ = State::Pi;
+                    run_ = 0;
+                } else {
+                    state_ = State::Tag;
+                    attributes_ = 0;
+                }
+                break;
+            case State::Tag:
+                if (c == '"' || c == '\'') {
+                    quote_ = c;
+                    state_ = State::TagQuote;
+                } else if (c == '=' && ++attributes_ > maxAttributes) {
+                    problem = "line " + std::to_string(line_) + ": an element with more than " +
+                              std::to_string(maxAttributes) + " attributes; a DDI element has a few";
+                    return false;
+                } else if (c == '>') {
+                    state_ = outside();
+                }
+                break;
+            case State::TagQuote:
+                if (c == quote_)
+                    state_ = State::Tag;
+                break;
+            case State::Bang:
+                run_ = 0;
+                state_ = c == '-' ? State::Comment : c == '[' ? State::CData : State::Declaration;
+                if (state_ == State::Declaration)
+                    declaration(c);
+                break;
+            case State::Comment: // ends at "-->"
+                if (c == '>' && run_ >= 2)
+                    state_ = outside();
+                run_ = c == '-' ? run_ + 1 : 0;
+                break;
+            case State::CData: // ends at "]]>"
+                if (c == '>' && run_ >= 2)
+                    state_ = outside();
+                run_ = c == ']' ? run_ + 1 : 0;
+                break;
+            case State::Pi: // ends at "?>"
+                if (c == '>' && run_ >= 1)
+                    state_ = outside();
+                run_ = c == '?' ? 1 : 0;
+                break;
+            case State::Declaration:
+                declaration(c);
+                break;
+            case State::DeclarationQuote:
+                if (c == quote_)
+                    state_ = State::Declaration;
+                break;
+            case State::Subset: // the DOCTYPE's internal subset, up to its ']'
+                if (c == '<') {
+                    state_ = State::Open;
+                } else if (c == ']') {
+                    subset_ = false;
+                    state_ = State::Declaration;
+                }
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    enum class State { Text, Open, Tag, TagQuote, Bang, Comment, CData, Pi, Declaration, DeclarationQuote, Subset };
+
+    State outside() const { return subset_ ? State::Subset : State::Text; }
+
+    void declaration(char c)
+    {
+        if (c == '"' || c == '\'') {
+            quote_ = c;
+            state_ = State::DeclarationQuote;
+        } else if (c == '[' && !subset_) {
+            subset_ = true;
+            state_ = State::Subset;
+        } else if (c == '>') {
+            state_ = outside();
+        }
+    }
+
+    State state_ = State::Text;
+    bool subset_ = false;
+    char quote_ = 0;
+    std::size_t run_ = 0; // the closing characters seen so far
+    std::size_t attributes_ = 0;
+    std::uint64_t line_ = 1;
 };
 
 // What the document says, read once and shared by the readers of its data
@@ -187,15 +313,16 @@ public:
     std::vector<DdiFile>& files() { return files_; }
 
     // Reads the document; `data` (may be empty) is the data file named on
-    // the command line.
-    bool read(const fs::path& data, std::string& error)
+    // the command line. A stop asked for by `progress` returns false with
+    // `error` empty.
+    bool read(const fs::path& data, const OpenProgress& progress, std::string& error)
     {
         spill_.reset(std::tmpfile());
         if (!spill_) {
             error = xml_.string() + ": cannot create a temporary file: " + std::strerror(errno);
             return false;
         }
-        return describe(error) && finish(data, error);
+        return describe(progress, error) && finish(data, error);
     }
 
     bool details(const DdiVariable& v, std::vector<std::string>& lines, std::string& error)
@@ -221,39 +348,103 @@ public:
     }
 
 private:
-    std::string attribute(xmlTextReader* r, const char* name)
+    // What the text of an element becomes when the element ends.
+    enum class Target {
+        GroupName,      // varGrp/labl
+        FileName,       // fileDscr/fileTxt/fileName
+        CaseCount,      // fileDscr/fileTxt/dimensns/caseQnty
+        RecordLength,   // fileDscr/fileTxt/dimensns/logRecL
+        StudyTitle,     // stdyDscr/citation/titlStmt/titl
+        DocumentTitle,  // docDscr/citation/titlStmt/titl
+        Label,          // var/labl
+        Text,           // var/txt
+        Coding,         // var/codInstr
+        Question,       // var/qstn
+        QuestionText,   // var/qstn/qstnLit
+        Universe,       // var/universe
+        Concept,        // var/concept
+        Notes,          // var/notes
+        CategoryValue,  // var/catgry/catValu
+        CategoryLabel,  // var/catgry/labl
+    };
+
+    // The text of an element being gathered, its descendants' text
+    // included, until the element ends.
+    struct Capture {
+        Target target;
+        std::size_t depth; // elements open with it
+        std::uint64_t line;
+        std::string_view element;
+        std::string text;
+    };
+
+    // Open elements, outermost first; local names stay in the parser's
+    // dictionary while it lives.
+    std::vector<std::string_view> stack_;
+    std::vector<Capture> captures_;
+    DdiVariable* var_ = nullptr; // the var at hand, open at depth varDepth_
+    std::size_t varDepth_ = 0;
+    DdiVariable* unspilled_ = nullptr;
+    VariableTexts texts_; // of `unspilled_`
+    std::size_t category_ = SIZE_MAX; // the catgry at hand in var_'s categories, open at depth categoryDepth_
+    std::size_t categoryDepth_ = 0;
+    bool questionText_ = false;       // the qstn at hand had a qstnLit
+    bool codeBook_ = false;
+    // The element starting now: its attributes as the parser hands them
+    // (local name, prefix, URI, value start, value end, for each).
+    const xmlChar** attributes_ = nullptr;
+    int attributeCount_ = 0;
+
+    xmlParserCtxt* parser_ = nullptr;
+    std::string error_;    // why the walk stopped, naming the file and line
+    std::string xmlError_; // the parser's first error
+    bool cancelled_ = false;
+
+    std::string_view parent() const { return stack_.empty() ? std::string_view() : stack_.back(); }
+    // The element `up` levels above the parent (0: the parent).
+    std::string_view ancestor(std::size_t up) const
     {
-        xmlChar* value = xmlTextReaderGetAttribute(r, reinterpret_cast<const xmlChar*>(name));
-        std::string text = value != nullptr ? collapse(reinterpret_cast<const char*>(value)) : std::string();
-        xmlFree(value);
-        return text;
+        return stack_.size() > up ? stack_[stack_.size() - 1 - up] : std::string_view();
     }
 
-    // The line of the element at hand (the parser itself may have read ahead).
-    static std::size_t lineOf(xmlTextReader* r)
+    std::uint64_t line() const
     {
-        const xmlNode* node = xmlTextReaderCurrentNode(r);
-        const long line = node != nullptr ? xmlGetLineNo(node) : -1;
-        return line > 0 ? static_cast<std::size_t>(line)
-                        : static_cast<std::size_t>(std::max(0, xmlTextReaderGetParserLineNumber(r)));
+        return parser_ != nullptr && parser_->input != nullptr ? static_cast<std::uint64_t>(std::max(0, parser_->input->line))
+                                                               : 0;
     }
 
-    std::string content(xmlTextReader* r)
+    // An attribute without a prefix of the element starting now, blanks
+    // collapsed; empty when it has none.
+    std::string attribute(const char* name) const
     {
-        xmlChar* value = xmlTextReaderReadString(r);
-        std::string text = collapse(reinterpret_cast<const char*>(value));
-        xmlFree(value);
-        return text;
+        for (int i = 0; i < attributeCount_; ++i) {
+            const xmlChar* const* a = attributes_ + 5 * i;
+            if (a[1] == nullptr && std::strcmp(reinterpret_cast<const char*>(a[0]), name) == 0)
+                return collapse(std::string_view(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3])));
+        }
+        return {};
+    }
+
+    // Stops the walk; the first reason stays.
+    void stopAt(std::uint64_t at, const std::string& message)
+    {
+        if (error_.empty())
+            error_ = xml_.string() + ": line " + std::to_string(at) + ": " + message;
+        xmlStopParser(parser_);
+    }
+    void stop(const std::string& message) { stopAt(line(), message); }
+    bool stopped() const { return !error_.empty() || cancelled_; }
+
+    void capture(Target target, std::string_view element)
+    {
+        captures_.push_back({target, stack_.size() + 1, line(), element, {}});
     }
 
     // The element's text as paragraphs, one a line: a blank line in the
     // text ends a paragraph, other line ends are blanks as the XML's own
     // wrapping.
-    std::string paragraphs(xmlTextReader* r)
+    static std::string paragraphs(const std::string& raw)
     {
-        xmlChar* value = xmlTextReaderReadString(r);
-        const std::string raw = value != nullptr ? reinterpret_cast<const char*>(value) : "";
-        xmlFree(value);
         std::string out;
         std::size_t at = 0;
         while (at < raw.size()) {
@@ -272,9 +463,12 @@ private:
             }
             if (end == std::string::npos)
                 end = raw.size();
-            const std::string paragraph = collapse(raw.substr(at, end - at).c_str());
-            if (!paragraph.empty())
-                out += (out.empty() ? "" : "\n") + paragraph;
+            const std::string paragraph = collapse(std::string_view(raw).substr(at, end - at));
+            if (!paragraph.empty()) {
+                if (!out.empty())
+                    out += '\n';
+                out += paragraph;
+            }
             at = end + 1;
         }
         return out;
@@ -283,8 +477,11 @@ private:
     // Several elements of one kind (notes) are paragraphs of one text.
     static void append(std::string& to, const std::string& text)
     {
-        if (!text.empty())
-            to += (to.empty() ? "" : "\n") + text;
+        if (text.empty())
+            return;
+        if (!to.empty())
+            to += '\n';
+        to += text;
     }
 
     // Moves the long texts of a variable whose element is complete to the
@@ -315,78 +512,51 @@ private:
         return std::fwrite(text.data(), 1, text.size(), spill_.get()) == text.size();
     }
 
-    // The state of one walk over the document's elements.
-    struct Walk {
-        xmlTextReader* reader = nullptr;
-        // Open elements, outermost first; local names stay in the reader's
-        // dictionary while it lives.
-        std::vector<std::string_view> stack;
-        DdiVariable* var = nullptr;
-        DdiVariable* unspilled = nullptr;
-        VariableTexts texts; // of `unspilled`
-        Category* category = nullptr;
-        bool codeBook = false;
-
-        std::string_view parent() const { return stack.empty() ? std::string_view() : stack.back(); }
-        // The element `up` levels above the parent (0: the parent).
-        std::string_view ancestor(std::size_t up) const
-        {
-            return stack.size() > up ? stack[stack.size() - 1 - up] : std::string_view();
-        }
-    };
-
-    bool failAt(const Walk& walk, std::string message, std::string& error)
+    bool spillPending()
     {
-        error = xml_.string() + ": line " + std::to_string(lineOf(walk.reader)) + ": " + std::move(message);
-        return false;
-    }
-
-    bool spillPending(Walk& walk, std::string& error)
-    {
-        if (walk.unspilled != nullptr && !spill(*walk.unspilled, walk.texts)) {
-            error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
+        if (unspilled_ != nullptr && !spill(*unspilled_, texts_)) {
+            stop(std::string("cannot write a temporary file: ") + std::strerror(errno));
             return false;
         }
-        walk.unspilled = nullptr;
+        unspilled_ = nullptr;
         return true;
     }
 
     // <var> of dataDscr: a new variable with its attributes.
-    bool startVariable(Walk& walk, std::string& error)
+    void startVariable()
     {
-        if (!spillPending(walk, error))
-            return false;
-        xmlTextReader* r = walk.reader;
+        if (!spillPending())
+            return;
         DdiVariable& var = variables_.emplace_back();
-        walk.var = walk.unspilled = &var;
-        walk.category = nullptr;
-        var.id = attribute(r, "ID");
-        var.source.name = attribute(r, "name");
-        walk.texts.interval = attribute(r, "intrvl");
-        var.xmlLine = lineOf(r);
-        const std::string files = attribute(r, "files");
+        var_ = unspilled_ = &var;
+        varDepth_ = stack_.size() + 1;
+        category_ = SIZE_MAX;
+        var.id = attribute("ID");
+        var.source.name = attribute("name");
+        texts_.interval = attribute("intrvl");
+        var.xmlLine = line();
+        const std::string files = attribute("files");
         var.fileId = files.substr(0, files.find(' '));
         if (var.source.name.empty())
-            return failAt(walk, "a variable without a name", error);
-        const std::string dcml = attribute(r, "dcml");
+            return stop("a variable without a name");
+        const std::string dcml = attribute("dcml");
         if (!dcml.empty()) {
             const auto d = readCount(dcml);
             if (!d || *d < 0 || *d > 16)
-                return failAt(walk, var.source.name + ": dcml=\"" + dcml + "\" is not a number of decimals", error);
+                return stop(var.source.name + ": dcml=\"" + dcml + "\" is not a number of decimals");
             var.decimals = static_cast<int>(*d);
             var.source.declaredDecimals = var.decimals;
         }
-        return true;
     }
 
     // <varGrp> of dataDscr: a section of its member variables.
-    void startGroup(Walk& walk)
+    void startGroup()
     {
         Group g;
-        g.name = attribute(walk.reader, "name");
+        g.name = attribute("name");
         if (g.name.empty())
-            g.name = attribute(walk.reader, "ID");
-        const std::string members = attribute(walk.reader, "var");
+            g.name = attribute("ID");
+        const std::string members = attribute("var");
         std::size_t at = 0;
         while (at < members.size()) {
             std::size_t end = members.find(' ', at);
@@ -400,178 +570,378 @@ private:
     }
 
     // <fileDscr>: a data file; the URI names it when no fileName does.
-    void startFile(Walk& walk)
+    void startFile()
     {
         DdiFile& file = files_.emplace_back();
-        file.id = attribute(walk.reader, "ID");
-        file.xmlLine = lineOf(walk.reader);
-        const std::string uri = attribute(walk.reader, "URI");
-        file.fileName = uri.substr(uri.find_last_of('/') == std::string::npos ? 0 : uri.find_last_of('/') + 1);
+        file.id = attribute("ID");
+        file.xmlLine = line();
+        file.fileName = attribute("URI");
     }
 
     // An element inside the <var> at hand.
-    bool variableElement(Walk& walk, std::string_view name, std::string& error)
+    void variableElement(std::string_view name)
     {
-        xmlTextReader* r = walk.reader;
-        DdiVariable& var = *walk.var;
-        VariableTexts& texts = walk.texts;
-        const std::string_view parent = walk.parent();
+        DdiVariable& var = *var_;
+        const std::string_view parent = this->parent();
         if (name == "location" && parent == "var") {
-            if (!locate(r, var, error)) {
-                error = xml_.string() + ": line " + std::to_string(lineOf(r)) + ": " + error;
-                return false;
-            }
+            std::string problem;
+            if (!locate(var, problem))
+                stop(problem);
         } else if (name == "labl" && parent == "var" && var.source.label.empty()) {
-            var.source.label = content(r);
+            capture(Target::Label, name);
         } else if (name == "txt" && parent == "var") {
-            append(texts.text, paragraphs(r));
+            capture(Target::Text, name);
         } else if (name == "codInstr" && parent == "var") {
-            append(texts.coding, paragraphs(r));
+            capture(Target::Coding, name);
         } else if (name == "qstn" && parent == "var") {
-            if (texts.question.empty())
-                texts.question = paragraphs(r);
+            questionText_ = false;
+            if (texts_.question.empty())
+                capture(Target::Question, name);
         } else if (name == "qstnLit" && parent == "qstn") {
-            texts.question = paragraphs(r);
+            capture(Target::QuestionText, name);
         } else if (name == "universe" && parent == "var") {
-            append(texts.universe, paragraphs(r));
+            capture(Target::Universe, name);
         } else if (name == "concept" && parent == "var") {
-            texts.conceptText = content(r);
+            capture(Target::Concept, name);
         } else if (name == "notes" && parent == "var") {
-            append(texts.notes, paragraphs(r));
+            capture(Target::Notes, name);
         } else if (name == "varFormat" && parent == "var") {
-            var.source.isText = attribute(r, "type") == "character";
+            var.source.isText = attribute("type") == "character";
         } else if (name == "catgry" && parent == "var") {
-            walk.category = &var.categories.emplace_back();
-            walk.category->missing = attribute(r, "missing") == "Y";
-        } else if (walk.category != nullptr && parent == "catgry" && name == "catValu") {
-            walk.category->value = content(r);
-        } else if (walk.category != nullptr && parent == "catgry" && name == "labl" && walk.category->label.empty()) {
-            walk.category->label = content(r);
+            category_ = var.categories.size();
+            categoryDepth_ = stack_.size() + 1;
+            var.categories.emplace_back().missing = attribute("missing") == "Y";
+        } else if (category_ != SIZE_MAX && parent == "catgry" && name == "catValu") {
+            capture(Target::CategoryValue, name);
+        } else if (category_ != SIZE_MAX && parent == "catgry" && name == "labl" &&
+                   var.categories[category_].label.empty()) {
+            capture(Target::CategoryLabel, name);
         }
-        return true;
     }
 
-    // The study's title, and the case count of the file at hand.
-    void documentElement(Walk& walk, std::string_view name)
+    // The study's title, and the case count and record length of the file at hand.
+    void documentElement(std::string_view name)
     {
-        if (name == "titl" && walk.parent() == "titlStmt" && walk.ancestor(1) == "citation") {
-            const std::string_view owner = walk.ancestor(2);
+        if (name == "titl" && parent() == "titlStmt" && ancestor(1) == "citation") {
+            const std::string_view owner = ancestor(2);
             if (owner == "stdyDscr" && studyTitle_.empty())
-                studyTitle_ = content(walk.reader);
+                capture(Target::StudyTitle, name);
             else if (owner == "docDscr" && documentTitle_.empty())
-                documentTitle_ = content(walk.reader);
-        } else if (name == "caseQnty" && walk.parent() == "dimensns" && walk.ancestor(1) == "fileTxt" &&
-                   walk.ancestor(2) == "fileDscr" && !files_.empty()) {
-            const auto n = readCount(content(walk.reader));
-            if (n && *n >= 0)
-                files_.back().declaredCases = *n;
+                capture(Target::DocumentTitle, name);
+        } else if ((name == "caseQnty" || name == "logRecL") && parent() == "dimensns" && ancestor(1) == "fileTxt" &&
+                   ancestor(2) == "fileDscr" && !files_.empty()) {
+            capture(name == "caseQnty" ? Target::CaseCount : Target::RecordLength, name);
         }
     }
 
     // One element start: what it adds to the variables, groups and files.
-    bool element(Walk& walk, std::string_view name, std::string& error)
+    void startElement(std::string_view name)
     {
-        const std::string_view parent = walk.parent();
-        if (walk.stack.empty()) {
+        if (stack_.size() >= maxDepth)
+            return stop("elements nested more than " + std::to_string(maxDepth) + " deep; a DDI codebook needs far fewer");
+        const std::string_view parent = this->parent();
+        if (stack_.empty()) {
             if (name != "codeBook")
-                return failAt(walk, "not a DDI codebook (the document is <" + std::string(name) + ">)", error);
-            walk.codeBook = true;
+                return stop("not a DDI codebook (the document is <" + std::string(name) + ">)");
+            codeBook_ = true;
         }
         if (name == "var" && parent == "dataDscr")
-            return startVariable(walk, error);
-        if (name == "varGrp" && parent == "dataDscr") {
-            startGroup(walk);
-        } else if (name == "labl" && parent == "varGrp" && !groups_.empty()) {
-            groups_.back().name = content(walk.reader);
-        } else if (name == "fileDscr" && parent == "codeBook") {
-            startFile(walk);
-        } else if (name == "fileName" && parent == "fileTxt" && walk.ancestor(1) == "fileDscr" && !files_.empty()) {
-            const std::string fileName = content(walk.reader);
-            if (!fileName.empty())
-                files_.back().fileName = fileName;
-        } else if (walk.var != nullptr) {
-            return variableElement(walk, name, error);
-        } else {
-            documentElement(walk, name);
+            startVariable();
+        else if (name == "varGrp" && parent == "dataDscr")
+            startGroup();
+        else if (name == "labl" && parent == "varGrp" && !groups_.empty())
+            capture(Target::GroupName, name);
+        else if (name == "fileDscr" && parent == "codeBook")
+            startFile();
+        else if (name == "fileName" && parent == "fileTxt" && ancestor(1) == "fileDscr" && !files_.empty())
+            capture(Target::FileName, name);
+        else if (var_ != nullptr)
+            variableElement(name);
+        else
+            documentElement(name);
+        stack_.push_back(name);
+    }
+
+    void endElement()
+    {
+        while (!captures_.empty() && captures_.back().depth == stack_.size() && !stopped()) {
+            Capture done = std::move(captures_.back());
+            captures_.pop_back();
+            take(done);
+        }
+        if (stack_.empty())
+            return;
+        if (stack_.size() == varDepth_)
+            var_ = nullptr;
+        if (stack_.size() == categoryDepth_)
+            category_ = SIZE_MAX;
+        stack_.pop_back();
+    }
+
+    void text(const char* characters, std::size_t size)
+    {
+        for (Capture& c : captures_) {
+            if (c.text.size() + size > maxText)
+                return stopAt(c.line, "<" + std::string(c.element) + "> holds more than " +
+                                          std::to_string(maxText >> 20) + " MB of text; a codebook's texts are far shorter");
+            c.text.append(characters, size);
+        }
+    }
+
+    // A variable's texts are held until the variable ends: all together
+    // they stay within a bound.
+    void checkVariableTexts(const Capture& c)
+    {
+        const std::size_t size = texts_.text.size() + texts_.coding.size() + texts_.question.size() +
+                                 texts_.universe.size() + texts_.conceptText.size() + texts_.notes.size();
+        if (size > maxVariableTexts)
+            stopAt(c.line, var_->source.name + ": the variable's texts pass " + std::to_string(maxVariableTexts >> 20) +
+                               " MB; a codebook's texts are far shorter");
+    }
+
+    // The text of a finished element goes where it belongs.
+    void take(const Capture& c)
+    {
+        switch (c.target) {
+        case Target::GroupName:
+            groups_.back().name = collapse(c.text);
+            return;
+        case Target::FileName:
+            if (std::string name = collapse(c.text); !name.empty())
+                files_.back().fileName = std::move(name);
+            return;
+        case Target::CaseCount:
+            if (const auto n = readCount(collapse(c.text)); n && *n >= 0)
+                files_.back().declaredCases = *n;
+            return;
+        case Target::RecordLength:
+            if (const auto n = readCount(collapse(c.text)); n && *n > 0 && *n <= maxColumn)
+                files_.back().recordLength = *n;
+            return;
+        case Target::StudyTitle:
+            studyTitle_ = collapse(c.text);
+            return;
+        case Target::DocumentTitle:
+            documentTitle_ = collapse(c.text);
+            return;
+        default:
+            break;
+        }
+        if (var_ == nullptr)
+            return;
+        switch (c.target) {
+        case Target::Label:
+            var_->source.label = collapse(c.text);
+            return;
+        case Target::CategoryValue:
+        case Target::CategoryLabel:
+            if (category_ < var_->categories.size())
+                (c.target == Target::CategoryValue ? var_->categories[category_].value
+                                                   : var_->categories[category_].label) = collapse(c.text);
+            return;
+        case Target::Text:
+            append(texts_.text, paragraphs(c.text));
+            break;
+        case Target::Coding:
+            append(texts_.coding, paragraphs(c.text));
+            break;
+        case Target::Question:
+            if (!questionText_)
+                texts_.question = paragraphs(c.text);
+            break;
+        case Target::QuestionText:
+            texts_.question = paragraphs(c.text);
+            questionText_ = true;
+            break;
+        case Target::Universe:
+            append(texts_.universe, paragraphs(c.text));
+            break;
+        case Target::Concept:
+            texts_.conceptText = collapse(c.text);
+            break;
+        case Target::Notes:
+            append(texts_.notes, paragraphs(c.text));
+            break;
+        default:
+            return;
+        }
+        checkVariableTexts(c);
+    }
+
+    // A declaration in the DOCTYPE. A DDI codebook has none: refusing them
+    // keeps entities from expanding (a few lines of them can grow to
+    // gigabytes) and attribute defaults from adding to every element.
+    void declaration(const std::string& what)
+    {
+        stop("the document declares " + what +
+             "; a DDI codebook needs no declarations in its DOCTYPE, and the import reads none");
+    }
+
+    // The parser's callbacks, with this document as their user data.
+    static DdiDocument& self(void* user) { return *static_cast<DdiDocument*>(user); }
+    static std::string nameOf(const xmlChar* name) { return name != nullptr ? reinterpret_cast<const char*>(name) : ""; }
+
+    static xmlSAXHandler handler()
+    {
+        xmlSAXHandler sax{};
+        sax.initialized = XML_SAX2_MAGIC;
+        sax.startElementNs = [](void* user, const xmlChar* local, const xmlChar*, const xmlChar*, int, const xmlChar**,
+                                int count, int, const xmlChar** attributes) {
+            DdiDocument& d = self(user);
+            d.attributes_ = attributes;
+            d.attributeCount_ = count;
+            d.startElement(local != nullptr ? reinterpret_cast<const char*>(local) : "");
+            d.attributes_ = nullptr;
+            d.attributeCount_ = 0;
+        };
+        sax.endElementNs = [](void* user, const xmlChar*, const xmlChar*, const xmlChar*) { self(user).endElement(); };
+        sax.characters = [](void* user, const xmlChar* text, int size) {
+            self(user).text(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+        };
+        sax.ignorableWhitespace = sax.characters;
+        sax.cdataBlock = sax.characters;
+        sax.entityDecl = [](void* user, const xmlChar* name, int type, const xmlChar*, const xmlChar*, xmlChar*) {
+            const bool parameter = type == XML_INTERNAL_PARAMETER_ENTITY || type == XML_EXTERNAL_PARAMETER_ENTITY;
+            self(user).declaration("the entity " + std::string(parameter ? "%" : "") + nameOf(name));
+        };
+        sax.unparsedEntityDecl = [](void* user, const xmlChar* name, const xmlChar*, const xmlChar*, const xmlChar*) {
+            self(user).declaration("the entity " + nameOf(name));
+        };
+        sax.attributeDecl = [](void* user, const xmlChar* element, const xmlChar* name, int, int, const xmlChar*,
+                               xmlEnumeration* values) {
+            xmlFreeEnumeration(values);
+            self(user).declaration("the attribute " + nameOf(name) + " of " + nameOf(element));
+        };
+        sax.elementDecl = [](void* user, const xmlChar* name, int, xmlElementContent*) {
+            self(user).declaration("the element " + nameOf(name));
+        };
+        sax.notationDecl = [](void* user, const xmlChar* name, const xmlChar*, const xmlChar*) {
+            self(user).declaration("the notation " + nameOf(name));
+        };
+        sax.serror = [](void* user, xmlError* e) {
+            DdiDocument& d = self(user);
+            if (e == nullptr || e->level < XML_ERR_ERROR || !d.xmlError_.empty())
+                return;
+            std::string message = collapse(e->message != nullptr ? e->message : "not well-formed");
+            d.xmlError_ = "line " + std::to_string(std::max(0, e->line)) + ": " + message;
+        };
+        return sax;
+    }
+
+    // The document's bytes as the parser asks for them: watched by the
+    // guard, and a stop asked for by `progress` ends the reading.
+    struct Input {
+        DdiDocument& document;
+        std::FILE* file;
+        std::uint64_t size;
+        std::uint64_t read = 0;
+        const OpenProgress& progress;
+        MarkupGuard guard;
+    };
+
+    static int readInput(void* context, char* buffer, int length)
+    {
+        Input& in = *static_cast<Input*>(context);
+        DdiDocument& d = in.document;
+        if (d.stopped())
+            return -1;
+        if (in.progress && !in.progress(in.size > 0 ? static_cast<double>(in.read) / static_cast<double>(in.size) : 0)) {
+            d.cancelled_ = true;
+            return -1;
+        }
+        const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(std::max(0, length)), in.file);
+        if (got == 0 && std::ferror(in.file)) {
+            d.error_ = d.xml_.string() + ": cannot be read: " + std::strerror(errno);
+            return -1;
+        }
+        in.read += got;
+        std::string problem;
+        if (!in.guard.scan(buffer, got, problem)) {
+            d.error_ = d.xml_.string() + ": " + problem;
+            return -1;
+        }
+        return static_cast<int>(got);
+    }
+
+    // Reads the document once, keeping only what the variables need.
+    bool describe(const OpenProgress& progress, std::string& error)
+    {
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(xml_.c_str(), "rb"));
+        if (!file) {
+            error = xml_.string() + ": cannot be opened: " + std::strerror(errno);
+            return false;
+        }
+        std::error_code ec;
+        const auto size = fs::file_size(xml_, ec);
+        Input input{*this, file.get(), ec ? 0 : static_cast<std::uint64_t>(size), 0, progress, {}};
+        xmlSAXHandler sax = handler();
+        // No entity is substituted and no DTD loaded: neither reaches a file or the network.
+        std::unique_ptr<xmlParserCtxt, ParserFreer> parser(
+            xmlCreateIOParserCtxt(&sax, this, &readInput, nullptr, &input, XML_CHAR_ENCODING_NONE));
+        if (!parser) {
+            error = xml_.string() + ": cannot be read as XML (out of memory)";
+            return false;
+        }
+        xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET);
+        parser_ = parser.get();
+        xmlParseDocument(parser_);
+        if (const xmlChar* declared = parser_->encoding != nullptr ? parser_->encoding
+                                      : parser_->input != nullptr ? parser_->input->encoding
+                                                                  : nullptr)
+            encoding_ = reinterpret_cast<const char*>(declared);
+        const bool wellFormed = parser_->wellFormed != 0;
+        parser_ = nullptr;
+        if (cancelled_)
+            return false;
+        if (!error_.empty()) {
+            error = error_;
+            return false;
+        }
+        if (!wellFormed || !xmlError_.empty()) {
+            error = xml_.string() + ": " + (xmlError_.empty() ? std::string("the XML cannot be read") : xmlError_);
+            return false;
+        }
+        if (!codeBook_) {
+            error = xml_.string() + ": not a DDI codebook";
+            return false;
+        }
+        if (!spillPending()) {
+            error = error_;
+            return false;
+        }
+        if (std::fflush(spill_.get()) != 0) {
+            error = xml_.string() + ": cannot write a temporary file: " + std::strerror(errno);
+            return false;
         }
         return true;
     }
 
-    // Reads the document once, keeping only what the variables need.
-    bool describe(std::string& error)
+    // A location's columns as 64-bit numbers, each from 1 to maxColumn, so
+    // that no sum of them overflows.
+    bool locate(DdiVariable& v, std::string& error)
     {
-        std::unique_ptr<xmlTextReader, XmlReaderDeleter> reader(
-            xmlReaderForFile(xml_.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_HUGE));
-        if (!reader) {
-            error = xml_.string() + ": cannot be opened as XML";
-            return false;
-        }
-        xmlTextReaderSetErrorHandler(
-            reader.get(),
-            [](void* arg, const char* message, xmlParserSeverities severity, xmlTextReaderLocatorPtr locator) {
-                auto* self = static_cast<DdiDocument*>(arg);
-                if (severity != XML_PARSER_SEVERITY_ERROR && severity != XML_PARSER_SEVERITY_VALIDITY_ERROR)
-                    return;
-                if (self->xmlError_.empty())
-                    self->xmlError_ = "line " + std::to_string(xmlTextReaderLocatorLineNumber(locator)) + ": " +
-                                      collapse(message);
-            },
-            this);
-
-        Walk walk;
-        walk.reader = reader.get();
-        int rc = 0;
-        while ((rc = xmlTextReaderRead(walk.reader)) == 1) {
-            const int type = xmlTextReaderNodeType(walk.reader);
-            if (type == XML_READER_TYPE_END_ELEMENT) {
-                if (!walk.stack.empty()) {
-                    if (walk.stack.back() == "var")
-                        walk.var = nullptr;
-                    else if (walk.stack.back() == "catgry")
-                        walk.category = nullptr;
-                    walk.stack.pop_back();
-                }
-                continue;
-            }
-            if (type != XML_READER_TYPE_ELEMENT)
-                continue;
-            const char* local = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(walk.reader));
-            const std::string_view name = local != nullptr ? local : "";
-            if (!element(walk, name, error))
-                return false;
-            if (!xmlTextReaderIsEmptyElement(walk.reader))
-                walk.stack.push_back(name);
-        }
-        if (rc != 0 || !xmlError_.empty()) {
-            error = xml_.string() + ": " + (xmlError_.empty() ? std::string("the XML cannot be read") : xmlError_);
-            return false;
-        }
-        if (!walk.codeBook) {
-            error = xml_.string() + ": not a DDI codebook";
-            return false;
-        }
-        if (const xmlChar* encoding = xmlTextReaderConstEncoding(walk.reader))
-            encoding_ = reinterpret_cast<const char*>(encoding);
-        return spillPending(walk, error) && std::fflush(spill_.get()) == 0;
-    }
-
-    bool locate(xmlTextReader* r, DdiVariable& v, std::string& error)
-    {
-        const std::string start = attribute(r, "StartPos");
-        const std::string end = attribute(r, "EndPos");
-        const std::string width = attribute(r, "width");
-        const std::string record = attribute(r, "RecSegNo");
+        const std::string start = attribute("StartPos");
+        const std::string end = attribute("EndPos");
+        const std::string width = attribute("width");
+        const std::string record = attribute("RecSegNo");
         const auto s = readCount(start);
-        const auto e = end.empty() ? std::optional<long>() : readCount(end);
-        const auto w = width.empty() ? std::optional<long>() : readCount(width);
+        const auto e = end.empty() ? std::optional<std::int64_t>() : readCount(end);
+        const auto w = width.empty() ? std::optional<std::int64_t>() : readCount(width);
         if (!s || *s < 1 || (!end.empty() && !e) || (!width.empty() && !w) || (!e && !w)) {
             error = v.source.name + ": the location needs StartPos and EndPos or width, as column numbers from 1";
             return false;
         }
-        const long last = e ? *e : *s + *w - 1;
-        if (last < *s || (e && w && *e - *s + 1 != *w)) {
+        if (*s > maxColumn || (e && *e > maxColumn) || (w && (*w < 1 || *w > maxColumn))) {
             error = v.source.name + ": the location StartPos=" + start + " EndPos=" + end + " width=" + width +
-                    " does not add up";
+                    " runs past column " + std::to_string(maxColumn) + ", the longest record the import reads";
+            return false;
+        }
+        const std::int64_t last = e ? *e : *s + *w - 1;
+        if (last < *s || last > maxColumn || (e && w && *e - *s + 1 != *w)) {
+            error = v.source.name + ": the location StartPos=" + start + " EndPos=" + end + " width=" + width +
+                    (last > maxColumn ? " runs past column " + std::to_string(maxColumn) +
+                                            ", the longest record the import reads"
+                                      : std::string(" does not add up"));
             return false;
         }
         if (!record.empty()) {
@@ -667,9 +1037,15 @@ private:
                     " data files; they are found by their names beside it, not given after the colon";
             return false;
         }
-        for (DdiFile& file : files_)
+        for (DdiFile& file : files_) {
+            // A line runs to the longest record described (or declared), and a margin.
+            std::size_t longest = static_cast<std::size_t>(file.recordLength);
+            for (std::size_t i : file.variables)
+                longest = std::max(longest, variables_[i].last);
+            file.lineLimit = longest + lineMargin;
             if (!locateData(file, data, error))
                 return false;
+        }
         return true;
     }
 
@@ -715,33 +1091,58 @@ private:
         return true;
     }
 
+    // The data file of `file`: the one named after the colon, else the one
+    // its fileName names, looked up beside the document by its name alone.
+    // The name may carry a folder written on another system, which is no
+    // place on this one; and a document must not make the import read a
+    // file elsewhere ("/etc/passwd", "../private.dat"), nor through a link
+    // beside it that leads out of its folder.
     bool locateData(DdiFile& file, const fs::path& data, std::string& error)
     {
         if (!data.empty()) {
             file.data = data;
             return true;
         }
+        const std::string where =
+            xml_.string() + ": " + (file.xmlLine > 0 ? "line " + std::to_string(file.xmlLine) + ": " : std::string());
+        const std::string giveIt = "give the data file as " + xml_.filename().string() + ":DATA";
         if (file.fileName.empty()) {
-            error = xml_.string() + ": " +
-                    (file.xmlLine > 0 ? "line " + std::to_string(file.xmlLine) + ": the fileDscr names no data file"
-                                      : std::string("no data file named")) +
-                    " (fileDscr/fileTxt/fileName); give it as " + xml_.filename().string() + ":DATA";
+            error = where + (file.xmlLine > 0 ? "the fileDscr names no data file" : "no data file named") +
+                    " (fileDscr/fileTxt/fileName); " + giveIt;
             return false;
         }
-        // Written on another system, the name may carry a folder.
         const std::size_t slash = file.fileName.find_last_of("/\\");
-        fs::path candidate = xml_.parent_path() / file.fileName;
+        const std::string name = slash == std::string::npos ? file.fileName : file.fileName.substr(slash + 1);
+        if (name.empty() || name == "." || name == "..") {
+            error = where + "the data file's name \"" + file.fileName + "\" names no file; " + giveIt;
+            return false;
+        }
+        const fs::path folder = xml_.parent_path().empty() ? fs::path(".") : xml_.parent_path();
+        fs::path candidate = folder / name;
         std::error_code ec;
-        if (!fs::is_regular_file(candidate, ec) && slash != std::string::npos)
-            candidate = xml_.parent_path() / file.fileName.substr(slash + 1);
-        if (!fs::is_regular_file(candidate, ec) && fs::is_regular_file(fs::path(candidate) += ".gz", ec))
+        if (!fs::exists(fs::symlink_status(candidate, ec)) && fs::is_regular_file(fs::path(candidate) += ".gz", ec))
             candidate += ".gz";
+        if (!fs::is_regular_file(candidate, ec)) {
+            error = where + "the data file " + name +
+                    (name == file.fileName ? std::string() : " (named \"" + file.fileName + "\")") + " is not beside " +
+                    xml_.filename().string() + " in " + folder.string() + "; " + giveIt;
+            return false;
+        }
+        if (fs::is_symlink(fs::symlink_status(candidate, ec))) {
+            const fs::path target = fs::canonical(candidate, ec);
+            const fs::path home = fs::canonical(folder, ec);
+            const auto [inHome, inTarget] = std::mismatch(home.begin(), home.end(), target.begin(), target.end());
+            if (ec || inHome != home.end()) {
+                error = where + "the data file " + candidate.string() + " is a link to " + target.string() +
+                        ", outside the folder of " + xml_.filename().string() + "; to read it, " + giveIt;
+                return false;
+            }
+        }
         file.data = candidate;
         return true;
     }
 
     fs::path xml_;
-    std::string xmlError_;
     std::string studyTitle_;
     std::string documentTitle_;
     std::string encoding_;
@@ -770,6 +1171,7 @@ public:
     }
 
     const fs::path& path() const override { return path_; }
+    std::vector<fs::path> files() const override { return {document_->xml(), file_.data}; }
     std::string title() const override { return document_->title(); }
     std::string encoding() const override { return document_->encoding(); }
     std::int64_t declaredCases() const override { return file_.declaredCases; }
@@ -793,8 +1195,11 @@ public:
     }
 
 private:
-    // Reads one line, any length, without its line end. False at the end.
-    static bool readLine(gzFile in, std::string& line)
+    enum class Line { Read, End, TooLong };
+
+    // Reads one line without its line end, of at most `limit` characters
+    // (more is TooLong, and the rest of the line is not read).
+    static Line readLine(gzFile in, std::string& line, std::size_t limit)
     {
         line.clear();
         char buffer[8192];
@@ -804,10 +1209,14 @@ private:
                 line.pop_back();
                 if (!line.empty() && line.back() == '\r')
                     line.pop_back();
-                return true;
+                return line.size() > limit ? Line::TooLong : Line::Read;
             }
+            if (line.size() > limit + 1)
+                return Line::TooLong;
         }
-        return !line.empty();
+        if (line.size() > limit)
+            return Line::TooLong;
+        return line.empty() ? Line::End : Line::Read;
     }
 
     bool readData(SourceVisitor& visitor, std::string& error)
@@ -835,9 +1244,17 @@ private:
         for (;;) {
             std::size_t got = 0;
             for (; got < lines.size(); ++got) {
-                if (!readLine(in, lines[got]))
+                const Line read = readLine(in, lines[got], file_.lineLimit);
+                if (read == Line::End)
                     break;
                 ++lineNumber;
+                if (read == Line::TooLong) {
+                    error = data.string() + ": line " + std::to_string(lineNumber) + ": more than " +
+                            std::to_string(file_.lineLimit) + " characters, while the records " +
+                            document_->xml().filename().string() + " describes hold " +
+                            std::to_string(file_.lineLimit - lineMargin) + "; no data file of it";
+                    return false;
+                }
             }
             int errnum = Z_OK;
             const char* message = gzerror(in, &errnum);
@@ -901,11 +1318,12 @@ private:
 } // namespace
 
 std::vector<std::unique_ptr<SourceReader>> openDdiSources(const std::filesystem::path& xml,
-                                                          const std::filesystem::path& data, std::string& error)
+                                                          const std::filesystem::path& data,
+                                                          const OpenProgress& progress, std::string& error)
 {
     std::vector<std::unique_ptr<SourceReader>> readers;
     auto document = std::make_shared<DdiDocument>(xml);
-    if (!document->read(data, error))
+    if (!document->read(data, progress, error))
         return readers;
     for (std::size_t f = 0; f < document->files().size(); ++f)
         readers.push_back(std::make_unique<DdiSource>(document, f));

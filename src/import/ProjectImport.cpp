@@ -11,9 +11,11 @@
 #include "project/ProjectMetadata.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -50,6 +53,16 @@ std::string trimRight(std::string s)
     while (!s.empty() && s.back() == ' ')
         s.pop_back();
     return s;
+}
+
+// A text as one field of a line: its control characters (tabs and line
+// ends among them) become blanks.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F')
+            c = ' ';
+    return text;
 }
 
 std::string shortNumber(double v)
@@ -143,7 +156,26 @@ struct Source {
 // notes a cancel.
 class Progress {
 public:
-    Progress(const ImportOptions& options, std::size_t sources) : options_(options), sources_(sources) {}
+    explicit Progress(const ImportOptions& options) : options_(options) {}
+
+    // The number of sources to read, once they are open.
+    void setSources(std::size_t sources) { sources_ = sources; }
+
+    // While a source opens: `read` is the part of its file read. Nothing of
+    // the passes is done yet.
+    bool opening(const std::string& name, double read)
+    {
+        if (!options_.progress)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(100))
+            return true;
+        last_ = now;
+        const int percent = static_cast<int>(std::clamp(read, 0.0, 1.0) * 100);
+        if (!options_.progress(0, name + ": reading the file, " + std::to_string(percent) + "%"))
+            cancelled_ = true;
+        return !cancelled_;
+    }
 
     // The pass of a source (0: statistics, 1: raw data) that starts now.
     bool start(std::size_t source, int pass, std::string what)
@@ -186,7 +218,7 @@ private:
     }
 
     const ImportOptions& options_;
-    std::size_t sources_;
+    std::size_t sources_ = 1;
     std::size_t source_ = 0;
     int pass_ = 0;
     std::string what_;
@@ -728,7 +760,7 @@ bool writeRawData(const ImportOptions& options, Source& source, std::size_t s, c
         Variable& v = source.variables[i];
         chooseFormat(v);
         v.name = names.add(v.source->name);
-        namesText += v.name + "\t" + v.source->name + "\t" + path.filename().string() + "\n";
+        namesText += v.name + "\t" + oneLine(v.source->name) + "\t" + oneLine(path.filename().string()) + "\n";
         counters.noteReplaced(v.replacedInValues, v.source->name);
     }
     if (!layOut(source, error))
@@ -1081,15 +1113,176 @@ bool replace(const fs::path& temporary, const fs::path& out, bool exists, Import
     return true;
 }
 
+// A file or folder as the system knows it, whatever the name it is reached by.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> fileId(const fs::path& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// The project folder must be no file the sources read, hold none, and lie
+// in none: a project made there (with --force, over an earlier one) would
+// remove or replace it. Compared by device and inode, so that no other name
+// for the same place (a link, "..", letter case on another file system)
+// slips through.
+bool apartFromSources(const fs::path& out, const std::vector<Source>& sources, std::string& error)
+{
+    const std::optional<FileId> outId = fileId(out);
+    // The folders `out` lies in, from the nearest that exists.
+    std::vector<FileId> outFolders;
+    std::error_code ec;
+    for (fs::path folder = fs::absolute(out, ec).lexically_normal().parent_path();; folder = folder.parent_path()) {
+        if (const auto id = fileId(folder))
+            outFolders.push_back(*id);
+        if (folder == folder.parent_path())
+            break;
+    }
+    for (const Source& source : sources)
+        for (const fs::path& file : source.reader->files()) {
+            const std::optional<FileId> id = fileId(file);
+            if (!id)
+                continue;
+            const std::string refusal = " --out " + out.string();
+            if (outId && *outId == *id) {
+                error = file.string() + ": the source itself is named by" + refusal +
+                        "; the project goes into a folder of its own";
+                return false;
+            }
+            if (std::find(outFolders.begin(), outFolders.end(), *id) != outFolders.end()) {
+                error = out.string() + " lies inside the source " + file.string() + "; choose another --out";
+                return false;
+            }
+            if (!outId)
+                continue;
+            const fs::path real = fs::canonical(file, ec);
+            for (fs::path folder = real.parent_path(); !ec && !folder.empty(); folder = folder.parent_path()) {
+                if (fileId(folder) == outId) {
+                    error = out.string() + " holds the source " + file.string() +
+                            ", which the project would put at risk; choose an --out that holds no source";
+                    return false;
+                }
+                if (folder == folder.parent_path())
+                    break;
+            }
+        }
+    return true;
+}
+
+// A temporary project folder of an import that was stopped for good
+// (killed, or the machine went down): ".OUT.import-PID-XXXXXX" beside the
+// project folder OUT, with ".old" after it for the folder it replaced.
+// Returns the owner's process ID and OUT's name, or 0 for a name of no import.
+pid_t staleImportOwner(const std::string& name, std::string& out, bool& old)
+{
+    std::string_view rest = name;
+    old = rest.ends_with(".old");
+    if (old)
+        rest.remove_suffix(4);
+    const std::size_t mark = rest.rfind(importTemporaryMark);
+    if (rest.size() < 2 || rest[0] != '.' || mark == std::string_view::npos || mark < 2)
+        return 0;
+    const std::size_t digits = mark + importTemporaryMark.size();
+    const std::size_t dash = rest.find('-', digits);
+    if (dash == std::string_view::npos || dash == digits || rest.size() - dash - 1 != 6)
+        return 0;
+    long pid = 0;
+    for (std::size_t i = digits; i < dash; ++i) {
+        if (rest[i] < '0' || rest[i] > '9' || pid > 100000000)
+            return 0;
+        pid = pid * 10 + (rest[i] - '0');
+    }
+    out = std::string(rest.substr(1, mark - 1));
+    return static_cast<pid_t>(pid);
+}
+
+bool ownerGone(pid_t owner)
+{
+    return owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH;
+}
+
+// Clears the temporary folders of imports whose process is gone, losing
+// nothing of the user's. A folder the import was still building is
+// removed. A complete one takes the place of its project when that was
+// already moved aside (or when it holds the user's files and the project is
+// gone); otherwise the user's files it held go back into the project. A
+// project moved aside is removed once the new one is in place (it holds only
+// what an import made), and put back when nothing else is. A process ID
+// that now names another process keeps its folders.
+void removeStaleImports(const fs::path& parent)
+{
+    std::error_code ec;
+    struct Stale {
+        fs::path path;
+        fs::path out;
+    };
+    std::vector<Stale> temporaries;
+    std::vector<Stale> olds;
+    for (const fs::directory_entry& entry : fs::directory_iterator(parent, ec)) {
+        std::string out;
+        bool old = false;
+        if (!ownerGone(staleImportOwner(entry.path().filename().string(), out, old)) ||
+            !fs::is_directory(entry.symlink_status(ec)))
+            continue;
+        (old ? olds : temporaries).push_back({entry.path(), parent / out});
+    }
+    auto exists = [&](const fs::path& path) { return fs::exists(fs::symlink_status(path, ec)); };
+    for (const Stale& stale : temporaries) {
+        std::set<std::string> made;
+        std::vector<fs::path> users;
+        const bool complete = madeByImport(stale.path, made);
+        if (complete)
+            userEntries(stale.path, {}, made, users);
+        const bool aside = exists(stale.path.string() + ".old");
+        if (complete && !exists(stale.out) && (aside || !users.empty())) {
+            fs::rename(stale.path, stale.out, ec);
+        } else if (users.empty()) {
+            fs::remove_all(stale.path, ec);
+        } else {
+            for (const fs::path& entry : users)
+                if (!exists(stale.out / entry)) {
+                    fs::create_directories((stale.out / entry).parent_path(), ec);
+                    fs::rename(stale.path / entry, stale.out / entry, ec);
+                }
+            removeMade(stale.path, made);
+        }
+    }
+    for (const Stale& old : olds) {
+        if (exists(fs::path(old.path).replace_extension()))
+            continue; // its new project could not be settled
+        if (!exists(old.out)) {
+            fs::rename(old.path, old.out, ec);
+            continue;
+        }
+        // Only what the import made goes; a folder without its marker stays.
+        std::set<std::string> made;
+        if (madeByImport(old.path, made))
+            removeMade(old.path, made);
+    }
+}
+
 } // namespace
 
 bool importProject(const ImportOptions& options, ImportSummary& summary, std::string& error)
 {
     std::vector<Source> sources;
+    Progress progress(options);
     for (const std::string& argument : options.sources) {
-        auto readers = openSources(argument, error);
-        if (readers.empty())
+        const std::string name = sourceFileOfArgument(argument).filename().string();
+        auto readers =
+            openSources(argument, error, [&](double read) { return progress.opening(name, read); });
+        if (readers.empty()) {
+            if (progress.cancelled())
+                error = "cancelled";
             return false;
+        }
         for (auto& reader : readers) {
             std::error_code ec;
             if (!fs::is_regular_file(reader->path(), ec)) {
@@ -1103,6 +1296,8 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
     }
 
     const fs::path out = options.out.filename().empty() ? options.out.parent_path() : options.out;
+    if (!apartFromSources(out, sources, error))
+        return false;
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(out, ec);
     const bool exists = fs::exists(status);
@@ -1121,13 +1316,16 @@ bool importProject(const ImportOptions& options, ImportSummary& summary, std::st
     fs::path parent = out.parent_path();
     if (parent.empty())
         parent = ".";
-    std::string pattern = (parent / ("." + out.filename().string() + ".import-XXXXXX")).string();
+    removeStaleImports(parent);
+    std::string pattern = (parent / ("." + out.filename().string() + std::string(importTemporaryMark) +
+                                     std::to_string(::getpid()) + "-XXXXXX"))
+                              .string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         error = "cannot create a folder in " + parent.string() + ": " + std::strerror(errno);
         return false;
     }
     const fs::path temporary = pattern;
-    Progress progress(options, sources.size());
+    progress.setSources(sources.size());
     if (!build(options, sources, temporary, summary, progress, error)) {
         if (progress.cancelled())
             error = "cancelled";

@@ -36,6 +36,10 @@ struct ImportSummary {
 
 // The file that marks a folder the importer made.
 inline constexpr std::string_view importMarkerName = ".qavn-import";
+// The import builds the project OUT in ".OUT.import-PID-XXXXXX" beside it
+// (PID: its process), so that a later import can clear what one that was
+// killed left.
+inline constexpr std::string_view importTemporaryMark = ".import-";
 
 // Writes a whole project into `options.out`:
 //   <ID>QAV.CFG                configuration: C:\QAVN\<ID>, C:\QAVN\OUT, drive D

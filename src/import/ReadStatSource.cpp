@@ -67,6 +67,12 @@ public:
     }
 
     const std::filesystem::path& path() const override { return path_; }
+    std::vector<std::filesystem::path> files() const override
+    {
+        if (catalogue_.empty())
+            return {path_};
+        return {path_, catalogue_};
+    }
     double fraction() const override { return progress_; }
     std::string title() const override { return title_; }
     std::string encoding() const override { return encoding_; }

@@ -32,12 +32,12 @@ SourceReaders one(std::unique_ptr<SourceReader> reader)
 }
 
 template <ReadStatKind kind>
-SourceReaders openReadStat(const fs::path& file, const fs::path&, std::string&)
+SourceReaders openReadStat(const fs::path& file, const fs::path&, const OpenProgress&, std::string&)
 {
     return one(openReadStatSource(kind, file, {}));
 }
 
-SourceReaders openSas(const fs::path& file, const fs::path& companion, std::string&)
+SourceReaders openSas(const fs::path& file, const fs::path& companion, const OpenProgress&, std::string&)
 {
     fs::path catalogue = companion;
     if (catalogue.empty()) {
@@ -53,19 +53,20 @@ SourceReaders openSas(const fs::path& file, const fs::path& companion, std::stri
     return one(openReadStatSource(ReadStatKind::Sas7bdat, file, catalogue));
 }
 
-SourceReaders openPor(const fs::path& file, const fs::path&, std::string&)
+SourceReaders openPor(const fs::path& file, const fs::path&, const OpenProgress&, std::string&)
 {
     return one(openPorSource(file));
 }
 
-SourceReaders openCsv(const fs::path& file, const fs::path&, std::string&)
+SourceReaders openCsv(const fs::path& file, const fs::path&, const OpenProgress&, std::string&)
 {
     return one(openCsvSource(file));
 }
 
-SourceReaders openDdi(const fs::path& file, const fs::path& companion, std::string& error)
+SourceReaders openDdi(const fs::path& file, const fs::path& companion, const OpenProgress& progress,
+                      std::string& error)
 {
-    return openDdiSources(file, companion, error);
+    return openDdiSources(file, companion, progress, error);
 }
 
 } // namespace
@@ -142,7 +143,15 @@ const ImportKind* importKindOfArgument(std::string_view argument)
     return split(argument, file, companion);
 }
 
-SourceReaders openSources(std::string_view argument, std::string& error)
+fs::path sourceFileOfArgument(std::string_view argument)
+{
+    fs::path file;
+    fs::path companion;
+    split(argument, file, companion);
+    return file;
+}
+
+SourceReaders openSources(std::string_view argument, std::string& error, const OpenProgress& progress)
 {
     fs::path file;
     fs::path companion;
@@ -156,7 +165,7 @@ SourceReaders openSources(std::string_view argument, std::string& error)
         error = file.string() + ": no such file";
         return {};
     }
-    return kind->open(file, companion, error);
+    return kind->open(file, companion, progress, error);
 }
 
 } // namespace qavn

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -77,6 +78,9 @@ public:
     virtual ~SourceReader() = default;
     virtual bool pass(SourceVisitor& visitor, std::string& error) = 0;
     virtual const std::filesystem::path& path() const = 0;
+    // Every file a pass reads (the data set, a catalogue, a codebook and its
+    // data file), so that the import never writes over or around one.
+    virtual std::vector<std::filesystem::path> files() const { return {path()}; }
     // The data set's own title (a file label, a study title); empty when it
     // has none. Known after the first pass.
     virtual std::string title() const { return {}; }
@@ -103,6 +107,11 @@ public:
 
 using SourceReaders = std::vector<std::unique_ptr<SourceReader>>;
 
+// Asked now and then while a source opens (a DDI codebook is read whole
+// then) with the part of its file read, from 0 to 1; false stops the
+// opening, which then returns no reader and an empty error. May be empty.
+using OpenProgress = std::function<bool(double read)>;
+
 // One kind of data set the import reads. Everything that names the kinds
 // (the readers, qavn-import's help, the launcher qavn-open, the desktop
 // entry and the MIME package) comes from the table importKinds(), so a new
@@ -120,9 +129,10 @@ struct ImportKind {
     std::string_view mimeRootXml; // "NAMESPACE LOCALNAME" of an XML kind, for the package's rule
     // The readers of a file of this kind, one per data file it describes;
     // none with `error` set (naming the file, the place and the reason) when
-    // it cannot be read. `companion` may be empty.
+    // it cannot be read, or empty when `progress` stopped it. `companion`
+    // may be empty.
     SourceReaders (*open)(const std::filesystem::path& file, const std::filesystem::path& companion,
-                          std::string& error);
+                          const OpenProgress& progress, std::string& error);
 };
 const std::vector<ImportKind>& importKinds();
 
@@ -136,12 +146,15 @@ std::string importKindList();
 // "FILE.EXT:OTHER" for a kind that takes a companion (a SAS data set and its
 // catalogue, a DDI codebook and its data file). The kind comes from the
 // file's ending, in any letter case. One reader per data file: a DDI
-// codebook may describe several, and is read here to find them. Returns
-// none with `error` set for an ending it does not know or a source that
-// cannot be opened.
-SourceReaders openSources(std::string_view argument, std::string& error);
+// codebook may describe several, and is read here to find them, asking
+// `progress`). Returns none with `error` set for an ending it does not know
+// or a source that cannot be opened, or with `error` empty when `progress`
+// stopped it.
+SourceReaders openSources(std::string_view argument, std::string& error, const OpenProgress& progress = {});
 
 // The kind of a source argument as openSources() splits it, or nullptr.
 const ImportKind* importKindOfArgument(std::string_view argument);
+// The file of a source argument, without the companion after its colon.
+std::filesystem::path sourceFileOfArgument(std::string_view argument);
 
 } // namespace qavn

@@ -177,5 +177,66 @@ TEST(ImportTest, ProgressReportsAndCancelLeavesNothing)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2); // many.csv, proj
 }
 
+// A byte order mark before a quoted header is no part of the first name;
+// empty lines at the end are no cases, while one before more data is
+// refused with its line.
+TEST(ImportTest, CsvByteOrderMarkAndEmptyLines)
+{
+    TempDir dir;
+    const fs::path csv = dir / "marked.csv";
+    {
+        std::ofstream out(csv, std::ios::binary);
+        out << "\xEF\xBB\xBF\"key\",\"name\"\r\n1,a\r\n2,b\r\n\r\n\n";
+    }
+    ImportOptions options;
+    options.sources = {csv.string()};
+    options.id = "BOM";
+    options.out = dir / "proj";
+    options.idVariable = "key";
+    ImportSummary summary;
+    std::string error;
+    ASSERT_TRUE(importProject(options, summary, error)) << error;
+    ASSERT_EQ(summary.cases.size(), 1u);
+    EXPECT_EQ(summary.cases[0], 2u);
+    const std::string names = slurp(dir / "proj" / "BOMNAMES.TXT");
+    EXPECT_TRUE(names.starts_with("key\tkey\tmarked.csv\n")) << names;
+
+    {
+        std::ofstream out(csv, std::ios::binary | std::ios::app);
+        out << "3,c\r\n";
+    }
+    options.out = dir / "again";
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, csv.string() + ": line 4: an empty line before more data, the header has 2");
+}
+
+// A stop asked for while a DDI codebook is read (Ctrl+C in qavn-import)
+// ends the import there, with nothing left behind.
+TEST(ImportTest, CancelWhileTheCodebookIsRead)
+{
+    TempDir dir;
+    {
+        std::ofstream out(dir / "big.xml", std::ios::binary);
+        out << "<codeBook><dataDscr><var name=\"v\"><location StartPos=\"1\" width=\"1\"/></var></dataDscr></codeBook>";
+        std::ofstream(dir / "big.dat", std::ios::binary) << "1\n";
+    }
+    ImportOptions options;
+    options.sources = {(dir / "big.xml").string() + ":" + (dir / "big.dat").string()};
+    options.id = "BIG";
+    options.out = dir / "proj";
+    std::vector<std::string> seen;
+    options.progress = [&](double, const std::string& what) {
+        seen.push_back(what);
+        return false;
+    };
+    ImportSummary summary;
+    std::string error;
+    EXPECT_FALSE(importProject(options, summary, error));
+    EXPECT_EQ(error, "cancelled");
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], "big.xml: reading the file, 0%");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2); // big.xml, big.dat
+}
+
 } // namespace
 } // namespace qavn

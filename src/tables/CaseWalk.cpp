@@ -1,0 +1,177 @@
+// The cases of a few variables read from the raw data, one data file at a
+// pass, or several matched by the identifier.
+
+#include "tables/CaseWalk.h"
+
+#include "codebook/CodebookStore.h"
+#include "platform/Progress.h"
+#include "platform/Ui.h"
+#include "project/ProjectPaths.h"
+#include "project/ProjectSpec.h"
+#include "project/Settings.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace qavn {
+
+namespace {
+
+constexpr long progressRange = 1000;
+constexpr std::uint64_t pollCases = 4096;
+constexpr std::uint64_t pollBytes = std::uint64_t{1} << 20;
+
+ReadError walkError(std::string file, std::string reason, std::uint64_t line = 0)
+{
+    ReadError error;
+    error.kind = ReadError::Kind::InvalidData;
+    error.file = std::move(file);
+    error.line = line;
+    error.reason = std::move(reason);
+    return error;
+}
+
+} // namespace
+
+// One data file of the walk: its table and where each variable's field is.
+struct CaseWalk::Source {
+    std::uint32_t file = 0;
+    DataTable table;
+    std::uint64_t bytes = 0;
+    // For each variable of the walk: its column in this table, or -1 when
+    // the variable lies in another file.
+    std::vector<int> columnOf;
+    RawDataReader reader;
+};
+
+CaseWalk::CaseWalk(std::span<const std::uint32_t> variables, CodebookStore& store, const ProjectSpec& project,
+                   const Settings& settings, Ui& ui, Progress& progress)
+    : variables_(variables.begin(), variables.end()), store_(store), project_(project), settings_(settings), ui_(ui),
+      progress_(progress)
+{
+}
+
+CaseWalk::~CaseWalk() = default;
+
+ReadOutcome CaseWalk::prepare()
+{
+    const std::string codebook = settings_.resourceDir + "\\" + project_.filePrefix + "01.CDC";
+    std::vector<std::uint32_t> files;
+    for (const std::uint32_t v : variables_) {
+        if (v < 1 || v > store_.recordCount())
+            return walkError(codebook, "variable " + std::to_string(v) + " has no record in the codebook");
+        const std::uint32_t f = store_.recordAt(v).fileNumber;
+        if (!project_.dataFile(f))
+            return walkError(codebook, "variable " + std::to_string(v) + " (" +
+                                           std::string(store_.recordAt(v).variableName()) +
+                                           ") belongs to data file " + std::to_string(f) +
+                                           ", which the project does not have");
+        if (std::find(files.begin(), files.end(), f) == files.end())
+            files.push_back(f);
+    }
+    std::sort(files.begin(), files.end());
+    sources_.clear();
+    sources_.reserve(files.size());
+    for (const std::uint32_t f : files) {
+        Source& source = *sources_.emplace_back(std::make_unique<Source>());
+        source.file = f;
+        // buildDataTable walks an ascending list from the file's first row:
+        // the variables of this file, sorted, without repeats.
+        std::vector<std::uint32_t> own;
+        for (const std::uint32_t v : variables_)
+            if (store_.recordAt(v).fileNumber == f)
+                own.push_back(v);
+        std::sort(own.begin(), own.end());
+        own.erase(std::unique(own.begin(), own.end()), own.end());
+        const ReadOutcome built = buildDataTable(own, f, store_, *project_.dataFile(f), settings_,
+                                                 [&] { return progress_.cancelled(); }, source.table);
+        if (!built.isDone())
+            return built;
+        for (const std::uint32_t v : variables_) {
+            int column = -1;
+            for (std::size_t i = 0; i < source.table.columns.size(); ++i)
+                if (!source.table.columns[i].isIdentifier && source.table.columns[i].variable == v)
+                    column = static_cast<int>(i);
+            if (column < 0 && store_.recordAt(v).fileNumber == f)
+                return walkError(codebook, "variable " + std::to_string(v) + " (" +
+                                               std::string(store_.recordAt(v).variableName()) +
+                                               ") is not among the variables of data file " + std::to_string(f));
+            source.columnOf.push_back(column);
+        }
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(rawDataHostPath(settings_, *project_.dataFile(f)), ec);
+        source.bytes = ec ? 0 : static_cast<std::uint64_t>(size);
+        totalBytes_ += source.bytes;
+    }
+    return ReadOutcome::done();
+}
+
+void CaseWalk::showBytes(std::uint64_t done)
+{
+    const long step = totalBytes_ == 0 ? 0
+                                       : static_cast<long>(static_cast<long double>(done) * progressRange /
+                                                           static_cast<long double>(totalBytes_));
+    if (step > shown_) {
+        progress_.advance(step - shown_);
+        shown_ = step;
+    }
+}
+
+void CaseWalk::showDone()
+{
+    showBytes(totalBytes_);
+}
+
+bool CaseWalk::poll(std::uint64_t bytes)
+{
+    if (cases_ - casesAtPoll_ < pollCases && bytes - bytesAtPoll_ < pollBytes)
+        return true;
+    casesAtPoll_ = cases_;
+    bytesAtPoll_ = bytes;
+    showBytes(std::min(bytesBefore_ + bytes, totalBytes_));
+    return pollProgress(ui_, progress_);
+}
+
+ReadOutcome CaseWalk::walkOne(Source& source, const std::function<bool(std::span<const std::string_view>)>& onCase)
+{
+    progress_.setText({}, "Reading " + source.table.rawName);
+    std::vector<std::string_view> fields(variables_.size());
+    std::uint64_t keptBytes = 0;
+    std::uint64_t keptLines = 0;
+    return readCases(source.reader, source.table, [&](std::span<const std::string_view> row) {
+        ++cases_;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            fields[i] = row[static_cast<std::size_t>(source.columnOf[i])];
+        if (!onCase(fields))
+            return false;
+        // The lines the fields are cut from stand for the file's line
+        // lengths in the progress estimate.
+        for (std::size_t l = 0; l < source.reader.caseLineCount(); ++l)
+            keptBytes += source.reader.caseLine(l).size();
+        keptLines += source.reader.caseLineCount();
+        const std::uint64_t bytes = keptLines == 0 ? 0 : source.reader.lineNumber() * (keptBytes / keptLines);
+        return poll(std::min(bytes, source.bytes));
+    });
+}
+
+ReadOutcome CaseWalk::run(const std::function<bool(std::span<const std::string_view>)>& onCase)
+{
+    progress_.setRange(progressRange);
+    if (const ReadOutcome prepared = prepare(); !prepared.isDone())
+        return prepared;
+    if (sources_.size() == 1) {
+        const ReadOutcome read = walkOne(*sources_.front(), onCase);
+        if (read.isDone())
+            showDone();
+        return read;
+    }
+    return walkMatched(onCase);
+}
+
+ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::string_view>)>&)
+{
+    return walkError(sources_.front()->table.rawName, "variables of different data files cannot be matched yet");
+}
+
+} // namespace qavn

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 namespace qavn {
 
@@ -169,9 +170,152 @@ ReadOutcome CaseWalk::run(const std::function<bool(std::span<const std::string_v
     return walkMatched(onCase);
 }
 
-ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::string_view>)>&)
+// The identifier of a case as cases are matched by it: trimmed, a whole
+// number (an optional sign and digits) by value, so "007" and "7" are one.
+std::string CaseWalk::identifierKey(std::string_view raw)
 {
-    return walkError(sources_.front()->table.rawName, "variables of different data files cannot be matched yet");
+    std::string_view id = raw;
+    while (!id.empty() && (id.front() == ' ' || id.front() == '\t'))
+        id.remove_prefix(1);
+    while (!id.empty() && (id.back() == ' ' || id.back() == '\t'))
+        id.remove_suffix(1);
+    std::string_view digits = id;
+    bool negative = false;
+    if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        while (digits.size() > 1 && digits.front() == '0')
+            digits.remove_prefix(1);
+        return std::string(negative && digits != "0" ? "n-" : "n") + std::string(digits);
+    }
+    return "t" + std::string(id);
+}
+
+// The first data file is read as it lies; the fields the walk needs of every
+// other file are held by identifier (memory grows with those files' cases,
+// a few bytes a variable each), then handed out beside the first file's case
+// of the same identifier, and the cases the first file lacks after it.
+ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::string_view>)>& onCase)
+{
+    for (const auto& source : sources_)
+        if (source->table.columns.empty() || !source->table.columns.front().isIdentifier)
+            return walkError(source->table.rawName, "the data file has no identifier, so its cases cannot be "
+                                                    "matched with those of the other data files");
+    struct Held {
+        std::vector<std::string> fields; // one per variable of the walk; empty for those of other files
+        bool met = false;
+    };
+    std::unordered_map<std::string, Held> held;
+    auto fail = [](const Source& source, std::uint64_t line, const std::string& reason) {
+        return walkError(source.table.rawName, reason, line);
+    };
+    // Lines of a case in the file read last: the line its identifier was cut from.
+    auto caseLine = [](const Source& source) {
+        const auto per = static_cast<std::uint64_t>(std::max(1, source.table.file->linesPerCase));
+        return source.reader.lineNumber() >= per ? source.reader.lineNumber() - per + 1 : 1;
+    };
+    for (std::size_t s = 1; s < sources_.size(); ++s) {
+        Source& source = *sources_[s];
+        progress_.setText({}, "Reading " + source.table.rawName);
+        std::string problem;
+        std::uint64_t problemLine = 0;
+        std::uint64_t keptBytes = 0;
+        std::uint64_t keptLines = 0;
+        const ReadOutcome read = readCases(source.reader, source.table, [&](std::span<const std::string_view> row) {
+            const std::string key = identifierKey(row[0]);
+            if (key == "t") {
+                problem = "a case without an identifier";
+                problemLine = caseLine(source);
+                return false;
+            }
+            auto [at, added] = held.try_emplace(key);
+            if (at->second.fields.empty())
+                at->second.fields.resize(variables_.size());
+            for (std::size_t i = 0; i < variables_.size(); ++i)
+                if (source.columnOf[i] >= 0)
+                    at->second.fields[i] = std::string(row[static_cast<std::size_t>(source.columnOf[i])]);
+            if (!added && at->second.met) {
+                problem = "the identifier " + std::string(row[0]) + " is here twice";
+                problemLine = caseLine(source);
+                return false;
+            }
+            at->second.met = true;
+            for (std::size_t l = 0; l < source.reader.caseLineCount(); ++l)
+                keptBytes += source.reader.caseLine(l).size();
+            keptLines += source.reader.caseLineCount();
+            const std::uint64_t bytes = keptLines == 0 ? 0 : source.reader.lineNumber() * (keptBytes / keptLines);
+            return poll(std::min(bytes, source.bytes));
+        });
+        if (!problem.empty())
+            return fail(source, problemLine, problem);
+        if (!read.isDone())
+            return read;
+        // Marks cleared: the next file's repeats are told apart from matches.
+        for (auto& [key, entry] : held)
+            entry.met = false;
+        bytesBefore_ += source.bytes;
+    }
+
+    // The first file, each case with the others' fields of its identifier.
+    Source& first = *sources_.front();
+    progress_.setText({}, "Reading " + first.table.rawName);
+    std::vector<std::string_view> fields(variables_.size());
+    std::string problem;
+    std::uint64_t problemLine = 0;
+    std::uint64_t keptBytes = 0;
+    std::uint64_t keptLines = 0;
+    const ReadOutcome read = readCases(first.reader, first.table, [&](std::span<const std::string_view> row) {
+        const std::string key = identifierKey(row[0]);
+        if (key == "t") {
+            problem = "a case without an identifier";
+            problemLine = caseLine(first);
+            return false;
+        }
+        const auto other = held.find(key);
+        // A repeat of an identifier the other files hold would meet their
+        // case twice.
+        if (other != held.end() && other->second.met) {
+            problem = "the identifier " + std::string(row[0]) + " is here twice";
+            problemLine = caseLine(first);
+            return false;
+        }
+        for (std::size_t i = 0; i < variables_.size(); ++i) {
+            if (first.columnOf[i] >= 0)
+                fields[i] = row[static_cast<std::size_t>(first.columnOf[i])];
+            else
+                fields[i] = other == held.end() ? std::string_view() : std::string_view(other->second.fields[i]);
+        }
+        if (other != held.end())
+            other->second.met = true;
+        ++cases_;
+        if (!onCase(fields))
+            return false;
+        for (std::size_t l = 0; l < first.reader.caseLineCount(); ++l)
+            keptBytes += first.reader.caseLine(l).size();
+        keptLines += first.reader.caseLineCount();
+        const std::uint64_t bytes = keptLines == 0 ? 0 : first.reader.lineNumber() * (keptBytes / keptLines);
+        return poll(std::min(bytes, first.bytes));
+    });
+    if (!problem.empty())
+        return fail(first, problemLine, problem);
+    if (!read.isDone())
+        return read;
+    // The identifiers only the other files hold: blank fields for the first file's variables.
+    for (auto& [key, entry] : held) {
+        if (entry.met)
+            continue;
+        for (std::size_t i = 0; i < variables_.size(); ++i)
+            fields[i] = first.columnOf[i] >= 0 ? std::string_view() : std::string_view(entry.fields[i]);
+        ++cases_;
+        if (!onCase(fields))
+            return ReadOutcome::stopped();
+        if (!poll(0))
+            return ReadOutcome::stopped();
+    }
+    showDone();
+    return ReadOutcome::done();
 }
 
 } // namespace qavn

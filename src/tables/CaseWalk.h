@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,8 +26,11 @@ struct Settings;
 // allowed): onCase gets one raw field per variable, in the order given.
 // Variables of one data file come from one pass over it. Variables of
 // different data files are matched by the identifier: each case of one file
-// meets the case of the other with the same identifier (trimmed, numbers by
-// value), and a case one file lacks gives blank fields for its variables.
+// meets the case of the other with the same identifier (trimmed, whole
+// numbers by value), and a case one file lacks gives blank fields for its
+// variables. The first file is streamed; the fields the walk needs of the
+// others are held in memory by identifier meanwhile (a few bytes a case and
+// variable).
 //
 // Progress: the range is 1000 over the bytes of the files to read, the text
 // names the file being read; polled every 4,096 cases and every megabyte.
@@ -53,6 +57,7 @@ private:
     ReadOutcome prepare();
     ReadOutcome walkOne(Source& source, const std::function<bool(std::span<const std::string_view>)>& onCase);
     ReadOutcome walkMatched(const std::function<bool(std::span<const std::string_view>)>& onCase);
+    static std::string identifierKey(std::string_view raw);
     // A poll point, `bytes` into the file being read.
     bool poll(std::uint64_t bytes);
     void showBytes(std::uint64_t done);

@@ -183,12 +183,47 @@ if checked < 10:
     sys.exit(f"only {checked} category lines checked")
 PY
 
+# A pair across two data files (the youth file, three lines a case, and the
+# parent file), matched by the identifier; the parent file loses its first
+# ten cases and lists the rest backwards, and the table equals a join made here.
+{ tail -n +11 d/DATA/PARENT97.DAT | tac; } >parent.tmp && mv parent.tmp d/DATA/PARENT97.DAT
+extract --tabulate KEY_RACE,P_STY03 --missing include >cross.csv 2>cross.err || fail "a pair across files: $(cat cross.err)"
+/usr/bin/python3 - "$BIN/qavn-extract" <<'PY2' || fail "the pair across two data files differs from a join"
+import collections, csv, subprocess, sys
+def run(*args):
+    return subprocess.run([sys.argv[1], 'P=DEMO', *args], check=True, capture_output=True).stdout.decode('latin-1')
+numbers = {line.split('\t')[1].split()[0]: line.split('\t')[0] for line in run('--list').splitlines()}
+def show(name):
+    text = run('--show', numbers[name])
+    fields = dict(line.split(': ', 1) for line in text.splitlines() if ': ' in line)
+    first, last = fields['location'].split('-')
+    return int(fields['recordNumber']), int(first), int(last)
+def cases(path, per):
+    lines = open(path, encoding='latin-1').read().split('\n')
+    return [lines[i:i + per] for i in range(0, len(lines) - per + 1, per) if lines[i]]
+def cut(case, where):
+    record, first, last = where
+    return case[record - 1][first - 1:last].strip()
+race, curfew = show('KEY_RACE'), show('P_STY03')
+parents = {int(c[0][0:5]): cut(c, curfew) for c in cases('d/DATA/PARENT97.DAT', 1)}
+want = collections.Counter()
+for c in cases('d/DATA/YOUTH97.DAT', 3):
+    want[(cut(c, race), parents.get(int(c[0][0:5]), ''))] += 1
+got = {(r['KEY_RACE'], r['P_STY03']): int(r['count']) for r in csv.DictReader(open('cross.csv', newline=''))}
+if got != dict(want) or sum(v for (r, p), v in got.items() if p == '') != 10:
+    sys.exit(f"table {sorted(got.items())}\njoin {sorted(want.items())}")
+PY2
+# The school file has no identifier: nothing to match its cases by.
+last=$(extract --list | tail -n 1 | cut -f1)
+status=0
+extract --tabulate "KEY_RACE,$last" >/dev/null 2>noid.err || status=$?
+[[ $status -eq 1 ]] && grep -q 'SCHOOL97.DAT.*identifier' noid.err || fail "a file without identifier: exit $status, $(cat noid.err)"
+
 rm d/DATA/SCHOOL97.DAT
 status=0
 extract --tabulate 1 >/dev/null 2>missing.err || status=$?
 [[ $status -eq 0 ]] || fail "a table of the youth file needs the school file: $(cat missing.err)"
 # The last variable lies in the school file.
-last=$(extract --list | tail -n 1 | cut -f1)
 status=0
 extract --tabulate "$last" >/dev/null 2>missing.err || status=$?
 [[ $status -eq 1 ]] && grep -q 'SCHOOL97.DAT' missing.err || fail "a missing data file: exit $status, $(cat missing.err)"

@@ -101,10 +101,13 @@ public:
         if (known != byRaw_.end())
             return known->second;
         TableCategory category = rules_->category(raw);
-        // Numbers are one value by their raw units (a reserved -1 is not the
-        // scaled -1.00 of "-100"); texts as they are.
-        const std::string key = category.numeric ? "n" + category.code
-                                                 : (category.value.empty() ? "b" : "t") + category.value;
+        // Numbers are one value by value ("07" and "7", "150" and "1.50"
+        // with two implied decimals), but a reserved code is not the scaled
+        // number of the same digits (-1 is not the -1.00 of "-100"); texts
+        // as they are.
+        const std::string key = category.reserved  ? "r" + category.value
+                                : category.numeric ? "n" + tableNumber(category.number, 17)
+                                                   : (category.value.empty() ? "b" : "t") + category.value;
         auto [at, added] = byValue_.emplace(key, static_cast<std::uint32_t>(categories_.size()));
         if (added)
             categories_.push_back(std::move(category));

@@ -48,6 +48,7 @@ struct TableCategory {
     std::string code;
     std::string label;    // of the category line with this code; empty when none
     bool missing = false; // a declared missing value, a reserved code or a blank number
+    bool reserved = false; // a reserved code, kept as written
     bool numeric = false; // `value` is a number (ordered by `number`)
     double number = 0;
 };

@@ -107,6 +107,7 @@ TableCategory VariableRules::category(std::string_view raw) const
             category.numeric = true;
             category.number = *number;
             category.value = tableNumber(*number);
+            category.reserved = reserved;
             category.missing = reserved || isDeclaredMissing(*number);
             return category;
         }

@@ -5,6 +5,7 @@
 #include "app/qt/Commands.h"
 #include "app/qt/Features.h"
 #include "app/qt/FeaturesImpl.h"
+#include "app/qt/HelpWindow.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/TablesCommand.h"
 #include "app/qt/WorkDialog.h"
@@ -73,12 +74,17 @@ private slots:
         QCOMPARE(bars[0].amount, 3.5);
         QCOMPARE(bars[1].figure, QStringLiteral("0.5 (12.5%)"));
 
-        dialog->copyTable();
+        QApplication::clipboard()->clear();
+        dialog->tableView()->setFocus();
+        dialog->tableView()->setCurrentCell(0, 0);
+        QTest::keyClick(dialog->tableView(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), dialog->tableText());
-        const std::string saved = (gui.project.outputDir() / "sex.csv").string();
+        QTest::keyClick(dialog, Qt::Key_F1);
+        QTRY_VERIFY(window->helpWindow() && window->helpWindow()->isVisible());
+        const std::string saved = (gui.project.outputDir() / "sex").string();
         gui.ui.queueFile(saved);
         QVERIFY(dialog->saveTable());
-        QCOMPARE(test::readFile(saved), std::string("SEX,SEX_label,count,weighted,percent\r\n"
+        QCOMPARE(test::readFile(saved + ".csv"), std::string("SEX,SEX_label,count,weighted,percent\r\n"
                                                     "1,Male,2,3.5,87.5\r\n"
                                                     "2,\"Female, other\",1,0.5,12.5\r\n"));
 

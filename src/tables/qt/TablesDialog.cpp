@@ -26,6 +26,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 
+#include <filesystem>
+
 namespace qavn {
 
 namespace {
@@ -162,6 +164,8 @@ TablesDialog::TablesDialog(CodebookStore& store, const ProjectMetadata* metadata
     view_->setAccessibleName(QStringLiteral("Table"));
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->verticalHeader()->hide();
+    // Ctrl+C in the table copies the whole table, not the current cell.
+    view_->installEventFilter(this);
     chart_ = new BarChart(this);
     chart_->setAccessibleName(QStringLiteral("Bar chart of the row variable"));
     auto* scroll = new QScrollArea(this);
@@ -339,9 +343,11 @@ bool TablesDialog::saveTable()
 {
     if (!table_ || !chooseSavePath)
         return false;
-    const std::optional<std::string> path = chooseSavePath();
+    std::optional<std::string> path = chooseSavePath();
     if (!path)
         return false;
+    if (std::filesystem::path(*path).extension().empty())
+        *path += ".csv";
     FileTextOutput out;
     if (!out.openHost(*path)) {
         if (showError)
@@ -355,6 +361,19 @@ bool TablesDialog::saveTable()
         return false;
     }
     return true;
+}
+
+bool TablesDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == view_ && (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        if (type == QEvent::KeyPress)
+            copyTable();
+        event->accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TablesDialog::keyPressEvent(QKeyEvent* event)

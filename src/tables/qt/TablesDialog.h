@@ -69,6 +69,7 @@ public:
     QString notesText() const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

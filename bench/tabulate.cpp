@@ -128,8 +128,52 @@ int main(int argc, char** argv)
     std::printf("table: %.3f s wall, %.3f s CPU, %llu cases, %zu cells; cut -c %s: %.3f s; ratio %.3f\n",
                 tableSeconds, cpuTable, static_cast<unsigned long long>(counted), cells, columns.c_str(), cutSeconds,
                 tableSeconds / cutSeconds);
-    std::printf("peak resident memory of bench_tabulate: %.1f MB\n", static_cast<double>(bench::peakRssKb()) / 1024);
+    std::printf("peak resident memory after the one-file table: %.1f MB\n",
+                static_cast<double>(bench::peakRssKb()) / 1024);
     bench::row("weighted crosstab of two variables (" + std::to_string(largestBytes >> 20) + " MB file)",
                tableSeconds, "cut -c of the two columns", cutSeconds);
+
+    // A pair across two data files, matched by the identifier: the row
+    // variable of the largest file with the first categorical variable of
+    // another file that has an identifier.
+    TableRequest across = request;
+    across.weight = 0;
+    across.column = 0;
+    for (std::uint32_t k = 1; k <= session.store.recordCount() && across.column == 0; ++k) {
+        const VariableRecord record = session.store.recordAt(k);
+        const DataFileEntry* file = session.project.dataFile(record.fileNumber);
+        if (record.fileNumber != largest && file && file->linesPerCase == 1 && record.categoryLineCount > 0 &&
+            record.typeCode == ' ' && file->hasIdentifier())
+            across.column = k;
+    }
+    if (across.column == 0) {
+        std::printf("no other data file with an identifier: no pair across files\n");
+        return 0;
+    }
+    const VariableRecord other = session.store.recordAt(across.column);
+    const fs::path otherRaw = toHostPath(rawDataName(session.settings, *session.project.dataFile(other.fileNumber)));
+    const ColumnRange rowRange = parseColumnLocation(session.store.recordAt(across.row).locationText());
+    const ColumnRange otherRange = parseColumnLocation(other.locationText());
+    bench::run("cat " + bench::shellQuote(otherRaw.string()) + " > /dev/null");
+    const double acrossSeconds = bench::bestOf(3, [&] {
+        Progress progress;
+        auto result = tabulate(across, session.store, session.project, session.settings,
+                               session.metadata ? &*session.metadata : nullptr, ui, progress);
+        if (!result) {
+            std::fprintf(stderr, "%s\n", describe(result.error()).c_str());
+            std::exit(1);
+        }
+        cells = result.value().cells.size();
+    });
+    const double cutBoth = bench::bestOf(3, [&] {
+        bench::run("LC_ALL=C cut -c " + std::to_string(rowRange.first) + "-" + std::to_string(rowRange.last) + " " +
+                   bench::shellQuote(raw.string()) + " > /dev/null; LC_ALL=C cut -c " +
+                   std::to_string(otherRange.first) + "-" + std::to_string(otherRange.last) + " " +
+                   bench::shellQuote(otherRaw.string()) + " > /dev/null");
+    });
+    std::printf("pair across data files %u and %u: %.3f s, %zu cells; cut -c of each column: %.3f s; ratio %.3f\n",
+                largest, other.fileNumber, acrossSeconds, cells, cutBoth, acrossSeconds / cutBoth);
+    std::printf("peak resident memory of bench_tabulate: %.1f MB\n", static_cast<double>(bench::peakRssKb()) / 1024);
+    bench::row("crosstab of a pair across two data files", acrossSeconds, "cut -c of each column", cutBoth);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "codebook/CodebookStore.h"
 #include "platform/Progress.h"
+#include "platform/Strings.h"
 #include "platform/Ui.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
@@ -185,12 +186,19 @@ std::string CaseWalk::identifierKey(std::string_view raw)
         negative = digits.front() == '-';
         digits.remove_prefix(1);
     }
+    std::string key;
     if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         while (digits.size() > 1 && digits.front() == '0')
             digits.remove_prefix(1);
-        return std::string(negative && digits != "0" ? "n-" : "n") + std::string(digits);
+        key.push_back('n');
+        if (negative && digits != "0")
+            key.push_back('-');
+        key.append(digits);
+    } else {
+        key.push_back('t');
+        key.append(id);
     }
-    return "t" + std::string(id);
+    return key;
 }
 
 // The first data file is read as it lies; the fields the walk needs of every
@@ -203,9 +211,32 @@ ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::
         if (source->table.columns.empty() || !source->table.columns.front().isIdentifier)
             return walkError(source->table.rawName, "the data file has no identifier, so its cases cannot be "
                                                     "matched with those of the other data files");
+    // The fields of one identifier, packed into one string (short ones stay
+    // within it): per field its variable's index and length in two bytes
+    // each, then its bytes, trimmed.
     struct Held {
-        std::vector<std::string> fields; // one per variable of the walk; empty for those of other files
+        std::string packed;
         bool met = false;
+
+        void add(std::size_t index, std::string_view field)
+        {
+            field = trimmed(field);
+            for (const std::size_t n : {index, field.size()}) {
+                packed += static_cast<char>(n & 0xFF);
+                packed += static_cast<char>((n >> 8) & 0xFF);
+            }
+            packed += field;
+        }
+        void unpack(std::vector<std::string_view>& fields) const
+        {
+            for (std::size_t at = 0; at + 4 <= packed.size();) {
+                const auto byte = [&](std::size_t k) { return static_cast<std::size_t>(static_cast<unsigned char>(packed[k])); };
+                const std::size_t index = byte(at) | byte(at + 1) << 8;
+                const std::size_t size = byte(at + 2) | byte(at + 3) << 8;
+                fields[index] = std::string_view(packed).substr(at + 4, size);
+                at += 4 + size;
+            }
+        }
     };
     std::unordered_map<std::string, Held> held;
     auto fail = [](const Source& source, std::uint64_t line, const std::string& reason) {
@@ -231,16 +262,14 @@ ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::
                 return false;
             }
             auto [at, added] = held.try_emplace(key);
-            if (at->second.fields.empty())
-                at->second.fields.resize(variables_.size());
-            for (std::size_t i = 0; i < variables_.size(); ++i)
-                if (source.columnOf[i] >= 0)
-                    at->second.fields[i] = std::string(row[static_cast<std::size_t>(source.columnOf[i])]);
             if (!added && at->second.met) {
-                problem = "the identifier " + std::string(row[0]) + " is here twice";
+                problem = "the identifier " + std::string(trimmed(row[0])) + " is here twice";
                 problemLine = caseLine(source);
                 return false;
             }
+            for (std::size_t i = 0; i < variables_.size(); ++i)
+                if (source.columnOf[i] >= 0)
+                    at->second.add(i, row[static_cast<std::size_t>(source.columnOf[i])]);
             at->second.met = true;
             for (std::size_t l = 0; l < source.reader.caseLineCount(); ++l)
                 keptBytes += source.reader.caseLine(l).size();
@@ -277,16 +306,16 @@ ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::
         // A repeat of an identifier the other files hold would meet their
         // case twice.
         if (other != held.end() && other->second.met) {
-            problem = "the identifier " + std::string(row[0]) + " is here twice";
+            problem = "the identifier " + std::string(trimmed(row[0])) + " is here twice";
             problemLine = caseLine(first);
             return false;
         }
-        for (std::size_t i = 0; i < variables_.size(); ++i) {
+        std::fill(fields.begin(), fields.end(), std::string_view());
+        if (other != held.end())
+            other->second.unpack(fields);
+        for (std::size_t i = 0; i < variables_.size(); ++i)
             if (first.columnOf[i] >= 0)
                 fields[i] = row[static_cast<std::size_t>(first.columnOf[i])];
-            else
-                fields[i] = other == held.end() ? std::string_view() : std::string_view(other->second.fields[i]);
-        }
         if (other != held.end())
             other->second.met = true;
         ++cases_;
@@ -306,8 +335,8 @@ ReadOutcome CaseWalk::walkMatched(const std::function<bool(std::span<const std::
     for (auto& [key, entry] : held) {
         if (entry.met)
             continue;
-        for (std::size_t i = 0; i < variables_.size(); ++i)
-            fields[i] = first.columnOf[i] >= 0 ? std::string_view() : std::string_view(entry.fields[i]);
+        std::fill(fields.begin(), fields.end(), std::string_view());
+        entry.unpack(fields);
         ++cases_;
         if (!onCase(fields))
             return ReadOutcome::stopped();

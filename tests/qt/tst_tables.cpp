@@ -136,6 +136,12 @@ private slots:
                  QStringList({QStringLiteral("1\t4\t80.0\tMale"), QStringLiteral("-9\t1\t20.0\t{Refused}")}));
         QCOMPARE(shown->summaryText(),
                  QStringLiteral("Weighted by WT:   Valid 4 (80.0%)   Missing 1 (20.0%)   Total 5"));
+
+        // A metadata file that could not be read is left as it is.
+        gui.app->session().metadataProblem = ReadError{};
+        QVERIFY(!window->tablesCommand().setProjectWeight(""));
+        QCOMPARE(readMetadataFile(gui.project.resourceDir() / "ZELQAV.META", "ZELQAV.META").value().weight,
+                 std::string("WT"));
     }
 };
 

@@ -94,9 +94,16 @@ std::string TablesCommand::projectWeight() const
 
 bool TablesCommand::setProjectWeight(const std::string& weight)
 {
+    const std::string name = session_.settings.resourceDir + "\\" + metadataFileName(session_.project.filePrefix);
+    // A metadata file that could not be read is never written over: what
+    // it holds would be lost.
+    if (session_.metadataProblem) {
+        ui_.error("Cannot Keep the Weight in " + name + " !",
+                  "The file could not be read when the project opened: " + describe(*session_.metadataProblem));
+        return false;
+    }
     ProjectMetadata metadata = session_.metadata ? *session_.metadata : ProjectMetadata{};
     metadata.weight = weight;
-    const std::string name = session_.settings.resourceDir + "\\" + metadataFileName(session_.project.filePrefix);
     std::string error;
     if (!writeMetadataFile(toHostPath(name), metadata, error)) {
         ui_.error("Cannot Keep the Weight in " + name + " !", error);

@@ -50,7 +50,8 @@ public:
 
     // The project's weight (a codebook name; empty for none), kept in the
     // project's metadata file (made when the project has none). False when
-    // the file could not be written (the message has been shown).
+    // the file could not be written, or could not be read when the project
+    // opened and so is left as it is (the message has been shown).
     bool setProjectWeight(const std::string& weight);
     std::string projectWeight() const;
 

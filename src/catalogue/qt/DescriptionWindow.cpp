@@ -108,6 +108,10 @@ public:
                                                                            : option.palette.highlight().color();
             const bool missing = row < bars_.missing.size() && bars_.missing[row];
             painter->fillRect(bar, missing ? QBrush(colour, Qt::BDiagPattern) : QBrush(colour));
+            if (missing && bar.width() > 1) {
+                painter->setPen(colour);
+                painter->drawRect(bar.adjusted(0, 0, -1, -1));
+            }
         }
         painter->restore();
     }
@@ -256,6 +260,7 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     summary_->setAccessibleName(QStringLiteral("Valid, missing and total cases"));
     summary_->setTextFormat(Qt::PlainText);
     summary_->setWordWrap(true);
+    summary_->setContentsMargins(4, 0, 4, 2);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     auto* top = new QHBoxLayout;

@@ -61,7 +61,8 @@ void BarChart::paintEvent(QPaintEvent*)
         figureWidth = std::max(figureWidth, metrics.horizontalAdvance(bar.figure));
         largest = std::max(largest, bar.amount);
     }
-    labelWidth = std::min(labelWidth, width() * 2 / 5);
+    // A few pixels over the widest label: eliding measures a little wider.
+    labelWidth = std::min(labelWidth + 4, width() * 2 / 5);
     const int barLeft = margin + labelWidth + margin;
     const int barSpace = std::max(0, width() - barLeft - figureWidth - 2 * margin);
     const QColor fill = palette().color(QPalette::Highlight);

@@ -178,6 +178,8 @@ TablesDialog::TablesDialog(CodebookStore& store, const ProjectMetadata* metadata
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(view_);
     splitter->addWidget(scroll);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
 
     auto* top = new QHBoxLayout;
     top->addLayout(form, 1);

@@ -136,5 +136,44 @@ TEST_F(Tables, FrequencyViewLinesFollowTheCategoryLines)
               "left out)");
 }
 
+// A cancel keeps what was counted and says so; a line the reader refuses
+// fails naming the file and the line.
+TEST(TablesRun, CancelAndUnreadableLines)
+{
+    TestProject p;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 9000; ++i)
+        lines.push_back(std::to_string(10000 + i) + std::to_string(i % 3));
+    lines[6000] = std::string(20000, '1');
+    p.dataFiles = {TestProject::DataFile{1, "1-5", "DATA\\FILE1.DAT", lines}};
+    p.add(variable("CODE", "Code", "S", 1, 1, "6"));
+    p.write();
+    test::WriterHarness h;
+    ASSERT_TRUE(h.started);
+
+    class CancelAtFirstPoll : public Progress {
+    public:
+        bool keepGoing() override
+        {
+            requestCancel();
+            return Progress::keepGoing();
+        }
+    } cancelling;
+    auto part = tabulate({1, 0, 0, MissingValues::Include}, h.session.store, h.session.project, h.session.settings,
+                         nullptr, h.ui, cancelling);
+    ASSERT_TRUE(part) << describe(part.error());
+    EXPECT_TRUE(part.value().cancelled);
+    EXPECT_LT(part.value().totalCount(), 9000u);
+    EXPECT_EQ(tableNotes(part.value()).back().rfind("Cancelled: the counts cover the first ", 0), 0u);
+
+    Progress plain;
+    auto refused = tabulate({1, 0, 0, MissingValues::Include}, h.session.store, h.session.project,
+                            h.session.settings, nullptr, h.ui, plain);
+    ASSERT_FALSE(refused);
+    const std::string message = describe(refused.error());
+    EXPECT_NE(message.find("FILE1.DAT"), std::string::npos) << message;
+    EXPECT_NE(message.find("6001"), std::string::npos) << message;
+}
+
 } // namespace
 } // namespace qavn

@@ -27,9 +27,6 @@ namespace qavn {
 
 namespace {
 
-constexpr long progressRange = 1000;
-constexpr std::uint64_t pollCases = 4096;
-
 ReadError tableError(std::string file, std::string reason)
 {
     ReadError error;

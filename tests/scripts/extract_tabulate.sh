@@ -231,4 +231,10 @@ extract --tabulate "$last" >/dev/null 2>missing.err || status=$?
 status=0
 extract --tabulate NOSUCHVAR >/dev/null 2>usage.err || status=$?
 [[ $status -eq 2 ]] && grep -q 'NOSUCHVAR' usage.err || fail "an unknown variable: exit $status, $(cat usage.err)"
+for args in "--weight 1" "--missing exclude" "--tabulate 1,2,3" "--tabulate 1 --missing some"; do
+    status=0
+    # shellcheck disable=SC2086
+    extract $args >/dev/null 2>usage.err || status=$?
+    [[ $status -eq 2 ]] || fail "qavn-extract $args: exit $status, $(cat usage.err)"
+done
 echo ok

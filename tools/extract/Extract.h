@@ -60,7 +60,7 @@ struct Options {
     // Tables.
     std::vector<std::string> tabulate; // --tabulate VAR[,VAR2]: one or two names or numbers
     std::optional<std::string> weight;  // --weight W
-    std::string missing = "exclude";    // --missing include|exclude
+    std::optional<std::string> missing; // --missing include|exclude (exclude when not given)
 
     bool wantsOutput() const { return !outputs.empty(); }
 };

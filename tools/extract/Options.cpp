@@ -278,7 +278,11 @@ const std::vector<Option>& optionTable()
                         "missing values (declared, reserved codes, blank numbers) in the table\nor left out "
                         "(default exclude)",
                         G::Tables, [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
-                            return chooseValue(o.missing, v[0], {"include", "exclude"}, op.name, e);
+                            std::string chosen;
+                            if (!chooseValue(chosen, v[0], {"include", "exclude"}, op.name, e))
+                                return false;
+                            o.missing = chosen;
+                            return true;
                         }});
         list.push_back({"--help", "", "this text", G::Information, nullptr});
         list.push_back({"--version", "", "the program's version", G::Information, nullptr});
@@ -399,7 +403,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         error = "--in goes with --search";
         return false;
     }
-    if (options.tabulate.empty() && (options.weight || options.missing != "exclude")) {
+    if (options.tabulate.empty() && (options.weight || options.missing)) {
         error = std::string(options.weight ? "--weight" : "--missing") + " goes with --tabulate";
         return false;
     }

@@ -17,8 +17,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTableWidget>
 
 using namespace qavn;
@@ -96,6 +98,17 @@ private slots:
         QCOMPARE(counted, 2);
         QVERIFY(dialog->tableText().startsWith(QStringLiteral(
             "SEX\tSEX_label\tREGION\tREGION_label\tcount\tweighted\tpercent\trow_percent\tcolumn_percent\n")));
+        // The Grid tab: weighted sums with their totals, copied as shown.
+        dialog->tabs()->setCurrentIndex(1);
+        dialog->gridFigure()->setCurrentIndex(dialog->gridFigure()->findText(QStringLiteral("Weighted")));
+        QCOMPARE(dialog->gridText(), QStringLiteral("SEX \\ REGION\t1 North\t2 South\tTotal\n"
+                                                    "1 Male\t1.5\t2\t3.5\n"
+                                                    "2 Female, other\t0.5\t0\t0.5\n"
+                                                    "Total\t2\t2\t4\n"));
+        dialog->gridFigure()->setCurrentIndex(dialog->gridFigure()->findText(QStringLiteral("Row %")));
+        QCOMPARE(dialog->gridView()->item(0, 0)->text(), QStringLiteral("42.857143"));
+        QTest::keyClick(dialog->gridView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), dialog->gridText());
 
         // A name that is no variable is said under its field; nothing counted.
         dialog->findChild<QLineEdit*>(QStringLiteral("columnVariable"))->setText(QStringLiteral("NOSUCH"));

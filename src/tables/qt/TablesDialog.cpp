@@ -15,6 +15,7 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCompleter>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 
 #include <filesystem>
@@ -175,8 +177,36 @@ TablesDialog::TablesDialog(CodebookStore& store, const ProjectMetadata* metadata
     notes_->setObjectName(QStringLiteral("tableNotes"));
     notes_->setTextFormat(Qt::PlainText);
     notes_->setWordWrap(true);
+    // A crosstab also as a grid: the row variable's values down, the
+    // column variable's across, one figure a cell with the totals.
+    grid_ = new QTableWidget(this);
+    grid_->setObjectName(QStringLiteral("gridView"));
+    grid_->setAccessibleName(QStringLiteral("Crosstab grid"));
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->installEventFilter(this);
+    gridFigure_ = new QComboBox(this);
+    gridFigure_->setObjectName(QStringLiteral("gridFigure"));
+    gridFigure_->setAccessibleName(QStringLiteral("Figure in each cell"));
+    connect(gridFigure_, &QComboBox::currentIndexChanged, this, [this] { fillGrid(); });
+    auto* gridPage = new QWidget(this);
+    auto* gridLayout = new QVBoxLayout(gridPage);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    auto* figureRow = new QHBoxLayout;
+    auto* figureLabel = new QLabel(QStringLiteral("C&ells show:"), gridPage);
+    figureLabel->setBuddy(gridFigure_);
+    figureRow->addWidget(figureLabel);
+    figureRow->addWidget(gridFigure_);
+    figureRow->addStretch();
+    gridLayout->addLayout(figureRow);
+    gridLayout->addWidget(grid_, 1);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tableTabs"));
+    tabs_->addTab(view_, QStringLiteral("Cells"));
+    tabs_->addTab(gridPage, QStringLiteral("Grid"));
+    tabs_->setTabEnabled(1, false);
+
     auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(view_);
+    splitter->addWidget(tabs_);
     splitter->addWidget(scroll);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
@@ -285,6 +315,22 @@ void TablesDialog::showTable(const Tabulation& table)
         }
     view_->resizeColumnsToContents();
 
+    {
+        const QSignalBlocker blocker(gridFigure_);
+        const int kept = gridFigure_->currentIndex();
+        gridFigure_->clear();
+        gridFigure_->addItem(QStringLiteral("Count"), 0);
+        if (table.weighted())
+            gridFigure_->addItem(QStringLiteral("Weighted"), 1);
+        gridFigure_->addItem(QStringLiteral("Row %"), 2);
+        gridFigure_->addItem(QStringLiteral("Column %"), 3);
+        gridFigure_->addItem(QStringLiteral("Total %"), 4);
+        gridFigure_->setCurrentIndex(kept >= 0 && kept < gridFigure_->count() ? kept : 0);
+    }
+    tabs_->setTabEnabled(1, table.crosstab());
+    if (!table.crosstab())
+        tabs_->setCurrentIndex(0);
+
     std::vector<ChartBar> bars;
     const std::vector<double> totals = table.rowTotals();
     const double total = table.total();
@@ -305,12 +351,85 @@ void TablesDialog::showTable(const Tabulation& table)
     chart_->setBars(std::move(bars));
     chart_->setAccessibleName(QStringLiteral("Bar chart of ") + latin1(table.rows.name));
 
+    fillGrid();
+
     QStringList notes;
     for (const std::string& line : tableNotes(table))
         notes << latin1(line);
     notes_->setText(notes.join(QLatin1Char('\n')));
     copy_->setEnabled(true);
     save_->setEnabled(true);
+}
+
+void TablesDialog::fillGrid()
+{
+    grid_->clear();
+    if (!table_ || !table_->crosstab()) {
+        grid_->setRowCount(0);
+        grid_->setColumnCount(0);
+        return;
+    }
+    const Tabulation& table = *table_;
+    const int figure = gridFigure_->currentData().toInt();
+    const std::size_t rows = table.rows.categories.size();
+    const std::size_t columns = table.columns.categories.size();
+    // Sums by [row][column], the totals in the last row and column.
+    std::vector<std::vector<double>> sums(rows + 1, std::vector<double>(columns + 1, 0.0));
+    for (const TableCell& cell : table.cells) {
+        const double amount = figure == 0 ? static_cast<double>(cell.count) : table.amount(cell);
+        for (const std::size_t r : {static_cast<std::size_t>(cell.row), rows})
+            for (const std::size_t c : {static_cast<std::size_t>(cell.column), columns})
+                sums[r][c] += amount;
+    }
+    auto heading = [](const TableCategory& category) {
+        const QString value = category.value.empty() ? QStringLiteral(".") : latin1(category.value);
+        return category.label.empty() ? value : value + QStringLiteral(" ") + latin1(category.label);
+    };
+    grid_->setRowCount(static_cast<int>(rows + 1));
+    grid_->setColumnCount(static_cast<int>(columns + 1));
+    QStringList across;
+    for (const TableCategory& category : table.columns.categories)
+        across << heading(category);
+    across << QStringLiteral("Total");
+    QStringList down;
+    for (const TableCategory& category : table.rows.categories)
+        down << heading(category);
+    down << QStringLiteral("Total");
+    grid_->setHorizontalHeaderLabels(across);
+    grid_->setVerticalHeaderLabels(down);
+    for (std::size_t r = 0; r <= rows; ++r)
+        for (std::size_t c = 0; c <= columns; ++c) {
+            const double value = sums[r][c];
+            std::string text;
+            switch (figure) {
+            case 2: text = tablePercent(value, sums[r][columns]); break;
+            case 3: text = tablePercent(value, sums[rows][c]); break;
+            case 4: text = tablePercent(value, sums[rows][columns]); break;
+            default: text = tableNumber(value); break;
+            }
+            auto* item = new QTableWidgetItem(utf8(text));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+    grid_->resizeColumnsToContents();
+}
+
+QString TablesDialog::gridText() const
+{
+    if (!table_ || !table_->crosstab())
+        return {};
+    auto field = [](QString text) { return text.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
+    QString text = utf8(table_->rows.header) + QStringLiteral(" \\ ") + utf8(table_->columns.header);
+    for (int c = 0; c < grid_->columnCount(); ++c)
+        text += QLatin1Char('\t') + field(grid_->horizontalHeaderItem(c)->text());
+    text += QLatin1Char('\n');
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        text += field(grid_->verticalHeaderItem(r)->text());
+        for (int c = 0; c < grid_->columnCount(); ++c)
+            text += QLatin1Char('\t') + grid_->item(r, c)->text();
+        text += QLatin1Char('\n');
+    }
+    return text;
 }
 
 QString TablesDialog::notesText() const
@@ -338,7 +457,7 @@ QString TablesDialog::tableText() const
 void TablesDialog::copyTable()
 {
     if (table_)
-        QApplication::clipboard()->setText(tableText());
+        QApplication::clipboard()->setText(tabs_->currentIndex() == 1 ? gridText() : tableText());
 }
 
 bool TablesDialog::saveTable()
@@ -368,7 +487,7 @@ bool TablesDialog::saveTable()
 bool TablesDialog::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (watched == view_ && (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+    if ((watched == view_ || watched == grid_) && (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         if (type == QEvent::KeyPress)
             copyTable();

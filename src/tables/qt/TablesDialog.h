@@ -13,9 +13,11 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
 
 namespace qavn {
@@ -57,7 +59,12 @@ public:
     // The table shown, tab-separated with a heading line (what Copy puts on
     // the clipboard); empty before a table.
     QString tableText() const;
-    // Copies tableText() to the clipboard.
+    // A crosstab as the Grid tab shows it: a heading line with the column
+    // variable's values and Total, then a line per row value and Total,
+    // tab-separated; empty for a frequency table.
+    QString gridText() const;
+    // Copies the table to the clipboard: gridText() while the Grid tab is
+    // shown, else tableText().
     void copyTable();
     // Asks for a file and saves the table as CSV there; false when nothing
     // was saved (cancelled, or the error has been shown).
@@ -65,6 +72,9 @@ public:
 
     const std::optional<Tabulation>& table() const { return table_; }
     QTableWidget* tableView() const { return view_; }
+    QTableWidget* gridView() const { return grid_; }
+    QTabWidget* tabs() const { return tabs_; }
+    QComboBox* gridFigure() const { return gridFigure_; }
     BarChart* chart() const { return chart_; }
     QString notesText() const;
 
@@ -78,6 +88,7 @@ private:
     std::optional<std::uint32_t> fieldVariable(QLineEdit* edit, QLabel* note, bool required);
     void describeField(QLineEdit* edit, QLabel* note);
     void showTable(const Tabulation& table);
+    void fillGrid();
 
     CodebookStore& store_;
     const ProjectMetadata* metadata_;
@@ -93,6 +104,9 @@ private:
     QPushButton* copy_;
     QPushButton* save_;
     QTableWidget* view_;
+    QTableWidget* grid_;
+    QComboBox* gridFigure_;
+    QTabWidget* tabs_;
     BarChart* chart_;
     QLabel* notes_;
     std::optional<Tabulation> table_;

@@ -175,5 +175,54 @@ TEST(TablesRun, CancelAndUnreadableLines)
     EXPECT_NE(message.find("6001"), std::string::npos) << message;
 }
 
+// Variables of two data files: cases met by identifier ("007" is 7), a case
+// one file lacks blank for its variables; a repeated or blank identifier
+// refused with its file and line. Variables found by number, name or long
+// name.
+TEST(TablesRun, AcrossDataFilesByIdentifier)
+{
+    TestProject p;
+    p.dataFiles = {TestProject::DataFile{1, "1-3", "DATA\\ONE.DAT", {"0011", "0022", "0031", "0071"}},
+                   TestProject::DataFile{1, "1-2", "DATA\\TWO.DAT", {" 92", " 12", " 71", " 21"}}};
+    p.add(variable("A", "A", "S", 1, 1, "4"));
+    p.add(variable("B", "B", "S", 2, 1, "3"));
+    p.write();
+    test::WriterHarness h;
+    ASSERT_TRUE(h.started);
+    ProjectMetadata metadata;
+    VariableMetadata longName;
+    longName.name = "B";
+    longName.longName = "second_answer";
+    metadata.add(longName);
+    auto count = [&] {
+        Progress progress;
+        return tabulate({1, 2, 0, MissingValues::Include}, h.session.store, h.session.project, h.session.settings,
+                        &metadata, h.ui, progress);
+    };
+    auto table = count();
+    ASSERT_TRUE(table) << describe(table.error());
+    EXPECT_EQ(tableCsv(table.value()),
+              "A,A_label,second_answer,second_answer_label,count,percent,row_percent,column_percent\r\n"
+              "1,,1,,1,20,33.333333,50\r\n"
+              "1,,2,,1,20,33.333333,50\r\n"
+              "1,,,,1,20,33.333333,100\r\n"
+              "2,,1,,1,20,100,50\r\n"
+              ",,2,,1,20,100,50\r\n");
+
+    const std::filesystem::path two = p.driveD() / "DATA" / "TWO.DAT";
+    test::writeFile(two, " 92\r\n 12\r\n 71\r\n012\r\n");
+    auto repeated = count();
+    ASSERT_FALSE(repeated);
+    EXPECT_NE(describe(repeated.error()).find("TWO.DAT"), std::string::npos) << describe(repeated.error());
+    EXPECT_NE(describe(repeated.error()).find("line 4"), std::string::npos) << describe(repeated.error());
+    test::writeFile(two, " 92\r\n  2\r\n");
+    auto blank = count();
+    ASSERT_FALSE(blank);
+    EXPECT_NE(describe(blank.error()).find("without an identifier"), std::string::npos) << describe(blank.error());
+
+    for (const auto& [name, number] : {std::pair{"2", 2u}, {"b", 2u}, {"SECOND_ANSWER", 2u}, {"3", 0u}, {"C", 0u}})
+        EXPECT_EQ(findVariable(name, h.session.store, &metadata), number) << name;
+}
+
 } // namespace
 } // namespace qavn

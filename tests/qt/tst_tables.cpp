@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -42,6 +43,7 @@ private slots:
         auto region = test::variable("REGION", "Region", "S", 1, 1, "5");
         region.categories = {categoryLine("1", "2", "50.0", "North"), categoryLine("2", "2", "50.0", "South")};
         gui.project.add(region);
+        gui.project.add(test::variable("NAME", "Name", "S", 1, 1, "6", 'A'));
         // Weights 1.5, 2.0, 0.5 and a blank one (left out).
         gui.project.dataFiles[0].rawLines = {"1 151", "1 202", "2 051", "2   2"};
         QVERIFY(gui.start());
@@ -110,9 +112,17 @@ private slots:
         QTest::keyClick(dialog->gridView(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), dialog->gridText());
 
-        // A name that is no variable is said under its field; nothing counted.
+        // A name that is no variable, or a text as the weight, is said under
+        // its field; nothing is counted.
         dialog->findChild<QLineEdit*>(QStringLiteral("columnVariable"))->setText(QStringLiteral("NOSUCH"));
         QVERIFY(!dialog->makeTable());
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("columnNote"))->text(),
+                 QStringLiteral("No variable of that name or number"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("columnVariable"))->clear();
+        dialog->findChild<QLineEdit*>(QStringLiteral("weightVariable"))->setText(QStringLiteral("NAME"));
+        QVERIFY(!dialog->makeTable());
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("weightNote"))->text(),
+                 QStringLiteral("An alphanumeric variable cannot weigh cases"));
         QCOMPARE(counted, 2);
     }
 

@@ -12,6 +12,10 @@
 #
 # The window benchmarks (bench/gui_*.cpp) need Qt; they are built when Qt 6 is
 # found and run offscreen.
+#
+# bench_verify and bench_tabulate read the same 1 GB project
+# (build/bench-data/verify1024), made by whichever runs first; the table
+# alone: ./bench.sh tabulate
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)

@@ -111,7 +111,7 @@ private slots:
                  strings({"Tag Item", "Untag Item", "Clear All Tag", "-", "&Prev Tag", "&Next Tag"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&View"))->actions()), strings({"&Description", "&Tagged Items"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("T&ools"))->actions()),
-                 strings({"Verify Codebook Against Data..."}));
+                 strings({"Verify Codebook Against Data...", "Tables..."}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Help"))->actions()), strings({"Contents    F1", "About"}));
         // Every action carries its command ID.
         for (const CommandInfo& info : commandTable())
@@ -477,7 +477,7 @@ private slots:
                 missing << text;
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
         // The topics the program opens.
-        for (const char* topic : {"Contents", "Query", "Selections", "Import"})
+        for (const char* topic : {"Contents", "Query", "Selections", "Import", "Tables"})
             QVERIFY2(help.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(topic))), topic);
     }
 

@@ -192,9 +192,9 @@ keep_title "$second" "$(caption 5)" "closing Search (second window)"
 [[ "$(xdotool getactivewindow 2>/dev/null)" == "$main" ]] || fail "after closing Search '$(active_name)' became active"
 kill "${pids[-1]}" 2>/dev/null || true
 
-# A five-digit frequency: its code, the frequency, the percent and the label
-# are four separate runs of ink in the frequency view (code 1 and frequency
-# 44048 drawn as "144048" would be three).
+# A five-digit frequency: its code, the frequency, the percent, its bar and
+# the label are five separate runs of ink in the frequency view (code 1 and
+# frequency 44048 drawn as "144048" would be four).
 cat >"$work/big.json" <<'JSON'
 {"id": "BIG", "title": "FIVE DIGITS", "cases": 44048,
  "dataFiles": [{"dataPath": "DATA\\BIG.DAT", "linesPerCase": 1}],
@@ -215,7 +215,7 @@ xdotool key f
 frequency=$(timeout 10 xdotool search --sync --onlyvisible --name '^Description/Frequency - \[ONE\]' | head -1) || fail "no frequency view"
 sleep 1
 runs=$("$bin/window_ink" "$frequency" --runs 2>"$work/ink.log") || fail "cannot measure the frequency view: $(cat "$work/ink.log")"
-[[ $(wc -w <<<"$runs") -eq 4 ]] || fail "the frequency line 1 / 44048 / 100.0 / One is drawn as the ink runs '$runs'"
+[[ $(wc -w <<<"$runs") -eq 5 ]] || fail "the frequency line 1 / 44048 / 100.0 / bar / One is drawn as the ink runs '$runs'"
 kill "${pids[-1]}" 2>/dev/null || true
 
 # At twice the scale on a 1024x700 screen the first start fits the screen.

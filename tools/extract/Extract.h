@@ -9,6 +9,7 @@
 #include "catalogue/VariableList.h"
 #include "outputs/OutputFormats.h"
 #include "selections/TagSet.h"
+#include "tables/Tabulation.h"
 
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,11 @@ struct Options {
     std::vector<Output> outputs;           // in command-line order
     std::optional<std::string> outputDir; // --output-dir, for this run only
     bool verify = false; // --verify: the codebook's category lines against the raw data
+
+    // Tables.
+    std::vector<std::string> tabulate; // --tabulate VAR[,VAR2]: one or two names or numbers
+    std::optional<std::string> weight;  // --weight W
+    std::optional<std::string> missing; // --missing include|exclude (exclude when not given)
 
     bool wantsOutput() const { return !outputs.empty(); }
 };
@@ -146,5 +152,14 @@ int runAccess(Context& context, const OutputFormat& format, const OutputJob& job
 // exitOk when everything agrees, exitFailure when a line differs, a value
 // has no category line or the data could not be read.
 int runVerify(Context& context, bool selected);
+
+// --tabulate: resolveTable() finds the variables the command line names
+// (numbers, codebook names or long names of the metadata) before anything
+// is written, saying on stderr what is wrong (exitUsage); runTable() counts
+// the table and prints it as CSV on standard output, its notes (cases left
+// out) on standard error. Return exit statuses: exitFailure when the data
+// cannot be read.
+int resolveTable(const Context& context, const Options& options, TableRequest& request);
+int runTable(Context& context, const TableRequest& request);
 
 } // namespace qavn::extract

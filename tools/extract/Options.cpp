@@ -18,7 +18,7 @@ namespace qavn::extract {
 namespace {
 
 // Where --help lists an option.
-enum class Group { Listing, Selection, Outputs, Checking, Information };
+enum class Group { Listing, Selection, Outputs, Checking, Tables, Information };
 
 struct Option;
 // Applies an option with its values (as many as its argument names); false
@@ -105,6 +105,23 @@ bool chooseValue(std::string& out, const std::string& value, std::initializer_li
         return false;
     }
     out = value;
+    return true;
+}
+
+bool applyTabulate(Options& options, const Option&, std::span<const std::string> values, std::string& error)
+{
+    std::vector<std::string> names;
+    const std::string& list = values[0];
+    for (std::size_t pos = 0; pos <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', pos), list.size());
+        names.push_back(list.substr(pos, comma - pos));
+        pos = comma + 1;
+    }
+    if (names.size() > 2 || std::any_of(names.begin(), names.end(), [](const std::string& n) { return n.empty(); })) {
+        error = "--tabulate takes one variable or two separated by a comma (VAR or VAR,VAR2)";
+        return false;
+    }
+    options.tabulate = std::move(names);
     return true;
 }
 
@@ -263,6 +280,25 @@ const std::vector<Option>& optionTable()
                         G::Checking, [](Options& o, const Option&, std::span<const std::string>, std::string&) {
                             return setFlag(&Options::verify, o);
                         }});
+        list.push_back({"--tabulate", "VAR[,VAR2]",
+                        "the frequencies of VAR, or its crosstab with VAR2, counted from the raw\ndata, as CSV "
+                        "on standard output (a name, long name or number each)",
+                        G::Tables, applyTabulate});
+        list.push_back({"--weight", "W", "weights the cases of --tabulate by the numeric variable W", G::Tables,
+                        [](Options& o, const Option&, std::span<const std::string> v, std::string&) {
+                            o.weight = v[0];
+                            return true;
+                        }});
+        list.push_back({"--missing", "include|exclude",
+                        "missing values (declared, reserved codes, blank numbers) in the table\nor left out "
+                        "(default exclude)",
+                        G::Tables, [](Options& o, const Option& op, std::span<const std::string> v, std::string& e) {
+                            std::string chosen;
+                            if (!chooseValue(chosen, v[0], {"include", "exclude"}, op.name, e))
+                                return false;
+                            o.missing = chosen;
+                            return true;
+                        }});
         list.push_back({"--help", "", "this text", G::Information, nullptr});
         list.push_back({"--version", "", "the program's version", G::Information, nullptr});
         return list;
@@ -304,6 +340,7 @@ std::string usageText()
         {Group::Selection, "Selection (together the union):\n"},
         {Group::Outputs, "Outputs (any number in one call):\n"},
         {Group::Checking, "\nChecking:\n"},
+        {Group::Tables, "\nTables:\n"},
         {Group::Information, "\n"},
     };
     for (const auto& [group, heading] : headings) {
@@ -379,6 +416,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
     }
     if (options.searchFields != 0 && !options.searchText) {
         error = "--in goes with --search";
+        return false;
+    }
+    if (options.tabulate.empty() && (options.weight || options.missing)) {
+        error = std::string(options.weight ? "--weight" : "--missing") + " goes with --tabulate";
         return false;
     }
     return true;

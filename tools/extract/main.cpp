@@ -138,6 +138,11 @@ int main(int argc, char** argv)
         if (const int status = runQuery(context, *options.queryText); status != exitOk)
             return status;
     }
+    TableRequest tableRequest;
+    if (!options.tabulate.empty()) {
+        if (const int status = resolveTable(context, options, tableRequest); status != exitOk)
+            return status;
+    }
     if (options.saveSelection) {
         if (const int status = saveNamedSelection(context, *options.saveSelection); status != exitOk)
             return status;
@@ -163,6 +168,8 @@ int main(int argc, char** argv)
                               options.queryText;
         status = runVerify(context, selected);
     }
+    if (!options.tabulate.empty() && status == exitOk)
+        status = runTable(context, tableRequest);
     progress.finish();
     return status;
 }

@@ -61,6 +61,8 @@ constexpr std::array otherCommands{
     CommandInfo{command::verifyCodebook, "Verify Codebook Against Data...",
                 "Check the Frequencies of the Codebook Against the Raw Data", "Verify Codebook", nullptr,
                 E::DataOnCd},
+    CommandInfo{command::tables, "Tables...", "Count Weighted Frequencies and Crosstabs from the Raw Data", "Tables",
+                nullptr, E::DataOnCd},
 };
 
 constexpr std::array toolbar{command::topOfList, command::prevFile,  command::prevSection, command::nextSection,

@@ -24,6 +24,7 @@ constexpr int importTagFiles = 32809;
 constexpr int saveSelection = 32850; // the current tags under a name
 constexpr int loadSelection = 32851; // a named selection, combined with the tags
 constexpr int verifyCodebook = 32860; // Tools > Verify Codebook Against Data...
+constexpr int tables = 32861;         // Tools > Tables...
 constexpr int openProject = 32870;    // File > Open Project...: another project's configuration file
 constexpr int importDataSet = 32871;  // File > Import Data Set...: a project made from data sets
 constexpr int setup = 32803;

@@ -10,6 +10,7 @@
 #include "app/qt/OutputCommands.h"
 #include "outputs/OutputFormats.h"
 #include "app/qt/SetupDialog.h"
+#include "app/qt/TablesCommand.h"
 #include "app/qt/VerifyCommand.h"
 #include "platform/Ui.h"
 #include "search/qt/ImportTagFilesDialog.h"
@@ -89,6 +90,13 @@ void Features::Impl::attach()
     descriptions->onHelp = [window] { window->showHelpContents(); };
     descriptions->figuresFor = [window](std::uint32_t row, QWidget* over) {
         return window->verifyCommand().figuresLines(row, over);
+    };
+    descriptions->barsFor = [window](std::uint32_t row, QWidget* over) {
+        return window->tablesCommand().frequencyBars(row, over);
+    };
+    window->tablesCommand().onWeightChanged = [this] {
+        if (descriptions)
+            descriptions->reloadFrequencies();
     };
     descriptions->onWindowHidden = [window] { window->returnFocusToList(); };
     // Where the windows were is kept per project.

@@ -9,6 +9,7 @@
 #include "app/qt/LoadingDialog.h"
 #include "app/qt/LockKeys.h"
 #include "app/qt/ProjectCommands.h"
+#include "app/qt/TablesCommand.h"
 #include "app/qt/VerifyCommand.h"
 #include "app/qt/SelectionDialogs.h"
 #include "catalogue/Loader.h"
@@ -73,6 +74,8 @@ MainWindow::MainWindow(OpenProject& session, Ui& ui, QWidget* parent)
     createToolBar();
     createStatusBar();
     verify_ = std::make_unique<VerifyCommand>(session_, list_, ui_, this);
+    tables_ = std::make_unique<TablesCommand>(session_, list_, ui_, this);
+    tables_->onHelp = [this] { showHelpTopic(QStringLiteral("Tables")); };
     selections_ = std::make_unique<SelectionCommands>(session_, list_, ui_, this,
                                                       [this](const QString& note) { showNote(note); });
     selections_->setHelp([this] { showHelpTopic(QStringLiteral("Selections")); });
@@ -276,6 +279,7 @@ void MainWindow::createMenus()
 
     QMenu* tools = bar->addMenu(QStringLiteral("T&ools"));
     tools->addAction(action(command::verifyCodebook));
+    tools->addAction(action(command::tables));
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(action(command::helpContents));
@@ -440,6 +444,7 @@ void MainWindow::installDefaultHandlers()
     setCommandHandler(command::about, [this] { showAbout(); });
     setCommandHandler(command::exit, [this] { close(); });
     setCommandHandler(command::verifyCodebook, [this] { verify_->run(); });
+    setCommandHandler(command::tables, [this] { tables_->run(); });
     setCommandHandler(command::saveSelection, [this] { selections_->saveSelection(); });
     setCommandHandler(command::loadSelection, [this] { selections_->loadSelection(); });
     setCommandHandler(command::openProject, [this] { projects_->openProject(); });

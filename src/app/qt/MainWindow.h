@@ -27,6 +27,7 @@ namespace qavn {
 
 class HelpWindow;
 class ProjectCommands;
+class TablesCommand;
 class VerifyCommand;
 class QueryBar;
 class OpenProject;
@@ -166,6 +167,8 @@ public:
     // Tools > Verify Codebook Against Data... and the figures of variables
     // without category lines.
     VerifyCommand& verifyCommand() { return *verify_; }
+    // Tools > Tables... and the weighted frequency view.
+    TablesCommand& tablesCommand() { return *tables_; }
     // The tags kept between runs and the named selections.
     SelectionCommands& selections() const { return *selections_; }
 
@@ -220,6 +223,7 @@ private:
     std::map<int, std::function<void()>> handlers_;
     std::function<void()> closeHandler_;
     std::unique_ptr<VerifyCommand> verify_;
+    std::unique_ptr<TablesCommand> tables_;
     std::unique_ptr<SelectionCommands> selections_;
 };
 

@@ -80,7 +80,8 @@ CategoryItem itemOf(const QString& line)
 
 class CategoryDelegate : public QStyledItemDelegate {
 public:
-    CategoryDelegate(const CategoryColumns& columns, QObject* parent) : QStyledItemDelegate(parent), columns_(columns)
+    CategoryDelegate(const CategoryColumns& columns, const FrequencyBars& bars, QObject* parent)
+        : QStyledItemDelegate(parent), columns_(columns), bars_(bars)
     {
     }
 
@@ -94,6 +95,24 @@ public:
         const CategoryItem item = itemOf(index.data().toString());
         drawFields(painter, option.rect, columns_, latin1(item.code), latin1(item.frequency), latin1(item.percent),
                    latin1(item.label));
+        const auto row = static_cast<std::size_t>(index.row());
+        if (columns_.barWidth > 0 && row < bars_.amounts.size()) {
+            double longest = 0;
+            for (const double amount : bars_.amounts)
+                longest = std::max(longest, amount);
+            const int length =
+                longest > 0 ? static_cast<int>(columns_.barWidth * std::max(0.0, bars_.amounts[row]) / longest) : 0;
+            const QRect bar(option.rect.left() + columns_.barLeft, option.rect.top() + 3,
+                            std::max(length, bars_.amounts[row] > 0 ? 1 : 0), option.rect.height() - 6);
+            const QColor colour = (option.state & QStyle::State_Selected) ? option.palette.highlightedText().color()
+                                                                           : option.palette.highlight().color();
+            const bool missing = row < bars_.missing.size() && bars_.missing[row];
+            painter->fillRect(bar, missing ? QBrush(colour, Qt::BDiagPattern) : QBrush(colour));
+            if (missing && bar.width() > 1) {
+                painter->setPen(colour);
+                painter->drawRect(bar.adjusted(0, 0, -1, -1));
+            }
+        }
         painter->restore();
     }
 
@@ -106,6 +125,7 @@ public:
 
 private:
     const CategoryColumns& columns_;
+    const FrequencyBars& bars_;
 };
 
 class Headings : public QWidget {
@@ -147,6 +167,14 @@ CategoryColumns CategoryColumns::fit(const QFontMetrics& metrics, const QStringL
     columns.labelLeft = std::max(columns.labelLeft, columns.percentRight + labelGap);
     columns.width = columns.labelLeft + label;
     return columns;
+}
+
+void CategoryColumns::addBars(int barSize)
+{
+    barLeft = labelLeft;
+    barWidth = barSize;
+    labelLeft += barSize + labelGap;
+    width += barSize + labelGap;
 }
 
 DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore& store, const ProjectSpec& project,
@@ -215,7 +243,7 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     categories_->setAccessibleName(QStringLiteral("Frequency table"));
     categoryModel_ = new QStringListModel(this);
     categories_->setModel(categoryModel_);
-    categories_->setItemDelegate(new CategoryDelegate(columns_, categories_));
+    categories_->setItemDelegate(new CategoryDelegate(columns_, bars_, categories_));
     categories_->setUniformItemSizes(true);
     categories_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     categories_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -227,6 +255,13 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     figures_->setObjectName(QStringLiteral("figures"));
     figures_->setAccessibleName(QStringLiteral("Figures from the data"));
     figures_->setReadOnly(true);
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("frequencySummary"));
+    summary_->setAccessibleName(QStringLiteral("Valid, missing and total cases"));
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setWordWrap(true);
+    summary_->setContentsMargins(4, 0, 4, 2);
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(2, 2, 2, 0);
@@ -245,6 +280,7 @@ DescriptionWindow::DescriptionWindow(int slot, VariableList& list, CodebookStore
     layout->addWidget(text_, 1);
     layout->addWidget(categories_, 1);
     layout->addWidget(figures_, 1);
+    layout->addWidget(summary_);
     applyView();
 
     activation_ = new QTimer(this);
@@ -284,7 +320,19 @@ void DescriptionWindow::applyView()
             figuresShown_ = true;
         }
     }
+    if (!description && hasCategories_ && !barsAsked_ && barsFor && !computingFigures_ && row_ != 0) {
+        computingFigures_ = true;
+        barsAsked_ = true;
+        const std::uint32_t row = row_;
+        std::optional<FrequencyBars> bars = barsFor(row, this);
+        computingFigures_ = false;
+        if (bars && row == row_) {
+            bars_ = std::move(*bars);
+            showBars();
+        }
+    }
     const bool figures = !description && figuresShown_;
+    summary_->setVisible(!description && !figures && !summary_->text().isEmpty());
     info_->setVisible(description);
     text_->setVisible(description);
     headings_->setVisible(!description && !figures);
@@ -311,6 +359,35 @@ void DescriptionWindow::refresh()
     row_ = r;
     if (onRowShown)
         onRowShown(slot_, r);
+    load(r);
+}
+
+void DescriptionWindow::reloadFrequencies()
+{
+    if (row_ != 0)
+        load(row_);
+}
+
+void DescriptionWindow::showBars()
+{
+    if (!bars_.lines.isEmpty())
+        categoryModel_->setStringList(bars_.lines);
+    const QStringList lines = categoryModel_->stringList();
+    columns_ = CategoryColumns::fit(categories_->fontMetrics(), lines);
+    if (bars_.amounts.size() == static_cast<std::size_t>(lines.size()))
+        columns_.addBars(categories_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    else
+        bars_.amounts.clear();
+    summary_->setText(bars_.summary);
+    headings_->update();
+    categories_->viewport()->update();
+}
+
+void DescriptionWindow::load(std::uint32_t r)
+{
+    bars_ = {};
+    barsAsked_ = false;
+    summary_->clear();
     if (!store_.readRecord(r))
         return;
     const VariableRecord record = store_.record();
@@ -349,6 +426,11 @@ QString DescriptionWindow::descriptionText() const
 QStringList DescriptionWindow::categoryLines() const
 {
     return categoryModel_->stringList();
+}
+
+QString DescriptionWindow::summaryText() const
+{
+    return summary_->text();
 }
 
 QString DescriptionWindow::figuresText() const
@@ -527,6 +609,9 @@ DescriptionWindow* DescriptionWindows::make(int slot)
     w->figuresFor = [this](std::uint32_t row, QWidget* window) {
         return figuresFor ? figuresFor(row, window) : std::optional<QStringList>();
     };
+    w->barsFor = [this](std::uint32_t row, QWidget* window) {
+        return barsFor ? barsFor(row, window) : std::optional<FrequencyBars>();
+    };
     if (!places_[slot].isEmpty()) {
         w->setPlace(places_[slot]);
     } else if (owner_) {
@@ -604,6 +689,13 @@ void DescriptionWindows::showDescription(Request request)
     w->refresh();
     if (request == Request::Frequency)
         w->setView(DescriptionWindow::View::Frequency);
+}
+
+void DescriptionWindows::reloadFrequencies()
+{
+    for (const QPointer<DescriptionWindow>& window : windows_)
+        if (window)
+            window->reloadFrequencies();
 }
 
 void DescriptionWindows::destroyAll()

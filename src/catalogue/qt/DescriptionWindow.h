@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QButtonGroup;
 class QFontMetrics;
@@ -38,6 +39,10 @@ struct CategoryColumns {
     int freqRight = 90;
     int percentRight = 124;
     int labelLeft = 132;
+    // The bar beside each line, between % and the label: where it starts
+    // and its longest length; 0 wide when the view has no bars.
+    int barLeft = 0;
+    int barWidth = 0;
     // Where the widest item ends: the label's left edge plus the widest
     // label, so that the list scrolls sideways to the end of every label.
     int width = 0;
@@ -45,6 +50,18 @@ struct CategoryColumns {
     // The places for `lines` (category lines, tab-separated) drawn in a font
     // with the metrics `metrics`; the headings count as texts too.
     static CategoryColumns fit(const QFontMetrics& metrics, const QStringList& lines);
+    // Makes room for bars of `barWidth` pixels before the label.
+    void addBars(int width);
+};
+
+// What the frequency view shows beside its lines: a bar for each line and a
+// summary under them, and the lines themselves when they are not the
+// codebook's (weighted sums from the data).
+struct FrequencyBars {
+    QStringList lines;           // Code, Freq, % and Category Label tab-separated; empty: the codebook's lines
+    std::vector<double> amounts; // the length of each line's bar, relative to the longest
+    std::vector<bool> missing;   // lines of missing values (their bars are hatched)
+    QString summary;             // "Valid ... Missing ... Total ..."
 };
 
 // One description and frequency window: the variable's description in one
@@ -87,6 +104,12 @@ public:
     // lines (its figures from the data); nothing leaves the view empty. Any
     // dialog it shows belongs to `window`, which stays in front.
     std::function<std::optional<QStringList>(std::uint32_t row, QWidget* window)> figuresFor;
+    // The bars and summary of a variable with category lines, asked for when
+    // the frequency view first shows it; nothing shows the codebook's lines
+    // without bars. Any dialog it shows belongs to `window`.
+    std::function<std::optional<FrequencyBars>(std::uint32_t row, QWidget* window)> barsFor;
+    // Asks barsFor again for the variable shown (the project's weight changed).
+    void reloadFrequencies();
 
     // The frequency table as tab-separated lines (Code, Freq, %, Category
     // Label): the selected lines, or every line with a heading line first
@@ -110,6 +133,9 @@ public:
     QStringList categoryLines() const;
     // The figures shown instead of category lines; empty when none are.
     QString figuresText() const;
+    // The bars and the summary under the lines; empty when none are shown.
+    const std::vector<double>& barAmounts() const { return bars_.amounts; }
+    QString summaryText() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -119,6 +145,8 @@ protected:
 
 private:
     void applyView();
+    void load(std::uint32_t row);
+    void showBars();
     void activated();
     void cancelActivation();
     void copyCategories();
@@ -142,6 +170,9 @@ private:
     QListView* categories_;
     QStringListModel* categoryModel_;
     QPlainTextEdit* figures_;
+    QLabel* summary_;
+    FrequencyBars bars_;
+    bool barsAsked_ = false; // barsFor was asked for the current variable
     bool hasCategories_ = true;
     bool figuresShown_ = false; // figures_ holds the current variable's figures
     bool computingFigures_ = false;
@@ -184,6 +215,9 @@ public:
     std::function<void()> onHelp;
     // Handed to every window (see DescriptionWindow::figuresFor).
     std::function<std::optional<QStringList>(std::uint32_t row, QWidget* window)> figuresFor;
+    std::function<std::optional<FrequencyBars>(std::uint32_t row, QWidget* window)> barsFor;
+    // Every window asks barsFor again.
+    void reloadFrequencies();
     // A window was closed (hidden): the main window takes the focus back.
     std::function<void()> onWindowHidden;
 

@@ -29,7 +29,8 @@ public:
 
     // An output run of `format` (an entry of the output format table):
     // nothing tagged → the message; then, for a one-file output, the save
-    // dialog and, when the format asks, the Confirmation dialog; then the
+    // dialog (for a folder output the folder dialog) and, when the format
+    // asks, the Confirmation dialog; then the
     // writing dialog runs the output. An output of several files (the data
     // export) runs under its record-counter dialog, which lists the generated
     // files once the run completed.

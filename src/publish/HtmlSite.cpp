@@ -19,7 +19,13 @@
 #include "writers/WriterContext.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -40,31 +46,59 @@ constexpr std::string_view temporaryPrefix = ".qavn-site-";
 constexpr std::string_view scriptOpening = "/* The codebook site:";
 constexpr std::string_view generatorMark = "<meta name=\"generator\" content=\"QAVN";
 
-// Latin-1 text as a string of the site's scripts (UTF-8). '<' is escaped
-// too, so that no text ends the script element of index.html.
+// The bytes a string of the site's scripts holds as they are: printable
+// ASCII but the quote, the backslash and '<' (escaped too, so that no text
+// ends the script element of index.html).
+constexpr std::array<bool, 256> plainInScript = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\' && c != '<';
+    return plain;
+}();
+
+// Latin-1 text as a string of the site's scripts (UTF-8).
 void appendScriptString(std::string& out, std::string_view latin1)
 {
     out += '"';
-    for (const char ch : latin1) {
-        const auto c = static_cast<unsigned char>(ch);
+    const char* p = latin1.data();
+    const char* end = p + latin1.size();
+    while (p < end) {
+        const char* run = p;
+        while (p < end && plainInScript[static_cast<unsigned char>(*p)])
+            ++p;
+        out.append(run, static_cast<std::size_t>(p - run));
+        if (p == end)
+            break;
+        const auto c = static_cast<unsigned char>(*p++);
         if (c >= 0x80) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
         } else if (c == '"' || c == '\\') {
             out += '\\';
-            out += ch;
+            out += static_cast<char>(c);
         } else if (c == '\n') {
             out += "\\n";
-        } else if (c < 0x20 || c == 0x7F || c == '<') {
+        } else {
             static constexpr char hex[] = "0123456789abcdef";
             out += "\\u00";
             out += hex[c >> 4];
             out += hex[c & 15];
-        } else {
-            out += ch;
         }
     }
     out += '"';
+}
+
+// `before`, the number, then `after` (each a single character, or none).
+void appendNumber(std::string& out, char before, std::uint64_t n, char after)
+{
+    char text[24];
+    std::size_t used = 0;
+    if (before)
+        text[used++] = before;
+    used = static_cast<std::size_t>(std::to_chars(text + used, text + 22, n).ptr - text);
+    if (after)
+        text[used++] = after;
+    out.append(text, used);
 }
 
 // Latin-1 text as HTML text or attribute value (UTF-8).
@@ -201,6 +235,7 @@ public:
         }
         if (::close(fd) != 0)
             return fail(relative, std::strerror(errno));
+        written_.push_back(relative);
         return true;
     }
 
@@ -215,14 +250,29 @@ public:
     // folder is put back as it was as far as the system allows.
     bool commit(std::string& reason)
     {
-        const int dir = ::open(temporary_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0 || ::syncfs(dir) != 0) {
-            reason = std::strerror(errno);
-            if (dir >= 0)
-                ::close(dir);
-            return false;
-        }
-        ::close(dir);
+        // Every file and folder of the site reaches the disk before any name
+        // changes: the bytes of all files are sent, then waited for, then
+        // one sync of each folder commits the new files' records (one sync
+        // per file would commit the file system's journal thousands of
+        // times; a sync of the whole file system would wait for every other
+        // program's writes too).
+        auto sync = [&](const fs::path& path, int how) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (how == 0 ? O_DIRECTORY : 0));
+            const bool synced = fd >= 0 && (how == 0 ? ::fsync(fd) : ::sync_file_range(fd, 0, 0, how)) == 0;
+            if (!synced)
+                reason = path.string() + ": " + std::strerror(errno);
+            if (fd >= 0)
+                ::close(fd);
+            return synced;
+        };
+        for (const int how : {SYNC_FILE_RANGE_WRITE,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER})
+            for (const std::string& relative : written_)
+                if (!sync(temporary_ / relative, how))
+                    return false;
+        for (const char* sub : {"qavn/list", "qavn/var", "qavn/outline", "qavn/index", "qavn", "."})
+            if (!sync(temporary_ / sub, 0))
+                return false;
         const fs::path site = target_ / siteFolderName;
         const fs::path aside = temporary_ / "earlier";
         std::error_code ec;
@@ -295,12 +345,132 @@ private:
     std::string reason_;
     std::size_t writes_ = 0;
     std::size_t failFrom_ = 0;
+    std::vector<std::string> written_;
 };
 
-// One file of data, built in memory and written when full.
+// The words of the variables reach the index on a thread of their own, a
+// batch of variables at a time, while the writer's thread reads the codebook
+// and writes the files.
+class IndexFeeder {
+public:
+    explicit IndexFeeder(SiteIndex& index) : index_(index), worker_([this] { work(); }) {}
+    ~IndexFeeder() { finish(); }
+    IndexFeeder(const IndexFeeder&) = delete;
+    IndexFeeder& operator=(const IndexFeeder&) = delete;
+
+    void add(std::uint32_t position, std::uint8_t field, std::string_view text)
+    {
+        if (text.empty())
+            return;
+        if (batch_.text.capacity() < batchBytes + 4096) {
+            batch_.text.reserve(batchBytes + 65536);
+            batch_.items.reserve(batchBytes / 16);
+        }
+        batch_.items.push_back({position, field, batch_.text.size(), text.size()});
+        batch_.text += text;
+    }
+    // Hands the batch over once it is large enough.
+    void endVariable()
+    {
+        if (batch_.text.size() >= batchBytes)
+            send();
+    }
+    // Waits until every word handed over is in the index.
+    void finish()
+    {
+        if (!worker_.joinable())
+            return;
+        send();
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        ready_.notify_all();
+        worker_.join();
+    }
+
+private:
+    static constexpr std::size_t batchBytes = 1 << 20;
+
+    struct Item {
+        std::uint32_t position;
+        std::uint8_t field;
+        std::size_t offset;
+        std::size_t length;
+    };
+    struct Batch {
+        std::vector<Item> items;
+        std::string text;
+    };
+
+    void send()
+    {
+        if (batch_.items.empty())
+            return;
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [&] { return queue_.size() < 4; });
+        queue_.push_back(std::move(batch_));
+        batch_ = Batch();
+        lock.unlock();
+        ready_.notify_one();
+    }
+    void work()
+    {
+        for (;;) {
+            Batch batch;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [&] { return !queue_.empty() || done_; });
+                if (queue_.empty())
+                    return;
+                batch = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            room_.notify_one();
+            const std::string_view text = batch.text;
+            for (const Item& item : batch.items)
+                index_.add(item.position, item.field, text.substr(item.offset, item.length));
+        }
+    }
+
+    SiteIndex& index_;
+    Batch batch_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable room_;
+    std::deque<Batch> queue_;
+    bool done_ = false;
+    std::thread worker_; // last: it starts once everything above is ready
+};
+
+// One file of data, built in memory and written when full:
+// "QAVN.<call>(<k>,[<item>,\n<item>...]);".
 struct DataFile {
+    DataFile(const char* folderName, const char* callName) : folder(folderName), call(callName) {}
+
+    const char* folder;
+    const char* call;
     std::string text;
     std::uint32_t count = 0;
+    std::uint32_t k = 0;
+
+    // The text to append the next item to: the file's opening before the
+    // first, a separator before the others.
+    std::string& next(std::uint32_t fileNumber)
+    {
+        if (count == 0) {
+            k = fileNumber;
+            text.reserve(1 << 18);
+            text = "QAVN.";
+            text += call;
+            text += '(' + std::to_string(k) + ",[\n";
+        } else {
+            text += ",\n";
+        }
+        ++count;
+        return text;
+    }
+    std::string name() const { return "qavn/" + std::string(folder) + "/" + std::to_string(k) + ".js"; }
 };
 
 class SiteWriter {
@@ -320,7 +490,7 @@ private:
     void addEntry(std::uint32_t position, const VariableEntry& entry);
     void addWords(std::uint32_t position, const VariableEntry& entry);
     void endSection();
-    bool flush(DataFile& file, const char* kind, const char* call, std::uint32_t k);
+    bool flush(DataFile& file);
     bool writeIndex();
     bool writeFiles();
     bool writePage();
@@ -331,10 +501,11 @@ private:
     SiteFolder& folder_;
     EntryReader reader_;
     SiteIndex index_;
+    IndexFeeder feeder_{index_};
     std::vector<PositionList> files_; // by data file number
-    DataFile list_;
-    DataFile vars_;
-    DataFile outline_;
+    DataFile list_{"list", "list"};
+    DataFile vars_{"var", "vars"};
+    DataFile outline_{"outline", "outline"};
     std::uint32_t variables_ = 0;
     std::uint32_t sections_ = 0;
     std::int64_t descriptionHolder_ = -1; // index in the description file of the text last written
@@ -355,15 +526,14 @@ void SiteWriter::step(std::uint64_t done, std::uint64_t total, long span)
 
 void SiteWriter::addList(std::uint32_t position, const VariableEntry& entry)
 {
-    std::string& out = list_.text;
-    if (list_.count > 0)
-        out += ",\n";
+    std::string& out = list_.next(position / siteListSize);
     out += '[';
     appendScriptString(out, entry.name);
     out += ',';
     appendScriptString(out, entry.label);
-    out += ',' + std::to_string(entry.section) + ',' + std::to_string(entry.file) + ',' + std::to_string(entry.line) +
-           ',';
+    appendNumber(out, ',', entry.section, ',');
+    appendNumber(out, 0, entry.file, ',');
+    appendNumber(out, 0, entry.line, ',');
     appendScriptString(out, std::string_view(&entry.typeCode, 1));
     out += ',';
     appendScriptString(out, entry.location);
@@ -372,29 +542,27 @@ void SiteWriter::addList(std::uint32_t position, const VariableEntry& entry)
         appendScriptString(out, entry.sectionTitle);
     }
     out += ']';
-    ++list_.count;
 }
 
 void SiteWriter::addEntry(std::uint32_t position, const VariableEntry& entry)
 {
-    std::string& out = vars_.text;
     const std::uint32_t at = vars_.count;
     if (at == 0)
         descriptionHolder_ = -1;
-    if (at > 0)
-        out += ",\n";
-    out += '[' + std::to_string(entry.number) + ',';
+    std::string& out = vars_.next(position / siteVarSize);
+    appendNumber(out, '[', entry.number, ',');
     appendScriptString(out, entry.name);
     out += ',';
     appendScriptString(out, entry.label);
-    out += ',' + std::to_string(entry.section) + ',' + std::to_string(entry.file) + ',' + std::to_string(entry.line) +
-           ',';
+    appendNumber(out, ',', entry.section, ',');
+    appendNumber(out, 0, entry.file, ',');
+    appendNumber(out, 0, entry.line, ',');
     appendScriptString(out, entry.location);
     out += ',';
     appendScriptString(out, std::string_view(&entry.typeCode, 1));
     out += ',';
     if (entry.sharesDescription && descriptionHolder_ >= 0) {
-        out += std::to_string(descriptionHolder_);
+        appendNumber(out, 0, static_cast<std::uint64_t>(descriptionHolder_), 0);
     } else {
         appendScriptString(out, entry.description);
         descriptionHolder_ = at;
@@ -420,21 +588,21 @@ void SiteWriter::addEntry(std::uint32_t position, const VariableEntry& entry)
         appendScriptString(out, entry.sectionTitle);
     }
     out += ']';
-    ++vars_.count;
 }
 
 void SiteWriter::addWords(std::uint32_t position, const VariableEntry& entry)
 {
-    index_.add(position, SiteIndex::nameField, entry.name);
-    index_.add(position, SiteIndex::labelField, entry.label);
-    index_.add(position, SiteIndex::descriptionField, entry.description);
+    feeder_.add(position, SiteIndex::nameField, entry.name);
+    feeder_.add(position, SiteIndex::labelField, entry.label);
+    feeder_.add(position, SiteIndex::descriptionField, entry.description);
     for (std::size_t c = 0; c < entry.categoryCount; ++c) {
         const CategoryEntry& category = entry.categories[c];
-        index_.add(position, SiteIndex::categoryField, category.code);
-        index_.add(position, SiteIndex::categoryField, category.frequency);
-        index_.add(position, SiteIndex::categoryField, category.percent);
-        index_.add(position, SiteIndex::categoryField, category.label);
+        feeder_.add(position, SiteIndex::categoryField, category.code);
+        feeder_.add(position, SiteIndex::categoryField, category.frequency);
+        feeder_.add(position, SiteIndex::categoryField, category.percent);
+        feeder_.add(position, SiteIndex::categoryField, category.label);
     }
+    feeder_.endVariable();
     if (files_.size() <= entry.file)
         files_.resize(entry.file + 1u);
     files_[entry.file].add(position, 1);
@@ -444,31 +612,25 @@ void SiteWriter::endSection()
 {
     if (sectionCount_ == 0)
         return;
-    std::string& out = outline_.text;
-    if (outline_.count > 0)
-        out += ",\n";
+    std::string& out = outline_.next(sections_ / siteOutlineSize);
     out += '[';
     appendScriptString(out, sectionTitle_);
     out += ',' + std::to_string(sectionFirst_) + ',' + std::to_string(sectionCount_) + ']';
-    ++outline_.count;
     ++sections_;
     sectionCount_ = 0;
 }
 
-bool SiteWriter::flush(DataFile& file, const char* kind, const char* call, std::uint32_t k)
+bool SiteWriter::flush(DataFile& file)
 {
-    const std::string text = std::string("QAVN.") + call + "(" + std::to_string(k) + ",[\n";
-    file.text.insert(0, text);
     file.text += "]);\n";
-    const bool ok = folder_.write("qavn/" + std::string(kind) + "/" + std::to_string(k) + ".js", file.text);
-    file.text.clear();
     file.count = 0;
-    return ok;
+    return folder_.write(file.name(), file.text);
 }
 
 SiteWriter::Outcome SiteWriter::run(const std::vector<std::uint32_t>& tagged)
 {
     const std::size_t total = tagged.size();
+    index_.reserve(total + total / 4 + 4096);
     VariableEntry entry;
     for (std::uint32_t position = 0; position < total; ++position) {
         if ((position & 255) == 0) {
@@ -482,7 +644,7 @@ SiteWriter::Outcome SiteWriter::run(const std::vector<std::uint32_t>& tagged)
             endSection();
             sectionTitle_ = entry.sectionTitle;
             sectionFirst_ = position;
-            if (outline_.count == siteOutlineSize && !flush(outline_, "outline", "outline", sections_ / siteOutlineSize - 1))
+            if (outline_.count == siteOutlineSize && !flush(outline_))
                 return Outcome::Failed;
         }
         ++sectionCount_;
@@ -490,15 +652,14 @@ SiteWriter::Outcome SiteWriter::run(const std::vector<std::uint32_t>& tagged)
         addEntry(position, entry);
         addWords(position, entry);
         ++variables_;
-        if (list_.count == siteListSize && !flush(list_, "list", "list", position / siteListSize))
+        if (list_.count == siteListSize && !flush(list_))
             return Outcome::Failed;
-        if (vars_.count == siteVarSize && !flush(vars_, "var", "vars", position / siteVarSize))
+        if (vars_.count == siteVarSize && !flush(vars_))
             return Outcome::Failed;
     }
     endSection();
-    if ((list_.count > 0 && !flush(list_, "list", "list", (variables_ - 1) / siteListSize)) ||
-        (vars_.count > 0 && !flush(vars_, "var", "vars", (variables_ - 1) / siteVarSize)) ||
-        (outline_.count > 0 && !flush(outline_, "outline", "outline", (sections_ - 1) / siteOutlineSize)))
+    if ((list_.count > 0 && !flush(list_)) || (vars_.count > 0 && !flush(vars_)) ||
+        (outline_.count > 0 && !flush(outline_)))
         return Outcome::Failed;
     step(total, total, 250);
     if (!pollProgress(services_.ui, progress_))
@@ -513,6 +674,7 @@ SiteWriter::Outcome SiteWriter::run(const std::vector<std::uint32_t>& tagged)
 
 bool SiteWriter::writeIndex()
 {
+    feeder_.finish();
     index_.finish();
     const std::vector<SiteIndex::Shard> shards = index_.shards(siteShardBytes);
     std::string keys = "QAVN.keys([";

@@ -16,8 +16,8 @@ class Progress;
 
 // How the site splits its data: variables per list file and per description
 // file, sections per outline file, and the size of an index file.
-inline constexpr std::uint32_t siteListSize = 250;
-inline constexpr std::uint32_t siteVarSize = 100;
+inline constexpr std::uint32_t siteListSize = 500;
+inline constexpr std::uint32_t siteVarSize = 200;
 inline constexpr std::uint32_t siteOutlineSize = 500;
 inline constexpr std::size_t siteShardBytes = 100'000;
 
@@ -35,8 +35,8 @@ struct SiteRequest {
 //   index.html           the title, the sections as an outline, the search
 //                        box and the list of variables
 //   qavn/site.js, .css   the page's script and style sheet
-//   qavn/list/K.js       names, labels, sections and places of 250 variables each
-//   qavn/var/K.js        the whole entries of 100 variables each: description,
+//   qavn/list/K.js       names, labels, sections and places of 500 variables each
+//   qavn/var/K.js        the whole entries of 200 variables each: description,
 //                        location, type, missing values, category lines
 //   qavn/outline/K.js    500 sections each: title, first variable, count
 //   qavn/index/K.js      the words of every field and the variables they occur in

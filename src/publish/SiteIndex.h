@@ -83,6 +83,10 @@ public:
 
     SiteIndex();
 
+    // Room for about `words` words, so that the tables are not rebuilt as
+    // they fill (every variable's name is a word of its own).
+    void reserve(std::size_t words);
+
     // Adds the words of `text` (Latin-1) in `field` of the variable at
     // `position`. A word is a run of the query language's word characters
     // (letters, digits, '_', the Latin-1 letters), lower-cased as the query
@@ -105,18 +109,24 @@ public:
 
 private:
     struct Entry {
+        std::uint64_t head = 0; // the first 8 bytes, as headOf() gives them
         std::uint32_t offset = 0;
         std::uint32_t length = 0;
         std::uint32_t hash = 0;
         PositionList positions;
     };
     std::uint32_t find(std::string_view word, std::uint32_t hash);
+    std::uint32_t findNumber(std::string_view digits);
+    std::uint32_t add(std::string_view word, std::uint32_t hash);
     void grow();
 
     std::string words_; // every word once, one after another
     std::vector<Entry> entries_;
-    std::vector<std::uint32_t> slots_; // entry + 1; 0 is empty
-    std::string word_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t hashed_ = 0; // entries the slots hold
+    // Words of at most 6 digits, which category lines hold by the million,
+    // found without hashing: entry + 1 at the place the digits give.
+    std::vector<std::uint32_t> numbers_;
 };
 
 } // namespace qavn

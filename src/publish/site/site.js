@@ -14,7 +14,6 @@
 
   var site = null;          // the facts index.html hands to QAVN.start
   var sectionTitles = {};   // section number -> title, as the files bring them
-  var started = 0;          // performance.now() at the start
   var listSize = 250;       // variables per list file (from the site)
   var varSize = 100;        // variables per description file
   var outlineSize = 500;    // sections per outline file
@@ -1014,7 +1013,6 @@
   }
 
   QAVN.start = function (facts) {
-    started = performance.now();
     site = facts;
     listSize = facts.listSize;
     varSize = facts.varSize;
@@ -1060,7 +1058,9 @@
       render();
     });
     Promise.all([render(), showMoreSections()]).then(function () {
-      document.documentElement.setAttribute('data-ready-ms', (performance.now() - started).toFixed(1));
+      // Milliseconds from the start of the page's navigation to its first
+      // list on screen (the benchmark reads it).
+      document.documentElement.setAttribute('data-ready-ms', performance.now().toFixed(1));
       // The index's keys, for the first search.
       return load('one', 'keys');
     }).catch(showProblem);

@@ -25,6 +25,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <csignal>
 #include <cstring>
@@ -55,6 +56,29 @@ constexpr std::array<bool, 256> plainInScript = [] {
         plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\' && c != '<';
     return plain;
 }();
+
+// UTF-8 text as a string of the site's scripts.
+void appendScriptStringUtf8(std::string& out, std::string_view utf8)
+{
+    out += '"';
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80 || plainInScript[c]) {
+            out += ch;
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            static constexpr char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    out += '"';
+}
 
 // Latin-1 text as a string of the site's scripts (UTF-8).
 void appendScriptString(std::string& out, std::string_view latin1)
@@ -476,7 +500,8 @@ struct DataFile {
 class SiteWriter {
 public:
     SiteWriter(const WriterServices& services, Progress& progress, SiteFolder& folder)
-        : services_(services), progress_(progress), folder_(folder), reader_(services)
+        : services_(services), progress_(progress), folder_(folder), metadata_(readPublishedMetadata(services)),
+          reader_(services, metadata_ ? &*metadata_ : nullptr)
     {
     }
 
@@ -489,6 +514,7 @@ private:
     void addList(std::uint32_t position, const VariableEntry& entry);
     void addEntry(std::uint32_t position, const VariableEntry& entry);
     void addWords(std::uint32_t position, const VariableEntry& entry);
+    void appendMetadata(std::string& out, const VariableEntry& entry);
     void endSection();
     bool flush(DataFile& file);
     bool writeIndex();
@@ -499,6 +525,7 @@ private:
     const WriterServices& services_;
     Progress& progress_;
     SiteFolder& folder_;
+    std::optional<ProjectMetadata> metadata_;
     EntryReader reader_;
     SiteIndex index_;
     IndexFeeder feeder_{index_};
@@ -582,7 +609,8 @@ void SiteWriter::addEntry(std::uint32_t position, const VariableEntry& entry)
         appendScriptString(out, category.label);
         out += category.missing ? ",1]" : ",0]";
     }
-    out += "],0";
+    out += "],";
+    appendMetadata(out, entry);
     if (entry.startsSection || position % siteVarSize == 0) {
         out += ',';
         appendScriptString(out, entry.sectionTitle);
@@ -590,8 +618,59 @@ void SiteWriter::addEntry(std::uint32_t position, const VariableEntry& entry)
     out += ']';
 }
 
+// What the metadata file adds to an entry, as an object of the fields it
+// has ("long", "label", "format", "missing"); 0 when it adds nothing.
+void SiteWriter::appendMetadata(std::string& out, const VariableEntry& entry)
+{
+    const VariableMetadata* meta = entry.metadata;
+    const std::size_t start = out.size();
+    out += '{';
+    auto field = [&](const char* key) {
+        if (out.size() > start + 1)
+            out += ',';
+        out += '"';
+        out += key;
+        out += "\":";
+    };
+    if (meta && !meta->longName.empty() && meta->longName != entry.name) {
+        field("long");
+        appendScriptStringUtf8(out, meta->longName);
+    }
+    if (meta && !meta->label.empty() && utf8AsLatin1(meta->label) != entry.label) {
+        field("label");
+        appendScriptStringUtf8(out, meta->label);
+    }
+    if (meta && !meta->format.text.empty()) {
+        field("format");
+        appendScriptStringUtf8(out, meta->format.text);
+    }
+    if (meta && !meta->missing.empty()) {
+        field("missing");
+        out += '[';
+        bool first = true;
+        for (const std::string& text : declaredMissingTexts(*meta)) {
+            if (!first)
+                out += ',';
+            first = false;
+            appendScriptStringUtf8(out, text);
+        }
+        out += ']';
+    }
+    if (out.size() == start + 1) {
+        out.back() = '0';
+        return;
+    }
+    out += '}';
+}
+
 void SiteWriter::addWords(std::uint32_t position, const VariableEntry& entry)
 {
+    if (const VariableMetadata* meta = entry.metadata) {
+        if (!meta->longName.empty())
+            feeder_.add(position, SiteIndex::nameField, utf8AsLatin1(meta->longName));
+        if (!meta->label.empty())
+            feeder_.add(position, SiteIndex::labelField, utf8AsLatin1(meta->label));
+    }
     feeder_.add(position, SiteIndex::nameField, entry.name);
     feeder_.add(position, SiteIndex::labelField, entry.label);
     feeder_.add(position, SiteIndex::descriptionField, entry.description);

@@ -19,6 +19,7 @@
 #include <span>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace qavn {
@@ -37,7 +38,8 @@ struct Column {
 
 constexpr Column variableColumns[] = {
     {"name", 10},    {"long name", 16}, {"label", 40}, {"section", 30},   {"data file", 22},      {"line", 6},
-    {"location", 10}, {"type", 14},     {"width", 7},  {"decimals", 9},  {"missing values", 18}, {"description", 80},
+    {"location", 10}, {"type", 14},     {"width", 7},  {"decimals", 9},  {"format", 12},        {"missing values", 18},
+    {"description", 80},
 };
 constexpr Column labelColumns[] = {
     {"variable", 10}, {"code", 10}, {"label", 40}, {"frequency", 11}, {"percent", 9}, {"missing", 9},
@@ -94,6 +96,14 @@ public:
             return;
         utf8_.clear();
         appendLatin1AsUtf8(latin1, utf8_);
+        check(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), utf8_.c_str(), nullptr));
+    }
+    // Text of the metadata file (UTF-8, checked: the sheet's XML holds no invalid byte).
+    void utf8(lxw_row_t row, int column, std::string_view text)
+    {
+        if (text.empty() || !sheet_)
+            return;
+        utf8_ = validUtf8(text);
         check(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), utf8_.c_str(), nullptr));
     }
     void number(lxw_row_t row, int column, double value)
@@ -240,7 +250,8 @@ bool writeXlsxDictionary(WriterContext& context)
     variables.begin();
     labels.begin();
     const WriterServices services{context.list, context.store, context.project, context.settings, context.ui};
-    EntryReader reader(services);
+    const std::optional<ProjectMetadata> metadata = readPublishedMetadata(services);
+    EntryReader reader(services, metadata ? &*metadata : nullptr);
     VariableEntry entry;
     std::string cut;
     bool complete = true;
@@ -251,8 +262,15 @@ bool writeXlsxDictionary(WriterContext& context)
         }
         const DataFileEntry* data = context.project.dataFile(entry.file);
         const lxw_row_t row = variables.nextRow();
+        const VariableMetadata* meta = entry.metadata;
         variables.text(row, 0, entry.name);
-        variables.text(row, 2, entry.label);
+        if (meta && meta->longName != entry.name)
+            variables.utf8(row, 1, meta->longName);
+        // The source's whole label where the codebook holds a shorter one.
+        if (meta && !meta->label.empty())
+            variables.utf8(row, 2, meta->label);
+        else
+            variables.text(row, 2, entry.label);
         variables.text(row, 3, entry.sectionTitle);
         variables.text(row, 4, data ? std::string_view(data->dataPath) : std::string_view());
         variables.number(row, 5, entry.line);
@@ -261,8 +279,17 @@ bool writeXlsxDictionary(WriterContext& context)
         if (entry.width() > 0)
             variables.number(row, 8, entry.width());
         variables.number(row, 9, entry.decimals());
-        variables.text(row, 10, entry.missingText());
-        variables.text(row, 11, cellDescription(entry.description, cut));
+        if (meta)
+            variables.utf8(row, 10, meta->format.text);
+        if (meta && !meta->missing.empty()) {
+            std::string declared;
+            for (const std::string& text : declaredMissingTexts(*meta))
+                declared += (declared.empty() ? "" : ", ") + text;
+            variables.utf8(row, 11, declared);
+        } else {
+            variables.text(row, 11, entry.missingText());
+        }
+        variables.text(row, 12, cellDescription(entry.description, cut));
 
         for (std::size_t c = 0; c < entry.categoryCount; ++c) {
             const CategoryEntry& category = entry.categories[c];

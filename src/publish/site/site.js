@@ -754,6 +754,7 @@
     var facts = [
       ['Number', 'variable ' + number(entry[0]) + ' of the project'],
       more.long ? ['Long name', more.long] : null,
+      more.label ? ['Whole label', more.label] : null,
       ['Section', el('a', { href: address({ query: 'section:' + entry[3], page: 1, entries: false, size: current.size }),
         'data-section': String(entry[3]), text: entry[3] + (sectionTitles[entry[3]] !== undefined ? ': ' + sectionTitles[entry[3]] : '') })],
       ['Data file', file ? file[0] + ' (' + plural(file[1], 'line', 'lines') + ' per case)' : 'file ' + entry[4]],

@@ -5,6 +5,8 @@
 #include "formats/TableFormats.h"
 #include "outputs/DataExport.h"
 #include "platform/TextOutput.h"
+#include "publish/HtmlSite.h"
+#include "publish/XlsxDictionary.h"
 #include "writers/PortablePrograms.h"
 #include "writers/ProgramWriters.h"
 
@@ -50,6 +52,17 @@ OutputResult writeTables(const OutputFormat& format, const WriterServices& servi
         request.failFromWrite = output->failingFromWrite();
     const std::unique_ptr<TableFormat> table = make();
     return runTableDriver(services, request, *table, progress);
+}
+
+// The codebook as a static HTML site in a folder (publish/HtmlSite.h).
+OutputResult writeSite(const OutputFormat&, const WriterServices& services, const OutputJob& job, Progress& progress,
+                       FileTextOutput* output)
+{
+    SiteRequest request;
+    request.path = job.path;
+    if (output)
+        request.failFromWrite = output->failingFromWrite();
+    return writeHtmlSite(services, request, progress);
 }
 
 using F = OutputFiles;
@@ -118,6 +131,16 @@ constexpr std::array formats{
                  OutputCommand{32837, "SPSS for PSPP", "Create SPSS Command File for PSPP", "SPSS for PSPP", false,
                                true},
                  writeOneFile<writePsppProgram>},
+    OutputFormat{OutputKind::HtmlSite, "HTML Site", "", "", false, F::Folder, "html",
+                 "searchable HTML site of the codebook (index.html and its files) in the folder PATH",
+                 OutputCommand{32844, "HTML Site", "Create a Searchable HTML Site of the Tagged Variables",
+                               "HTML Site", false, true},
+                 writeSite},
+    OutputFormat{OutputKind::XlsxDictionary, "Data Dictionary", "Excel Workbook|*.xlsx|", ".xlsx", false, F::One,
+                 "xlsx", "xlsx data dictionary: sheets Variables and Value labels",
+                 OutputCommand{32845, "Data Dictionary (xlsx)", "Create an xlsx Data Dictionary of the Tagged Variables",
+                               "Data Dictionary", false, true},
+                 writeOneFile<writeXlsxDictionary>},
 };
 
 } // namespace

@@ -34,12 +34,15 @@ enum class OutputKind {
     StataProgram,
     RScript,
     PsppProgram,
+    HtmlSite,
+    XlsxDictionary,
 };
 
-// Whether an output is one file, named in the save dialog, or several files
+// Whether an output is one file, named in the save dialog; several files
 // that it names itself in the output folder (the data export: no save
-// dialog, its own record-counter dialog, the generated-files list after).
-enum class OutputFiles { One, Several };
+// dialog, its own record-counter dialog, the generated-files list after); or
+// a folder of files the user chooses in a folder dialog (the HTML site).
+enum class OutputFiles { One, Several, Folder };
 
 // The window command of an output: its ID (the program's interface, see
 // app/qt/Commands.h), menu text, status-bar prompt and tooltip. The command
@@ -58,7 +61,8 @@ struct OutputCommand {
 struct OutputJob {
     LabelChoice labelChoice = LabelChoice::NotAsked; // used by the outputs that ask
     std::string path; // One: the path as the save dialog returned it; Several: the
-                      // output folder, empty for the configured output directory
+                      // output folder, empty for the configured output directory;
+                      // Folder: the folder as the folder dialog returned it
     ReservedCodes reservedCodes = ReservedCodes::Keep; // used by the table outputs (CSV, SQLite)
     // One table matched by the identifier across the data files (the table
     // outputs), and one data set of them in the Stata and R programs.
@@ -118,7 +122,8 @@ const OutputFormat* findOutputFormatByCommand(int commandId);
 // outputs (CSV, SQLite, SPSS and Stata data files, DDI): the table driver
 // (formats/TableDriver.h) with the format's steps (formats/TableFormats.h),
 // into the folder job.path (Several) or at the file job.path (One); `output`
-// then only lends its write-failure seam to every file of the run.
+// then only lends its write-failure seam to every file of the run. The HTML
+// site: publish/HtmlSite.h into the folder job.path, with the same seam.
 OutputResult writeOutput(const OutputFormat& format, const WriterServices& services, const OutputJob& job,
                          Progress& progress, FileTextOutput* output = nullptr);
 

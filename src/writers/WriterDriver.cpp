@@ -132,7 +132,10 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
     const bool complete = request.write(context);
     context.progress(writingProgressRange);
 
-    // A failed write leaves an incomplete file: it never takes the name.
+    // A failed write leaves an incomplete file: it never takes the name. A
+    // writer that dropped its file itself (an output that is useless in
+    // part) leaves the name as it was, and lists no file.
+    const bool kept = !file.temporaryPath().empty();
     if (!file.flush())
         file.discard();
     if (!file.close()) {
@@ -142,7 +145,8 @@ OutputResult runWriterDriver(const WriterServices& services, const WriterRequest
         return result;
     }
     result.status = complete ? OutputStatus::Written : OutputStatus::Stopped;
-    result.generatedHostFiles.push_back(file.path().string());
+    if (kept)
+        result.generatedHostFiles.push_back(file.path().string());
     return result;
 }
 

@@ -149,6 +149,13 @@ TEST(TableDriver, EveryOutputKeepsTheResultsOfDataFilesWithASharedStemApart)
             for (const std::string& t : tables)
                 EXPECT_EQ(count(test::readFile(dir / "out.do"), "/" + t + ".dta\""), 1u) << t;
             break;
+        case OutputKind::HtmlSite:
+            // The site: its page and its own folder, whatever the data files.
+            ASSERT_FALSE(files.empty());
+            EXPECT_EQ(files.front(), "index.html");
+            EXPECT_TRUE(std::all_of(files.begin() + 1, files.end(),
+                                    [](const std::string& f) { return f.rfind("qavn/", 0) == 0; }));
+            continue;
         case OutputKind::RScript:
             expected = {"out.R"};
             for (const std::string& t : tables)

@@ -498,6 +498,11 @@ private slots:
                 QCOMPARE(p.gui.ui.fileRequests().size(), requests + 1);
                 QCOMPARE(p.gui.ui.fileRequests().back().filter, std::string(format.filter));
                 QVERIFY(dialogName.isEmpty()); // the save dialog was cancelled
+            } else if (format.files == OutputFiles::Folder) {
+                // The folder dialog, cancelled, in the output directory.
+                QCOMPARE(p.gui.ui.fileRequests().size(), requests);
+                QCOMPARE(p.gui.ui.directoryRequests().back(), p.gui.app->session().settings.outputDir);
+                QVERIFY(dialogName.isEmpty());
             } else {
                 QCOMPARE(p.gui.ui.fileRequests().size(), requests);
                 QCOMPARE(dialogName, QStringLiteral("exportDialog"));

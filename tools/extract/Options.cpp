@@ -254,16 +254,18 @@ const std::vector<Option>& optionTable()
                  return setFlag(&Options::merge, o);
              }},
         };
-        // A format of one file has its option --NAME FILE, a format of
-        // several files the flag --NAME (into the output directory).
+        // A format of one file has its option --NAME FILE, a folder format
+        // --NAME DIR, a format of several files the flag --NAME (into the
+        // output directory).
         for (const OutputFormat& format : outputFormats()) {
             const bool one = format.files == OutputFiles::One;
-            list.push_back({"--" + std::string(format.batchName), one ? "FILE" : "",
+            const bool folder = format.files == OutputFiles::Folder;
+            list.push_back({"--" + std::string(format.batchName), one ? "FILE" : folder ? "DIR" : "",
                             std::string(format.summary), G::Outputs, applyFormat, &format});
         }
         std::string folders;
         for (const OutputFormat& format : outputFormats())
-            if (format.files == OutputFiles::Several)
+            if (format.files != OutputFiles::One)
                 folders += (folders.empty() ? "" : ", ") + std::string(format.batchName);
         list.push_back({"--output-dir", "DIR", "output directory for this run instead of the configured one",
                         G::Outputs, [](Options& o, const Option&, std::span<const std::string> v, std::string&) {

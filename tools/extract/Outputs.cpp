@@ -61,9 +61,11 @@ bool outputNamesDistinct(const Options& options)
     };
     std::vector<Named> seen;
     for (const Options::Output& output : options.outputs) {
-        if (output.format->files != OutputFiles::One)
+        if (output.format->files == OutputFiles::Several)
             continue;
-        const std::string name = outputFileName(output.path, output.format->defaultExtension);
+        const std::string name = output.format->files == OutputFiles::One
+                                     ? outputFileName(output.path, output.format->defaultExtension)
+                                     : output.path;
         std::error_code ec;
         std::filesystem::path host = std::filesystem::weakly_canonical(chosenHostPath(name), ec);
         if (ec)
@@ -94,7 +96,7 @@ int runOutputs(Context& context, const Options& options)
     }
 
     int status = exitOk;
-    for (const OutputFiles files : {OutputFiles::One, OutputFiles::Several}) {
+    for (const OutputFiles files : {OutputFiles::One, OutputFiles::Folder, OutputFiles::Several}) {
         for (const OutputFormat& format : outputFormats()) {
             if (format.files != files)
                 continue;
@@ -103,7 +105,7 @@ int runOutputs(Context& context, const Options& options)
                     continue;
                 const OutputJob job{labelChoiceOf(options.labels), output.path, reservedCodesOf(options),
                                     options.merge, options.names == "long"};
-                if (files == OutputFiles::One) {
+                if (files != OutputFiles::Several) {
                     if (writeOneFile(context, format, job) != exitOk)
                         status = exitFailure;
                 } else if (status == exitOk) {

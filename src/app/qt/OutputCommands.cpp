@@ -47,6 +47,11 @@ void OutputCommands::run(const OutputFormat& format)
         job.path = *chosen;
         if (!confirmReplacement(job.path, format.defaultExtension, ui_))
             return;
+    } else if (format.files == OutputFiles::Folder) {
+        auto chosen = ui_.chooseDirectory(session_.settings.outputDir);
+        if (!chosen)
+            return;
+        job.path = *chosen;
     }
     if (format.asksReservedCodes) {
         const std::optional<LabelChoice> choice = askReservedCodes();
@@ -91,7 +96,7 @@ void OutputCommands::run(const OutputFormat& format)
 QString OutputCommands::outputNote(const OutputResult& result)
 {
     std::vector<std::string> files = result.generatedHostFiles;
-    if (files.empty() && !result.fileName.empty() && result.status != OutputStatus::Failed)
+    if (files.empty() && !result.fileName.empty() && result.status == OutputStatus::Written)
         files.push_back(chosenHostPath(result.fileName).string());
     QStringList paths;
     for (const std::string& file : files)

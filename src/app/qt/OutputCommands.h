@@ -30,11 +30,11 @@ public:
 
     // An output run of `format` (an entry of the output format table):
     // nothing tagged → the message; then, for a one-file output, the save
-    // dialog and, when the format asks, the Confirmation dialog; then the
-    // output's choices (matching the data files by their identifier, offered
-    // when the tagged variables lie in more than one data file and every one
-    // has an identifier; empty cells); then the writing dialog runs the
-    // output. An output of several files (the data
+    // dialog (for a folder output the folder dialog) and, when the format
+    // asks, the Confirmation dialog; then the output's choices (matching the
+    // data files by their identifier, offered when the tagged variables lie in
+    // more than one data file and every one has an identifier; empty cells);
+    // then the writing dialog runs the output. An output of several files (the data
     // export) runs under its record-counter dialog, which lists the generated
     // files once the run completed.
     void run(const OutputFormat& format);

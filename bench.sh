@@ -55,6 +55,11 @@ if [[ -z "${QAVN_BENCH_VARIABLES:-}" && ! -f "$data/syn1m/.complete" ]]; then
     printf 'made in %.1f s\n' "$(echo "$end - $start" | bc)" >&2
 fi
 
+# DuckDB's node package, the anchor of the Parquet output, when npm can have it.
+if npm_dir=$("$root/scripts/npm-readers.sh" 2>/dev/null); then
+    export QAVN_NPM_DIR="$npm_dir"
+fi
+
 programs=()
 if [[ $# -gt 0 ]]; then
     for name in "$@"; do programs+=("$build/bin/bench_$name"); done

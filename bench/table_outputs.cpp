@@ -1,8 +1,9 @@
-// bench_table_outputs: the CSV and SQLite outputs of qavn-extract over 200
-// columns of a synthetic raw data file, each beside a plain tool doing the
-// same work: the CSV files against `cut -c` with the same character ranges
-// into a file, the SQLite database against `sqlite3 DB '.import --csv'` of the
-// CSV file QAVN wrote. Every command runs as a child process, timed by wall
+// bench_table_outputs: the CSV, SQLite and Parquet outputs of qavn-extract
+// over 200 columns of a synthetic raw data file, each beside a plain tool
+// doing the same work: the CSV files against `cut -c` with the same character
+// ranges into a file, the SQLite database against `sqlite3 DB '.import --csv'`
+// of the CSV file QAVN wrote, the Parquet files against `cut -c` and against
+// DuckDB's COPY of that CSV file to Parquet (zstd), in CPU time. Every command runs as a child process, timed by wall
 // clock with a warm page cache; its peak resident memory (with the children
 // it waits for) is printed beside it.
 //
@@ -93,6 +94,7 @@ void makeProject(const fs::path& dir, std::uintmax_t bytes)
 struct Measured {
     double seconds = 0;
     double peakMegabytes = 0;
+    double cpuSeconds = 0; // user and system time of every thread and child
 };
 
 // Runs `command` with /bin/sh in `dir`; its wall time and peak resident memory.
@@ -112,7 +114,8 @@ Measured measure(const std::string& command, const fs::path& dir)
         std::fprintf(stderr, "failed: %s\n", command.c_str());
         std::exit(1);
     }
-    return {seconds() - start, static_cast<double>(usage.ru_maxrss) / 1024.0};
+    const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return {seconds() - start, static_cast<double>(usage.ru_maxrss) / 1024.0, cpu(usage.ru_utime) + cpu(usage.ru_stime)};
 }
 
 // Best time of three runs, with the peak memory of the run.
@@ -179,6 +182,31 @@ int main(int argc, char** argv)
     row(label, sqlite.seconds, "sqlite3 .import --csv of the CSV", import.seconds);
     row("SQLite output, peak memory (MB)", sqlite.peakMegabytes, "sqlite3 .import, peak memory (MB)",
         import.peakMegabytes);
+
+    // The Parquet output beside `cut -c` (wall time) and beside DuckDB
+    // turning the CSV output into Parquet (CPU time: DuckDB uses every core),
+    // when bench.sh found DuckDB's node package (QAVN_NPM_DIR).
+    const Measured parquet = best(extract + " --write parquet work/parquet > /dev/null", dir,
+                                  "rm -rf work/parquet && mkdir work/parquet");
+    std::snprintf(label, sizeof label, "Parquet output, 200 columns of %.0f MB", size);
+    row(label, parquet.seconds, "cut -c same ranges > file", cut.seconds);
+    const char* npm = std::getenv("QAVN_NPM_DIR");
+    if (npm && *npm) {
+        fs::create_directories(work / "duckdb");
+        fs::create_symlink(fs::path(npm) / "node_modules", work / "duckdb" / "node_modules");
+        writeText(work / "duckdb" / "convert.mjs",
+                  "import { DuckDBInstance } from '@duckdb/node-api';\n"
+                  "const db = await (await DuckDBInstance.create(':memory:')).connect();\n"
+                  "await db.run(`COPY (SELECT * FROM read_csv('" + csvFile + "')) TO '" +
+                      (work / "duckdb.parquet").string() + "' (FORMAT parquet, COMPRESSION zstd)`);\n");
+        const Measured duckdb = best("node work/duckdb/convert.mjs", dir);
+        row("Parquet output, CPU (s)", parquet.cpuSeconds, "DuckDB CSV to Parquet, CPU (s)", duckdb.cpuSeconds);
+        row("Parquet output, peak memory (MB)", parquet.peakMegabytes, "DuckDB, peak memory (MB)",
+            duckdb.peakMegabytes);
+    } else {
+        std::fprintf(stderr, "DuckDB's node package not found (QAVN_NPM_DIR): no DuckDB anchor\n");
+        row("Parquet output, peak memory (MB)", parquet.peakMegabytes, "cut -c, peak memory (MB)", cut.peakMegabytes);
+    }
     fs::remove_all(work);
     return 0;
 }

@@ -36,6 +36,7 @@ enum class OutputKind {
     PsppProgram,
     HtmlSite,
     XlsxDictionary,
+    Parquet,
 };
 
 // Whether an output is one file, named in the save dialog; several files

@@ -161,6 +161,12 @@ TEST(TableDriver, EveryOutputKeepsTheResultsOfDataFilesWithASharedStemApart)
             for (const std::string& t : tables)
                 EXPECT_EQ(count(test::readFile(dir / "out.R"), t + " <- "), 1u) << t;
             break;
+        case OutputKind::Parquet:
+            for (const std::string& t : tables)
+                expected.push_back(t + ".parquet");
+            expected.insert(expected.end(), {"duckdb.sql", "value_labels.parquet", "variables.parquet"});
+            std::sort(expected.begin(), expected.end());
+            break;
         case OutputKind::PsppProgram:
             expected = {"out.sps"};
             for (const std::string& t : tables)
@@ -236,6 +242,10 @@ TEST(TableDriver, MergedRunsWriteOneTableOfTheCasesMatchedByTheirIdentifier)
         case OutputKind::RScript:
             EXPECT_NE(test::readFile(dir / "out.R").find("merged <- Reduce("), std::string::npos);
             break;
+        case OutputKind::Parquet:
+            EXPECT_EQ(files, (std::vector<std::string>{"duckdb.sql", "merged.parquet", "value_labels.parquet",
+                                                       "variables.parquet"}));
+            break;
         default:
             ADD_FAILURE() << "no check for this output";
         }
@@ -297,7 +307,7 @@ TEST(TableDriver, CancelOrAFullDiskLeavesEveryEarlierFileAsItWas)
 
     for (const OutputFormat& format : outputFormats()) {
         if (format.kind != OutputKind::Csv && format.kind != OutputKind::Sqlite && format.kind != OutputKind::SpssData &&
-            format.kind != OutputKind::StataData && format.kind != OutputKind::Ddi)
+            format.kind != OutputKind::StataData && format.kind != OutputKind::Ddi && format.kind != OutputKind::Parquet)
             continue;
         SCOPED_TRACE(format.batchName);
         const bool folder = format.files == OutputFiles::Several;
@@ -305,8 +315,9 @@ TEST(TableDriver, CancelOrAFullDiskLeavesEveryEarlierFileAsItWas)
         fs::create_directories(dir);
         const std::string path = folder ? dir.string() : (dir / "out").string();
         // What the user agreed to replace: the file under the first name.
+        const std::string firstTable = format.kind == OutputKind::Parquet ? "DATA_97_YOUTH.parquet" : "DATA_97_YOUTH.csv";
         const fs::path earlier =
-            dir / (folder ? "DATA_97_YOUTH.csv"
+            dir / (folder ? firstTable
                           : format.kind == OutputKind::SpssData || format.kind == OutputKind::StataData
                                 ? "out_DATA_97_YOUTH" + std::string(format.defaultExtension)
                                 : "out" + std::string(format.defaultExtension));
@@ -329,7 +340,7 @@ TEST(TableDriver, CancelOrAFullDiskLeavesEveryEarlierFileAsItWas)
             writeOutput(format, h.services(), OutputJob{LabelChoice::All, path}, progress, &full);
         EXPECT_EQ(result.status, OutputStatus::Failed);
         ASSERT_EQ(h.ui.messages().size(), 1u);
-        EXPECT_EQ(h.ui.messages()[0].text, "Cannot Write " + (folder ? path + "\\DATA_97_YOUTH.csv" : result.fileName) +
+        EXPECT_EQ(h.ui.messages()[0].text, "Cannot Write " + (folder ? path + "\\" + firstTable : result.fileName) +
                                                " !\n" + std::strerror(ENOSPC));
         EXPECT_EQ(filesIn(dir), std::vector<std::string>{earlier.filename().string()});
         EXPECT_EQ(test::readFile(earlier), "earlier");

@@ -10,6 +10,7 @@
 #include "formats/ParquetWriter.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
+#include "project/ProjectMetadata.h"
 #include "project/ProjectSpec.h"
 #include "writers/PortablePrograms.h"
 
@@ -80,9 +81,68 @@ bool parseDouble(std::string_view v, int decimals, double& value)
     return ec == std::errc() && end == v.data() + v.size() && std::isfinite(value);
 }
 
+// Days from 1970-01-01 of a "YYYY-MM-DD" text of the proleptic Gregorian
+// calendar (H. Hinnant's days_from_civil), or false.
+bool daysOf(std::string_view date, std::int64_t& days)
+{
+    int y = 0;
+    unsigned m = 0;
+    unsigned d = 0;
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
+        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
+        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
+        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
+        d < 1 || d > 31)
+        return false;
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+    return true;
+}
+
+// How a column of days the source counts in its own unit from its own
+// origin becomes days from 1970-01-01; perDay 0 for a column that is no date.
+struct DateCount {
+    double perDay = 0;      // the source's units in a day
+    std::int64_t origin = 0; // the source's day 0, in days from 1970-01-01
+
+    // The day of a value, or false when it is not a whole day within reach.
+    bool day(double value, std::int32_t& out) const
+    {
+        const double days = value / perDay;
+        if (days != std::floor(days) || days * perDay != value)
+            return false;
+        const double day = days + static_cast<double>(origin);
+        if (day < -2147483648.0 || day > 2147483647.0)
+            return false;
+        out = static_cast<std::int32_t>(day);
+        return true;
+    }
+};
+
+// The count of a variable whose source shows it as a date (the project's
+// metadata), or none.
+DateCount dateCountOf(const TableColumn& column)
+{
+    DateCount count;
+    if (!column.metadata || column.metadata->format.kind != DisplayKind::Date || column.isText())
+        return count;
+    const DisplayFormat& format = column.metadata->format;
+    const double perDay = format.unit == TimeUnit::Days           ? 1
+                          : format.unit == TimeUnit::Seconds      ? 86400
+                          : format.unit == TimeUnit::Milliseconds ? 86400000
+                                                                  : 0;
+    if (perDay > 0 && daysOf(format.origin, count.origin))
+        count.perDay = perDay;
+    return count;
+}
+
 // What a column of a table holds in its file, decided from the codebook
 // (type, width, implied decimals) and a first pass over its values.
-enum class Kind { Int32, Int64, Double, Text };
+enum class Kind { Int32, Int64, Double, Date, Text };
 
 ParquetType parquetType(Kind kind)
 {
@@ -93,6 +153,8 @@ ParquetType parquetType(Kind kind)
         return ParquetType::Int64;
     case Kind::Double:
         return ParquetType::Double;
+    case Kind::Date:
+        return ParquetType::Date;
     case Kind::Text:
         break;
     }
@@ -109,6 +171,8 @@ std::string_view typeName(Kind kind)
         return "BIGINT";
     case Kind::Double:
         return "DOUBLE";
+    case Kind::Date:
+        return "DATE";
     case Kind::Text:
         break;
     }
@@ -121,6 +185,7 @@ struct ColumnScan {
     bool real = false;        // a value with a point or an exponent, or too many digits
     bool leadingZero = false; // the identifier: a whole number written with a leading zero ("007")
     std::string notNumber;    // the first value that is no number (UTF-8); empty when none
+    bool notDate = false;     // a date column: a value that is no whole day, or a missing code kept
 };
 
 std::string sqlText(std::string_view utf8)
@@ -197,10 +262,15 @@ class ParquetTables final : public TableFormat {
 public:
     std::span<const std::string_view> reservedNames() const override { return ownTables; }
 
-    TableOutcome begin(TableRun&) override { return TableOutcome::done(); }
+    TableOutcome begin(TableRun& run) override
+    {
+        reserved_ = run.reserved();
+        return TableOutcome::done();
+    }
 
     bool beginScan(const OutputTable& table) override
     {
+        planTable(table);
         scans_.assign(table.columns.size(), ColumnScan{});
         unsure_.clear();
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
@@ -228,6 +298,8 @@ public:
                 } else if (value.size() > 1 && value[0] == '0') {
                     scan.leadingZero = true;
                 }
+                if (dates_[i].perDay > 0 && !scan.notDate)
+                    scan.notDate = !isDay(table_->columns[i], dates_[i], value);
             }
             if (scan.settled) {
                 unsure_.erase(unsure_.begin() + static_cast<std::ptrdiff_t>(k));
@@ -239,21 +311,21 @@ public:
 
     TableOutcome beginTable(TableRun& run, const OutputTable& table) override
     {
-        table_ = &table;
-        reserved_ = run.reserved();
+        if (table_ != &table)
+            planTable(table);
         if (scans_.size() != table.columns.size())
             scans_.assign(table.columns.size(), ColumnScan{});
         kinds_.clear();
         std::vector<ParquetColumn> columns;
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const TableColumn& column = table.columns[i];
-            const Kind kind = kindOf(column, scans_[i]);
+            const Kind kind = kindOf(column, scans_[i], dates_[i]);
             if (kind == Kind::Text && !column.isText() && !column.isIdentifier)
                 run.notice("The Parquet file " + run.inFolder(table.name + ".parquet").name + ": " +
-                           latin1ToUtf8(column.name) + " holds \"" + scans_[i].notNumber +
+                           column.name + " holds \"" + scans_[i].notNumber +
                            "\", which is no number, so the column holds its values as text.");
             kinds_.push_back(kind);
-            columns.push_back({latin1ToUtf8(column.name), parquetType(kind), true, 0, 0});
+            columns.push_back({column.name, parquetType(kind), true, 0, 0});
         }
         scans_.clear();
 
@@ -267,39 +339,54 @@ public:
     TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override
     {
         ParquetWriter& writer = file_.writer();
+        const bool empty = reserved_ == ReservedCodes::Empty;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const TableColumn& column = table_->columns[i];
             const std::string_view value = trimmed(fields[i]);
-            if (value.empty() || (reserved_ == ReservedCodes::Empty && isReserved(column, value))) {
+            const bool reserved = !column.reservedCodes.empty() && isReserved(column, value);
+            if (value.empty() || (empty && reserved)) {
                 writer.addNull();
                 continue;
             }
-            switch (kinds_[i]) {
-            case Kind::Int32:
-            case Kind::Int64: {
-                std::int64_t number = 0;
-                if (!parseInteger(value, number))
-                    return changed(column, value);
-                if (kinds_[i] == Kind::Int32)
-                    writer.addInt32(static_cast<std::int32_t>(number));
-                else
-                    writer.addInt64(number);
-                break;
-            }
-            case Kind::Double: {
-                double number = 0;
-                // A reserved code is written as the code, as the other table outputs write it.
-                if (!parseDouble(value, isReserved(column, value) ? 0 : column.decimals(), number))
-                    return changed(column, value);
-                writer.addDouble(number);
-                break;
-            }
-            case Kind::Text:
+            const Kind kind = kinds_[i];
+            if (kind == Kind::Text) {
                 text_.clear();
                 appendLatin1AsUtf8(value, text_);
-                writer.addString(text_);
-                break;
+                if (empty && !column.declared.texts.empty() && column.declared.coversText(text_))
+                    writer.addNull();
+                else
+                    writer.addString(text_);
+                continue;
             }
+            if (kind == Kind::Int32 || kind == Kind::Int64) {
+                std::int64_t integer = 0;
+                if (!parseInteger(value, integer))
+                    return changed(column, value);
+                if (empty && column.declared.hasNumbers() && column.declared.covers(static_cast<double>(integer)))
+                    writer.addNull();
+                else if (kind == Kind::Int32)
+                    writer.addInt32(static_cast<std::int32_t>(integer));
+                else
+                    writer.addInt64(integer);
+                continue;
+            }
+            // A reserved code is written as the code, as the other table
+            // outputs write it; other values with the implied decimals.
+            double number = 0;
+            if (!parseDouble(value, reserved ? 0 : column.decimals(), number))
+                return changed(column, value);
+            const bool declared = column.declared.hasNumbers() && column.declared.covers(number);
+            std::int32_t day = 0;
+            if (empty && declared)
+                writer.addNull();
+            else if (kind == Kind::Double)
+                writer.addDouble(number);
+            else if (reserved || declared)
+                writer.addNull(); // a date column holds them only under --reserved empty
+            else if (dates_[i].day(number, day))
+                writer.addDate(day);
+            else
+                return changed(column, value);
         }
         if (!writer.endRow())
             return file_.checked(run);
@@ -347,10 +434,35 @@ private:
                column.reservedCodes.end();
     }
 
-    static Kind kindOf(const TableColumn& column, const ColumnScan& scan)
+    void planTable(const OutputTable& table)
+    {
+        table_ = &table;
+        dates_.clear();
+        for (const TableColumn& column : table.columns)
+            dates_.push_back(dateCountOf(column));
+    }
+
+    // Whether a field of a date column is a whole day, or a missing code
+    // that is to be null.
+    bool isDay(const TableColumn& column, const DateCount& count, std::string_view value) const
+    {
+        const bool reserved = isReserved(column, value);
+        double number = 0;
+        if (!parseDouble(value, reserved ? 0 : column.decimals(), number))
+            return false;
+        if (reserved || (column.declared.hasNumbers() && column.declared.covers(number)))
+            return reserved_ == ReservedCodes::Empty;
+        std::int32_t day = 0;
+        return count.day(number, day);
+    }
+
+    static Kind kindOf(const TableColumn& column, const ColumnScan& scan, const DateCount& date)
     {
         if (column.isText() || !scan.notNumber.empty())
             return Kind::Text;
+        // A date of the source's, when every value is a whole day.
+        if (date.perDay > 0 && !column.isIdentifier && !scan.notDate)
+            return Kind::Date;
         if (column.isIdentifier) {
             // An identifier is a number only when every value is a whole
             // number written without leading zeros: "007" stays text.
@@ -379,7 +491,7 @@ private:
     TableOutcome changed(const TableColumn& column, std::string_view value) const
     {
         return refused("The raw data of " + table_->source().rawName + " changed while the Parquet file of " +
-                       table_->name + " was written: " + latin1ToUtf8(column.name) + " now holds \"" +
+                       table_->name + " was written: " + column.name + " now holds \"" +
                        latin1ToUtf8(value) + "\".");
     }
 
@@ -387,6 +499,9 @@ private:
     {
         if (column.isIdentifier)
             return "Case identifier";
+        // The source's whole label where the project's metadata has it.
+        if (column.metadata && !column.metadata->label.empty())
+            return column.metadata->label;
         return latin1ToUtf8(trimmed(run.services().list.rowLabel(column.variable)));
     }
 
@@ -402,7 +517,7 @@ private:
             files += (files.empty() ? "" : "\n") + latin1ToUtf8(source->rawName);
         writer.addMetadata("qavn.data_files", files);
         for (const TableColumn& column : table.columns)
-            writer.addMetadata("qavn.label." + latin1ToUtf8(column.name), label(run, column));
+            writer.addMetadata("qavn.label." + column.name, label(run, column));
     }
 
     TableOutcome writeVariables(TableRun& run);
@@ -413,6 +528,7 @@ private:
     std::vector<ColumnScan> scans_;
     std::vector<std::size_t> unsure_;
     std::vector<Kind> kinds_;
+    std::vector<DateCount> dates_;
     ParquetFile file_;
     std::string text_;
     std::vector<Written> written_;
@@ -478,9 +594,12 @@ TableOutcome ParquetTables::writeVariables(TableRun& run)
                 return TableOutcome::stopped();
             const VariableRecord record = store.recordAt(column.variable);
             writer.addString(latin1ToUtf8(table.table));
-            writer.addString(latin1ToUtf8(column.name));
+            writer.addString(column.name);
             writer.addString(latin1ToUtf8(column.variableName));
-            writer.addNull(); // the codebook knows only the short name
+            if (column.metadata && !column.metadata->longName.empty())
+                writer.addString(column.metadata->longName);
+            else
+                writer.addNull();
             addText(writer, label(run, column));
             writer.addString(latin1ToUtf8(entry.source->rawName));
             writer.addInt32(static_cast<std::int32_t>(column.line));
@@ -559,7 +678,7 @@ TableOutcome ParquetTables::writeValueLabels(TableRun& run)
         bool firstColumn = true;
         for (const WrittenColumn& entry : table.columns) {
             const TableColumn& column = entry.column;
-            const std::string name = sqlName(latin1ToUtf8(column.name));
+            const std::string name = sqlName(column.name);
             const bool byCode = entry.kind == Kind::Text;
             expression = "CASE t." + name;
             bool labelled = false;
@@ -579,7 +698,7 @@ TableOutcome ParquetTables::writeValueLabels(TableRun& run)
                                                            : reserved      ? code
                                                                            : scaledCode(code, column.decimals()));
                     writer.addString(names[t]);
-                    writer.addString(latin1ToUtf8(column.name));
+                    writer.addString(column.name);
                     writer.addString(value);
                     double number = 0;
                     const bool isNumber =
@@ -595,7 +714,9 @@ TableOutcome ParquetTables::writeValueLabels(TableRun& run)
                         writer.addInt64(frequency);
                     else
                         writer.addNull();
-                    writer.addInt32(reserved || blankMissing ? 1 : 0);
+                    const bool declared = column.isText() ? column.declared.coversText(value)
+                                                          : isNumber && column.declared.covers(number);
+                    writer.addInt32(reserved || blankMissing || declared ? 1 : 0);
                     ok = writer.endRow();
                     if (!label.empty() && (byCode || isNumber)) {
                         expression += " WHEN " + (byCode ? sqlText(value) : std::string(trimmed(value))) +

@@ -57,20 +57,24 @@ std::unique_ptr<TableFormat> makeStataDataFile();
 std::unique_ptr<TableFormat> makeDdiCodebook();
 
 // Parquet files, Folder layout: per table "<folder>\<table>.parquet" with a
-// typed, optional column per column of the table (the identifier an INT32 or
-// INT64 when every value is a whole number without leading zeros, else text;
-// numbers without implied decimals INT32 up to nine characters, INT64
-// beyond; implied decimals, and numbers that hold a point of their own,
-// DOUBLE with the decimals applied; a numeric column that holds a value that
-// is no number becomes text, with a notice; text UTF-8), blank fields and,
-// under ReservedCodes::Empty, the reserved codes null; the file's key-value
-// metadata holds the project's title, the table, its data files and each
-// column's label ("qavn.label.<column>"). Beside them variables.parquet (per
-// tagged variable its table, names, label, data file, location, type,
-// decimals, section and description), value_labels.parquet (per category
-// line its table, variable, code, value, label, frequency and is_missing),
-// and duckdb.sql: DuckDB views of every file by paths relative to the
-// folder, and in the schema "labelled" each table with labels for codes.
+// typed, optional column per column of the table, named as the table names
+// it (the source's long name where the metadata has one): the identifier
+// INT32 or INT64 when every value is a whole number without leading zeros,
+// else text; numbers without implied decimals INT32 up to nine characters,
+// INT64 beyond; implied decimals, and numbers that hold a point of their
+// own, DOUBLE with the decimals applied; a number the source shows as a date
+// (the metadata's format, counted in its unit from its origin) DATE when
+// every value is a whole day; a numeric column that holds a value that is no
+// number text, with a notice; text UTF-8. Blank fields are null, and under
+// ReservedCodes::Empty so are the reserved codes and the values the source
+// declared missing. The key-value metadata holds the project's title, the
+// table, its data files and each column's label ("qavn.label.<column>").
+// Beside them variables.parquet (per tagged variable its table, names,
+// label, data file, location, type, decimals, section and description),
+// value_labels.parquet (per category line its table, variable, code, value,
+// label, frequency and is_missing), and duckdb.sql: DuckDB views of every
+// file by paths relative to the folder, and in the schema "labelled" each
+// table with its labelled codes shown as their labels.
 std::unique_ptr<TableFormat> makeParquetTables();
 
 } // namespace qavn

@@ -8,9 +8,10 @@
 #   values and formats kept) and lists the dates as the source does;
 # - PSPP running the PSPP program: the same table and dates too;
 # - Rscript sourcing the R script (mean with na.rm), pandas.read_stata with
-#   default arguments on the .dta output (its dates as dates), sqlite3's AVG
-#   and the CSV cells with --reserved empty: the same means and counts under
-#   the source's names;
+#   default arguments on the .dta output (its dates as dates), sqlite3's AVG,
+#   the CSV cells and DuckDB's and hyparquet's reading of the Parquet output
+#   with --reserved empty: the same means and counts under the source's
+#   names (the Parquet dates as DATE);
 # - the DDI document marks the declared codes missing="Y";
 # - --names short names the columns by the codebook's names.
 #
@@ -66,6 +67,48 @@ x --reserved empty --write csv "$OUT/empty" --write sqlite "$OUT/st.db" >/dev/nu
     fail "qavn-extract --reserved empty failed"
 x --names short --write csv "$OUT/short" >/dev/null 2>&1 || fail "qavn-extract --names short failed"
 
+# The Parquet output with --reserved empty, read by DuckDB and hyparquet
+# (npm packages; skipped when they cannot be had): counts and means, the
+# dates as DATE, the declared missing text null, the declared codes marked.
+HAVE_PARQUET=0
+if NPM_DIR=$("$SRC/scripts/npm-readers.sh" 2>npm.err); then
+    mkdir "$OUT/pq"
+    x --reserved empty --write parquet "$OUT/pq" >/dev/null 2>&1 || fail "qavn-extract --write parquet failed"
+    mkdir "$OUT/readers"
+    ln -s "$NPM_DIR/node_modules" "$OUT/readers/node_modules"
+    cat >"$OUT/readers/stats.mjs" <<'JS'
+import { readdirSync } from 'node:fs';
+import { join } from 'node:path';
+import { DuckDBInstance } from '@duckdb/node-api';
+import { asyncBufferFromFile, parquetReadObjects } from 'hyparquet';
+import { compressors } from 'hyparquet-compressors';
+const [dir, numbers] = [process.argv[2], process.argv[3].split(' ')];
+const file = join(dir, readdirSync(dir).find((f) => f.endsWith('.parquet') && !/^(variables|value_labels)\./.test(f)));
+const db = await (await DuckDBInstance.create(':memory:')).connect();
+const one = async (q) => (await db.runAndReadAll(q)).getRowsJson()[0];
+const rows = await parquetReadObjects({ file: await asyncBufferFromFile(file), compressors });
+for (const v of numbers) {
+  const [n, mean] = await one(`SELECT count("${v}")::INTEGER, avg("${v}") FROM read_parquet('${file}')`);
+  console.log(`DuckDB ${v} ${n} ${mean}`);
+  const values = rows.map((r) => r[v]).filter((x) => x !== null && x !== undefined).map(Number);
+  console.log(`hyparquet ${v} ${values.length} ${values.reduce((a, b) => a + b, 0) / values.length}`);
+}
+const [type] = await one(`SELECT typeof(interview_date) FROM read_parquet('${file}')`);
+const [first, last] = await one(`SELECT strftime(min(interview_date), '%Y-%m-%d'), strftime(max(interview_date), '%Y-%m-%d') FROM read_parquet('${file}')`);
+console.log(`dates ${type} ${first} ${last}`);
+const [none] = await one(`SELECT count(*)::INTEGER FROM read_parquet('${file}') WHERE surname = 'NONE'`);
+console.log(`none ${none}`);
+const [codes] = await one(`SELECT string_agg(code, ',') FROM read_parquet('${join(dir, 'value_labels.parquet')}')
+                           WHERE variable = 'tv_news_watching' AND is_missing = 1`);
+console.log(`missing ${codes}`);
+JS
+    node "$OUT/readers/stats.mjs" "$OUT/pq" "$NUMBERS" >"$OUT/parquet.txt" 2>node.log ||
+        fail "the Parquet readers failed: $(tail -3 node.log)"
+    HAVE_PARQUET=1
+else
+    skip "the Parquet readers are not available, the Parquet output is not read: $(tr '\n' ' ' <npm.err)"
+fi
+
 # The .sav output: the same table, dates and all.
 describe "$OUT/st.sav" sav.csv
 diff source.csv sav.csv >&2 || fail "PSPP's statistics of the .sav output differ from the source's"
@@ -88,10 +131,10 @@ else
     skip "Rscript with readr and haven is not installed, the R script is not run"
 fi
 
-/usr/bin/python3 - "$OUT" "$NUMBERS" "$HAVE_R" <<'PY' || fail "a reader's statistics differ from the source's"
+/usr/bin/python3 - "$OUT" "$NUMBERS" "$HAVE_R" "$HAVE_PARQUET" <<'PY' || fail "a reader's statistics differ from the source's"
 import csv, datetime, sqlite3, sys
 import pandas as pd
-out, numbers, have_r = sys.argv[1], sys.argv[2].split(), sys.argv[3] == "1"
+out, numbers, have_r, have_parquet = sys.argv[1], sys.argv[2].split(), sys.argv[3] == "1", sys.argv[4] == "1"
 errors = []
 
 def descriptives(path):
@@ -168,6 +211,24 @@ if have_r:
         v, n, mean = line.split()
         got[v] = (int(n), float(mean))
     check("R", got)
+
+if have_parquet:
+    got = {"DuckDB": {}, "hyparquet": {}}
+    facts = {}
+    for line in open(f"{out}/parquet.txt"):
+        words = line.split()
+        if words[0] in got:
+            got[words[0]][words[1]] = (int(words[2]), float(words[3]))
+        else:
+            facts[words[0]] = words[1:]
+    for reader, values in got.items():
+        check(f"Parquet ({reader})", values)
+    if facts.get("dates") != ["DATE", "2020-10-10", "2021-02-28"]:
+        errors.append(f"Parquet: interview_date {facts.get('dates')}")
+    if facts.get("none") != ["0"]:
+        errors.append("Parquet --reserved empty: the declared missing text NONE is kept")
+    if facts.get("missing") != ["9"]:
+        errors.append(f"Parquet value_labels: missing codes of tv_news_watching {facts.get('missing')}")
 
 short = pd.read_csv(f"{out}/short/{__import__('os').listdir(f'{out}/short')[0]}", dtype=str)
 if any(len(c) > 8 for c in short.columns):

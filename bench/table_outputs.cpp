@@ -187,7 +187,8 @@ int main(int argc, char** argv)
     // turning the CSV output into Parquet (CPU time: DuckDB uses every core),
     // when bench.sh found DuckDB's node package (QAVN_NPM_DIR).
     const Measured parquet = best(extract + " --write parquet work/parquet > /dev/null", dir,
-                                  "rm -rf work/parquet && mkdir work/parquet");
+                                  "rm -rf " + shellQuote((work / "parquet").string()) + " && mkdir " +
+                                      shellQuote((work / "parquet").string()));
     std::snprintf(label, sizeof label, "Parquet output, 200 columns of %.0f MB", size);
     row(label, parquet.seconds, "cut -c same ranges > file", cut.seconds);
     const char* npm = std::getenv("QAVN_NPM_DIR");

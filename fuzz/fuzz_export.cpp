@@ -1,19 +1,28 @@
-// The data export over a fuzzed codebook (the locations come from its
-// records), fuzzed raw data and a fuzzed identifier location and case
-// length. Every part file must land in the output directory and nowhere else.
+// The data export and the Parquet output over a fuzzed codebook (the
+// locations come from its records), fuzzed raw data and a fuzzed identifier
+// location and case length. Every part file must land in the output
+// directory and nowhere else, and every Parquet file written must read back
+// as a sound file.
 
 #include "FuzzSupport.h"
+#include "ParquetReadBack.h"
 
 #include "project/ProjectSpec.h"
 #include "project/Settings.h"
 #include "codebook/CodebookStore.h"
+#include "catalogue/Loader.h"
+#include "catalogue/VariableList.h"
 #include "export/AccessExport.h"
+#include "outputs/OutputFormats.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedUi.h"
 #include "platform/Strings.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -99,6 +108,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 1; i < result.generatedFiles.size(); ++i)
         fuzz::require(insideOutputDir(result.generatedFiles[i], settings.outputDir),
                       "a generated file lies in the output directory");
+
+    // The Parquet output of every variable, with the reserved codes kept or
+    // emptied by the last byte of the raw data.
+    VariableList list(VariableList::Mode::Main, &ui);
+    Progress loading;
+    if (loadVariables(store, project, list, ui, loading)) {
+        for (std::uint32_t r = 1; r <= list.rowCount(); ++r)
+            list.tagRow(r);
+        const WriterServices services{list, store, project, settings, ui};
+        OutputJob job{LabelChoice::NotAsked, outDir.string()};
+        if (!parts[2].empty() && (parts[2].back() & 1))
+            job.reservedCodes = ReservedCodes::Empty;
+        Progress writing;
+        const auto written = writeOutput(outputFormat(OutputKind::Parquet), services, job, writing);
+        fuzz::require(written.status != OutputStatus::Failed, "a writable Parquet output is written");
+        for (const std::string& file : written.generatedHostFiles) {
+            if (!file.ends_with(".parquet"))
+                continue;
+            test::ParquetReadBack back;
+            std::ifstream in(file, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const std::string fault = test::readParquet(bytes, back);
+            if (!fault.empty())
+                std::fprintf(stderr, "%s: %s\n", file.c_str(), fault.c_str());
+            fuzz::require(fault.empty(), "a Parquet file reads back");
+        }
+    }
+
     fuzz::require(entriesIn(driveDir) == 2, "nothing written beside the raw data");
     fuzz::require(entriesIn(resourceDir) == 2, "nothing written beside the codebook");
     fuzz::requireOnlyOutputWritten(inputs, outDir);

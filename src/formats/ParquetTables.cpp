@@ -317,15 +317,27 @@ public:
             scans_.assign(table.columns.size(), ColumnScan{});
         kinds_.clear();
         std::vector<ParquetColumn> columns;
+        std::vector<std::size_t> asText; // numeric columns that hold a value that is no number
         for (std::size_t i = 0; i < table.columns.size(); ++i) {
             const TableColumn& column = table.columns[i];
             const Kind kind = kindOf(column, scans_[i], dates_[i]);
             if (kind == Kind::Text && !column.isText() && !column.isIdentifier)
-                run.notice("The Parquet file " + run.inFolder(table.name + ".parquet").name + ": " +
-                           column.name + " holds \"" + scans_[i].notNumber +
-                           "\", which is no number, so the column holds its values as text.");
+                asText.push_back(i);
             kinds_.push_back(kind);
             columns.push_back({column.name, parquetType(kind), true, 0, 0});
+        }
+        if (!asText.empty()) {
+            // One notice per file, naming the first few columns.
+            std::string names;
+            for (std::size_t k = 0; k < asText.size() && k < 5; ++k)
+                names += (k > 0 ? ", " : "") + table.columns[asText[k]].name + " (\"" +
+                         scans_[asText[k]].notNumber + "\")";
+            if (asText.size() > 5)
+                names += " and " + std::to_string(asText.size() - 5) + " more";
+            run.notice("The Parquet file " + run.inFolder(table.name + ".parquet").name + ": " +
+                       std::to_string(asText.size()) + " numeric column" + (asText.size() > 1 ? "s hold" : " holds") +
+                       " a value that is no number, so " +
+                       (asText.size() > 1 ? "they hold their" : "it holds its") + " values as text: " + names + ".");
         }
         scans_.clear();
 

@@ -120,7 +120,9 @@ TEST(ParquetTables, ColumnsAreTypedWithNullsAndTheLabelsBesideThem)
 
         // A numeric column that holds no number keeps its values as text, and says so.
         ASSERT_EQ(h.ui.messages().size(), 1u);
-        EXPECT_NE(h.ui.messages()[0].text.find("CODE holds \"NA\", which is no number"), std::string::npos)
+        EXPECT_NE(h.ui.messages()[0].text.find(
+                      "1 numeric column holds a value that is no number, so it holds its values as text: CODE (\"NA\")."),
+                  std::string::npos)
             << h.ui.messages()[0].text;
 
         const test::ParquetReadBack data = readBack(dir / "DATA_FILE1.parquet");

@@ -104,7 +104,7 @@ private slots:
                  strings({"SAS-PC", "SPSS", "SPSS-PC", "Codebook Text", "Tag File", "Access DB", "Other Formats>"}));
         QCOMPARE(describe(output->actions().back()->menu()->actions()),
                  strings({"CSV Files", "SQLite Database", "SPSS Data File", "Stata Data File", "DDI Codebook",
-                          "Stata Do-File", "R Script", "SPSS for PSPP", "HTML Site",
+                          "Stata Do-File", "R Script", "SPSS for PSPP", "Parquet Files", "HTML Site",
                           "Data Dictionary (xlsx)"}));
         QCOMPARE(describe(menuNamed(w, QStringLiteral("&Move"))->actions()),
                  strings({"Top of List", "Prev Section", "Next Section", "Bottom of List", "-", "Prev File", "Next File"}));

@@ -2,7 +2,8 @@
 // independent readers, DuckDB and hyparquet. WORK/expected.json names the
 // runs: each a folder of Parquet files and the folder of the CSV output of
 // the same selection, whose cells the Parquet values must equal (empty as
-// null, numbers by value); the types some columns must have; a mean the
+// null, numbers by value), and whose nulls, least and greatest numbers the
+// footer's statistics must give; the types some columns must have; a mean the
 // source's raw data gives with missing values excluded; and the labelled
 // column to check in the views of duckdb.sql, which DuckDB runs in a copy of
 // the folder moved elsewhere. Prints one line per failed check; exits 1 when
@@ -80,10 +81,16 @@ async function checkRun(db, run) {
     check(rows.length === csv.rows.length, `${where}: DuckDB reads ${rows.length} rows, the CSV file has ${csv.rows.length}`);
     check(objects.length === csv.rows.length, `${where}: hyparquet reads ${objects.length} rows, the CSV file has ${csv.rows.length}`);
     const nulls = described.map(() => 0);
+    const low = described.map(() => Infinity);
+    const high = described.map(() => -Infinity);
     for (let r = 0; r < Math.min(rows.length, objects.length, csv.rows.length); r++) {
       described.forEach(({ column_name: column, column_type: type }, c) => {
         const cell = csv.rows[r][c];
         if (cell === '') nulls[c]++;
+        else if (type !== 'VARCHAR' && type !== 'DATE') {
+          low[c] = Math.min(low[c], Number(cell));
+          high[c] = Math.max(high[c], Number(cell));
+        }
         check(same(cell, rows[r][c], type), `${where} row ${r + 1} ${column}: DuckDB ${rows[r][c]}, CSV ${JSON.stringify(cell)}`);
         check(same(cell, objects[r][column], type),
               `${where} row ${r + 1} ${column}: hyparquet ${objects[r][column]}, CSV ${JSON.stringify(cell)}`);
@@ -92,12 +99,17 @@ async function checkRun(db, run) {
 
     // Compressed pages, and statistics that count the nulls.
     const meta = (await db.runAndReadAll(
-      `SELECT column_id, any_value(compression) AS compression, sum(stats_null_count) AS nulls
+      `SELECT column_id, any_value(compression) AS compression, sum(stats_null_count) AS nulls,
+              min(TRY_CAST(stats_min_value AS DOUBLE)) AS low, max(TRY_CAST(stats_max_value AS DOUBLE)) AS high
        FROM parquet_metadata(${sql(path)}) GROUP BY column_id ORDER BY column_id`)).getRowObjectsJson();
     for (const m of meta) {
       const c = Number(m.column_id);
-      check(m.compression === 'ZSTD', `${where} ${described[c].column_name}: compression ${m.compression}`);
-      check(Number(m.nulls) === nulls[c], `${where} ${described[c].column_name}: null count ${m.nulls}, ${nulls[c]} empty cells`);
+      const column = described[c].column_name;
+      check(m.compression === 'ZSTD', `${where} ${column}: compression ${m.compression}`);
+      check(Number(m.nulls) === nulls[c], `${where} ${column}: null count ${m.nulls}, ${nulls[c]} empty cells`);
+      if (low[c] <= high[c])
+        check(Number(m.low) === low[c] && Number(m.high) === high[c],
+              `${where} ${column}: statistics ${m.low}..${m.high}, the values ${low[c]}..${high[c]}`);
     }
     const kv = (await db.runAndReadAll(
       `SELECT decode(key) AS key FROM parquet_kv_metadata(${sql(path)})`)).getRowObjectsJson().map((e) => e.key);

@@ -18,7 +18,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <map>
 #include <optional>
 
 namespace qavn {
@@ -407,11 +406,10 @@ public:
 
     TableOutcome endTable(TableRun& run) override
     {
-        const std::uint64_t rows = file_.writer().rows();
         TableOutcome finished = file_.finish(run);
         if (!finished.isDone())
             return finished;
-        Written written{table_->name, {}, rows};
+        Written written{table_->name, {}};
         for (std::size_t i = 0; i < table_->columns.size(); ++i)
             written.columns.push_back({table_->columns[i], kinds_[i], sourceOf(*table_, table_->columns[i])});
         written_.push_back(std::move(written));
@@ -437,7 +435,6 @@ private:
     struct Written {
         std::string table;
         std::vector<WrittenColumn> columns;
-        std::uint64_t rows = 0;
     };
 
     static bool isReserved(const TableColumn& column, std::string_view value)

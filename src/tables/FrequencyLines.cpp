@@ -3,6 +3,7 @@
 
 #include "tables/FrequencyLines.h"
 
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "platform/Strings.h"
 #include "tables/VariableRules.h"
@@ -102,7 +103,7 @@ FrequencyLines weightedFrequencies(const Tabulation& table, CodebookStore& store
     for (CodebookLine& line : categoryLinesOf(variable, store)) {
         FrequencyLine out;
         out.missing = rules.codeIsMissing(line.code);
-        const bool dot = !rules.isText() && detail::isMissingDotCode(line.code);
+        const bool dot = !rules.isText() && isBlankMissingCode(line.code);
         std::string key = dot ? std::string() : rules.codeKey(line.code);
         const auto found = byCode.find(key);
         if (found != byCode.end() && !(dot && blankShown)) {

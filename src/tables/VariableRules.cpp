@@ -3,6 +3,7 @@
 
 #include "tables/VariableRules.h"
 
+#include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
 #include "platform/Strings.h"
 #include "project/ProjectMetadata.h"
@@ -66,7 +67,7 @@ VariableRules::VariableRules(std::uint32_t variable, CodebookStore& store, const
                         const CategoryFields fields = splitCategoryLine(line);
                         const std::string_view code = trimmed(fields.code);
                         const std::string label(trimmed(fields.label));
-                        if (!isText() && detail::isMissingDotCode(code)) {
+                        if (!isText() && isBlankMissingCode(code)) {
                             if (!hasBlankLabel_) {
                                 blankLabel_ = label;
                                 hasBlankLabel_ = true;
@@ -128,7 +129,7 @@ std::optional<double> VariableRules::weight(std::string_view raw) const
 
 std::string VariableRules::codeKey(std::string_view code) const
 {
-    return fieldKey(detail::codeValue(code));
+    return fieldKey(categoryCodeValue(code));
 }
 
 std::string VariableRules::fieldKey(std::string_view value) const
@@ -149,9 +150,9 @@ std::string VariableRules::fieldKey(std::string_view value) const
 bool VariableRules::codeIsMissing(std::string_view code) const
 {
     code = trimmed(code);
-    if (!isText() && detail::isMissingDotCode(code))
+    if (!isText() && isBlankMissingCode(code))
         return true;
-    const std::string value = detail::codeValue(code);
+    const std::string value = categoryCodeValue(code);
     if (isReserved(value))
         return true;
     if (!isText())

@@ -180,7 +180,14 @@ struct FileCloser {
 };
 
 struct ParserFreer {
-    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+    // A DOCTYPE leaves the parser a document of its own to hold the
+    // declarations even though the handlers build none: it goes too.
+    void operator()(xmlParserCtxt* c) const
+    {
+        if (c->myDoc != nullptr)
+            xmlFreeDoc(c->myDoc);
+        xmlFreeParserCtxt(c);
+    }
 };
 
 // Watches the bytes of a document on their way to the parser for the one

@@ -4,50 +4,25 @@
 // with its configuration file, or an error naming the file and nothing left
 // behind.
 
-#include "FuzzSupport.h"
+#include "SourceChecks.h"
 
-#include "import/ProjectImport.h"
-#include "import/SourceReader.h"
-
-#include <cmath>
 #include <filesystem>
 
 using namespace qavn;
 
 namespace {
 
-class Checker final : public SourceVisitor {
-public:
-    bool variables(const std::vector<SourceVariable>& variables) override
+class CsvChecker final : public fuzz::SourceChecker {
+    void checkVariables(const std::vector<SourceVariable>& variables) override
     {
-        count = variables.size();
-        fuzz::require(count > 0, "a header yields at least one variable");
         for (const SourceVariable& v : variables)
             fuzz::require(!v.name.empty(), "every variable has a name");
-        return true;
     }
 
-    bool value(std::size_t variable, const SourceValue& value) override
+    void checkValue(const SourceValue& value) override
     {
-        fuzz::require(variable == next, "values come in variable order");
-        ++next;
-        if (value.kind == SourceValue::Kind::Number)
-            fuzz::require(std::isfinite(value.number), "numbers are finite");
         fuzz::require(value.kind != SourceValue::Kind::TaggedMissing, "CSV has no tagged missing values");
-        return true;
     }
-
-    bool endCase() override
-    {
-        fuzz::require(next == count, "a case holds a value of every variable");
-        next = 0;
-        ++cases;
-        return true;
-    }
-
-    std::size_t count = 0;
-    std::size_t next = 0;
-    std::uint64_t cases = 0;
 };
 
 } // namespace
@@ -61,28 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     auto readers = openSources(path.string(), error);
     fuzz::require(readers.size() == 1, "a .csv file opens as one source");
-    Checker first;
-    const bool read = readers[0]->pass(first, error);
+    const bool read = fuzz::checkTwoPasses<CsvChecker>(*readers[0], error);
     fuzz::require(read || error.starts_with(path.string() + ": "), "a refusal names the file");
-    if (read) {
-        Checker second;
-        fuzz::require(readers[0]->pass(second, error), "the second pass reads as the first");
-        fuzz::require(second.count == first.count && second.cases == first.cases, "both passes are the same");
-    }
-
-    const auto outDir = fuzz::freshDir("csv-out");
-    ImportOptions options;
-    options.sources = {path.string()};
-    options.id = "FZ";
-    options.out = outDir / "project";
-    ImportSummary summary;
-    std::string importError;
-    const bool made = importProject(options, summary, importError);
-    if (made) {
-        fuzz::require(std::filesystem::is_regular_file(options.out / "FZQAV.CFG"), "the project has its configuration");
-    } else {
-        fuzz::require(importError.starts_with(path.string()), "a failed import names the file");
-        fuzz::require(std::filesystem::is_empty(outDir), "a failed import leaves nothing behind");
-    }
+    fuzz::checkImport(path, "csv-out", path.string());
     return 0;
 }

@@ -1,6 +1,8 @@
 // The CSV reader of the import.
 #include "import/CsvSource.h"
 
+#include "platform/Latin1.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -185,21 +187,6 @@ std::string_view trimmed(std::string_view s)
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-bool validUtf8(std::string_view s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
 // Single-byte text (Windows-1252 as spreadsheets save it) as UTF-8; the
 // bytes 0x80-0x9F become the control characters Latin-1 has there, which
 // the codebook shows as '?'.
@@ -344,7 +331,7 @@ private:
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 double number = 0;
                 widest[i] = std::max(widest[i], fields[i].size());
-                utf8 = utf8 && validUtf8(fields[i]);
+                utf8 = utf8 && isValidUtf8(fields[i]);
                 if (numeric[i] && !trimmed(fields[i]).empty() && !parseNumber(fields[i], number))
                     numeric[i] = false;
             }
@@ -354,7 +341,7 @@ private:
         singleByte_ = !utf8;
         for (std::size_t i = 0; i < variables_.size(); ++i) {
             SourceVariable& v = variables_[i];
-            if (!validUtf8(v.name)) {
+            if (!isValidUtf8(v.name)) {
                 std::string name;
                 singleByteAsUtf8(v.name, name);
                 v.name = v.label = name;

@@ -2,6 +2,8 @@
 // base-30 numbers, the dictionary records and the cases.
 #include "import/PorSource.h"
 
+#include "platform/Latin1.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -53,21 +55,6 @@ std::string formatName(int type)
         {40, "MTIME"}, {41, "YMDHMS"}};
     const auto found = names.find(type);
     return found == names.end() ? "F" : found->second;
-}
-
-bool validUtf8(std::string_view s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-        if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
 }
 
 std::string latin1AsUtf8(std::string_view s)
@@ -421,7 +408,7 @@ private:
             }
         }
         if (high) {
-            if (validUtf8(out)) {
+            if (isValidUtf8(out)) {
                 sawUtf8_ = true;
             } else {
                 sawOther_ = true;

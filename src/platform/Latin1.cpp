@@ -58,4 +58,19 @@ bool utf8ToLatin1(std::string_view text, std::string& out)
     return true;
 }
 
+bool isValidUtf8(std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        if (n == 0 || i + n > s.size() || (n == 2 && b < 0xC2))
+            return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
 } // namespace qavn

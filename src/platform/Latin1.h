@@ -26,4 +26,7 @@ std::size_t latin1Utf8Size(std::string_view text);
 // holds a character Latin-1 has not, or is no valid UTF-8.
 bool utf8ToLatin1(std::string_view text, std::string& out);
 
+// Whether `text` is valid UTF-8 (no overlong two-byte forms).
+bool isValidUtf8(std::string_view text);
+
 } // namespace qavn

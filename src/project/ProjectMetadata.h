@@ -115,7 +115,7 @@ public:
     static constexpr std::string_view formatName = "QAVN-META";
     static constexpr int version = 1;
 
-    std::string title;      // the whole title (the specification file holds 200 Latin-1 characters)
+    std::string title;      // the whole title (the project specification file holds 200 Latin-1 characters)
     std::string identifier; // the identifier variable as the sources name it; empty for none
     std::string weight;     // codebook name of the weight variable chosen for tables; empty for none
     std::vector<SourceFile> sources;

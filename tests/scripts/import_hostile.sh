@@ -10,7 +10,7 @@
 # 3. --out on a source, on the folder holding it (also by another name), or
 #    on an imported project holding a source, with --force: refused, the
 #    source intact.
-# 4. A title with line ends leaves the specification file its four lines.
+# 4. A title with line ends leaves the project specification file its four lines.
 # 5. The folders of a killed import are cleared by the next one without
 #    losing the user's files; a new project folder follows the umask.
 #
@@ -126,7 +126,7 @@ ddi data.dat "" 'Evil&#13;&#10;x=1;&#10;ENDSAS;' >doc/title.xml
 "$BIN/qavn-import" doc/title.xml --id TTL --out "$WORK/ttl" >/dev/null 2>"$WORK/err" || fail "title.xml: $(cat "$WORK/err")"
 spec="$WORK/ttl/c/QAVN/TTL/QAVSPEC.TTL"
 [ "$(wc -l <"$spec")" -eq 4 ] && [ "$(head -n 1 "$spec")" = $'Evil x=1; ENDSAS;\r' ] ||
-    fail "the title reached other lines of the specification file: $(cat -A "$spec")"
+    fail "the title reached other lines of the project specification file: $(cat -A "$spec")"
 
 # --- 5. A killed import's folders ------------------------------------------------
 sh -c 'exit 0' &

@@ -12,6 +12,7 @@
 #include "platform/Strings.h"
 #include "project/ProjectMetadata.h"
 #include "project/ProjectSpec.h"
+#include "writers/DisplayFormats.h"
 #include "writers/PortablePrograms.h"
 
 #include <algorithm>
@@ -78,28 +79,6 @@ bool parseDouble(std::string_view v, int decimals, double& value)
     }
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
     return ec == std::errc() && end == v.data() + v.size() && std::isfinite(value);
-}
-
-// Days from 1970-01-01 of a "YYYY-MM-DD" text of the proleptic Gregorian
-// calendar (H. Hinnant's days_from_civil), or false.
-bool daysOf(std::string_view date, std::int64_t& days)
-{
-    int y = 0;
-    unsigned m = 0;
-    unsigned d = 0;
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
-        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
-        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
-        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
-        d < 1 || d > 31)
-        return false;
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    days = era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-    return true;
 }
 
 // How a column of days the source counts in its own unit from its own

@@ -29,22 +29,6 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-// The days from 1970-01-01 of a "YYYY-MM-DD" text, or false.
-bool daysOf(std::string_view date, std::int64_t& days)
-{
-    int y = 0;
-    unsigned m = 0;
-    unsigned d = 0;
-    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
-        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
-        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
-        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
-        d < 1 || d > 31)
-        return false;
-    days = daysFromCivil(y, m, d);
-    return true;
-}
-
 // A unit as a fraction of a second (numerator, denominator); {0, 1} for none.
 std::pair<std::int64_t, std::int64_t> secondsOf(TimeUnit unit)
 {
@@ -62,6 +46,22 @@ std::pair<std::int64_t, std::int64_t> secondsOf(TimeUnit unit)
 }
 
 } // namespace
+
+// The days from 1970-01-01 of a "YYYY-MM-DD" text, or false.
+bool daysOf(std::string_view date, std::int64_t& days)
+{
+    int y = 0;
+    unsigned m = 0;
+    unsigned d = 0;
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-' ||
+        std::from_chars(date.data(), date.data() + 4, y).ptr != date.data() + 4 ||
+        std::from_chars(date.data() + 5, date.data() + 7, m).ptr != date.data() + 7 ||
+        std::from_chars(date.data() + 8, date.data() + 10, d).ptr != date.data() + 10 || m < 1 || m > 12 ||
+        d < 1 || d > 31)
+        return false;
+    days = daysFromCivil(y, m, d);
+    return true;
+}
 
 PackageFormat packageFormat(const VariableMetadata* metadata, int fieldWidth, int decimals, Package package)
 {

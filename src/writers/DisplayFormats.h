@@ -6,7 +6,9 @@
 // source counted dates from another day or in another unit. Shared by the
 // data files (.sav, .dta) and the programs (PSPP, Stata).
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qavn {
 
@@ -43,5 +45,9 @@ PackageFormat packageFormat(const VariableMetadata* metadata, int width, int dec
 // The conversion as an expression of the programs on `name`
 // ("d / 86400 - 137775").
 std::string conversionExpression(const std::string& name, const ValueConversion& conversion);
+
+// The days from 1970-01-01 of a "YYYY-MM-DD" text of the proleptic
+// Gregorian calendar, or false.
+bool daysOf(std::string_view date, std::int64_t& days);
 
 } // namespace qavn

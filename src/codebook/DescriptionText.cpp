@@ -4,6 +4,7 @@
 #include "codebook/DescriptionText.h"
 
 #include "codebook/CodebookStore.h"
+#include "platform/Strings.h"
 
 namespace qavn {
 
@@ -48,6 +49,24 @@ std::string descriptionText(CodebookStore& store, const VariableRecord& record)
     if (tooLong)
         text += descriptionNotice(name, count, shown);
     return text;
+}
+
+std::string descriptionJoined(CodebookStore& store, const VariableRecord& record)
+{
+    std::string description;
+    std::size_t kept = 0;
+    store.readLines(record.descriptionRef, record.descriptionLineCount, LineVariant::DisplayText,
+                    [&](std::string_view line) {
+                        description += line;
+                        while (!description.empty() && (description.back() == ' ' || description.back() == '\r'))
+                            description.pop_back();
+                        if (!trimmed(line).empty())
+                            kept = description.size();
+                        description += '\n';
+                        return true;
+                    });
+    description.resize(kept);
+    return description;
 }
 
 } // namespace qavn

@@ -38,4 +38,10 @@ std::string descriptionText(CodebookStore& store, const VariableRecord& record);
 // of which `shownLines` were shown.
 std::string descriptionNotice(std::string_view name, std::uint32_t lineCount, std::uint32_t shownLines);
 
+// The whole description as one Latin-1 text for the outputs that carry it as
+// a value: every line, joined by a line break (LF), with blanks and CRs at
+// the ends of lines and blank lines at the end dropped. Empty when the
+// description holds no text. Overwrites the store's line buffer.
+std::string descriptionJoined(CodebookStore& store, const VariableRecord& record);
+
 } // namespace qavn

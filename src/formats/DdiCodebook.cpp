@@ -4,6 +4,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
+#include "codebook/DescriptionText.h"
 #include "formats/TableFormats.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
@@ -322,19 +323,7 @@ bool DdiCodebook::writeVariable(const WriterServices& services, const Extract& e
         if (!label.empty())
             xml.element("labl", label);
 
-        std::string description;
-        std::size_t kept = 0;
-        store.readLines(record.descriptionRef, record.descriptionLineCount, LineVariant::DisplayText,
-                        [&](std::string_view line) {
-                            description += line;
-                            while (!description.empty() && (description.back() == ' ' || description.back() == '\r'))
-                                description.pop_back();
-                            if (!trimmed(line).empty())
-                                kept = description.size();
-                            description += '\n';
-                            return true;
-                        });
-        description.resize(kept);
+        const std::string description = descriptionJoined(store, record);
         if (!trimmed(description).empty()) {
             xml.start("qstn");
             xml.element("qstnLit", xmlText(description));

@@ -7,6 +7,7 @@
 #include "catalogue/VariableList.h"
 #include "codebook/CategoryCode.h"
 #include "codebook/CodebookStore.h"
+#include "codebook/DescriptionText.h"
 #include "formats/ParquetWriter.h"
 #include "platform/Latin1.h"
 #include "platform/Strings.h"
@@ -526,20 +527,7 @@ private:
 // blanks at the ends of lines and blank lines at the end dropped.
 std::string descriptionOf(CodebookStore& store, const VariableRecord& record)
 {
-    std::string description;
-    std::size_t kept = 0;
-    store.readLines(record.descriptionRef, record.descriptionLineCount, LineVariant::DisplayText,
-                    [&](std::string_view line) {
-                        description += line;
-                        while (!description.empty() && (description.back() == ' ' || description.back() == '\r'))
-                            description.pop_back();
-                        if (!trimmed(line).empty())
-                            kept = description.size();
-                        description += '\n';
-                        return true;
-                    });
-    description.resize(kept);
-    return latin1ToUtf8(description);
+    return latin1ToUtf8(descriptionJoined(store, record));
 }
 
 void addText(ParquetWriter& writer, std::string_view utf8)

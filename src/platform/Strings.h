@@ -30,6 +30,21 @@ constexpr char toUpperAscii(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// A number's text without the zeros that end its fraction, nor the point when
+// nothing is left after it, and "-0" as "0"; a text with an exponent keeps its
+// digits.
+inline void dropTrailingZeros(std::string& text)
+{
+    if (text.find('.') != std::string::npos && text.find_first_of("eE") == std::string::npos) {
+        while (text.back() == '0')
+            text.pop_back();
+        if (text.back() == '.')
+            text.pop_back();
+    }
+    if (text == "-0")
+        text = "0";
+}
+
 inline std::string upperAscii(std::string_view s)
 {
     std::string out(s);

@@ -384,14 +384,7 @@ std::string tableNumber(double value, int significant)
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
     std::string text = buffer;
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0')
-            text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-    }
-    if (text == "-0")
-        text = "0";
+    dropTrailingZeros(text);
     return text;
 }
 

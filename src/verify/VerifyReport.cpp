@@ -3,6 +3,8 @@
 
 #include "verify/VerifyReport.h"
 
+#include "platform/Strings.h"
+
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -43,14 +45,7 @@ std::string figureText(double value)
                                             std::max(0, 9 - static_cast<int>(std::floor(std::log10(std::abs(value))))))
                             : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 10);
     std::string text(buffer, result.ptr);
-    if (text.find('.') != std::string::npos && text.find('e') == std::string::npos) {
-        while (text.back() == '0')
-            text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-    }
-    if (text == "-0")
-        text = "0";
+    dropTrailingZeros(text);
     return text;
 }
 

@@ -83,6 +83,48 @@ const char* findPair(const char* p, const char* end, char a0, char a1, char b0, 
     return nullptr;
 }
 
+// The first p in [p, end) where p[0] is a0 or a1 and p[1] is b0 or b1, or
+// where p[0] is `stopByte`, or nullptr; p[1] may lie at `end`, which must be
+// readable.
+const char* findPairOrByte(const char* p, const char* end, char a0, char a1, char b0, char b1, char stopByte)
+{
+#if defined(__SSE2__)
+    const __m128i va0 = _mm_set1_epi8(a0);
+    const __m128i va1 = _mm_set1_epi8(a1);
+    const __m128i vb0 = _mm_set1_epi8(b0);
+    const __m128i vb1 = _mm_set1_epi8(b1);
+    const __m128i vs = _mm_set1_epi8(stopByte);
+    for (; end - p >= 16; p += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi8(x, va0), _mm_cmpeq_epi8(x, va1));
+        const __m128i second = _mm_or_si128(_mm_cmpeq_epi8(y, vb0), _mm_cmpeq_epi8(y, vb1));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_and_si128(first, second), _mm_cmpeq_epi8(x, vs)));
+        if (mask)
+            return p + std::countr_zero(static_cast<unsigned>(mask));
+    }
+#endif
+    for (; p < end; ++p) {
+        if (((p[0] == a0 || p[0] == a1) && (p[1] == b0 || p[1] == b1)) || p[0] == stopByte)
+            return p;
+    }
+    return nullptr;
+}
+
+// The index of the pair of neighbouring bytes of `literal` (at least two
+// bytes) likely rarest in codebook text.
+std::size_t rarestPair(std::string_view literal)
+{
+    auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(literal[i]); };
+    std::size_t anchor = 0;
+    for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
+        if (commonness(byteAt(i)) + commonness(byteAt(i + 1)) <
+            commonness(byteAt(anchor)) + commonness(byteAt(anchor + 1)))
+            anchor = i;
+    }
+    return anchor;
+}
+
 // The first place of `literal` (lower-cased) in text[0, size) compared
 // without regard to case, or npos. Candidates are found by the literal's
 // rarest pair of neighbouring bytes.
@@ -92,7 +134,6 @@ std::size_t findFolded(const char* text, std::size_t size, std::string_view lite
     if (n > size || n == 0)
         return n == 0 ? 0 : std::string_view::npos;
     auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(literal[i]); };
-    std::size_t anchor = 0;
     if (n == 1) {
         const char* const stop = text + size;
         const char lower = literal[0];
@@ -103,11 +144,7 @@ std::size_t findFolded(const char* text, std::size_t size, std::string_view lite
         }
         return std::string_view::npos;
     }
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-        if (commonness(byteAt(i)) + commonness(byteAt(i + 1)) <
-            commonness(byteAt(anchor)) + commonness(byteAt(anchor + 1)))
-            anchor = i;
-    }
+    const std::size_t anchor = rarestPair(literal);
     const char a0 = literal[anchor];
     const char a1 = static_cast<char>(upperOf(byteAt(anchor)));
     const char b0 = literal[anchor + 1];
@@ -169,6 +206,106 @@ std::size_t translate(const std::uint8_t* in, std::size_t size, char* out, std::
             out[o++] = c == textbyte::lineEnd ? '\n' : c == textbyte::fieldSeparator ? '\t' : static_cast<char>(c);
     }
     return o;
+}
+
+// Whether a plain word can be looked for in the stored bytes themselves,
+// without a translated copy: it has at least two bytes and none that,
+// compared without regard to case, could meet a line end, a separator or a
+// filler.
+bool searchableInPlace(const Query::Term& term)
+{
+    if (!term.plainWord || term.literal.size() < 2)
+        return false;
+    for (const char c : term.literal) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == textbyte::lineEnd || u == textbyte::fieldSeparator || u == textbyte::filler ||
+            u == foldTable[textbyte::lineEnd] || u == foldTable[textbyte::fieldSeparator])
+            return false;
+    }
+    return true;
+}
+
+// A word byte of the stored text as it reads once translated: line ends and
+// separators are none.
+bool storedWordByte(unsigned char c)
+{
+    return c != textbyte::lineEnd && c != textbyte::fieldSeparator && isQueryWordByte(c);
+}
+
+// Where the line holding `at` starts and where it ends in stored bytes as
+// translate() makes lines of them: a line end or a newline ends a line.
+std::size_t storedLineStart(const char* text, std::size_t at)
+{
+    const auto* a = static_cast<const char*>(memrchr(text, static_cast<char>(textbyte::lineEnd), at));
+    const std::size_t floor = a ? static_cast<std::size_t>(a - text) + 1 : 0;
+    const auto* b = static_cast<const char*>(memrchr(text + floor, '\n', at - floor));
+    return b ? static_cast<std::size_t>(b - text) + 1 : floor;
+}
+
+std::size_t storedLineEnd(const char* text, std::size_t size, std::size_t at)
+{
+    const auto* a = static_cast<const char*>(std::memchr(text + at, static_cast<char>(textbyte::lineEnd), size - at));
+    const std::size_t reach = a ? static_cast<std::size_t>(a - text) : size;
+    const auto* b = static_cast<const char*>(std::memchr(text + at, '\n', reach - at));
+    return b ? static_cast<std::size_t>(b - text) : reach;
+}
+
+// Looks for the plain word `term` (searchableInPlace) in the stored bytes
+// text[0, size) as scanLines() looks for it in their translated copy, and
+// appends the line of each match to `out` (offsets from `base`). Returns
+// false, leaving `out` to be cut back by the caller, when it meets a filler:
+// the chunk must then be translated.
+bool scanWordInPlace(const Query::Term& term, const char* text, std::size_t size, std::vector<std::uint64_t>& out,
+                     std::uint64_t base)
+{
+    const char fill = static_cast<char>(textbyte::filler);
+    auto noFiller = [&](std::size_t from, std::size_t to) {
+        return from >= to || std::memchr(text + from, fill, to - from) == nullptr;
+    };
+    const std::string_view literal = term.literal;
+    const std::size_t n = literal.size();
+    if (size < n)
+        return noFiller(0, size);
+    const std::size_t anchor = rarestPair(literal);
+    const char a0 = literal[anchor];
+    const char a1 = static_cast<char>(upperOf(static_cast<unsigned char>(a0)));
+    const char b0 = literal[anchor + 1];
+    const char b1 = static_cast<char>(upperOf(static_cast<unsigned char>(b0)));
+    // The pair is looked for at [from + anchor, stop); the bytes outside
+    // that range are checked for fillers apart.
+    const std::size_t stop = size - n + anchor + 1;
+    if (!noFiller(stop, size))
+        return false;
+    std::size_t from = 0;
+    while (from + anchor < stop) {
+        if (!noFiller(from, from + anchor))
+            return false;
+        const char* q = findPairOrByte(text + from + anchor, text + stop, a0, a1, b0, b1, fill);
+        if (q == nullptr)
+            return true;
+        if (*q == fill)
+            return false;
+        const std::size_t at = static_cast<std::size_t>(q - text) - anchor;
+        const std::size_t end = at + n;
+        std::size_t k = 0;
+        while (k < n && foldTable[static_cast<unsigned char>(text[at + k])] == static_cast<unsigned char>(literal[k]))
+            ++k;
+        if (k < n) {
+            from = at + 1;
+            continue;
+        }
+        if (end < size && text[end] == fill)
+            return false;
+        if ((term.wordStart && at > 0 && storedWordByte(static_cast<unsigned char>(text[at - 1]))) ||
+            (term.wordEnd && end < size && storedWordByte(static_cast<unsigned char>(text[end])))) {
+            from = at + 1;
+            continue;
+        }
+        out.push_back(base + storedLineStart(text, at));
+        // The rest of the line adds nothing, fillers or not.
+        from = storedLineEnd(text, size, at) + 1;
+    }
+    return noFiller(from, stop);
 }
 
 constexpr std::size_t chunkBytes = std::size_t{1} << 20;
@@ -508,8 +645,15 @@ bool QueryIndex::scanCodebookText(const Query& query, std::span<const std::size_
                                   std::vector<LineHits>& hits, FunctionRef<bool()> keepGoing) const
 {
     const auto bytes = store_->textBytes();
-    std::vector<char> buffer(2 * chunkBytes + 16);
+    std::vector<char> buffer;
     std::vector<std::uint32_t> dropped;
+    // Plain words are looked for in the mapped bytes in place; other terms,
+    // and plain words in a chunk that holds fillers, in a translated copy.
+    std::vector<std::size_t> inPlace;
+    std::vector<std::size_t> copied;
+    for (const std::size_t t : terms)
+        (searchableInPlace(query.terms()[t]) ? inPlace : copied).push_back(t);
+    std::vector<std::size_t> translated;
     std::uint64_t start = 0;
     while (start < bytes.size()) {
         // A chunk ends after a line end, so that no line is cut; a line
@@ -521,10 +665,23 @@ bool QueryIndex::scanCodebookText(const Query& query, std::span<const std::size_
             end = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data()) + 1
                       : end + reach;
         }
-        dropped.clear();
-        const std::size_t size =
-            translate(bytes.data() + start, static_cast<std::size_t>(end - start), buffer.data(), dropped);
-        scanLines(query, terms, buffer.data(), size, hits, start, &dropped);
+        translated = copied;
+        for (const std::size_t t : inPlace) {
+            const std::size_t before = hits[t].size();
+            if (!scanWordInPlace(query.terms()[t], reinterpret_cast<const char*>(bytes.data() + start),
+                                 static_cast<std::size_t>(end - start), hits[t], start)) {
+                hits[t].resize(before);
+                translated.push_back(t);
+            }
+        }
+        if (!translated.empty()) {
+            if (buffer.empty())
+                buffer.resize(2 * chunkBytes + 16);
+            dropped.clear();
+            const std::size_t size =
+                translate(bytes.data() + start, static_cast<std::size_t>(end - start), buffer.data(), dropped);
+            scanLines(query, translated, buffer.data(), size, hits, start, &dropped);
+        }
         start = end;
         if (!keepGoing())
             return false;

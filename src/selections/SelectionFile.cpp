@@ -309,8 +309,17 @@ std::string saveKeptTags(std::string_view projectId, const VariableList& list)
 
 std::string KeptTags::restore(VariableList& list)
 {
+    // The codebook's fingerprint reads every name: only when there is a
+    // file to check it against.
+    const std::filesystem::path path = keptTagsPath(projectId_);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        file_.reset();
+        seen_.reset();
+        return std::string();
+    }
     std::string note;
-    file_ = readKeptTags(keptTagsPath(projectId_), CodebookFingerprint::of(list), true, note);
+    file_ = readKeptTags(path, CodebookFingerprint::of(list), true, note);
     seen_ = file_;
     if (!file_)
         return note;

@@ -29,8 +29,10 @@ private slots:
         QueryBar* bar = window->queryBar();
         QVERIFY(bar->isVisible());
 
-        // A syntax error shows its column, and nothing is counted.
+        // A syntax error shows its column once the typing pauses (not while
+        // a word is typed), and nothing is counted.
         QTest::keyClicks(bar->queryEdit(), QStringLiteral("label:(x"));
+        QVERIFY(bar->errorLabel()->text().isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return !bar->busy(); }));
         QCOMPARE(bar->errorLabel()->text(), QStringLiteral("missing ')' for this '(' at column 7"));
         QVERIFY(bar->countLabel()->text().isEmpty());

@@ -222,11 +222,21 @@ QueryBar::QueryBar(VariableList& list, const CodebookStore& store, const Project
     pause_->setSingleShot(true);
     pause_->setInterval(pauseMs);
     connect(pause_, &QTimer::timeout, this, &QueryBar::runQuery);
+    searching_ = new QTimer(this);
+    searching_->setSingleShot(true);
+    searching_->setInterval(pauseMs);
+    connect(searching_, &QTimer::timeout, this, [this] {
+        if (shown_ != generation_ && !pause_->isActive())
+            count_->setText(QStringLiteral("Searching..."));
+    });
     connect(edit_, &QLineEdit::textChanged, this, [this] {
-        // What was shown belongs to the text before; a running query is
-        // dropped as soon as the next one starts.
+        // What was shown belongs to the text before. A text that is a query
+        // is worked out at once (a running query is dropped as soon as the
+        // next one starts); a syntax error waits for a pause in the typing,
+        // so that it does not flash up while a word is still being typed.
         count_->clear();
-        pause_->start();
+        if (!startQuery(false))
+            pause_->start();
         updateButtons();
     });
     connect(edit_, &QLineEdit::returnPressed, this, &QueryBar::runQuery);
@@ -440,28 +450,41 @@ void QueryBar::showError(const QString& error)
 
 void QueryBar::runQuery()
 {
+    startQuery(true);
+}
+
+bool QueryBar::startQuery(bool showErrors)
+{
     pause_->stop();
     ++generation_;
     auto query = std::make_shared<Query>();
     const std::string text = latin1Bytes(edit_->text());
     if (!query->compile(text)) {
-        showError(latin1(query->error().text()));
         worker_->latest = generation_; // stops a query still running
+        if (!showErrors)
+            return false;
+        showError(latin1(query->error().text()));
         showMatches(generation_, {});
         count_->clear();
-        return;
+        return true;
     }
     showError(QString());
     if (query->empty()) {
         worker_->latest = generation_;
         showMatches(generation_, {});
         count_->clear();
-        return;
+        return true;
     }
-    count_->setText(QStringLiteral("Searching..."));
+    // While typing, "Searching..." comes only when the count takes longer
+    // than the pause in the typing.
+    if (showErrors)
+        count_->setText(QStringLiteral("Searching..."));
+    else
+        searching_->start();
     updateButtons();
     updateEmptyText();
     worker_->post(generation_, std::move(query));
+    return true;
 }
 
 void QueryBar::showMatches(std::uint64_t generation, std::vector<std::uint32_t> rows)

@@ -27,10 +27,11 @@ class VariableListView;
 struct ProjectSpec;
 
 // The query line above the variable grid: the query text, the number of
-// variables it matches (worked out again a moment after each pause in the
-// typing, on a thread of its own, so that typing never waits for it; newer
-// typing cancels a query still running and clears the count shown), a syntax
-// error with its column on a line of its own below the field, "Tag Matches"
+// variables it matches (worked out again as soon as the text changes, on a
+// thread of its own, so that typing never waits for it; newer typing cancels
+// a query still running and clears the count shown), a syntax error with its
+// column on a line of its own below the field (shown a moment after a pause
+// in the typing), "Tag Matches"
 // and "Untag Matches", which tag or untag the matches in the list as a click
 // would (greyed while a query or a search runs), and "Show Only Matches",
 // which puts a grid of the matches alone in the grid's place. The matches are
@@ -83,7 +84,8 @@ public:
         contextMenu_ = std::move(handler);
     }
 
-    // Runs the query now, without waiting for the pause.
+    // Runs the query now, showing its syntax error without waiting for
+    // the pause.
     void runQuery();
     // Tag Matches and Untag Matches.
     void tagMatches();
@@ -114,6 +116,9 @@ private:
     struct Worker;
     class MatchesModel;
 
+    // Starts the query of the field's text; false, with nothing shown,
+    // when the text has an error that is not to be shown yet.
+    bool startQuery(bool showErrors);
     void showMatches(std::uint64_t generation, std::vector<std::uint32_t> rows);
     void showOnlyMatches(bool on);
     void updateButtons();
@@ -140,6 +145,7 @@ private:
     QCheckBox* only_;
     QLabel* empty_; // on the grid of the matches while it is empty
     QTimer* pause_;
+    QTimer* searching_; // "Searching..." for a count that takes longer than the pause
     QPointer<QTableView> matchesView_; // owned by the bar's parent, like the grid
     MatchesModel* matchesModel_;
     std::vector<std::uint32_t> matches_;

@@ -437,20 +437,24 @@ bool QueryIndex::makeBlocksReady(FunctionRef<bool()> keepGoing)
             return false;
         }
         const VariableRecord record = store_->recordAt(r);
-        Block& description = descriptions_[r - 1];
-        description.start = std::min<std::uint64_t>(record.descriptionRef.offset(), bytes.size());
-        description.end = blockEnd(bytes, description.start, record.descriptionLineCount);
-        Block& category = categories_[r - 1];
-        category.start = std::min<std::uint64_t>(record.categoryRef.offset(), bytes.size());
-        category.end = blockEnd(bytes, category.start, record.categoryLineCount);
+        const auto place = [&](Block& block, TextRef ref, std::uint32_t lines) {
+            block.start = static_cast<std::uint32_t>(std::min<std::uint64_t>(ref.offset(), bytes.size()));
+            block.length = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(blockEnd(bytes, block.start, lines) - block.start, UINT32_MAX));
+        };
+        place(descriptions_[r - 1], record.descriptionRef, record.descriptionLineCount);
+        place(categories_[r - 1], record.categoryRef, record.categoryLineCount);
     }
     blocksMade_ = records_;
     auto orderOf = [&](const std::vector<Block>& blocks, std::vector<std::uint32_t>& order) {
+        order.clear();
+        const auto byStart = [](const Block& a, const Block& b) { return a.start < b.start; };
+        if (std::is_sorted(blocks.begin(), blocks.end(), byStart))
+            return;
         order.resize(blocks.size());
         std::iota(order.begin(), order.end(), 0u);
-        const auto byStart = [&](std::uint32_t a, std::uint32_t b) { return blocks[a].start < blocks[b].start; };
-        if (!std::is_sorted(order.begin(), order.end(), byStart))
-            std::stable_sort(order.begin(), order.end(), byStart);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return byStart(blocks[a], blocks[b]); });
     };
     orderOf(descriptions_, descriptionOrder_);
     orderOf(categories_, categoryOrder_);
@@ -706,15 +710,17 @@ void QueryIndex::markBlocks(const LineHits& hits, const std::vector<Block>& bloc
                             const std::vector<std::uint32_t>& order, std::vector<std::uint64_t>& bits) const
 {
     std::size_t h = 0;
-    for (const std::uint32_t index : order) {
+    const std::size_t count = order.empty() ? blocks.size() : order.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t index = order.empty() ? k : order[k];
         const Block& block = blocks[index];
-        if (block.start >= block.end)
+        if (block.length == 0)
             continue;
         while (h < hits.size() && hits[h] < block.start)
             ++h;
         if (h == hits.size())
             break;
-        if (hits[h] < block.end)
+        if (hits[h] < block.end())
             setBit(bits, index);
     }
 }

@@ -77,9 +77,12 @@ public:
     QueryMatches evaluate(const Query& query);
 
 private:
+    // A block of lines in the text file, whose line references are 32-bit
+    // offsets: 8 bytes a block, as a million rows have two million blocks.
     struct Block {
-        std::uint64_t start = 0;
-        std::uint64_t end = 0; // past its last line end
+        std::uint32_t start = 0;
+        std::uint32_t length = 0; // to past its last line end
+        std::uint64_t end() const { return std::uint64_t{start} + length; }
     };
     // Every line a term matches in a text, by the offset where it starts.
     using LineHits = std::vector<std::uint64_t>;
@@ -121,7 +124,7 @@ private:
     std::vector<Block> descriptions_;
     std::vector<Block> categories_;
     // Rows by the start of their block, so that hits and blocks meet in one
-    // pass.
+    // pass; empty when the rows' blocks already come in that order.
     std::vector<std::uint32_t> descriptionOrder_;
     std::vector<std::uint32_t> categoryOrder_;
     bool sectionsReady_ = false;

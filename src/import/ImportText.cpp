@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstring>
 
 namespace qavn {
 
@@ -45,6 +47,14 @@ std::string toLatin1(std::string_view utf8, bool codebookText, std::uint64_t& re
         }
     }
     return out;
+}
+
+std::string_view latin1View(std::string_view utf8, bool codebookText, std::string& storage, std::uint64_t& replaced)
+{
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return utf8;
+    storage = toLatin1(utf8, codebookText, replaced);
+    return storage;
 }
 
 namespace {
@@ -99,26 +109,149 @@ std::string NameShortener::add(std::string_view original)
     return name;
 }
 
-std::string numberText(double value, int decimals)
+namespace {
+
+// Whole numbers of 128 bits, which GCC and Clang provide.
+__extension__ typedef unsigned __int128 Wide;
+
+constexpr std::uint64_t powersOfTen[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000,
+                                         10000000000000000,
+                                         100000000000000000,
+                                         1000000000000000000};
+
+// The decimal digits of n, at least `least` of them (zeros before).
+char* writeDigits(char* out, std::uint64_t n, int least)
 {
-    char buffer[400];
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    while (count < least)
+        digits[count++] = '0';
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+int digitCount(std::uint64_t n)
+{
+    int count = 1;
+    while (count < 19 && n >= powersOfTen[count])
+        ++count;
+    return n >= powersOfTen[18] * 10 ? 20 : count;
+}
+
+// The library's fixed notation with `decimals` decimals (the exact binary
+// value rounded half to even), as a dash of "-0.00" stripped.
+char* libraryNumber(char* buffer, double value, int decimals)
+{
     // Fixed notation always (100000, never 1e+05): the raw data's readers
     // take digits and a point, not exponents.
-    const auto result = decimals < 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
-                                     : std::to_chars(buffer, buffer + sizeof buffer, value,
-                                                     std::chars_format::fixed, decimals);
-    std::string text(buffer, result.ptr);
-    if (text == "-0" || (text.starts_with("-0.") && text.find_first_not_of("0.", 1) == std::string::npos))
-        text.erase(0, 1);
-    return text;
+    char* end = (decimals < 0 ? std::to_chars(buffer, buffer + numberBufferSize, value, std::chars_format::fixed)
+                              : std::to_chars(buffer, buffer + numberBufferSize, value, std::chars_format::fixed,
+                                              decimals))
+                    .ptr;
+    if (buffer[0] == '-' && std::all_of(buffer + 1, end, [](char c) { return c == '0' || c == '.'; })) {
+        std::memmove(buffer, buffer + 1, static_cast<std::size_t>(end - buffer - 1));
+        --end;
+    }
+    return end;
+}
+
+} // namespace
+
+char* writeNumber(char* buffer, double value, int decimals)
+{
+    const double magnitude = std::fabs(value);
+    // Below 2^64 with up to nine decimals the digits are worked out here, in
+    // whole numbers: the same text as the library's, many times faster.
+    if (decimals < 0 || decimals > 9 || !(magnitude < 18446744073709551616.0))
+        return libraryNumber(buffer, value, decimals);
+    std::uint64_t whole = static_cast<std::uint64_t>(magnitude);
+    std::uint64_t fraction = 0; // the decimals as a whole number
+    const double part = magnitude - static_cast<double>(whole); // exact
+    if (part != 0) {
+        // part = mantissa * 2^-shift exactly; times 10^decimals, rounded to
+        // a whole number half to even.
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &part, sizeof bits);
+        const int exponent = static_cast<int>(bits >> 52);
+        const int shift = 1075 - exponent; // at least 53, as part < 1
+        if (exponent != 0 && shift < 128) {
+            const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+            const Wide scaled = static_cast<Wide>(mantissa) * powersOfTen[decimals];
+            fraction = static_cast<std::uint64_t>(scaled >> shift);
+            const Wide rest = scaled - (static_cast<Wide>(fraction) << shift);
+            const Wide half = static_cast<Wide>(1) << (shift - 1);
+            const std::uint64_t last = decimals == 0 ? whole : fraction;
+            if (rest > half || (rest == half && (last & 1) != 0)) {
+                if (++fraction == powersOfTen[decimals]) {
+                    fraction = 0;
+                    ++whole;
+                }
+            }
+        }
+    }
+    char* out = buffer;
+    if (std::signbit(value) && (whole != 0 || fraction != 0))
+        *out++ = '-';
+    out = writeDigits(out, whole, 1);
+    if (decimals > 0) {
+        *out++ = '.';
+        out = writeDigits(out, fraction, decimals);
+    }
+    return out;
+}
+
+std::string numberText(double value, int decimals)
+{
+    char buffer[numberBufferSize];
+    return std::string(buffer, writeNumber(buffer, value, decimals));
 }
 
 NumberShape plainShape(double value)
 {
+    NumberShape shape;
+    const double magnitude = std::fabs(value);
+    // The shortest digits that read back as the value have the fewest
+    // decimals that do: tried one by one while the scaled value is exact
+    // enough (below 2^50) for the rounding to find the only candidate.
+    if (magnitude < 1125899906842624.0) {
+        const auto whole = static_cast<std::uint64_t>(magnitude);
+        shape.intLength = static_cast<std::size_t>(digitCount(whole)) + (value < 0 ? 1 : 0);
+        if (static_cast<double>(whole) == magnitude)
+            return shape;
+        for (int decimals = 1; decimals <= 18; ++decimals) {
+            const double scale = static_cast<double>(powersOfTen[decimals]);
+            const double scaled = magnitude * scale;
+            if (!(scaled < 1125899906842624.0))
+                break;
+            if (std::nearbyint(scaled) / scale == magnitude) {
+                shape.decimals = decimals;
+                return shape;
+            }
+        }
+    }
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    NumberShape shape;
     if (text.find('e') != std::string_view::npos) {
         // Rare (100000 is "1e+05" here): the plain form written out.
         const std::string plain = numberText(value, -1);

@@ -15,6 +15,9 @@ namespace qavn {
 // UTF-8, and (for codebook text) the bytes 0xDB, 0xDC and 0xFF the text file
 // reserves become '?'; `replaced` counts them.
 std::string toLatin1(std::string_view utf8, bool codebookText, std::uint64_t& replaced);
+// The same without a copy for printable ASCII (the text itself); any other
+// text is converted into `storage`, which the view then shows.
+std::string_view latin1View(std::string_view utf8, bool codebookText, std::string& storage, std::uint64_t& replaced);
 
 // Unique variable names of at most 8 characters. A name is made of letters,
 // digits and underscores and does not start with a digit (other characters
@@ -40,6 +43,11 @@ private:
 // exactly `decimals` decimals, or, for decimals < 0, with as few decimals as
 // read back as the same double (100000, 0.1, never 1e+05).
 std::string numberText(double value, int decimals);
+
+// numberText() written into `buffer` (numberBufferSize bytes) without a
+// string, for the raw data's every value; returns the end of the text.
+inline constexpr std::size_t numberBufferSize = 400;
+char* writeNumber(char* buffer, double value, int decimals);
 
 // The shape of numberText(value, -1): the characters before the point (a
 // minus sign included) and the decimals after it. Found from the shortest

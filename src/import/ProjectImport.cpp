@@ -72,6 +72,114 @@ std::string shortNumber(double v)
     return buffer;
 }
 
+// Counts per number, kept flat and found by the number's bits (a plain
+// multiply and shift, no call per value): the statistics pass looks up
+// every numeric value. -0 is counted as 0, as equal numbers are.
+class NumberCounts {
+public:
+    // The count of `x`, or nullptr when it has none yet.
+    std::uint64_t* find(double x)
+    {
+        const std::size_t at = slotOfValue(x);
+        return at == none ? nullptr : &slots_[at].count;
+    }
+    std::uint64_t count(double x) const
+    {
+        const std::size_t at = slotOfValue(x);
+        return at == none ? 0 : slots_[at].count;
+    }
+    bool contains(double x) const { return slotOfValue(x) != none; }
+    // Adds `x`, which has no count yet, with `n`.
+    void add(double x, std::uint64_t n = 1)
+    {
+        if (2 * (size_ + 1) > slots_.size())
+            grow();
+        put(keyOf(x), n);
+    }
+    template <typename Visit>
+    void forEach(Visit&& visit) const
+    {
+        for (const Slot& slot : slots_)
+            if (slot.key != empty) {
+                double x = 0;
+                std::memcpy(&x, &slot.key, sizeof x);
+                visit(x, slot.count);
+            }
+    }
+
+private:
+    // The bits of a NaN, which no counted value is.
+    static constexpr std::uint64_t empty = 0x7FF8DEAD0000BEEFull;
+    struct Slot {
+        std::uint64_t key = empty;
+        std::uint64_t count = 0;
+    };
+    static std::uint64_t keyOf(double x)
+    {
+        std::uint64_t key = 0;
+        const double value = x == 0 ? 0.0 : x;
+        std::memcpy(&key, &value, sizeof key);
+        return key;
+    }
+    std::size_t slotOf(std::uint64_t key) const
+    {
+        key ^= key >> 33;
+        key *= 0xFF51AFD7ED558CCDull;
+        key ^= key >> 33;
+        return static_cast<std::size_t>(key) & mask_;
+    }
+    static constexpr std::size_t none = ~std::size_t{0};
+    std::size_t slotOfValue(double x) const
+    {
+        if (size_ == 0)
+            return none;
+        const std::uint64_t key = keyOf(x);
+        for (std::size_t at = slotOf(key);; at = (at + 1) & mask_) {
+            if (slots_[at].key == key)
+                return at;
+            if (slots_[at].key == empty)
+                return none;
+        }
+    }
+    void put(std::uint64_t key, std::uint64_t n)
+    {
+        std::size_t at = slotOf(key);
+        while (slots_[at].key != empty)
+            at = (at + 1) & mask_;
+        slots_[at] = {key, n};
+        ++size_;
+    }
+    void grow()
+    {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+        mask_ = slots_.size() - 1;
+        size_ = 0;
+        for (const Slot& slot : old)
+            if (slot.key != empty)
+                put(slot.key, slot.count);
+    }
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Texts found by a view of their bytes, without a string made to look.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+using TextCounts = std::unordered_map<std::string, std::uint64_t, TextHash, std::equal_to<>>;
+using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+// The bytes of a text without the blanks that end it.
+std::string_view trimmedRight(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 struct Counters {
     std::uint64_t replaced = 0;
     // The sources' names of the variables (or "the title") whose texts had
@@ -110,10 +218,10 @@ struct Variable {
     std::size_t intLength = 1;
     std::size_t shortestLength = 1;
     std::size_t textLength = 0;
-    std::unordered_set<double> keptNumbers;    // labelled values and missing codes: always counted
-    std::unordered_set<std::string> keptTexts; // the same, Latin-1
-    std::unordered_map<double, std::uint64_t> numbers;
-    std::unordered_map<std::string, std::uint64_t> texts;
+    NumberCounts keptNumbers; // labelled values and missing codes: always counted
+    TextSet keptTexts;        // the same, Latin-1
+    NumberCounts numbers;
+    TextCounts texts;
     std::size_t untracked = 0; // distinct unlabelled values tracked
     bool overflow = false;
     std::uint64_t replacedInValues = 0; // characters of values Latin-1 cannot hold
@@ -246,14 +354,14 @@ public:
                     continue;
                 if (l.isText)
                     v.keptTexts.insert(trimRight(toLatin1(l.text, false, ignored)));
-                else
-                    v.keptNumbers.insert(l.number);
+                else if (!v.keptNumbers.contains(l.number))
+                    v.keptNumbers.add(l.number);
             }
             for (const SourceMissing& m : sv.missing) {
                 if (m.isText)
                     v.keptTexts.insert(trimRight(toLatin1(m.text, false, ignored)));
-                else if (m.low == m.high)
-                    v.keptNumbers.insert(m.low);
+                else if (m.low == m.high && !v.keptNumbers.contains(m.low))
+                    v.keptNumbers.add(m.low);
             }
             source_.variables.push_back(std::move(v));
         }
@@ -267,16 +375,17 @@ public:
         case SourceValue::Kind::SystemMissing:
             ++v.systemMissing;
             if (v.source->isText)
-                count(v, std::string());
+                count(v, {});
             return true;
         case SourceValue::Kind::TaggedMissing:
             ++v.tagged[value.tag];
             ++counters_.taggedBlank;
             return true;
         case SourceValue::Kind::Text: {
-            std::string text = trimRight(toLatin1(value.text, false, v.replacedInValues));
+            const std::string_view text =
+                trimmedRight(latin1View(value.text, false, converted_, v.replacedInValues));
             v.textLength = std::max(v.textLength, text.size());
-            count(v, std::move(text));
+            count(v, text);
             return true;
         }
         case SourceValue::Kind::Number:
@@ -293,16 +402,15 @@ public:
             v.min = v.valid == 1 ? x : std::min(v.min, x);
             v.max = v.valid == 1 ? x : std::max(v.max, x);
         }
-        auto found = v.numbers.find(x);
-        if (found != v.numbers.end()) {
-            ++found->second;
+        if (std::uint64_t* found = v.numbers.find(x)) {
+            ++*found;
             return true; // its digits are counted already
         }
-        if (v.keptNumbers.count(x) != 0 || missing) {
-            v.numbers.emplace(x, 1);
+        if (missing || v.keptNumbers.contains(x)) {
+            v.numbers.add(x);
         } else if (v.untracked < trackedDistinct) {
             ++v.untracked;
-            v.numbers.emplace(x, 1);
+            v.numbers.add(x);
         } else {
             v.overflow = true;
         }
@@ -323,16 +431,16 @@ public:
     }
 
 private:
-    void count(Variable& v, std::string text)
+    void count(Variable& v, std::string_view text)
     {
         auto found = v.texts.find(text);
         if (found != v.texts.end()) {
             ++found->second;
-        } else if (v.keptTexts.count(text) != 0) {
-            v.texts.emplace(std::move(text), 1);
+        } else if (v.keptTexts.find(text) != v.keptTexts.end()) {
+            v.texts.emplace(text, 1);
         } else if (v.untracked < trackedDistinct) {
             ++v.untracked;
-            v.texts.emplace(std::move(text), 1);
+            v.texts.emplace(text, 1);
         } else {
             v.overflow = true;
         }
@@ -341,15 +449,23 @@ private:
     Source& source_;
     Counters& counters_;
     Progress& progress_;
+    std::string converted_; // a text that is not plain ASCII, as Latin-1
 };
 
+// Writes the raw data: each case's record lines (CR LF after each) made in
+// one buffer, from a blank copy, its values written into their columns in
+// place.
 class DataPass final : public SourceVisitor {
 public:
     DataPass(Source& source, std::FILE* out, Progress& progress, std::string& error)
         : source_(source), out_(out), progress_(progress), error_(error)
     {
-        lines_.resize(static_cast<std::size_t>(source.linesPerCase));
-        reset();
+        for (int width : source.lineWidths) {
+            lineStarts_.push_back(blank_.size());
+            blank_.append(static_cast<std::size_t>(width), ' ');
+            blank_ += "\r\n";
+        }
+        caseText_ = blank_;
     }
 
     bool variables(const std::vector<SourceVariable>& variables) override
@@ -364,37 +480,37 @@ public:
     bool value(std::size_t index, const SourceValue& value) override
     {
         const Variable& v = source_.variables[index];
-        std::string text;
+        char number[numberBufferSize];
+        std::string_view text;
         if (value.kind == SourceValue::Kind::Number) {
-            text = numberText(value.number, v.writeDecimals);
+            text = std::string_view(number, static_cast<std::size_t>(
+                                                writeNumber(number, value.number, v.writeDecimals) - number));
         } else if (value.kind == SourceValue::Kind::Text) {
             std::uint64_t replaced = 0;
-            text = trimRight(toLatin1(value.text, false, replaced));
+            text = trimmedRight(latin1View(value.text, false, converted_, replaced));
         } else {
             return true; // missing: the field stays blank
         }
         const auto width = static_cast<std::size_t>(v.width);
         if (text.size() > width) {
             error_ = source_.reader->path().string() + ": case " + std::to_string(case_ + 1) + ", variable " +
-                     v.source->name + ": the value " + text + " does not fit in " + std::to_string(width) +
-                     " columns (the file changed while it was read)";
+                     v.source->name + ": the value " + std::string(text) + " does not fit in " +
+                     std::to_string(width) + " columns (the file changed while it was read)";
             return false;
         }
         // Texts are left-aligned, numbers right-aligned.
-        const std::size_t pad = width - text.size();
-        std::string& line = lines_[static_cast<std::size_t>(v.record - 1)];
-        line.replace(static_cast<std::size_t>(v.first - 1) + (v.source->isText ? 0 : pad), text.size(), text);
+        const std::size_t pad = v.source->isText ? 0 : width - text.size();
+        std::memcpy(caseText_.data() + lineStarts_[static_cast<std::size_t>(v.record - 1)] +
+                        static_cast<std::size_t>(v.first - 1) + pad,
+                    text.data(), text.size());
         return true;
     }
 
     bool endCase() override
     {
-        for (const std::string& line : lines_) {
-            std::fwrite(line.data(), 1, line.size(), out_);
-            std::fwrite("\r\n", 1, 2, out_);
-        }
+        std::fwrite(caseText_.data(), 1, caseText_.size(), out_);
+        std::memcpy(caseText_.data(), blank_.data(), blank_.size());
         ++case_;
-        reset();
         const double total = static_cast<double>(source_.cases);
         return progress_.step(case_, total > 0 ? static_cast<double>(case_) / total : 0);
     }
@@ -402,17 +518,14 @@ public:
     std::uint64_t cases() const { return case_; }
 
 private:
-    void reset()
-    {
-        for (std::size_t l = 0; l < lines_.size(); ++l)
-            lines_[l].assign(static_cast<std::size_t>(source_.lineWidths[l]), ' ');
-    }
-
     Source& source_;
     std::FILE* out_;
     Progress& progress_;
     std::string& error_;
-    std::vector<std::string> lines_;
+    std::string blank_;                   // a case of blank fields
+    std::string caseText_;               // the case being written
+    std::vector<std::size_t> lineStarts_; // where each record line starts in it
+    std::string converted_;               // a text that is not plain ASCII, as Latin-1
     std::uint64_t case_ = 0;
 };
 
@@ -565,13 +678,12 @@ std::vector<std::string> categoriesOf(const Variable& v, std::uint64_t cases, Co
         for (const SourceMissing& m : v.source->missing)
             if (!m.isText && m.low == m.high)
                 labels.emplace(m.low, "{Missing}");
-        for (const auto& [x, n] : v.numbers)
+        v.numbers.forEach([&](double x, std::uint64_t) {
             if (listAll || v.userMissing(x))
                 labels.emplace(x, v.userMissing(x) ? "{Missing}" : "");
-        for (const auto& [x, label] : labels) {
-            const auto found = v.numbers.find(x);
-            entries.push_back({numberText(x, v.writeDecimals), found == v.numbers.end() ? 0 : found->second, label});
-        }
+        });
+        for (const auto& [x, label] : labels)
+            entries.push_back({numberText(x, v.writeDecimals), v.numbers.count(x), label});
         std::map<char, std::string> tagLabels;
         for (const SourceValueLabel& l : v.source->labels)
             if (l.tag != 0)
@@ -777,6 +889,7 @@ bool writeRawData(const ImportOptions& options, Source& source, std::size_t s, c
         error = "cannot create " + dataFile.string() + ": " + std::strerror(errno);
         return false;
     }
+    std::setvbuf(out.get(), nullptr, _IOFBF, std::size_t{1} << 20);
     if (!progress.start(s, 1, path.filename().string() + ": writing the raw data"))
         return false;
     DataPass data(source, out.get(), progress, error);

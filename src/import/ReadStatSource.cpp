@@ -28,34 +28,49 @@ using Parser = std::unique_ptr<readstat_parser_t, ParserDeleter>;
     return number;
 }
 
-SourceValue toValue(readstat_value_t value, std::string& storage)
+// A value as the source delivers it. A text is a view of ReadStat's bytes,
+// valid while its handler runs. The value's fields are read as the
+// library's accessors read them, without a call each: this runs for every
+// value of the file.
+SourceValue toValue(const readstat_value_t& value)
 {
     SourceValue v;
-    if (readstat_value_is_system_missing(value))
+    if (value.is_system_missing)
         return v;
-    if (readstat_value_is_tagged_missing(value)) {
+    if (value.is_tagged_missing) {
         v.kind = SourceValue::Kind::TaggedMissing;
-        v.tag = readstat_value_tag(value);
+        v.tag = value.tag;
         return v;
     }
-    switch (readstat_value_type(value)) {
+    switch (value.type) {
     case READSTAT_TYPE_STRING:
-    case READSTAT_TYPE_STRING_REF: {
-        const char* s = readstat_string_value(value);
-        storage = s != nullptr ? s : "";
         v.kind = SourceValue::Kind::Text;
-        v.text = storage;
+        if (value.v.string_value != nullptr)
+            v.text = value.v.string_value;
         return v;
-    }
-    case READSTAT_TYPE_INT8: v.number = readstat_int8_value(value); break;
-    case READSTAT_TYPE_INT16: v.number = readstat_int16_value(value); break;
-    case READSTAT_TYPE_INT32: v.number = readstat_int32_value(value); break;
-    case READSTAT_TYPE_FLOAT: v.number = floatValue(readstat_float_value(value)); break;
-    case READSTAT_TYPE_DOUBLE: v.number = readstat_double_value(value); break;
+    case READSTAT_TYPE_STRING_REF: // no text of its own, as the library's accessor says
+        v.kind = SourceValue::Kind::Text;
+        return v;
+    case READSTAT_TYPE_INT8: v.number = value.v.i8_value; break;
+    case READSTAT_TYPE_INT16: v.number = value.v.i16_value; break;
+    case READSTAT_TYPE_INT32: v.number = value.v.i32_value; break;
+    case READSTAT_TYPE_FLOAT: v.number = floatValue(value.v.float_value); break;
+    case READSTAT_TYPE_DOUBLE: v.number = value.v.double_value; break;
     }
     if (!std::isfinite(v.number))
         return SourceValue{};
     v.kind = SourceValue::Kind::Number;
+    return v;
+}
+
+// The same, its text copied into `storage` (for values kept beyond the handler).
+SourceValue toValue(const readstat_value_t& value, std::string& storage)
+{
+    SourceValue v = toValue(value);
+    if (v.kind == SourceValue::Kind::Text) {
+        storage = v.text;
+        v.text = storage;
+    }
     return v;
 }
 
@@ -172,7 +187,7 @@ public:
                 return READSTAT_HANDLER_ABORT;
             const auto index = static_cast<std::size_t>(readstat_variable_get_index(variable));
             s->currentCase = static_cast<std::uint64_t>(obs) + 1;
-            const SourceValue v = toValue(value, s->text);
+            const SourceValue v = toValue(value);
             if (!s->visitor->value(index, v)) {
                 s->stopped = true;
                 return READSTAT_HANDLER_ABORT;
@@ -249,7 +264,6 @@ private:
         std::vector<SourceVariable> variables;
         std::map<int, std::string> setOf;
         std::map<std::string, std::vector<SourceValueLabel>> labelSets;
-        std::string text;
         std::string readerMessage;
         std::uint64_t currentCase = 0;
         bool started = false;

@@ -130,11 +130,14 @@ inline ChildRun runChild(const std::string& command)
 
 // `runs` rounds of the commands, one after another in each round, so that a
 // change of the machine's load falls on all of them alike; one warming round
-// first is not counted. A failed command stops the program with its text.
-inline std::vector<std::vector<ChildRun>> interleaved(int runs, const std::vector<std::string>& commands)
+// first is not counted (unless `warm` is false: for runs of a minute whose
+// files are in the page cache already). A failed command stops the program
+// with its text.
+inline std::vector<std::vector<ChildRun>> interleaved(int runs, const std::vector<std::string>& commands,
+                                                      bool warm = true)
 {
     std::vector<std::vector<ChildRun>> results(commands.size());
-    for (int round = 0; round <= runs; ++round) {
+    for (int round = warm ? 0 : 1; round <= runs; ++round) {
         for (std::size_t c = 0; c < commands.size(); ++c) {
             const ChildRun one = runChild(commands[c]);
             if (!one.ok) {

@@ -1,13 +1,15 @@
 // The import: qavn-import of a synthetic SPSS file of 1,000,000 cases x 200
 // variables (written once with ReadStat's writer into the bench-data cache)
-// beside PSPP's pspp-convert of the same file to CSV, each as a program of
-// its own with its wall time and peak RSS; the import's peak RSS at a tenth
-// of the cases shows that memory does not grow with them. Then DDI
-// codebooks: 10,000 variables (27 MB, under a second) beside xmllint
-// --stream reading the same XML, and the peak RSS of a 20,000-variable
-// (55 MB) one.
+// beside PSPP's pspp-convert of the same file to CSV, each a program of its
+// own, run in turns for a few rounds (the file in the page cache): the
+// medians of their CPU and wall times, their ratio and peak RSS. The
+// import's peak RSS at a tenth of the cases shows that memory does not grow
+// with them. Then DDI codebooks: 10,000 variables (27 MB, under a second)
+// beside xmllint --stream reading the same XML, and the peak RSS of a
+// 20,000-variable (55 MB) one.
 //
-//   bench_import BENCH_DATA
+//   bench_import BENCH_DATA [ROUNDS]     (3 rounds unless told; each takes
+//                                         about 75 s on an idle machine)
 
 #include "BenchSupport.h"
 
@@ -177,8 +179,9 @@ std::string sizeMb(const fs::path& path)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_import BENCH_DATA\n");
+    const int rounds = argc == 3 ? std::atoi(argv[2]) : 3;
+    if ((argc != 2 && argc != 3) || rounds < 1) {
+        std::fprintf(stderr, "usage: bench_import BENCH_DATA [ROUNDS]\n");
         return 2;
     }
     const fs::path dir = fs::path(argv[1]) / "import";
@@ -203,19 +206,28 @@ int main(int argc, char** argv)
 
     const bool havePspp = run("command -v pspp-convert > /dev/null");
     run("cat " + shellQuote(big.string()) + " > /dev/null"); // warm the page cache for both
-    const Run qavn = measure({import, big.string(), "--id", "BIG", "--out", out.string(), "--force"});
     const std::string mb = sizeMb(big);
-    if (havePspp) {
-        const Run pspp = measure({"pspp-convert", "-O", "csv", big.string(), (dir / "pspp.csv").string()});
-        fs::remove(dir / "pspp.csv");
-        row("import .sav 1M cases x 200 variables (" + mb + ")", qavn.seconds, "pspp-convert to CSV", pspp.seconds);
-        row("import .sav 1M x 200, peak RSS (MB)", qavn.peakMb, "pspp-convert, peak RSS (MB)", pspp.peakMb);
-    } else {
+    const std::string importBig = shellQuote(import) + " " + shellQuote(big.string()) + " --id BIG --out " +
+                                  shellQuote(out.string()) + " --force > /dev/null";
+    const fs::path csv = dir / "pspp.csv";
+    std::vector<std::string> commands = {importBig};
+    if (havePspp)
+        commands.push_back("pspp-convert -O csv " + shellQuote(big.string()) + " " + shellQuote(csv.string()));
+    else
         std::fprintf(stderr, "pspp-convert not found: the import runs without its anchor\n");
-        row("import .sav 1M cases x 200 variables (" + mb + ")", qavn.seconds, "-", 0);
+    std::fprintf(stderr, "%d rounds of %s ...\n", rounds, havePspp ? "qavn-import and pspp-convert" : "qavn-import");
+    const auto runs = interleaved(rounds, commands, false);
+    fs::remove(csv);
+    const std::string what = "import .sav 1M cases x 200 variables (" + mb + ")";
+    if (havePspp) {
+        row(what + ", CPU", medianCpu(runs[0]), "pspp-convert to CSV, CPU", medianCpu(runs[1]), peakMb(runs[0]));
+        row(what + ", wall", medianWall(runs[0]), "pspp-convert to CSV, wall", medianWall(runs[1]), peakMb(runs[0]));
+        row("import .sav 1M x 200, peak RSS (MB)", peakMb(runs[0]), "pspp-convert, peak RSS (MB)", peakMb(runs[1]));
+    } else {
+        row(what + ", CPU", medianCpu(runs[0]), "-", 0, peakMb(runs[0]));
     }
     const Run tenth = measure({import, small.string(), "--id", "SMALL", "--out", out.string(), "--force"});
-    row("import .sav, peak RSS (MB) at 1M cases", qavn.peakMb, "the same at 100,000 cases", tenth.peakMb);
+    row("import .sav, peak RSS (MB) at 1M cases", peakMb(runs[0]), "the same at 100,000 cases", tenth.peakMb);
 
     const Run xml10k = [&] {
         run("cat " + shellQuote(ddi10k.string()) + " > /dev/null");

@@ -1,14 +1,17 @@
 // bench_stat_files: the SPSS data file (.sav) of 200 columns cut from a raw
 // data file of about 1 GB, against PSPP reading the same columns with DATA
 // LIST and writing them with SAVE OUTFILE (both compressed), with a warm page
-// cache; printed side by side with the peak resident memory of each. Without
-// PSPP only the program's own figures are printed.
+// cache, in turns for two rounds: the median CPU and wall times side by side,
+// with the peak resident memory of each. Without PSPP only the program's own
+// figures are printed.
 //
 // Usage: bench_stat_files BENCH_DATA_DIR [MEGABYTES]
 // The project (a codebook of 200 variables: integers of one to four digits,
 // numbers with two implied decimals, five-letter texts, category lines with
-// reserved codes; one data file DATA\BIG.DAT of MEGABYTES, 1,100 by default)
-// is made once under BENCH_DATA_DIR/stat<MEGABYTES>m.
+// reserved codes; one data file DATA\BIG.DAT of MEGABYTES, 1,100 by default,
+// whose lines all differ: numbers, some blank, in numeric fields, the
+// reserved code -4 now and then, letters, blanks, commas and quotes in the
+// texts) is made once under BENCH_DATA_DIR/stat<MEGABYTES>m.
 
 #include "BenchSupport.h"
 
@@ -24,7 +27,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <cstring>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -50,23 +53,9 @@ Field fieldOf(int v)
     return {1 + slot * v, 1 + v % 4, ' '};
 }
 
-// A value of `field`: digits (a reserved code -4 now and then in fields
-// two wide or more, a blank field now and then), or capital letters.
-std::string valueOf(const Field& field, std::mt19937& random)
-{
-    std::string value(static_cast<std::size_t>(field.width), ' ');
-    const unsigned pick = random() % 20;
-    if (field.type == 'A') {
-        for (char& c : value)
-            c = static_cast<char>('A' + random() % 26);
-    } else if (pick == 0 && field.width >= 2) {
-        value.replace(value.size() - 2, 2, "-4");
-    } else if (pick != 1) {
-        for (char& c : value)
-            c = static_cast<char>('0' + random() % 10);
-    }
-    return value;
-}
+// Marks a project made whole with lines that vary (one made before, of
+// 4,096 repeated lines, is made again).
+constexpr const char* dataMark = ".complete-varying";
 
 void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
 {
@@ -91,32 +80,40 @@ void makeProject(const fs::path& dir, std::uintmax_t targetBytes)
     }
     bench::writeCodebook(codebook, temporary / "c" / "RES", "BIG");
 
-    // 4,096 different lines, repeated.
-    std::mt19937 random(1);
-    std::string block;
-    for (int l = 0; l < 4096; ++l) {
-        std::string line(static_cast<std::size_t>(variableCount * slot), ' ');
-        for (int v = 0; v < variableCount; ++v) {
-            const Field field = fieldOf(v);
-            line.replace(static_cast<std::size_t>(field.first - 1), static_cast<std::size_t>(field.width),
-                         valueOf(field, random));
-        }
-        block += line + "\r\n";
-    }
+    // Every line drawn anew (the values of the export's benchmark), with the
+    // reserved code in about one numeric field of two columns or more in 32.
     fs::create_directories(temporary / "d" / "DATA");
     std::FILE* raw = std::fopen((temporary / "d" / "DATA" / "BIG.DAT").c_str(), "wb");
     if (!raw) {
         std::perror("BIG.DAT");
         std::exit(1);
     }
+    bench::VaryingValues values(2);
+    std::string line(static_cast<std::size_t>(variableCount * slot), ' ');
+    line += "\r\n";
+    std::string block;
+    std::uint64_t drawn = 0;
     for (std::uintmax_t written = 0; written < targetBytes; written += block.size()) {
+        block.clear();
+        for (int l = 0; l < 1024; ++l) {
+            for (int v = 0; v < variableCount; ++v) {
+                const Field field = fieldOf(v);
+                char* at = line.data() + field.first - 1;
+                values.fill(at, field.width, field.type);
+                if (field.type != 'A' && field.width >= 2 && (drawn = drawn * 6364136223846793005ull + 1) >> 59 == 0) {
+                    std::memset(at, ' ', static_cast<std::size_t>(field.width - 2));
+                    std::memcpy(at + field.width - 2, "-4", 2);
+                }
+            }
+            block += line;
+        }
         if (std::fwrite(block.data(), 1, block.size(), raw) != block.size()) {
             std::perror("BIG.DAT");
             std::exit(1);
         }
     }
     std::fclose(raw);
-    bench::writeText(temporary / ".complete", "");
+    bench::writeText(temporary / dataMark, "");
     fs::rename(temporary, dir);
 }
 
@@ -151,7 +148,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const fs::path dir = fs::absolute(fs::path(argv[1]) / ("stat" + std::to_string(megabytes) + "m"));
-    if (!fs::exists(dir / ".complete"))
+    if (!fs::exists(dir / dataMark))
         makeProject(dir, static_cast<std::uintmax_t>(megabytes) << 20);
     const fs::path raw = dir / "d" / "DATA" / "BIG.DAT";
     ::setenv("QAVN_DRIVE_C", (dir / "c").c_str(), 1);
@@ -173,50 +170,60 @@ int main(int argc, char** argv)
     const fs::path out = dir / "out";
     fs::create_directories(out);
     bench::run("cat " + bench::shellQuote(raw.string()) + " > /dev/null"); // warm the page cache
+    const bool havePspp = bench::run("command -v pspp > /dev/null 2>&1");
+    if (!havePspp)
+        std::printf("PSPP is not installed: no anchor\n");
+    bench::writeText(out / "pspp.sps", psppProgram(raw, out / "pspp.sav"));
+    const std::string pspp = "pspp " + bench::shellQuote((out / "pspp.sps").string()) + " -o " +
+                             bench::shellQuote((out / "pspp.txt").string()) + " > /dev/null 2>&1";
+    // Two rounds, each the program's file and then PSPP's, so that a change
+    // of the machine's load falls on both; on a busy machine the CPU time
+    // each side used is steadier than the wall time.
+    std::vector<double> qavnWall, qavnCpu, psppWall, psppCpu;
     bool written = true;
-    const double qavnCpuStart = bench::cpuSeconds(RUSAGE_SELF);
-    const double qavn = bench::bestOf(2, [&] {
+    bool psppRan = true;
+    for (int round = 0; round < 2; ++round) {
+        double cpu = bench::cpuSeconds(RUSAGE_SELF);
+        double start = bench::seconds();
         Progress progress;
         const OutputJob job{LabelChoice::NotAsked, (out / "qavn.sav").string()};
         const OutputResult result = writeOutput(outputFormat(OutputKind::SpssData), services, job, progress);
         written = written && result.status == OutputStatus::Written;
-    });
-    // On a busy machine wall time also counts the waits for a processor;
-    // the CPU time each side used (here the mean of the runs) is steadier.
-    const double qavnCpu = (bench::cpuSeconds(RUSAGE_SELF) - qavnCpuStart) / 2;
-    const long qavnRss = bench::peakRssKb(RUSAGE_SELF);
+        qavnWall.push_back(bench::seconds() - start);
+        qavnCpu.push_back(bench::cpuSeconds(RUSAGE_SELF) - cpu);
+        if (!havePspp)
+            continue;
+        cpu = bench::cpuSeconds(RUSAGE_CHILDREN);
+        start = bench::seconds();
+        psppRan = bench::run(pspp) && psppRan;
+        psppWall.push_back(bench::seconds() - start);
+        psppCpu.push_back(bench::cpuSeconds(RUSAGE_CHILDREN) - cpu);
+    }
+    const double qavnMb = static_cast<double>(bench::peakRssKb(RUSAGE_SELF)) / 1024.0;
     if (!written) {
         std::fprintf(stderr, "bench_stat_files: the .sav file was not written\n");
         return 1;
     }
     const double size = static_cast<double>(fs::file_size(raw)) / 1e9;
     char operation[96];
-    std::snprintf(operation, sizeof operation, ".sav of 200 columns of %.2f GB", size);
-
-    if (!bench::run("command -v pspp > /dev/null 2>&1")) {
-        std::printf("PSPP is not installed: no anchor\n");
-        bench::row(operation, qavn, "-", 0);
-        bench::row(".sav, CPU time", qavnCpu, "-", 0);
-        bench::row(".sav, peak RSS of the program (MB)", static_cast<double>(qavnRss) / 1024.0, "-", 0);
+    std::snprintf(operation, sizeof operation, ".sav output of 200 columns of %.2f GB", size);
+    const std::string what = operation;
+    if (!havePspp) {
+        bench::row(what + " (CPU)", bench::median(qavnCpu), "-", 0, qavnMb);
+        bench::row(what + " (wall)", bench::median(qavnWall), "-", 0, qavnMb);
         return 0;
     }
-    bench::writeText(out / "pspp.sps", psppProgram(raw, out / "pspp.sav"));
-    const std::string pspp = "pspp " + bench::shellQuote((out / "pspp.sps").string()) + " -o " +
-                             bench::shellQuote((out / "pspp.txt").string()) + " > /dev/null 2>&1";
-    bool psppRan = true;
-    const double psppCpuStart = bench::cpuSeconds(RUSAGE_CHILDREN);
-    const double psppSeconds = bench::bestOf(2, [&] { psppRan = psppRan && bench::run(pspp); });
-    const double psppCpu = (bench::cpuSeconds(RUSAGE_CHILDREN) - psppCpuStart) / 2;
-    const long psppRss = bench::peakRssKb(RUSAGE_CHILDREN);
     if (!psppRan)
         std::fprintf(stderr, "bench_stat_files: pspp failed; see %s\n", (out / "pspp.txt").c_str());
     std::printf("sizes: qavn.sav %.1f MB, pspp.sav %.1f MB\n",
                 static_cast<double>(fs::file_size(out / "qavn.sav")) / 1e6,
                 psppRan ? static_cast<double>(fs::file_size(out / "pspp.sav")) / 1e6 : 0.0);
-    bench::row(operation, qavn, "pspp DATA LIST + SAVE OUTFILE", psppRan ? psppSeconds : 0);
-    bench::row(".sav, CPU time", qavnCpu, "pspp, CPU time", psppRan ? psppCpu : 0);
-    bench::row(".sav, peak RSS (MB)", static_cast<double>(qavnRss) / 1024.0, "pspp peak RSS (MB)",
-               static_cast<double>(psppRss) / 1024.0);
+    bench::row(what + " (CPU)", bench::median(qavnCpu), "PSPP DATA LIST + SAVE OUTFILE (CPU)",
+               psppRan ? bench::median(psppCpu) : 0, qavnMb);
+    bench::row(what + " (wall)", bench::median(qavnWall), "PSPP DATA LIST + SAVE OUTFILE (wall)",
+               psppRan ? bench::median(psppWall) : 0, qavnMb);
+    bench::row(".sav output, peak RSS (MB)", qavnMb, "PSPP, peak RSS (MB)",
+               static_cast<double>(bench::peakRssKb(RUSAGE_CHILDREN)) / 1024.0);
     std::error_code ec;
     fs::remove(out / "qavn.sav", ec);
     fs::remove(out / "pspp.sav", ec);

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -61,6 +64,63 @@ TEST(ImportTextTest, NamesLatin1AndNumbers)
         EXPECT_EQ(shape.intLength, std::min(text.find('.'), text.size())) << text;
     }
     EXPECT_EQ(percentText(1, 8), "12.5");
+}
+
+// The raw data's numbers are worked out by hand for speed: they must read
+// exactly as the library's fixed notation (the exact binary value rounded
+// half to even, "-0" without its dash) and their shape as its shortest form.
+TEST(ImportTextTest, NumbersAsTheLibraryWritesThem)
+{
+    auto library = [](double x, int decimals) {
+        char buffer[400];
+        const auto end = decimals < 0 ? std::to_chars(buffer, buffer + 400, x, std::chars_format::fixed).ptr
+                                      : std::to_chars(buffer, buffer + 400, x, std::chars_format::fixed, decimals).ptr;
+        std::string text(buffer, end);
+        if (text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos)
+            text.erase(0, 1);
+        return text;
+    };
+    std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, 2.675, 1.005, 0.045, -0.0001,
+                                  9.9999999995, 0.9999999999, -0.9999999995, 1e-300, -5e-324, 4503599627370495.5,
+                                  9007199254740993.0, 18446744073709549568.0, 18446744073709551616.0, 1e22, -1e300};
+    std::uint64_t state = 12345;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 60000; ++i) {
+        const std::uint64_t r = next();
+        const double sign = (r & 1) != 0 ? -1.0 : 1.0;
+        switch (i % 4) {
+        case 0: values.push_back(sign * static_cast<double>(r % 20000001) / 100.0); break;       // implied decimals
+        case 1: values.push_back(std::ldexp(sign * static_cast<double>(r >> 11), -static_cast<int>(r % 90))); break; // ties
+        case 2: values.push_back(std::ldexp(sign * static_cast<double>(r >> 11), static_cast<int>(r % 24))); break; // large
+        default: {
+            double x = 0;
+            std::memcpy(&x, &r, sizeof x);
+            if (std::isfinite(x))
+                values.push_back(x);
+        }
+        }
+    }
+    int wrong = 0;
+    for (const double x : values) {
+        for (int decimals = -1; decimals <= 9 && wrong < 5; ++decimals)
+            if (numberText(x, decimals) != library(x, decimals)) {
+                ADD_FAILURE() << std::hexfloat << x << " with " << decimals << " decimals: " << numberText(x, decimals)
+                              << ", the library " << library(x, decimals);
+                ++wrong;
+            }
+        const std::string shortest = library(x, -1);
+        const NumberShape shape = plainShape(x);
+        if (wrong < 5 && (shape.length() != shortest.size() ||
+                          shape.intLength != std::min(shortest.find('.'), shortest.size()))) {
+            ADD_FAILURE() << "shape of " << shortest << ": " << shape.intLength << " and " << shape.decimals;
+            ++wrong;
+        }
+    }
 }
 
 TEST(ImportTest, CsvBecomesAProjectTheProgramOpens)

@@ -13,6 +13,9 @@
 # The window benchmarks (bench/gui_*.cpp) need Qt; they are built when Qt 6 is
 # found and run offscreen.
 #
+# bench_import runs qavn-import and pspp-convert of a 1.6 GB .sav in turns,
+# three rounds: about four minutes on an idle machine (./bench.sh import).
+#
 # bench_verify and bench_tabulate read the same 1 GB project
 # (build/bench-data/verify1024), made by whichever runs first; the table
 # alone: ./bench.sh tabulate

@@ -524,15 +524,9 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
                 return refused(status);
         }
 
-        // The line end is not data: a field reaching into it lies beyond
-        // the line, so no value ever carries CR or LF. Each line is trimmed
-        // once, whatever the number of its columns.
-        for (std::uint32_t l = 0; l < neededLines_; ++l) {
-            std::string_view line = reader_.caseLine(l);
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                line.remove_suffix(1);
-            lines[l] = line;
-        }
+        // Each line's end is trimmed once, whatever the number of its columns.
+        for (std::uint32_t l = 0; l < neededLines_; ++l)
+            lines[l] = reader_.caseText(l);
         for (std::size_t j = 0; j < parts.size(); ++j)
             cursors[j] = parts[j]->line.data();
         std::string_view identifier(paddedBlank, 0);

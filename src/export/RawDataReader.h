@@ -60,6 +60,17 @@ public:
     {
         return {buffer_.data() + caseStart_ + kept_[i].offset, kept_[i].length};
     }
+    // The data of caseLine(i): the line without its line end (every CR and
+    // LF at its end). A field reaching into the line end lies beyond the
+    // line, so no value ever carries CR or LF. Readers that cut many fields
+    // from a line take this once per line.
+    std::string_view caseText(std::size_t i) const
+    {
+        std::string_view line = caseLine(i);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.remove_suffix(1);
+        return line;
+    }
 
     // Lines consumed so far; after TooLong, the number of the line refused
     // is lineNumber() + 1.

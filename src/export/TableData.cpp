@@ -82,31 +82,6 @@ bool cellNumber(std::string_view text, double& value)
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-// Inserts the decimal point `decimals` digits from the right of an integer
-// text ("-15", 1 -> "-1.5"; "5", 2 -> "0.05").
-std::string withDecimals(std::string_view value, int decimals)
-{
-    std::string sign;
-    if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
-        if (value.front() == '-')
-            sign = "-";
-        value.remove_prefix(1);
-    }
-    std::string digits(value);
-    const std::size_t d = static_cast<std::size_t>(decimals);
-    if (digits.size() <= d)
-        digits.insert(0, d + 1 - digits.size(), '0');
-    digits.insert(digits.size() - d, 1, '.');
-    return sign + digits;
-}
-
-bool isInteger(std::string_view value)
-{
-    if (!value.empty() && (value.front() == '-' || value.front() == '+'))
-        value.remove_prefix(1);
-    return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 ReadError dataError(ReadError::Kind kind, const std::string& rawName, std::string reason, std::uint64_t line = 0)
 {
     ReadError error;
@@ -180,36 +155,138 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
 
 namespace {
 
-// A value's cell before any declared missing value is taken out.
-std::string plainCellText(std::string_view value, const TableColumn& column)
+bool isAscii(std::string_view text)
 {
-    if (!column.isText() && !column.isIdentifier && column.decimals() > 0 && isInteger(value))
-        return withDecimals(value, column.decimals());
-    return latin1ToUtf8(value);
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+// Whether the text is a whole number: digits after an optional sign.
+bool isPlainInteger(std::string_view value)
+{
+    if (!value.empty() && (value.front() == '-' || value.front() == '+'))
+        value.remove_prefix(1);
+    if (value.empty())
+        return false;
+    for (const char c : value)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Inserts the decimal point `decimals` digits from the right of an integer
+// text, into `out` ("-15", 1 -> "-1.5"; "5", 2 -> "0.05").
+void scaleInto(std::string_view value, int decimals, std::string& out)
+{
+    out.clear();
+    if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
+        if (value.front() == '-')
+            out += '-';
+        value.remove_prefix(1);
+    }
+    const std::size_t d = static_cast<std::size_t>(decimals);
+    if (value.size() <= d) {
+        out += "0.";
+        out.append(d - value.size(), '0');
+        out += value;
+        return;
+    }
+    out.append(value.data(), value.size() - d);
+    out += '.';
+    out.append(value.data() + value.size() - d, d);
+}
+
+bool isReservedCode(std::string_view value, const TableColumn& column)
+{
+    for (const std::string& code : column.reservedCodes)
+        if (code == value)
+            return true;
+    return false;
 }
 
 } // namespace
 
-std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
+std::string_view cellView(std::string_view raw, const TableColumn& column, ReservedCodes reserved,
+                          std::string& scratch)
 {
     const std::string_view value = trimmed(raw);
-    if (!column.isText() && !column.isIdentifier &&
-        std::find(column.reservedCodes.begin(), column.reservedCodes.end(), value) != column.reservedCodes.end())
-        return reserved == ReservedCodes::Empty ? std::string() : std::string(value);
-    // The usual way returns the text it makes, without a copy: a cell is
-    // made for every field of every case.
-    if (reserved == ReservedCodes::Keep || column.declared.empty() || column.isIdentifier)
-        return plainCellText(value, column);
-    std::string text = plainCellText(value, column);
+    const bool numeric = !column.isText() && !column.isIdentifier;
+    if (numeric && !column.reservedCodes.empty() && isReservedCode(value, column))
+        return reserved == ReservedCodes::Empty ? std::string_view() : value;
+    std::string_view text;
+    if (numeric && column.decimals() > 0 && isPlainInteger(value)) {
+        scaleInto(value, column.decimals(), scratch);
+        text = scratch;
+    } else if (isAscii(value)) {
+        text = value;
+    } else {
+        scratch.clear();
+        appendLatin1AsUtf8(value, scratch);
+        text = scratch;
+    }
+    if (reserved == ReservedCodes::Keep || column.isIdentifier || column.declared.empty())
+        return text;
     double number = 0;
     if (column.isText() ? column.declared.coversText(text)
                         : column.declared.hasNumbers() && cellNumber(text, number) && column.declared.covers(number))
-        text.clear();
+        return {};
     return text;
 }
 
+std::size_t cellSizeBound(const TableColumn& column)
+{
+    // Latin-1 letters take two bytes; implied decimals add a sign, a point
+    // and leading zeros.
+    return 2 * column.width + static_cast<std::size_t>(column.decimals()) + 2;
+}
+
+CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserved) : reserved_(reserved)
+{
+    plans_.resize(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const TableColumn& column = columns[i];
+        Plan& plan = plans_[i];
+        plan.column = &column;
+        plan.scratch.reserve(cellSizeBound(column));
+        const bool numeric = !column.isText() && !column.isIdentifier;
+        if (numeric && column.decimals() > 0)
+            continue;
+        if (reserved == ReservedCodes::Empty && !column.isIdentifier && !column.declared.empty())
+            continue;
+        plan.kind = Plan::Trimmed;
+        if (!numeric || column.reservedCodes.empty())
+            continue;
+        plan.kind = Plan::Reserved;
+        for (const std::string& code : column.reservedCodes) {
+            if (code.size() != 2 || code[0] != '-' || code[1] < '1' || code[1] > '9') {
+                plan.kind = Plan::Full;
+                break;
+            }
+            plan.reservedDigits |= static_cast<std::uint16_t>(1u << (code[1] - '0'));
+        }
+    }
+}
+
+std::string_view CaseCells::latin1Cell(Plan& plan, std::string_view value)
+{
+    plan.scratch.clear();
+    appendLatin1AsUtf8(value, plan.scratch);
+    return plan.scratch;
+}
+
+std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
+{
+    std::string scratch;
+    const std::string_view text = cellView(raw, column, reserved, scratch);
+    if (text.data() == scratch.data() && text.size() == scratch.size())
+        return scratch;
+    return std::string(text);
+}
+
 CaseCursor::CaseCursor(RawDataReader& reader, const DataTable& table)
-    : reader_(reader), table_(table), fields_(table.columns.size())
+    : reader_(reader), table_(table), fields_(table.columns.size()), lines_(table.neededLines)
 {
 }
 
@@ -271,11 +348,12 @@ CaseCursor::Step CaseCursor::next()
         if (status != RawDataReader::Status::Ok)
             return failed(status);
     }
+    // Each line's end is trimmed once, whatever the number of its columns.
+    for (std::uint32_t l = 0; l < table_.neededLines; ++l)
+        lines_[l] = reader_.caseText(l);
     for (std::size_t i = 0; i < table_.columns.size(); ++i) {
         const TableColumn& column = table_.columns[i];
-        std::string_view line = reader_.caseLine(column.line - 1);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.remove_suffix(1);
+        const std::string_view line = lines_[column.line - 1];
         fields_[i] = column.offset < line.size() ? line.substr(column.offset, column.width) : std::string_view();
     }
     return Step::Case;

@@ -99,6 +99,64 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
 // values are otherwise never changed.
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved);
 
+// cellText() without a string of its own, the path every table output's
+// cells take: a view of the raw field itself when the cell is the field
+// with its blanks trimmed (ASCII, no implied decimals to apply), which is
+// most cells, else of `scratch`, which holds the text until it is given to
+// cellView() again.
+std::string_view cellView(std::string_view raw, const TableColumn& column, ReservedCodes reserved,
+                          std::string& scratch);
+
+// The most bytes cellView() makes of a field of the column.
+std::size_t cellSizeBound(const TableColumn& column);
+
+// The cells of a table's cases as cellView() makes them, for the table
+// outputs' case loops: what each column needs is worked out once, so that
+// the usual cell (a field whose text is its trimmed self) costs a trim and
+// an ASCII check. A cell's text stays valid until the next cell of the same
+// column, or the raw field's end.
+class CaseCells {
+public:
+    CaseCells() = default;
+    CaseCells(std::span<const TableColumn> columns, ReservedCodes reserved);
+
+    std::string_view cell(std::size_t i, std::string_view raw)
+    {
+        Plan& plan = plans_[i];
+        if (plan.kind == Plan::Full)
+            return cellView(raw, *plan.column, reserved_, plan.scratch);
+        while (!raw.empty() && isBlank(raw.front()))
+            raw.remove_prefix(1);
+        while (!raw.empty() && isBlank(raw.back()))
+            raw.remove_suffix(1);
+        if (plan.kind == Plan::Reserved && raw.size() == 2 && raw[0] == '-' && raw[1] >= '1' && raw[1] <= '9' &&
+            (plan.reservedDigits >> (raw[1] - '0') & 1) != 0)
+            return reserved_ == ReservedCodes::Empty ? std::string_view() : raw;
+        unsigned char any = 0;
+        for (const char c : raw)
+            any |= static_cast<unsigned char>(c);
+        if (any < 0x80)
+            return raw;
+        return latin1Cell(plan, raw);
+    }
+
+private:
+    struct Plan {
+        // Trimmed: the cell is the trimmed field (as UTF-8). Reserved: so,
+        // unless it is one of the reserved codes "-1".."-9" of
+        // reservedDigits. Full: cellView() decides.
+        enum Kind { Trimmed, Reserved, Full } kind = Full;
+        std::uint16_t reservedDigits = 0; // bit d: "-d" is a reserved code
+        const TableColumn* column = nullptr;
+        std::string scratch;
+    };
+    static bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
+    static std::string_view latin1Cell(Plan& plan, std::string_view value);
+
+    std::vector<Plan> plans_;
+    ReservedCodes reserved_ = ReservedCodes::Keep;
+};
+
 // The cases of a table's raw data file, one at a time: the raw fields of
 // each, one per column. A case is file.linesPerCase lines; a field lying
 // beyond its line is blank; a last case shorter than the lines the columns
@@ -132,6 +190,7 @@ private:
     RawDataReader& reader_;
     const DataTable& table_;
     std::vector<std::string_view> fields_;
+    std::vector<std::string_view> lines_; // the case's lines without their line ends
     std::uint64_t line_ = 0;
     bool started_ = false;
     ReadError error_;

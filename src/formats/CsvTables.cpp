@@ -2,8 +2,10 @@
 
 #include "formats/TableFormats.h"
 
-#include "platform/Latin1.h"
 #include "platform/TextOutput.h"
+
+#include <array>
+#include <cstring>
 
 namespace qavn {
 
@@ -22,6 +24,35 @@ void appendCsvField(std::string& line, std::string_view value)
         line += c;
     }
     line += '"';
+}
+
+// The bytes that make a field quoted.
+constexpr std::array<bool, 256> quoteBytes = [] {
+    std::array<bool, 256> bytes{};
+    bytes[static_cast<unsigned char>(',')] = bytes[static_cast<unsigned char>('"')] = true;
+    bytes[static_cast<unsigned char>('\r')] = bytes[static_cast<unsigned char>('\n')] = true;
+    return bytes;
+}();
+
+// appendCsvField() at `out`, which has room for 2 * value.size() + 2 bytes;
+// the end of what was written. The usual field is copied as it is checked.
+char* putCsvField(char* out, std::string_view value)
+{
+    bool quote = false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        out[i] = value[i];
+        quote |= quoteBytes[static_cast<unsigned char>(value[i])];
+    }
+    if (!quote)
+        return out + value.size();
+    *out++ = '"';
+    for (const char c : value) {
+        if (c == '"')
+            *out++ = '"';
+        *out++ = c;
+    }
+    *out++ = '"';
+    return out;
 }
 
 class CsvTables final : public TableFormat {
@@ -43,19 +74,30 @@ public:
         }
         line_ += '\n';
         out_->write(line_);
+        // A case's line is made in place in a buffer sized once for the
+        // longest line the columns can give.
+        std::size_t longest = 2;
+        for (const TableColumn& column : columns_)
+            longest += 2 * cellSizeBound(column) + 3;
+        line_.assign(longest, '\0');
+        cells_ = CaseCells(columns_, reserved_);
         return run.written(*out_);
     }
 
+    // A cell holds no line feed (the raw data's lines end before it), so the
+    // line is written as it is, with its CR LF.
     TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override
     {
-        line_.clear();
+        char* const start = line_.data();
+        char* out = start;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0)
-                line_ += ',';
-            appendCsvField(line_, cellText(fields[i], columns_[i], reserved_));
+                *out++ = ',';
+            out = putCsvField(out, cells_.cell(i, fields[i]));
         }
-        line_ += '\n';
-        out_->write(line_);
+        *out++ = '\r';
+        *out++ = '\n';
+        out_->writeBytes(std::string_view(start, static_cast<std::size_t>(out - start)));
         return run.written(*out_);
     }
 
@@ -67,6 +109,7 @@ private:
     ReservedCodes reserved_ = ReservedCodes::Keep;
     FileTextOutput* out_ = nullptr;
     std::string line_;
+    CaseCells cells_;
 };
 
 } // namespace

@@ -83,7 +83,8 @@ public:
 
     bool open(const std::filesystem::path& path)
     {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        // One thread uses the connection: no mutex around every call.
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
             return fail();
         // The file is a temporary one that never takes its name unless the
         // whole run completes: no journal.
@@ -114,6 +115,11 @@ public:
     {
         sqlite3_bind_text(statement_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     }
+    // Text that stays where it is until step() (SQLite takes no copy).
+    void bindStaticText(int i, std::string_view v)
+    {
+        sqlite3_bind_text(statement_, i, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
     bool step()
     {
         if (injectedFailure())
@@ -121,6 +127,16 @@ public:
         const int rc = sqlite3_step(statement_);
         sqlite3_reset(statement_);
         sqlite3_clear_bindings(statement_);
+        return rc == SQLITE_DONE || fail();
+    }
+    // step() for a statement whose every parameter is bound again before
+    // the next step.
+    bool stepRebound()
+    {
+        if (injectedFailure())
+            return false;
+        const int rc = sqlite3_step(statement_);
+        sqlite3_reset(statement_);
         return rc == SQLITE_DONE || fail();
     }
     bool close()
@@ -178,6 +194,58 @@ bool bindCell(Database& db, int i, const std::string& text, std::string_view typ
     return false;
 }
 
+// A whole number of at most 18 digits, with an optional minus sign: the
+// usual numeric cell, read without the general parse.
+bool plainInteger(std::string_view text, std::int64_t& value)
+{
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    if (text.empty() || text.size() > 18)
+        return false;
+    std::int64_t v = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+constexpr std::array<double, 16> exactPowersOfTen{1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// A decimal number of at most 15 digits ("-12.05", "0.5", "7"), as strtod()
+// reads it: the digits and the power of ten are exact doubles, so their
+// quotient is rounded once, to the double nearest the decimal text. False
+// for anything else, which takes the general parse.
+bool plainDecimal(std::string_view text, double& value)
+{
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    std::int64_t digits = 0;
+    int count = 0;
+    int fraction = -1; // digits after the point, once there is one
+    for (const char c : text) {
+        if (c == '.' && fraction < 0) {
+            fraction = 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || ++count > 15)
+            return false;
+        digits = digits * 10 + (c - '0');
+        if (fraction >= 0)
+            ++fraction;
+    }
+    if (count == 0)
+        return false;
+    const double magnitude = static_cast<double>(digits) / exactPowersOfTen[static_cast<std::size_t>(std::max(fraction, 0))];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 std::string_view columnType(const TableColumn& column)
 {
     if (column.isText())
@@ -226,10 +294,10 @@ public:
 
     void scanCase(std::span<const std::string_view> fields) override
     {
-        std::string id = cellText(fields[0], *idColumn_, ReservedCodes::Keep);
+        const std::string_view id = cellView(fields[0], *idColumn_, ReservedCodes::Keep, scratch_);
         std::int64_t value = 0;
-        numericId_ = numericId_ && isInteger(id, value);
-        if (unique_ && (id.empty() || !seen_.insert(std::move(id)).second))
+        numericId_ = numericId_ && (plainInteger(id, value) || isInteger(id, value));
+        if (unique_ && (id.empty() || !seen_.emplace(id).second))
             unique_ = false;
     }
 
@@ -242,6 +310,10 @@ public:
         types_.clear();
         for (const TableColumn& column : table.columns)
             types_.push_back(column.isIdentifier ? (numericId_ ? "INTEGER" : "TEXT") : columnType(column));
+        kinds_.clear();
+        for (const std::string_view type : types_)
+            kinds_.push_back(type == "INTEGER" ? Kind::Integer : type == "REAL" ? Kind::Real : Kind::Text);
+        cells_ = CaseCells(table.columns, reserved_);
         real_.assign(table.columns.size(), false);
         anyReal_ = false;
         std::string insert = "INSERT INTO " + quotedName(sqlName_) + " VALUES (";
@@ -253,13 +325,30 @@ public:
         return TableOutcome::done();
     }
 
+    // Each cell is bound where it lies (the raw data, or its column's
+    // scratch in cells_) and a number is read once: the usual numbers
+    // directly, anything else as bindCell() takes it.
     TableOutcome writeCase(TableRun&, std::span<const std::string_view> fields) override
     {
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            if (bindCell(*db_, static_cast<int>(i + 1), cellText(fields[i], table_->columns[i], reserved_), types_[i]) &&
-                !table_->columns[i].isIdentifier && !real_[i])
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const int parameter = static_cast<int>(i + 1);
+            const std::string_view text = cells_.cell(i, fields[i]);
+            std::int64_t integer = 0;
+            double real = 0;
+            if (text.empty()) {
+                db_->bindNull(parameter);
+            } else if (kinds_[i] == Kind::Text) {
+                db_->bindStaticText(parameter, text);
+            } else if (kinds_[i] == Kind::Integer && plainInteger(text, integer)) {
+                db_->bindInt(parameter, integer);
+            } else if (kinds_[i] == Kind::Real && plainDecimal(text, real)) {
+                db_->bindReal(parameter, real);
+            } else if (bindCell(*db_, parameter, std::string(text), types_[i]) &&
+                       !table_->columns[i].isIdentifier && !real_[i]) {
                 real_[i] = anyReal_ = true;
-        if (!db_->step())
+            }
+        }
+        if (!db_->stepRebound())
             return failed();
         return TableOutcome::done();
     }
@@ -334,6 +423,10 @@ private:
     const OutputTable* table_ = nullptr;
     ReservedCodes reserved_ = ReservedCodes::Keep;
     std::vector<std::string_view> types_;
+    enum class Kind { Integer, Real, Text };
+    std::vector<Kind> kinds_; // types_, to bind by
+    CaseCells cells_;
+    std::string scratch_;
     // The key of the table in hand, as its first pass found it.
     const TableColumn* idColumn_ = nullptr;
     bool hasId_ = false;

@@ -180,22 +180,26 @@ bool isPlainInteger(std::string_view value)
 // text, into `out` ("-15", 1 -> "-1.5"; "5", 2 -> "0.05").
 void scaleInto(std::string_view value, int decimals, std::string& out)
 {
-    out.clear();
+    const std::size_t d = static_cast<std::size_t>(decimals);
+    out.resize(value.size() + d + 2);
+    char* o = out.data();
     if (!value.empty() && (value.front() == '-' || value.front() == '+')) {
         if (value.front() == '-')
-            out += '-';
+            *o++ = '-';
         value.remove_prefix(1);
     }
-    const std::size_t d = static_cast<std::size_t>(decimals);
-    if (value.size() <= d) {
-        out += "0.";
-        out.append(d - value.size(), '0');
-        out += value;
-        return;
+    const std::size_t m = value.size();
+    if (m <= d) {
+        *o++ = '0';
+        *o++ = '.';
+        o = std::fill_n(o, d - m, '0');
+        o = std::copy_n(value.data(), m, o);
+    } else {
+        o = std::copy_n(value.data(), m - d, o);
+        *o++ = '.';
+        o = std::copy_n(value.data() + m - d, d, o);
     }
-    out.append(value.data(), value.size() - d);
-    out += '.';
-    out.append(value.data() + value.size() - d, d);
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 bool isReservedCode(std::string_view value, const TableColumn& column)
@@ -250,15 +254,13 @@ CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserve
         Plan& plan = plans_[i];
         plan.column = &column;
         plan.scratch.reserve(cellSizeBound(column));
-        const bool numeric = !column.isText() && !column.isIdentifier;
-        if (numeric && column.decimals() > 0)
-            continue;
         if (reserved == ReservedCodes::Empty && !column.isIdentifier && !column.declared.empty())
             continue;
-        plan.kind = Plan::Trimmed;
-        if (!numeric || column.reservedCodes.empty())
+        const bool numeric = !column.isText() && !column.isIdentifier;
+        plan.kind = numeric && column.decimals() > 0 ? Plan::Decimals : Plan::Trimmed;
+        plan.decimals = numeric ? column.decimals() : 0;
+        if (!numeric)
             continue;
-        plan.kind = Plan::Reserved;
         for (const std::string& code : column.reservedCodes) {
             if (code.size() != 2 || code[0] != '-' || code[1] < '1' || code[1] > '9') {
                 plan.kind = Plan::Full;
@@ -267,6 +269,12 @@ CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserve
             plan.reservedDigits |= static_cast<std::uint16_t>(1u << (code[1] - '0'));
         }
     }
+}
+
+std::string_view CaseCells::scaled(Plan& plan, std::string_view value)
+{
+    scaleInto(value, plan.decimals, plan.scratch);
+    return plan.scratch;
 }
 
 std::string_view CaseCells::latin1Cell(Plan& plan, std::string_view value)

@@ -129,28 +129,48 @@ public:
             raw.remove_prefix(1);
         while (!raw.empty() && isBlank(raw.back()))
             raw.remove_suffix(1);
-        if (plan.kind == Plan::Reserved && raw.size() == 2 && raw[0] == '-' && raw[1] >= '1' && raw[1] <= '9' &&
+        if (plan.reservedDigits != 0 && raw.size() == 2 && raw[0] == '-' && raw[1] >= '1' && raw[1] <= '9' &&
             (plan.reservedDigits >> (raw[1] - '0') & 1) != 0)
             return reserved_ == ReservedCodes::Empty ? std::string_view() : raw;
-        unsigned char any = 0;
-        for (const char c : raw)
-            any |= static_cast<unsigned char>(c);
-        if (any < 0x80)
+        if (plan.kind == Plan::Decimals && isWholeNumber(raw))
+            return scaled(plan, raw);
+        if (isAscii(raw))
             return raw;
         return latin1Cell(plan, raw);
     }
 
 private:
     struct Plan {
-        // Trimmed: the cell is the trimmed field (as UTF-8). Reserved: so,
-        // unless it is one of the reserved codes "-1".."-9" of
-        // reservedDigits. Full: cellView() decides.
-        enum Kind { Trimmed, Reserved, Full } kind = Full;
+        // Trimmed: the cell is the trimmed field (as UTF-8), unless it is
+        // one of the reserved codes "-1".."-9" of reservedDigits. Decimals:
+        // so, but a whole number takes its implied decimals. Full:
+        // cellView() decides.
+        enum Kind { Trimmed, Decimals, Full } kind = Full;
         std::uint16_t reservedDigits = 0; // bit d: "-d" is a reserved code
+        int decimals = 0;
         const TableColumn* column = nullptr;
         std::string scratch;
     };
     static bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
+    static bool isAscii(std::string_view text)
+    {
+        unsigned char any = 0;
+        for (const char c : text)
+            any |= static_cast<unsigned char>(c);
+        return any < 0x80;
+    }
+    static bool isWholeNumber(std::string_view text)
+    {
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            text.remove_prefix(1);
+        if (text.empty())
+            return false;
+        for (const char c : text)
+            if (c < '0' || c > '9')
+                return false;
+        return true;
+    }
+    static std::string_view scaled(Plan& plan, std::string_view value);
     static std::string_view latin1Cell(Plan& plan, std::string_view value);
 
     std::vector<Plan> plans_;

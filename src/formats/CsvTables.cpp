@@ -5,7 +5,6 @@
 #include "platform/TextOutput.h"
 
 #include <array>
-#include <cstring>
 
 namespace qavn {
 

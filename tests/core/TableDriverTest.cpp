@@ -4,6 +4,8 @@
 
 #include "WriterTestSupport.h"
 
+#include "export/RawDataReader.h"
+#include "export/TableData.h"
 #include "project/ProjectPaths.h"
 #include "project/ProjectSpec.h"
 
@@ -11,9 +13,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <set>
+
+#include <unistd.h>
 
 namespace qavn {
 namespace {
@@ -370,6 +376,107 @@ TEST(TableDriver, SqliteColumnsGivenDecimalsAreReal)
               (std::vector<std::string>{"7.0 1", "3.5 2", "NULL"}));
     EXPECT_EQ(sqliteValues(file, "SELECT pk FROM pragma_table_info('DATA_SCORES') WHERE name = 'ID'"),
               std::vector<std::string>{"1"});
+}
+
+// The case loops' cells (CaseCells) are the cells cellText() makes, for
+// every kind of column and field, reserved codes and declared missing values
+// kept or emptied; a few of them spelled out.
+TEST(TableDriver, CaseCellsAreTheCellsOfCellText)
+{
+    std::vector<TableColumn> columns(7);
+    columns[0].isIdentifier = true;
+    columns[1].typeCode = 'A';
+    columns[2].typeCode = ' ';
+    columns[3].reservedCodes = {"-1", "-4"};
+    columns[4].typeCode = '2';
+    columns[4].reservedCodes = {"-1"};
+    columns[5].declared.codes = {{9, "Not asked"}};
+    columns[5].reservedCodes = {"-2"};
+    columns[6].typeCode = 'A';
+    columns[6].declared.texts = {{"NONE", "None"}};
+    const std::vector<std::string> fields = {"", "   ", " 12 ", "\t-1\r", "-4", "-10", "5", "+5", "-", "-0", "007",
+                                             "1.5", " 9", "NONE", "caf\xe9", "O'Neil, \"Jr\"", "\xff", "-150",
+                                             "123456789012"};
+    for (const ReservedCodes reserved : {ReservedCodes::Keep, ReservedCodes::Empty}) {
+        CaseCells cells(columns, reserved);
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            for (const std::string& field : fields)
+                EXPECT_EQ(cells.cell(c, field), cellText(field, columns[c], reserved))
+                    << "column " << c << " field \"" << field << "\" reserved " << static_cast<int>(reserved);
+    }
+    CaseCells keep(columns, ReservedCodes::Keep);
+    CaseCells empty(columns, ReservedCodes::Empty);
+    EXPECT_EQ(keep.cell(1, " caf\xe9 "), "caf\xc3\xa9");
+    EXPECT_EQ(keep.cell(3, " -4"), "-4");
+    EXPECT_EQ(empty.cell(3, " -4"), "");
+    EXPECT_EQ(keep.cell(4, "   5"), "0.05");
+    EXPECT_EQ(keep.cell(4, "-150"), "-1.50");
+    EXPECT_EQ(keep.cell(4, "  -1"), "-1");
+    EXPECT_EQ(keep.cell(4, "1.5"), "1.5");
+    EXPECT_EQ(empty.cell(5, " 9"), "");
+    EXPECT_EQ(keep.cell(5, " 9"), "9");
+    EXPECT_EQ(empty.cell(6, "NONE "), "");
+    EXPECT_EQ(keep.cell(0, " 007 "), "007");
+}
+
+// Each line's data ends before its line end, however many CR and LF it has;
+// a last line without one is whole.
+TEST(TableDriver, CaseTextIsTheLineWithoutItsLineEnd)
+{
+    const fs::path file = fs::temp_directory_path() / ("qavn-casetext-" + std::to_string(::getpid()));
+    std::ofstream(file, std::ios::binary) << "ab\r\ncd\nef\r\r\n\r\n gh";
+    RawDataReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.open(file, error)) << error;
+    std::vector<std::string> texts;
+    while (reader.nextLine(true) == RawDataReader::Status::Ok)
+        texts.emplace_back(reader.caseText(reader.caseLineCount() - 1));
+    reader.close();
+    fs::remove(file);
+    EXPECT_EQ(texts, (std::vector<std::string>{"ab", "cd", "ef", "", " gh"}));
+}
+
+// The SQLite output reads the usual numbers itself: each is the number
+// strtod() makes of the CSV cell (implied decimals, a sign, leading zeros,
+// 15 and more digits), and what it does not read itself keeps its way.
+TEST(TableDriver, SqliteNumbersAreThoseOfTheirCellText)
+{
+    TestProject p;
+    const std::vector<std::string> scaled = {"    5", " -150", "   -0", " 12.5", "  1e3", "99999", "12345"};
+    const std::vector<std::string> whole = {"                   7", "                 -12",
+                                            "                 007", "                  +5",
+                                            "  123456789012345678", " 1234567890123456789",
+                                            "                  -0"};
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < scaled.size(); ++i)
+        lines.push_back("00" + std::to_string(i + 1) + scaled[i] + whole[i]);
+    p.dataFiles = {TestProject::DataFile{1, "1-3", "DATA\\NUMBERS.DAT", lines}};
+    p.add(variable("SCALED", "Scaled", "S", 1, 1, "4-8", '2'));
+    p.add(variable("WHOLE", "Whole", "S", 1, 1, "9-28"));
+    p.write();
+    WriterHarness h;
+    ASSERT_TRUE(h.started);
+    h.tag({1, 2});
+    const fs::path file = p.outputDir() / "numbers.db";
+    OutputJob job{LabelChoice::All, file.string()};
+    Progress progress;
+    ASSERT_EQ(writeOutput(outputFormat(OutputKind::Sqlite), h.services(), job, progress).status, OutputStatus::Written);
+    const std::vector<std::string> expected = {"0.05", "-1.50", "-0.00", "12.5", "1e3", "999.99", "123.45"};
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT SCALED, WHOLE, typeof(WHOLE) FROM DATA_NUMBERS ORDER BY ID", -1, &select,
+                                 nullptr),
+              SQLITE_OK);
+    std::size_t row = 0;
+    for (; sqlite3_step(select) == SQLITE_ROW && row < expected.size(); ++row) {
+        EXPECT_EQ(sqlite3_column_double(select, 0), std::strtod(expected[row].c_str(), nullptr)) << row;
+        EXPECT_EQ(sqlite3_column_int64(select, 1), std::strtoll(whole[row].c_str(), nullptr, 10)) << row;
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(select, 2)), "integer") << row;
+    }
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    EXPECT_EQ(row, expected.size());
 }
 
 } // namespace

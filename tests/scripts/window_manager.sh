@@ -23,6 +23,19 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The first visible window whose name matches, waited for up to SECONDS. A
+# search that meets a window closing as it looks (the logo, a dialog) fails
+# with an X error and is simply made again.
+find_window() {
+  local pattern=$1 seconds=$2 found
+  local end=$((SECONDS + seconds))
+  while ((SECONDS < end)); do
+    found=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1) || true
+    [[ -n "$found" ]] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
 
 # Without a display: one line and status 1, never the platform's abort;
 # --help needs no display.
@@ -73,7 +86,7 @@ while IFS=$'\t' read -r _ text; do names+=("$(cut -c1-8 <<<"$text" | sed 's/ *$/
 "$bin/qavn" P=DEMO >"$work/qavn.log" 2>&1 &
 pids+=($!)
 # The main window's title names the project once the list has loaded.
-main=$(timeout 60 xdotool search --sync --onlyvisible --name '^QAVN - ' | head -1) || fail "no main window: $(cat "$work/qavn.log")"
+main=$(find_window '^QAVN - ' 60) || fail "no main window: $(cat "$work/qavn.log")"
 title_of() { xdotool getwindowname "$1"; }
 caption() { echo "Description/Frequency - [${names[$1 - 1]}]"; }
 # Waits until the window's title is the expected one.
@@ -99,7 +112,7 @@ click_in() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # The first variable's description.
 to_list
 xdotool key Return
-first=$(timeout 10 xdotool search --sync --onlyvisible --name '^Description/Frequency' | head -1) || fail "no description window"
+first=$(find_window '^Description/Frequency' 10) || fail "no description window"
 expect_title "$first" "$(caption 1)" "opened on row 1"
 
 # Pin it (the pin is at its top left), go down the list, then click into its
@@ -164,7 +177,7 @@ active_name() { title_of "$(xdotool getactivewindow 2>/dev/null)" 2>/dev/null ||
 to_list
 xdotool key Up Up Up Up
 xdotool key alt+s
-search=$(timeout 10 xdotool search --sync --onlyvisible --name '^Search$' | head -1) || fail "no Search dialog"
+search=$(find_window '^Search$' 10) || fail "no Search dialog"
 sleep 0.5
 xdotool type "KEY_"
 click_in "$first" 150 150
@@ -206,13 +219,13 @@ JSON
 cd "$work/big"
 QAVN_DRIVE_C="$work/big/c" QAVN_DRIVE_D="$work/big/d" "$bin/qavn" P=BIG >"$work/big.log" 2>&1 &
 pids+=($!)
-main=$(timeout 60 xdotool search --sync --onlyvisible --name '^QAVN - \[FIVE' | head -1) || fail "no main window for BIG: $(cat "$work/big.log")"
+main=$(find_window '^QAVN - \[FIVE' 60) || fail "no main window for BIG: $(cat "$work/big.log")"
 to_list
 # The row's menu from the keyboard, then Frequency.
 xdotool key Menu
 sleep 0.5
 xdotool key f
-frequency=$(timeout 10 xdotool search --sync --onlyvisible --name '^Description/Frequency - \[ONE\]' | head -1) || fail "no frequency view"
+frequency=$(find_window '^Description/Frequency - \[ONE\]' 10) || fail "no frequency view"
 sleep 1
 runs=$("$bin/window_ink" "$frequency" --runs 2>"$work/ink.log") || fail "cannot measure the frequency view: $(cat "$work/ink.log")"
 [[ $(wc -w <<<"$runs") -eq 5 ]] || fail "the frequency line 1 / 44048 / 100.0 / bar / One is drawn as the ink runs '$runs'"
@@ -234,7 +247,7 @@ rm -rf "$XDG_CONFIG_HOME"
 cd "$work/demo"
 QT_SCALE_FACTOR=2 "$bin/qavn" P=DEMO >"$work/scaled.log" 2>&1 &
 pids+=($!)
-main=$(timeout 60 xdotool search --sync --onlyvisible --name '^QAVN - ' | head -1) || fail "no scaled main window: $(cat "$work/scaled.log")"
+main=$(find_window '^QAVN - ' 60) || fail "no scaled main window: $(cat "$work/scaled.log")"
 sleep 1
 eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/{print "x=" $4} /Absolute upper-left Y/{print "y=" $4} /  Width/{print "w=" $2} /  Height/{print "h=" $2}')"
 (( x >= 0 && y >= 0 && x + w <= 1024 && y + h <= 700 )) ||

@@ -389,8 +389,7 @@ std::string_view labelOf(std::string_view text)
 }
 
 // Where the `lines`-th line end from `start` lies, plus one: the end of a
-// block of that many lines (the end of the file when it ends first). Line
-// ends are counted 32 bytes at a time.
+// block of that many lines (the end of the file when it ends first).
 std::uint64_t blockEnd(std::span<const std::uint8_t> bytes, std::uint64_t start, std::uint32_t lines)
 {
     const std::uint8_t* d = bytes.data();
@@ -399,6 +398,36 @@ std::uint64_t blockEnd(std::span<const std::uint8_t> bytes, std::uint64_t start,
     std::uint32_t left = lines;
 #if defined(__SSE2__)
     const __m128i lineEnd = _mm_set1_epi8(static_cast<char>(textbyte::lineEnd));
+    const __m128i zero = _mm_setzero_si128();
+    // 64 bytes at a time: their line ends are summed in the vector unit
+    // (no population count, which this build's instruction set lacks), and
+    // only the 64 bytes that hold the block's last line end are looked at
+    // one line end at a time.
+    while (left > 0 && size - p >= 64) {
+        const __m128i e0 = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p)), lineEnd);
+        const __m128i e1 = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 16)), lineEnd);
+        const __m128i e2 = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 32)), lineEnd);
+        const __m128i e3 = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 48)), lineEnd);
+        const __m128i perByte = _mm_sub_epi8(_mm_sub_epi8(zero, _mm_add_epi8(e0, e1)), _mm_add_epi8(e2, e3));
+        const __m128i sums = _mm_sad_epu8(perByte, zero);
+        const auto found = static_cast<std::uint32_t>(_mm_cvtsi128_si32(sums)) +
+                           static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+        if (found < left) {
+            left -= found;
+            p += 64;
+            continue;
+        }
+        const std::uint64_t ends =
+            static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(e0)) |
+                                       (static_cast<std::uint32_t>(_mm_movemask_epi8(e1)) << 16)) |
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(e2)) |
+                                        (static_cast<std::uint32_t>(_mm_movemask_epi8(e3)) << 16))
+             << 32);
+        std::uint64_t rest = ends;
+        for (; left > 1; --left)
+            rest &= rest - 1;
+        return p + static_cast<std::uint64_t>(std::countr_zero(rest)) + 1;
+    }
     while (left > 0 && size - p >= 32) {
         const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p));
         const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + p + 16));
@@ -423,29 +452,28 @@ std::uint64_t blockEnd(std::span<const std::uint8_t> bytes, std::uint64_t start,
 
 } // namespace
 
-bool QueryIndex::makeBlocksReady(FunctionRef<bool()> keepGoing)
+bool QueryIndex::makeBlockStartsReady(FunctionRef<bool()> keepGoing)
 {
-    if (blocksReady_)
+    if (startsReady_)
         return true;
     // A stop leaves the rows made so far; the next call goes on from there.
     const auto bytes = store_->textBytes();
     descriptions_.resize(rows_);
     categories_.resize(rows_);
-    for (std::uint32_t r = blocksMade_ + 1; r <= records_; ++r) {
+    for (std::uint32_t r = startsMade_ + 1; r <= records_; ++r) {
         if (r % rowsBetweenPolls == 0 && !keepGoing()) {
-            blocksMade_ = r - 1;
+            startsMade_ = r - 1;
             return false;
         }
         const VariableRecord record = store_->recordAt(r);
         const auto place = [&](Block& block, TextRef ref, std::uint32_t lines) {
             block.start = static_cast<std::uint32_t>(std::min<std::uint64_t>(ref.offset(), bytes.size()));
-            block.length = static_cast<std::uint32_t>(
-                std::min<std::uint64_t>(blockEnd(bytes, block.start, lines) - block.start, UINT32_MAX));
+            block.extent = lines;
         };
         place(descriptions_[r - 1], record.descriptionRef, record.descriptionLineCount);
         place(categories_[r - 1], record.categoryRef, record.categoryLineCount);
     }
-    blocksMade_ = records_;
+    startsMade_ = records_;
     auto orderOf = [&](const std::vector<Block>& blocks, std::vector<std::uint32_t>& order) {
         order.clear();
         const auto byStart = [](const Block& a, const Block& b) { return a.start < b.start; };
@@ -458,8 +486,26 @@ bool QueryIndex::makeBlocksReady(FunctionRef<bool()> keepGoing)
     };
     orderOf(descriptions_, descriptionOrder_);
     orderOf(categories_, categoryOrder_);
-    blocksReady_ = true;
+    startsReady_ = true;
     return true;
+}
+
+void QueryIndex::findBlockEnds(std::uint64_t before)
+{
+    const auto bytes = store_->textBytes();
+    const auto findEnds = [&](std::vector<Block>& blocks, const std::vector<std::uint32_t>& order,
+                              std::size_t& made) {
+        const std::size_t count = order.empty() ? blocks.size() : order.size();
+        for (; made < count; ++made) {
+            Block& block = blocks[order.empty() ? made : order[made]];
+            if (block.start >= before)
+                break;
+            block.extent = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(blockEnd(bytes, block.start, block.extent) - block.start, UINT32_MAX));
+        }
+    };
+    findEnds(descriptions_, descriptionOrder_, descriptionEndsMade_);
+    findEnds(categories_, categoryOrder_, categoryEndsMade_);
 }
 
 void QueryIndex::makeSectionsReady()
@@ -646,7 +692,7 @@ void QueryIndex::scanLines(const Query& query, std::span<const std::size_t> term
 }
 
 bool QueryIndex::scanCodebookText(const Query& query, std::span<const std::size_t> terms,
-                                  std::vector<LineHits>& hits, FunctionRef<bool()> keepGoing) const
+                                  std::vector<LineHits>& hits, FunctionRef<bool()> keepGoing)
 {
     const auto bytes = store_->textBytes();
     std::vector<char> buffer;
@@ -669,6 +715,11 @@ bool QueryIndex::scanCodebookText(const Query& query, std::span<const std::size_
             end = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - bytes.data()) + 1
                       : end + reach;
         }
+        // The ends of the blocks that start in this chunk are found while
+        // its bytes are read anyway: they are then in the cache for the
+        // search below, and the text file is read from memory once.
+        if (!blocksReady_)
+            findBlockEnds(end);
         translated = copied;
         for (const std::size_t t : inPlace) {
             const std::size_t before = hits[t].size();
@@ -689,6 +740,10 @@ bool QueryIndex::scanCodebookText(const Query& query, std::span<const std::size_
         start = end;
         if (!keepGoing())
             return false;
+    }
+    if (!blocksReady_) {
+        findBlockEnds(UINT64_MAX);
+        blocksReady_ = true;
     }
     return true;
 }
@@ -714,7 +769,7 @@ void QueryIndex::markBlocks(const LineHits& hits, const std::vector<Block>& bloc
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t index = order.empty() ? k : order[k];
         const Block& block = blocks[index];
-        if (block.length == 0)
+        if (block.extent == 0)
             continue;
         while (h < hits.size() && hits[h] < block.start)
             ++h;
@@ -797,7 +852,7 @@ bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef
             return false;
     }
     if (!textTerms.empty()) {
-        if (!makeBlocksReady(keepGoing))
+        if (!makeBlockStartsReady(keepGoing))
             return false;
         if (!scanCodebookText(query, textTerms, hits, keepGoing))
             return false;

@@ -46,8 +46,9 @@ private:
 // first time a query needs it, and kept: names and labels are read in place
 // from the list's row texts (a field of them is copied into lines only for
 // a regular expression without a word to look for first); the places of the
-// description and category blocks (one pass over the index file and the
-// blocks' line ends) only for a term in those fields; the sections only for
+// description and category blocks (one pass over the index file; their ends
+// are found during the first search of the text file) only for a term in
+// those fields; the sections only for
 // a section term. The data files' numbers are the list's own.
 //
 // The store, the list and the project must outlive the index and keep their
@@ -81,8 +82,10 @@ private:
     // offsets: 8 bytes a block, as a million rows have two million blocks.
     struct Block {
         std::uint32_t start = 0;
-        std::uint32_t length = 0; // to past its last line end
-        std::uint64_t end() const { return std::uint64_t{start} + length; }
+        // Its line count until its end is found, then its length in bytes
+        // (to past its last line end).
+        std::uint32_t extent = 0;
+        std::uint64_t end() const { return std::uint64_t{start} + extent; }
     };
     // Every line a term matches in a text, by the offset where it starts.
     using LineHits = std::vector<std::uint64_t>;
@@ -95,7 +98,10 @@ private:
         std::vector<std::uint64_t> starts;
     };
 
-    bool makeBlocksReady(FunctionRef<bool()> keepGoing);
+    bool makeBlockStartsReady(FunctionRef<bool()> keepGoing);
+    // Finds the ends of the blocks, in the order of their starts, that
+    // start before the byte `before`.
+    void findBlockEnds(std::uint64_t before);
     void makeSectionsReady();
     const Lines& linesOf(std::uint8_t field);
     void scanRows(const Query::Term& term, std::uint8_t field, std::vector<std::uint64_t>& bits) const;
@@ -103,7 +109,7 @@ private:
                    std::vector<LineHits>& hits, std::uint64_t base,
                    const std::vector<std::uint32_t>* dropped) const;
     bool scanCodebookText(const Query& query, std::span<const std::size_t> terms, std::vector<LineHits>& hits,
-                          FunctionRef<bool()> keepGoing) const;
+                          FunctionRef<bool()> keepGoing);
     void markLines(const LineHits& hits, const std::vector<std::uint64_t>& starts,
                    std::vector<std::uint64_t>& bits) const;
     void markBlocks(const LineHits& hits, const std::vector<Block>& blocks, const std::vector<std::uint32_t>& order,
@@ -119,8 +125,12 @@ private:
 
     Lines nameLines_;
     Lines labelLines_;
-    bool blocksReady_ = false;
-    std::uint32_t blocksMade_ = 0; // rows whose blocks are placed
+    bool startsReady_ = false;
+    std::uint32_t startsMade_ = 0; // rows whose blocks' starts are placed
+    bool blocksReady_ = false; // every block's end found too
+    // Blocks, in the order of their starts, whose ends are found.
+    std::size_t descriptionEndsMade_ = 0;
+    std::size_t categoryEndsMade_ = 0;
     std::vector<Block> descriptions_;
     std::vector<Block> categories_;
     // Rows by the start of their block, so that hits and blocks meet in one

@@ -566,7 +566,7 @@ const QueryIndex::Lines& QueryIndex::linesOf(std::uint8_t field)
 // word is looked for in all the row texts at once, and each place found is
 // taken only when it lies wholly inside the field of its row, a field being
 // one line as in the lines of linesOf().
-void QueryIndex::scanRows(const Query::Term& term, std::uint8_t field, std::vector<std::uint64_t>& bits) const
+void QueryIndex::scanRows(const Query::Term& term, std::uint8_t fields, std::vector<std::uint64_t>& bits) const
 {
     if (rows_ == 0)
         return;
@@ -579,6 +579,11 @@ void QueryIndex::scanRows(const Query::Term& term, std::uint8_t field, std::vect
         const std::string_view text = r > rows_ ? std::string_view() : list_->rowText(r);
         return text.data() ? static_cast<std::size_t>(text.data() - base) : size;
     };
+    // A match counts inside one field of the row (the name comes before
+    // the label); both fields of a term set the same bit, so the row texts
+    // are read once for both.
+    std::array<std::string_view, 2> values;
+    std::size_t valueCount = 0;
     std::uint32_t row = 1;
     std::size_t nextStart = rowStart(2);
     std::string line;
@@ -595,41 +600,51 @@ void QueryIndex::scanRows(const Query::Term& term, std::uint8_t field, std::vect
         const std::string_view text = list_->rowText(row);
         if (!text.data())
             break;
-        const std::string_view value = field == queryfield::name ? nameOf(text) : labelOf(text);
-        const std::size_t b = static_cast<std::size_t>(value.data() - base);
-        const std::size_t e = b + value.size();
-        if (at < b) {
-            pos = b;
-            continue;
-        }
-        if (at >= e) {
-            pos = nextStart;
-            continue;
-        }
-        if (at + n > e) {
-            pos = at + 1;
-            continue;
-        }
-        if (term.plainWord) {
-            // Every occurrence counts: one that fails the word rule leaves
-            // the rest of the field to be looked at.
-            if ((term.wordStart && at > b && isQueryWordByte(static_cast<unsigned char>(base[at - 1]))) ||
-                (term.wordEnd && at + n < e && isQueryWordByte(static_cast<unsigned char>(base[at + n])))) {
-                pos = at + 1;
-                continue;
-            }
-            setBit(bits, row - 1);
-        } else {
-            re2::StringPiece piece(value.data(), value.size());
-            if (value.find('\n') != std::string_view::npos) {
-                line.assign(value);
-                std::replace(line.begin(), line.end(), '\n', ' ');
-                piece = re2::StringPiece(line);
-            }
-            if (re2::RE2::PartialMatch(piece, *term.regex))
-                setBit(bits, row - 1);
-        }
+        valueCount = 0;
+        if (fields & queryfield::name)
+            values[valueCount++] = nameOf(text);
+        if (fields & queryfield::label)
+            values[valueCount++] = labelOf(text);
         pos = nextStart;
+        for (std::size_t v = 0; v < valueCount; ++v) {
+            const std::string_view value = values[v];
+            const std::size_t b = static_cast<std::size_t>(value.data() - base);
+            const std::size_t e = b + value.size();
+            if (at < b) {
+                pos = b;
+                break;
+            }
+            if (at >= e)
+                continue;
+            if (at + n > e) {
+                pos = at + 1;
+                break;
+            }
+            if (term.plainWord) {
+                // Every occurrence counts: one that fails the word rule
+                // leaves the rest of the field to be looked at.
+                if ((term.wordStart && at > b && isQueryWordByte(static_cast<unsigned char>(base[at - 1]))) ||
+                    (term.wordEnd && at + n < e && isQueryWordByte(static_cast<unsigned char>(base[at + n])))) {
+                    pos = at + 1;
+                    break;
+                }
+                setBit(bits, row - 1);
+            } else {
+                re2::StringPiece piece(value.data(), value.size());
+                if (value.find('\n') != std::string_view::npos) {
+                    line.assign(value);
+                    std::replace(line.begin(), line.end(), '\n', ' ');
+                    piece = re2::StringPiece(line);
+                }
+                if (re2::RE2::PartialMatch(piece, *term.regex)) {
+                    setBit(bits, row - 1);
+                } else if (v + 1 < valueCount) {
+                    pos = e;
+                    break;
+                }
+            }
+            break;
+        }
     }
 }
 
@@ -839,13 +854,25 @@ bool QueryIndex::evaluate(const Query& query, QueryMatches& matches, FunctionRef
     }
 
     std::vector<LineHits> hits(terms.size());
+    // A field's line ends count as blanks: a literal with a blank could run
+    // across one, so it is looked for in the lines; any other literal in the
+    // row texts, once for both fields.
+    auto inRows = [&](std::size_t t) {
+        const std::string& literal = terms[t].literal;
+        return !literal.empty() && literal.find(' ') == std::string::npos;
+    };
+    for (const std::size_t t : nameTerms) {
+        if (inRows(t))
+            scanRows(terms[t], terms[t].fields & (queryfield::name | queryfield::label), termBits[t]);
+    }
+    for (const std::size_t t : labelTerms) {
+        if (inRows(t) && !(terms[t].fields & queryfield::name))
+            scanRows(terms[t], queryfield::label, termBits[t]);
+    }
     for (const std::uint8_t field : {queryfield::name, queryfield::label}) {
         for (const std::size_t t : field == queryfield::name ? nameTerms : labelTerms) {
-            // A field's line ends count as blanks: a literal with a blank
-            // could run across one, so it is looked for in the lines.
-            const std::string& literal = terms[t].literal;
-            if (!literal.empty() && literal.find(' ') == std::string::npos) {
-                scanRows(terms[t], field, termBits[t]);
+            if (inRows(t)) {
+                continue;
             } else {
                 const Lines& lines = linesOf(field);
                 const std::size_t one[] = {t};

@@ -104,7 +104,7 @@ private:
     void findBlockEnds(std::uint64_t before);
     void makeSectionsReady();
     const Lines& linesOf(std::uint8_t field);
-    void scanRows(const Query::Term& term, std::uint8_t field, std::vector<std::uint64_t>& bits) const;
+    void scanRows(const Query::Term& term, std::uint8_t fields, std::vector<std::uint64_t>& bits) const;
     void scanLines(const Query& query, std::span<const std::size_t> terms, const char* text, std::size_t size,
                    std::vector<LineHits>& hits, std::uint64_t base,
                    const std::vector<std::uint32_t>* dropped) const;

@@ -173,6 +173,8 @@ TEST_F(QueryTest, GrammarOnASmallCodebook)
         {"/refus(ed|al)/", "AGE"},
         {"/[[:alpha:]]+ of respondENT/", "AGE SEX"},
         {"/\\x{53}ex/", "SEX"},
+        // Not in the name INCOME2, then in its label.
+        {"/come\\W/", "Q1 INCOME2"},
         {"/a\\/b/", ""},
         {"desc:/salaries[^q]*wage/", ""},
         {"/salaries\\.\\s+see/", ""},

@@ -194,6 +194,30 @@ TEST_F(QueryTest, GrammarOnASmallCodebook)
     }
 }
 
+// An evaluation stopped at any point changes nothing, and the next one
+// finishes the fields the stopped one left half made.
+TEST_F(QueryTest, AStoppedQueryLeavesTheIndexWhole)
+{
+    Query query;
+    ASSERT_TRUE(query.compile("desc:wage OR cat:refused OR label:sex"));
+    const std::vector<std::uint32_t> expected = index.evaluate(query).rows();
+    ASSERT_EQ(expected.size(), 4u);
+    for (int stopAt = 0;; ++stopAt) {
+        SCOPED_TRACE(stopAt);
+        QueryIndex fresh;
+        ASSERT_TRUE(fresh.build(setup->list, setup->store, &spec));
+        QueryMatches matches;
+        int asked = 0;
+        const bool finished = fresh.evaluate(query, matches, [&] { return asked++ != stopAt; });
+        if (!finished) {
+            EXPECT_EQ(matches.rowCount(), 0u);
+        }
+        EXPECT_EQ(fresh.evaluate(query).rows(), expected);
+        if (finished)
+            break;
+    }
+}
+
 // Plain words are looked for in the stored bytes in place unless fillers lie
 // among them: both ways find the same rows, whole words edged by line ends,
 // separators, punctuation, digits and Latin-1 letters.

@@ -396,12 +396,7 @@ std::string tablePercent(double part, double whole)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.6f", percent);
     std::string text = buffer;
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    if (text == "-0")
-        text = "0";
+    dropTrailingZeros(text);
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "formats/TableFormats.h"
 
+#include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
 #include <array>
@@ -9,21 +10,6 @@
 namespace qavn {
 
 namespace {
-
-void appendCsvField(std::string& line, std::string_view value)
-{
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        line += value;
-        return;
-    }
-    line += '"';
-    for (const char c : value) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
-}
 
 // The bytes that make a field quoted.
 constexpr std::array<bool, 256> quoteBytes = [] {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Small text helpers shared by the core: white space, trimming, integers, letter
-// case.
+// Small text helpers shared by the core: white space, trimming, integers,
+// numbers' trailing zeros, CSV fields, letter case.
 
 #include <cstdint>
 #include <limits>
@@ -43,6 +43,23 @@ inline void dropTrailingZeros(std::string& text)
     }
     if (text == "-0")
         text = "0";
+}
+
+// One CSV field (RFC 4180) appended to `line`: as it is, or quoted, with its
+// quotes doubled, when it holds a comma, a quote or a line end.
+inline void appendCsvField(std::string& line, std::string_view value)
+{
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += value;
+        return;
+    }
+    line += '"';
+    for (const char c : value) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
 }
 
 inline std::string upperAscii(std::string_view s)

@@ -3,6 +3,7 @@
 #include "tables/TableText.h"
 
 #include "platform/Latin1.h"
+#include "platform/Strings.h"
 
 namespace qavn {
 
@@ -13,17 +14,7 @@ void appendField(std::string& line, std::string_view value, bool first = false)
 {
     if (!first)
         line += ',';
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        line += value;
-        return;
-    }
-    line += '"';
-    for (const char c : value) {
-        if (c == '"')
-            line += '"';
-        line += c;
-    }
-    line += '"';
+    appendCsvField(line, value);
 }
 
 std::string casesText(std::uint64_t n)

@@ -57,25 +57,33 @@ constexpr std::array<bool, 256> plainInScript = [] {
     return plain;
 }();
 
+// An ASCII byte that is not plain in a script string, escaped: the quote and
+// the backslash after a backslash, a line feed as \n, any other as \u00XX.
+void appendScriptEscape(std::string& out, unsigned char c)
+{
+    if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+    } else if (c == '\n') {
+        out += "\\n";
+    } else {
+        static constexpr char hex[] = "0123456789abcdef";
+        out += "\\u00";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    }
+}
+
 // UTF-8 text as a string of the site's scripts.
 void appendScriptStringUtf8(std::string& out, std::string_view utf8)
 {
     out += '"';
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80 || plainInScript[c]) {
+        if (c >= 0x80 || plainInScript[c])
             out += ch;
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            static constexpr char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+        else
+            appendScriptEscape(out, c);
     }
     out += '"';
 }
@@ -97,16 +105,8 @@ void appendScriptString(std::string& out, std::string_view latin1)
         if (c >= 0x80) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
         } else {
-            static constexpr char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            appendScriptEscape(out, c);
         }
     }
     out += '"';

@@ -26,7 +26,9 @@ class RawDataReader {
 public:
     // Longest line, line-end characters included.
     static constexpr std::size_t maxLineLength = 14999;
-    static constexpr std::size_t defaultCapacity = std::size_t{8} << 20;
+    // Small enough for the processor's cache to hold: the system's copy of
+    // the file into it and the reading of its lines then stay in the cache.
+    static constexpr std::size_t defaultCapacity = std::size_t{256} << 10;
     // Bytes after the end of every line that may be read (never used as
     // data), so that short values can be copied in fixed-size blocks.
     static constexpr std::size_t tailPadding = 32;

@@ -249,39 +249,43 @@ std::size_t cellSizeBound(const TableColumn& column)
 CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserved) : reserved_(reserved)
 {
     plans_.resize(columns.size());
+    columns_.resize(columns.size());
+    scratch_.resize(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const TableColumn& column = columns[i];
         Plan& plan = plans_[i];
-        plan.column = &column;
-        plan.scratch.reserve(cellSizeBound(column));
+        columns_[i] = &column;
+        scratch_[i].reserve(cellSizeBound(column));
         if (reserved == ReservedCodes::Empty && !column.isIdentifier && !column.declared.empty())
             continue;
         const bool numeric = !column.isText() && !column.isIdentifier;
         plan.kind = numeric && column.decimals() > 0 ? Plan::Decimals : Plan::Trimmed;
-        plan.decimals = numeric ? column.decimals() : 0;
-        if (!numeric)
-            continue;
-        for (const std::string& code : column.reservedCodes) {
-            if (code.size() != 2 || code[0] != '-' || code[1] < '1' || code[1] > '9') {
-                plan.kind = Plan::Full;
-                break;
+        plan.decimals = static_cast<std::uint8_t>(numeric ? column.decimals() : 0);
+        if (numeric) {
+            for (const std::string& code : column.reservedCodes) {
+                if (code.size() != 2 || code[0] != '-' || code[1] < '1' || code[1] > '9') {
+                    plan.kind = Plan::Full;
+                    break;
+                }
+                plan.reservedDigits |= static_cast<std::uint16_t>(1u << (code[1] - '0'));
             }
-            plan.reservedDigits |= static_cast<std::uint16_t>(1u << (code[1] - '0'));
         }
+        plan.short8 = (plan.kind == Plan::Trimmed && column.width <= 8) ||
+                      (plan.kind == Plan::Decimals && column.width <= 7 && plan.decimals <= 6);
     }
 }
 
-std::string_view CaseCells::scaled(Plan& plan, std::string_view value)
+std::string_view CaseCells::scaled(std::string& scratch, int decimals, std::string_view value)
 {
-    scaleInto(value, plan.decimals, plan.scratch);
-    return plan.scratch;
+    scaleInto(value, decimals, scratch);
+    return scratch;
 }
 
-std::string_view CaseCells::latin1Cell(Plan& plan, std::string_view value)
+std::string_view CaseCells::latin1Cell(std::string& scratch, std::string_view value)
 {
-    plan.scratch.clear();
-    appendLatin1AsUtf8(value, plan.scratch);
-    return plan.scratch;
+    scratch.clear();
+    appendLatin1AsUtf8(value, scratch);
+    return scratch;
 }
 
 std::string cellText(std::string_view raw, const TableColumn& column, ReservedCodes reserved)
@@ -296,6 +300,11 @@ std::string cellText(std::string_view raw, const TableColumn& column, ReservedCo
 CaseCursor::CaseCursor(RawDataReader& reader, const DataTable& table)
     : reader_(reader), table_(table), fields_(table.columns.size()), lines_(table.neededLines)
 {
+    cuts_.reserve(table.columns.size());
+    for (const TableColumn& column : table.columns) {
+        cuts_.push_back({column.line - 1, static_cast<std::uint32_t>(column.width), column.offset});
+        fullLength_ = std::max(fullLength_, column.offset + column.width);
+    }
 }
 
 CaseCursor::~CaseCursor()
@@ -359,10 +368,18 @@ CaseCursor::Step CaseCursor::next()
     // Each line's end is trimmed once, whatever the number of its columns.
     for (std::uint32_t l = 0; l < table_.neededLines; ++l)
         lines_[l] = reader_.caseText(l);
-    for (std::size_t i = 0; i < table_.columns.size(); ++i) {
-        const TableColumn& column = table_.columns[i];
-        const std::string_view line = lines_[column.line - 1];
-        fields_[i] = column.offset < line.size() ? line.substr(column.offset, column.width) : std::string_view();
+    // The usual case: one line, long enough for every field.
+    if (lines_.size() == 1 && lines_[0].size() >= fullLength_) {
+        const char* const line = lines_[0].data();
+        for (std::size_t i = 0; i < cuts_.size(); ++i)
+            fields_[i] = std::string_view(line + cuts_[i].offset, cuts_[i].width);
+        return Step::Case;
+    }
+    for (std::size_t i = 0; i < cuts_.size(); ++i) {
+        const Cut cut = cuts_[i];
+        const std::string_view line = lines_[cut.line];
+        const std::size_t offset = std::min(cut.offset, line.size());
+        fields_[i] = std::string_view(line.data() + offset, std::min<std::size_t>(cut.width, line.size() - offset));
     }
     return Step::Case;
 }

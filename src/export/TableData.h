@@ -10,7 +10,9 @@
 #include "project/DeclaredMissing.h"
 
 #include <cstddef>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <span>
 #include <string>
@@ -122,9 +124,9 @@ public:
 
     std::string_view cell(std::size_t i, std::string_view raw)
     {
-        Plan& plan = plans_[i];
+        const Plan plan = plans_[i];
         if (plan.kind == Plan::Full)
-            return cellView(raw, *plan.column, reserved_, plan.scratch);
+            return cellView(raw, *columns_[i], reserved_, scratch_[i]);
         while (!raw.empty() && isBlank(raw.front()))
             raw.remove_prefix(1);
         while (!raw.empty() && isBlank(raw.back()))
@@ -133,23 +135,98 @@ public:
             (plan.reservedDigits >> (raw[1] - '0') & 1) != 0)
             return reserved_ == ReservedCodes::Empty ? std::string_view() : raw;
         if (plan.kind == Plan::Decimals && isWholeNumber(raw))
-            return scaled(plan, raw);
+            return scaled(scratch_[i], plan.decimals, raw);
         if (isAscii(raw))
             return raw;
-        return latin1Cell(plan, raw);
+        return latin1Cell(scratch_[i], raw);
+    }
+
+    // cell() of a short field at once, when the cell is plain: the field
+    // with its blanks trimmed is printable ASCII, and the column takes it as
+    // it is (not one of its reserved codes) or, with implied decimals, is
+    // digits alone. Then the cell is the first `size` (at most 8) bytes of
+    // `bytes`, the first in the lowest byte, and true is returned; else
+    // cell() is to decide. The field is at most as wide as its column, and
+    // the 8 bytes at raw.data() must be readable, as the bytes after a field
+    // of the raw data reader's lines are (RawDataReader::tailPadding; a
+    // field past its line's end lies at that end): those past the field are
+    // never used.
+    bool plainCell(std::size_t i, std::string_view raw, std::uint64_t& bytes, std::size_t& size) const
+    {
+        const Plan plan = plans_[i];
+        if (!plan.short8)
+            return false;
+        constexpr std::uint64_t ones = 0x0101010101010101u;
+        constexpr std::uint64_t highs = 0x8080808080808080u;
+        std::uint64_t x = 0;
+        std::memcpy(&x, raw.data(), sizeof x);
+        // The bytes past the field count as blanks.
+        const std::uint64_t field = firstBytes[raw.size()];
+        x = (x & field) | (' ' * ones & ~field);
+        // Exact as a whole: some byte is at or above 0x80, or below a blank
+        // (a tab, a line end).
+        if (((x | ((x - ' ' * ones) & ~x)) & highs) != 0)
+            return false;
+        // Every byte is now 0x20..0x7f: adding 0x5f sets the high bit of
+        // those above a blank, with no carry into the next byte.
+        const std::uint64_t solid = (x + 0x5f * ones) & highs;
+        size = 0;
+        bytes = 0;
+        if (solid == 0)
+            return true;
+        const int first = std::countr_zero(solid) / 8;
+        const int last = (63 - std::countl_zero(solid)) / 8;
+        const auto m = static_cast<std::size_t>(last - first + 1);
+        const std::uint64_t value = x >> 8 * first;
+        if (plan.decimals == 0) {
+            if (m == 2 && plan.reservedDigits != 0 && (value & 0xff) == '-')
+                return false;
+            bytes = value;
+            size = m;
+            return true;
+        }
+        // Digits alone take their implied decimals ("706" with 2 is "7.06",
+        // "5" is "0.05"); anything else goes the long way.
+        const std::uint64_t kept = firstBytes[m];
+        if (((~(value + 0x50 * ones) | (value + 0x46 * ones)) & highs & kept) != 0 || m == 8)
+            return false;
+        const auto d = static_cast<std::size_t>(plan.decimals);
+        if (m > d) {
+            const std::size_t whole = m - d;
+            const std::uint64_t wholeBytes = value & ((std::uint64_t{1} << 8 * whole) - 1);
+            bytes = wholeBytes | std::uint64_t{'.'} << 8 * whole | (value & kept) >> 8 * whole << 8 * (whole + 1);
+            size = m + 1;
+        } else {
+            const std::size_t zeros = d - m;
+            bytes = std::uint64_t{'0'} | std::uint64_t{'.'} << 8 | ('0' * ones & ((std::uint64_t{1} << 8 * zeros) - 1)) << 16 |
+                    (value & kept) << 8 * (2 + zeros);
+            size = d + 2;
+        }
+        return true;
     }
 
 private:
+    // firstBytes[n]: the n lowest bytes of a word set.
+    static constexpr std::uint64_t firstBytes[9] = {0,
+                                                    0xff,
+                                                    0xffff,
+                                                    0xffffff,
+                                                    0xffffffff,
+                                                    0xffffffffff,
+                                                    0xffffffffffff,
+                                                    0xffffffffffffff,
+                                                    0xffffffffffffffff};
     struct Plan {
         // Trimmed: the cell is the trimmed field (as UTF-8), unless it is
         // one of the reserved codes "-1".."-9" of reservedDigits. Decimals:
         // so, but a whole number takes its implied decimals. Full:
         // cellView() decides.
-        enum Kind { Trimmed, Decimals, Full } kind = Full;
+        enum Kind : std::uint8_t { Trimmed, Decimals, Full } kind = Full;
+        std::uint8_t decimals = 0;
         std::uint16_t reservedDigits = 0; // bit d: "-d" is a reserved code
-        int decimals = 0;
-        const TableColumn* column = nullptr;
-        std::string scratch;
+        // plainCell() may decide: Trimmed, or Decimals of at most 6, and the
+        // field is short enough for the cell to fit in 8 bytes.
+        bool short8 = false;
     };
     static bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
     static bool isAscii(std::string_view text)
@@ -170,16 +247,21 @@ private:
                 return false;
         return true;
     }
-    static std::string_view scaled(Plan& plan, std::string_view value);
-    static std::string_view latin1Cell(Plan& plan, std::string_view value);
+    static std::string_view scaled(std::string& scratch, int decimals, std::string_view value);
+    static std::string_view latin1Cell(std::string& scratch, std::string_view value);
 
+    // What each column needs, kept small for the case loops; its column and
+    // the text of its cells that are not views of the field.
     std::vector<Plan> plans_;
+    std::vector<const TableColumn*> columns_;
+    std::vector<std::string> scratch_;
     ReservedCodes reserved_ = ReservedCodes::Keep;
 };
 
 // The cases of a table's raw data file, one at a time: the raw fields of
-// each, one per column. A case is file.linesPerCase lines; a field lying
-// beyond its line is blank; a last case shorter than the lines the columns
+// each, one per column, as views into the reader's lines. A case is
+// file.linesPerCase lines; a field lying beyond its line is blank (an empty
+// view at the line's end); a last case shorter than the lines the columns
 // need is dropped. The reader is closed again when the cursor goes.
 class CaseCursor {
 public:
@@ -207,8 +289,18 @@ public:
 private:
     Step failed(RawDataReader::Status status);
 
+    // Where each column's field lies, kept small for the case loop; a line
+    // of fullLength_ characters or more holds every field whole.
+    struct Cut {
+        std::uint32_t line; // 0-based
+        std::uint32_t width;
+        std::size_t offset;
+    };
+
     RawDataReader& reader_;
     const DataTable& table_;
+    std::vector<Cut> cuts_;
+    std::size_t fullLength_ = 0;
     std::vector<std::string_view> fields_;
     std::vector<std::string_view> lines_; // the case's lines without their line ends
     std::uint64_t line_ = 0;

@@ -6,6 +6,7 @@
 #include "platform/TextOutput.h"
 
 #include <array>
+#include <cstring>
 
 namespace qavn {
 
@@ -40,6 +41,15 @@ char* putCsvField(char* out, std::string_view value)
     return out;
 }
 
+// Whether a plain cell's bytes (CaseCells::plainCell) hold a comma or a
+// double quote; the bytes past the cell hold neither.
+bool quoted(std::uint64_t bytes)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    auto anyZero = [](std::uint64_t v) { return (v - ones) & ~v & 0x8080808080808080u; };
+    return (anyZero(bytes ^ (',' * ones)) | anyZero(bytes ^ ('"' * ones))) != 0;
+}
+
 class CsvTables final : public TableFormat {
 public:
     TableOutcome begin(TableRun&) override { return TableOutcome::done(); }
@@ -61,24 +71,43 @@ public:
         out_->write(line_);
         // A case's line is made in place in a buffer sized once for the
         // longest line the columns can give.
-        std::size_t longest = 2;
+        std::size_t longest = 2 + sizeof(std::uint64_t);
         for (const TableColumn& column : columns_)
             longest += 2 * cellSizeBound(column) + 3;
         line_.assign(longest, '\0');
         cells_ = CaseCells(columns_, reserved_);
+        padded_ = !table.merged();
         return run.written(*out_);
     }
 
     // A cell holds no line feed (the raw data's lines end before it), so the
-    // line is written as it is, with its CR LF.
+    // line is written as it is, with its CR LF. A plain short cell is copied
+    // 8 bytes at once: the line has room for the bytes past it, which the
+    // next cell overwrites.
     TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override
     {
         char* const start = line_.data();
         char* out = start;
+        // Held here: the writes through `out` could otherwise change them.
+        const bool padded = padded_;
+        const CaseCells& cells = cells_;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0)
                 *out++ = ',';
-            out = putCsvField(out, cells_.cell(i, fields[i]));
+            std::uint64_t bytes = 0;
+            std::size_t size = 0;
+            if (padded && cells.plainCell(i, fields[i], bytes, size)) {
+                if (quoted(bytes)) {
+                    char text[sizeof bytes];
+                    std::memcpy(text, &bytes, sizeof bytes);
+                    out = putCsvField(out, std::string_view(text, size));
+                } else {
+                    std::memcpy(out, &bytes, sizeof bytes);
+                    out += size;
+                }
+            } else {
+                out = putCsvField(out, cells_.cell(i, fields[i]));
+            }
         }
         *out++ = '\r';
         *out++ = '\n';
@@ -95,6 +124,7 @@ private:
     FileTextOutput* out_ = nullptr;
     std::string line_;
     CaseCells cells_;
+    bool padded_ = false; // the fields lie in the raw data reader's lines
 };
 
 } // namespace

@@ -96,6 +96,10 @@ class TableRun;
 // dropped. Each step returns Done, or the failure that ends the run; Stopped
 // from a step stops the run as a Cancel does.
 //
+// The fields of a table's cases that is not merged lie in the lines of the
+// raw data reader: the RawDataReader::tailPadding bytes after each may be
+// read (and never used), which the short cells' fast paths rely on.
+//
 // A format that needs to see every case before it writes a table (a file
 // header that holds the case count, a key that must be unique) answers true
 // from beginScan(), which the driver asks before each table: it then hands

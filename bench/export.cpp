@@ -1,12 +1,15 @@
 // bench_export: the Access data export of 200 columns from a raw data file of
-// more than 1 GB, against `cut -c` with the same character ranges and against
-// `cat`, all with a warm page cache and output to /dev/null; then the export
-// into a real file, the CPU time of the export and of `cut`, and the peak
-// resident memory of the whole program.
+// more than 1 GB into a file, against `cut -c` with the same character
+// ranges into a file, with a warm page cache: wall and CPU time (user and
+// system), medians of runs taken in turn, each output removed and the disk
+// synced before each run, so that no run pays for the writing of another.
+// The export replaces its file through a temporary one and syncs it, so it
+// cannot write to /dev/null; `cat` to /dev/null is the anchor of reading alone.
 //
 // Usage: bench_export BENCH_DATA_DIR [--export-only]
 // The project (a small codebook and DATA\BIG.DAT) is made once under
-// BENCH_DATA_DIR/access1g.
+// BENCH_DATA_DIR/access1g. --export-only runs one export, for a profiler and
+// for the timed runs.
 
 #include "BenchSupport.h"
 
@@ -96,19 +99,6 @@ void makeProject(const fs::path& dir)
     fs::rename(temporary, dir);
 }
 
-// Least CPU time of `runs` calls of `work`, counted for `who`.
-template <typename Work>
-double leastCpu(int who, int runs, Work&& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const double start = cpuSeconds(who);
-        work();
-        best = std::min(best, cpuSeconds(who) - start);
-    }
-    return best;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -134,15 +124,11 @@ int main(int argc, char** argv)
     for (std::uint32_t v = 1; v <= store.recordCount(); ++v)
         tagged.push_back(v);
 
-    // The export writes DATA_BIG.txt into the output directory: once into
-    // /dev/null through a link, as `cut` is measured, once into a file.
-    const fs::path nullOut = dir / "out-null";
+    // The export writes DATA_BIG.txt into the output directory.
     const fs::path fileOut = dir / "out-file";
-    fs::create_directories(nullOut);
     fs::create_directories(fileOut);
     std::error_code ec;
-    fs::remove(nullOut / "DATA_BIG.txt", ec);
-    fs::create_symlink("/dev/null", nullOut / "DATA_BIG.txt");
+    fs::remove_all(dir / "out-null", ec); // of the runs before, which wrote a file there too
 
     auto exportTo = [&](const fs::path& outputDir) {
         Settings settings;
@@ -156,9 +142,8 @@ int main(int argc, char** argv)
         }
     };
 
-    // --export-only: one export into /dev/null, for a profiler.
     if (argc > 2 && std::string(argv[2]) == "--export-only") {
-        exportTo(nullOut);
+        exportTo(fileOut);
         return 0;
     }
 
@@ -169,24 +154,34 @@ int main(int argc, char** argv)
             ranges += ',';
         ranges += columnsOf(field);
     }
-    const std::string cutNull = "cut -c " + ranges + " " + shellQuote(rawFile.string()) + " > /dev/null";
-    const std::string cutFile =
-        "cut -c " + ranges + " " + shellQuote(rawFile.string()) + " > " + shellQuote((fileOut / "cut.txt").string());
+    const fs::path exportFile = fileOut / "DATA_BIG.txt";
+    const fs::path cutFile = fileOut / "cut.txt";
+    const std::string exportCommand =
+        shellQuote((programDir() / "bench_export").string()) + " " + shellQuote(fs::absolute(benchData).string()) + " --export-only";
+    const std::string cutCommand =
+        "cut -c " + ranges + " " + shellQuote(rawFile.string()) + " > " + shellQuote(cutFile.string());
     const std::string cat = "cat " + shellQuote(rawFile.string()) + " > /dev/null";
 
     run(cat); // warm the page cache
-    const double exportNull = bestOf(3, [&] { exportTo(nullOut); });
-    const double cutNullSeconds = bestOf(2, [&] { run(cutNull); });
     const double catSeconds = bestOf(3, [&] { run(cat); });
-    const double exportFile = bestOf(2, [&] { exportTo(fileOut); });
-    const double cutFileSeconds = bestOf(2, [&] { run(cutFile); });
-    // On a busy machine wall time also counts the waits for a processor;
-    // the CPU time each side used is steadier.
-    const double exportCpu = leastCpu(RUSAGE_SELF, 2, [&] { exportTo(nullOut); });
-    const double cutCpu = leastCpu(RUSAGE_CHILDREN, 2, [&] { run(cutNull); });
-    const long rssKb = peakRssKb();
-    fs::remove(fileOut / "DATA_BIG.txt", ec);
-    fs::remove(fileOut / "cut.txt", ec);
+    // A warming round, then three counted, each command in turn.
+    std::vector<ChildRun> exports;
+    std::vector<ChildRun> cuts;
+    for (int round = 0; round <= 3; ++round) {
+        for (const bool ours : {true, false}) {
+            fs::remove(ours ? exportFile : cutFile, ec);
+            run("sync");
+            const ChildRun one = runChild(ours ? exportCommand : cutCommand);
+            if (!one.ok) {
+                std::fprintf(stderr, "failed: %s\n", ours ? "the export" : "cut");
+                return 1;
+            }
+            if (round > 0)
+                (ours ? exports : cuts).push_back(one);
+        }
+    }
+    fs::remove(exportFile, ec);
+    fs::remove(cutFile, ec);
 
     auto rate = [&](double seconds) {
         char text[32];
@@ -196,13 +191,13 @@ int main(int argc, char** argv)
     char size[32];
     std::snprintf(size, sizeof size, "%.2f GB", gigabytes);
     auto named = [](std::string text, const std::string& more, const char* end) { return text.append(more).append(end); };
-    row(named("access export, 200 columns of ", size, " to /dev/null (") + rate(exportNull) + ")", exportNull,
-        named("cut -c same ranges (", rate(cutNullSeconds), ")"), cutNullSeconds);
-    row("access export, 200 columns to /dev/null", exportNull, named("cat > /dev/null (", rate(catSeconds), ")"),
+    const double exportWall = medianWall(exports);
+    const double cutWall = medianWall(cuts);
+    row(named("access export, 200 columns of ", size, " to a file (") + rate(exportWall) + ")", exportWall,
+        named("cut -c same ranges > file (", rate(cutWall), ")"), cutWall, peakMb(exports));
+    row("access export, 200 columns to a file", exportWall, named("cat > /dev/null (", rate(catSeconds), ")"),
         catSeconds);
-    row(named("access export, 200 columns to a file (", rate(exportFile), ")"), exportFile,
-        named("cut -c same ranges > file (", rate(cutFileSeconds), ")"), cutFileSeconds);
-    row("access export, 200 columns to /dev/null, CPU time", exportCpu, "cut -c same ranges, CPU time", cutCpu);
-    row("access export, peak RSS of the program (MB)", static_cast<double>(rssKb) / 1024.0, "-", 0);
+    row("access export, 200 columns to a file, CPU time", medianCpu(exports), "cut -c same ranges > file, CPU time",
+        medianCpu(cuts), peakMb(exports));
     return 0;
 }

@@ -507,7 +507,7 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
     std::vector<char*> cursors(static_cast<std::size_t>(partCount_));
     for (int j = 0; j < partCount_; ++j)
         parts.push_back(parts_[static_cast<std::size_t>(j)].get());
-    std::vector<std::size_t> capacity(parts.size(), 2 + copyBlock);
+    std::vector<std::size_t> capacity(parts.size(), 3 + copyBlock);
     for (const Column& column : columns_)
         capacity[column.part] += pieceSize(column.repeats ? columns_.front().width : column.width);
     for (std::size_t j = 0; j < parts.size(); ++j)
@@ -550,8 +550,11 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
             char* end = cursors[j];
             if (end - part.line.data() > 1)
                 end[-1] = ' ';
+            // No value holds a line feed (the lines end before it), so the
+            // line goes out as it is, with its CR LF.
+            *end++ = '\r';
             *end++ = '\n';
-            part.out.write(std::string_view(part.line.data(), static_cast<std::size_t>(end - part.line.data())));
+            part.out.writeBytes(std::string_view(part.line.data(), static_cast<std::size_t>(end - part.line.data())));
             if (part.out.failed()) {
                 writeFailed(part);
                 return Read::Failed;

@@ -404,8 +404,40 @@ TEST(TableDriver, CaseCellsAreTheCellsOfCellText)
                 EXPECT_EQ(cells.cell(c, field), cellText(field, columns[c], reserved))
                     << "column " << c << " field \"" << field << "\" reserved " << static_cast<int>(reserved);
     }
+    // plainCell() of a field lying in a line, with bytes of every kind
+    // after it, says what cell() says, or leaves it to cell().
+    for (TableColumn& column : columns)
+        column.width = 8;
+    columns.resize(9);
+    columns[7].typeCode = '6';
+    columns[7].width = 7;
+    columns[8].typeCode = '1';
+    columns[8].width = 8;
+    std::size_t plain = 0;
+    for (const ReservedCodes reserved : {ReservedCodes::Keep, ReservedCodes::Empty}) {
+        CaseCells cells(columns, reserved);
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            for (std::string field : fields) {
+                for (const std::string extra : {"1234567", "1-2,\"\xff\t"}) {
+                    field.resize(std::min(field.size(), columns[c].width));
+                    const std::string line = field + extra + std::string(8, ' ');
+                    std::uint64_t bytes = 0;
+                    std::size_t size = 0;
+                    if (!cells.plainCell(c, std::string_view(line.data(), field.size()), bytes, size))
+                        continue;
+                    ++plain;
+                    char text[8];
+                    std::memcpy(text, &bytes, sizeof bytes);
+                    EXPECT_EQ(std::string(text, size), cells.cell(c, field)) << "column " << c << " field \"" << field << "\"";
+                }
+            }
+        }
+    }
+    EXPECT_GT(plain, 150u);
     CaseCells keep(columns, ReservedCodes::Keep);
     CaseCells empty(columns, ReservedCodes::Empty);
+    EXPECT_EQ(keep.cell(7, "1234567"), "1.234567");
+    EXPECT_EQ(keep.cell(8, "  7"), "0.7");
     EXPECT_EQ(keep.cell(1, " caf\xe9 "), "caf\xc3\xa9");
     EXPECT_EQ(keep.cell(3, " -4"), "-4");
     EXPECT_EQ(empty.cell(3, " -4"), "");

@@ -90,7 +90,7 @@ constexpr char paddedBlank[copyBlock] = {' '};
 // data hold it. With `padded`, copyBlock bytes may be read at `value` and
 // written at the value's place in `out` whatever the value's size.
 template <bool padded>
-char* writeValue(char* out, const char* value, std::size_t size, char typeCode)
+[[gnu::always_inline]] inline char* writeValue(char* out, const char* value, std::size_t size, char typeCode)
 {
 #if defined(__SSE2__)
     // A padded value of up to copyBlock characters is looked at 16 bytes at
@@ -514,6 +514,25 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
         parts[j]->line.assign(capacity[j], '\0');
     std::vector<std::string_view> lines(neededLines_);
 
+    // The usual file: one line a case, one part and no identifier that
+    // repeats. A line long enough for every value is then cut by a small
+    // array of the columns' places, without a check per value.
+    struct Cut {
+        std::uint32_t offset;
+        std::uint32_t width;
+        char typeCode;
+    };
+    std::vector<Cut> cuts;
+    std::size_t fullLength = 0;
+    if (partCount_ == 1 && neededLines_ == 1 &&
+        std::none_of(columns_.begin(), columns_.end(), [](const Column& column) { return column.repeats; })) {
+        for (const Column& column : columns_) {
+            cuts.push_back({static_cast<std::uint32_t>(column.offset), static_cast<std::uint32_t>(column.width),
+                            column.typeCode});
+            fullLength = std::max(fullLength, static_cast<std::size_t>(column.needed));
+        }
+    }
+
     for (;;) {
         reader_.beginCase();
         for (std::uint32_t l = 0; l < neededLines_; ++l) {
@@ -530,6 +549,13 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
         for (std::size_t j = 0; j < parts.size(); ++j)
             cursors[j] = parts[j]->line.data();
         std::string_view identifier(paddedBlank, 0);
+        if (!cuts.empty() && lines[0].size() >= fullLength) {
+            const char* const text = lines[0].data();
+            char* out = cursors[0];
+            for (const Cut& cut : cuts)
+                out = writeValue<true>(out, text + cut.offset, cut.width, cut.typeCode);
+            cursors[0] = out;
+        } else {
         for (const Column& column : columns_) {
             std::string_view value;
             if (column.repeats) {
@@ -544,6 +570,7 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
             }
             cursors[column.part] =
                 writeValue<true>(cursors[column.part], value.data(), value.size(), column.typeCode);
+        }
         }
         for (std::size_t j = 0; j < parts.size(); ++j) {
             Part& part = *parts[j];

@@ -14,6 +14,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qavn {
 
@@ -246,6 +251,40 @@ std::size_t cellSizeBound(const TableColumn& column)
     return 2 * column.width + static_cast<std::size_t>(column.decimals()) + 2;
 }
 
+void LineBits::scan(const char* line, std::size_t length)
+{
+    const std::size_t chunks = (length + 15) / 16;
+    for (std::vector<std::uint8_t>* bits : {&solid_, &odd_, &marks_})
+        if (bits->size() < 2 * chunks + 8)
+            bits->resize(2 * chunks + 8);
+    std::uint8_t* const solid = solid_.data();
+    std::uint8_t* const odd = odd_.data();
+    std::uint8_t* const marks = marks_.data();
+    for (std::size_t c = 0; c < chunks; ++c) {
+        std::uint16_t solidBits = 0;
+        std::uint16_t oddBits = 0;
+        std::uint16_t markBits = 0;
+#if defined(__SSE2__)
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * c));
+        solidBits = static_cast<std::uint16_t>(~_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '))));
+        // As signed bytes, those above 0x7f are below a blank too.
+        oddBits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(' '))));
+        markBits = static_cast<std::uint16_t>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(',')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')))));
+#else
+        for (int k = 0; k < 16; ++k) {
+            const auto b = static_cast<unsigned char>(line[16 * c + static_cast<std::size_t>(k)]);
+            solidBits |= static_cast<std::uint16_t>((b != ' ') << k);
+            oddBits |= static_cast<std::uint16_t>((b < ' ' || b > 0x7f) << k);
+            markBits |= static_cast<std::uint16_t>((b == ',' || b == '"') << k);
+        }
+#endif
+        std::memcpy(solid + 2 * c, &solidBits, 2);
+        std::memcpy(odd + 2 * c, &oddBits, 2);
+        std::memcpy(marks + 2 * c, &markBits, 2);
+    }
+}
+
 CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserved) : reserved_(reserved)
 {
     plans_.resize(columns.size());
@@ -270,8 +309,13 @@ CaseCells::CaseCells(std::span<const TableColumn> columns, ReservedCodes reserve
                 plan.reservedDigits |= static_cast<std::uint16_t>(1u << (code[1] - '0'));
             }
         }
-        plan.short8 = (plan.kind == Plan::Trimmed && column.width <= 8) ||
-                      (plan.kind == Plan::Decimals && column.width <= 7 && plan.decimals <= 6);
+        plan.short8 = ((plan.kind == Plan::Trimmed && column.width <= 8) ||
+                       (plan.kind == Plan::Decimals && column.width <= 7 && plan.decimals <= 6)) &&
+                      column.offset + column.width <= RawDataReader::maxLineLength;
+        if (plan.short8) {
+            plan.width = static_cast<std::uint8_t>(column.width);
+            plan.offset = static_cast<std::uint32_t>(column.offset);
+        }
     }
 }
 
@@ -373,8 +417,10 @@ CaseCursor::Step CaseCursor::next()
         const char* const line = lines_[0].data();
         for (std::size_t i = 0; i < cuts_.size(); ++i)
             fields_[i] = std::string_view(line + cuts_[i].offset, cuts_[i].width);
+        wholeLine_ = lines_[0];
         return Step::Case;
     }
+    wholeLine_ = {};
     for (std::size_t i = 0; i < cuts_.size(); ++i) {
         const Cut cut = cuts_[i];
         const std::string_view line = lines_[cut.line];

@@ -112,12 +112,54 @@ std::string_view cellView(std::string_view raw, const TableColumn& column, Reser
 // The most bytes cellView() makes of a field of the column.
 std::size_t cellSizeBound(const TableColumn& column);
 
+// The bytes of a line as bits, for cutting many short fields from it at
+// once: bit k of each set stands for byte k. Solid: not a blank space. Odd:
+// below a blank space (a tab, a line end) or above 0x7f. Marks: a comma or a
+// double quote.
+class LineBits {
+public:
+    // Scans the first `length` bytes of `line`, which must be followed by
+    // 16 readable bytes (RawDataReader::tailPadding).
+    void scan(const char* line, std::size_t length);
+
+    // The bits of what was scanned, valid until the next scan(), held by
+    // value so that a loop that writes through char pointers keeps them in
+    // registers. Each gives the bits of the `width` (at most 56) bytes at
+    // `offset`: bit k for byte offset + k.
+    struct View {
+        const std::uint8_t* solidBits;
+        const std::uint8_t* oddBits;
+        const std::uint8_t* markBits;
+
+        std::uint64_t solid(std::size_t offset, std::size_t width) const { return take(solidBits, offset, width); }
+        std::uint64_t odd(std::size_t offset, std::size_t width) const { return take(oddBits, offset, width); }
+        std::uint64_t marks(std::size_t offset, std::size_t width) const { return take(markBits, offset, width); }
+
+        static std::uint64_t take(const std::uint8_t* bits, std::size_t offset, std::size_t width)
+        {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bits + offset / 8, sizeof word);
+            return word >> offset % 8 & ((std::uint64_t{1} << width) - 1);
+        }
+    };
+    View view() const { return {solid_.data(), odd_.data(), marks_.data()}; }
+
+private:
+
+    // 16 bytes of a line a chunk of 16 bits; 8 bytes to spare at the end.
+    std::vector<std::uint8_t> solid_;
+    std::vector<std::uint8_t> odd_;
+    std::vector<std::uint8_t> marks_;
+};
+
 // The cells of a table's cases as cellView() makes them, for the table
 // outputs' case loops: what each column needs is worked out once, so that
 // the usual cell (a field whose text is its trimmed self) costs a trim and
 // an ASCII check. A cell's text stays valid until the next cell of the same
 // column, or the raw field's end.
 class CaseCells {
+    struct Plan;
+
 public:
     CaseCells() = default;
     CaseCells(std::span<const TableColumn> columns, ReservedCodes reserved);
@@ -177,33 +219,41 @@ public:
         const int first = std::countr_zero(solid) / 8;
         const int last = (63 - std::countl_zero(solid)) / 8;
         const auto m = static_cast<std::size_t>(last - first + 1);
-        const std::uint64_t value = x >> 8 * first;
-        if (plan.decimals == 0) {
-            if (m == 2 && plan.reservedDigits != 0 && (value & 0xff) == '-')
-                return false;
-            bytes = value;
-            size = m;
-            return true;
-        }
-        // Digits alone take their implied decimals ("706" with 2 is "7.06",
-        // "5" is "0.05"); anything else goes the long way.
-        const std::uint64_t kept = firstBytes[m];
-        if (((~(value + 0x50 * ones) | (value + 0x46 * ones)) & highs & kept) != 0 || m == 8)
-            return false;
-        const auto d = static_cast<std::size_t>(plan.decimals);
-        if (m > d) {
-            const std::size_t whole = m - d;
-            const std::uint64_t wholeBytes = value & ((std::uint64_t{1} << 8 * whole) - 1);
-            bytes = wholeBytes | std::uint64_t{'.'} << 8 * whole | (value & kept) >> 8 * whole << 8 * (whole + 1);
-            size = m + 1;
-        } else {
-            const std::size_t zeros = d - m;
-            bytes = std::uint64_t{'0'} | std::uint64_t{'.'} << 8 | ('0' * ones & ((std::uint64_t{1} << 8 * zeros) - 1)) << 16 |
-                    (value & kept) << 8 * (2 + zeros);
-            size = d + 2;
-        }
-        return true;
+        return finish(plan, x >> 8 * first & firstBytes[m], m, bytes, size);
     }
+
+    // plainCell() for the fields of a line that holds them all whole, each
+    // at its column's place (and has the reader's padding after it), from
+    // the line's bits (LineBits); `marked` says whether the cell holds a
+    // comma or a double quote. Held by value, like LineBits::View.
+    class LineCells {
+    public:
+        bool plainCell(std::size_t i, const char* line, LineBits::View bits, std::uint64_t& bytes, std::size_t& size,
+                       bool& marked) const
+        {
+            const Plan plan = plans_[i];
+            if (!plan.short8 || bits.odd(plan.offset, plan.width) != 0)
+                return false;
+            const std::uint64_t solid = bits.solid(plan.offset, plan.width);
+            size = 0;
+            bytes = 0;
+            marked = false;
+            if (solid == 0)
+                return true;
+            marked = bits.marks(plan.offset, plan.width) != 0;
+            const int first = std::countr_zero(solid);
+            const auto m = static_cast<std::size_t>(64 - std::countl_zero(solid) - first);
+            std::uint64_t value = 0;
+            std::memcpy(&value, line + plan.offset + first, sizeof value);
+            return finish(plan, value & firstBytes[m], m, bytes, size);
+        }
+
+    private:
+        friend class CaseCells;
+        explicit LineCells(const Plan* plans) : plans_(plans) {}
+        const Plan* plans_;
+    };
+    LineCells lineCells() const { return LineCells(plans_.data()); }
 
 private:
     // firstBytes[n]: the n lowest bytes of a word set.
@@ -227,7 +277,42 @@ private:
         // plainCell() may decide: Trimmed, or Decimals of at most 6, and the
         // field is short enough for the cell to fit in 8 bytes.
         bool short8 = false;
+        std::uint8_t width = 0;   // of the field, when short8
+        std::uint32_t offset = 0; // of the field in its line
     };
+
+    // The cell of a plain field whose trimmed text is the `m` (1..8) bytes
+    // of `value` (the bytes above them clear): see plainCell().
+    static bool finish(const Plan& plan, std::uint64_t value, std::size_t m, std::uint64_t& bytes, std::size_t& size)
+    {
+        constexpr std::uint64_t ones = 0x0101010101010101u;
+        constexpr std::uint64_t highs = 0x8080808080808080u;
+        if (plan.decimals == 0) {
+            if (m == 2 && plan.reservedDigits != 0 && (value & 0xff) == '-')
+                return false;
+            bytes = value;
+            size = m;
+            return true;
+        }
+        // Digits alone take their implied decimals ("706" with 2 is "7.06",
+        // "5" is "0.05"); anything else goes the long way.
+        const std::uint64_t kept = firstBytes[m];
+        if (((~(value + 0x50 * ones) | (value + 0x46 * ones)) & highs & kept) != 0 || m == 8)
+            return false;
+        const auto d = static_cast<std::size_t>(plan.decimals);
+        if (m > d) {
+            const std::size_t whole = m - d;
+            const std::uint64_t wholeBytes = value & ((std::uint64_t{1} << 8 * whole) - 1);
+            bytes = wholeBytes | std::uint64_t{'.'} << 8 * whole | value >> 8 * whole << 8 * (whole + 1);
+            size = m + 1;
+        } else {
+            const std::size_t zeros = d - m;
+            bytes = std::uint64_t{'0'} | std::uint64_t{'.'} << 8 | ('0' * ones & ((std::uint64_t{1} << 8 * zeros) - 1)) << 16 |
+                    value << 8 * (2 + zeros);
+            size = d + 2;
+        }
+        return true;
+    }
     static bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
     static bool isAscii(std::string_view text)
     {
@@ -281,6 +366,10 @@ public:
     // line is longer than the reader takes (InvalidData).
     Step next();
     std::span<const std::string_view> fields() const { return fields_; }
+    // The case's line when the case is one line that holds every field
+    // whole, each at its column's place (and the reader's padding after
+    // it); else an empty view.
+    std::string_view wholeLine() const { return wholeLine_; }
     // The line the case in hand starts on, 1-based.
     std::uint64_t line() const { return line_; }
     const ReadError& error() const { return error_; }
@@ -302,6 +391,7 @@ private:
     std::vector<Cut> cuts_;
     std::size_t fullLength_ = 0;
     std::vector<std::string_view> fields_;
+    std::string_view wholeLine_;
     std::vector<std::string_view> lines_; // the case's lines without their line ends
     std::uint64_t line_ = 0;
     bool started_ = false;

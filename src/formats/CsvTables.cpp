@@ -5,6 +5,7 @@
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -77,6 +78,9 @@ public:
         line_.assign(longest, '\0');
         cells_ = CaseCells(columns_, reserved_);
         padded_ = !table.merged();
+        scanned_ = 0;
+        for (const TableColumn& column : columns_)
+            scanned_ = std::max(scanned_, column.offset + column.width);
         return run.written(*out_);
     }
 
@@ -115,6 +119,40 @@ public:
         return run.written(*out_);
     }
 
+    // The line's bytes are looked at 16 at once, then each plain short cell
+    // is cut from the line by its bits.
+    TableOutcome writeLineCase(TableRun& run, std::span<const std::string_view> fields, std::string_view line) override
+    {
+        bits_.scan(line.data(), std::min(line.size(), scanned_));
+        char* const start = line_.data();
+        char* out = start;
+        const CaseCells::LineCells cells = cells_.lineCells();
+        const LineBits::View bits = bits_.view();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                *out++ = ',';
+            std::uint64_t bytes = 0;
+            std::size_t size = 0;
+            bool marked = false;
+            if (cells.plainCell(i, line.data(), bits, bytes, size, marked)) {
+                if (marked) {
+                    char text[sizeof bytes];
+                    std::memcpy(text, &bytes, sizeof bytes);
+                    out = putCsvField(out, std::string_view(text, size));
+                } else {
+                    std::memcpy(out, &bytes, sizeof bytes);
+                    out += size;
+                }
+            } else {
+                out = putCsvField(out, cells_.cell(i, fields[i]));
+            }
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        out_->writeBytes(std::string_view(start, static_cast<std::size_t>(out - start)));
+        return run.written(*out_);
+    }
+
     TableOutcome endTable(TableRun& run) override { return run.written(*out_); }
     TableOutcome finish(TableRun&) override { return TableOutcome::done(); }
 
@@ -125,6 +163,8 @@ private:
     std::string line_;
     CaseCells cells_;
     bool padded_ = false; // the fields lie in the raw data reader's lines
+    std::size_t scanned_ = 0; // the bytes of a line the columns take
+    LineBits bits_;
 };
 
 } // namespace

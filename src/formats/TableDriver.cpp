@@ -256,12 +256,29 @@ TableOutcome fromRead(const ReadOutcome& read)
     return read.isDone() ? TableOutcome::done() : TableOutcome::stopped();
 }
 
-// The cases of a table, each handed to `onCase`; Stopped when it said so. A
-// merged table's come from `merged`, prepared.
+// The cases of a table, each handed to `onCase` with the case's line when
+// it holds every field whole (CaseCursor::wholeLine()); Stopped when it said
+// so. A merged table's come from `merged`, prepared, without a line.
 TableOutcome walkCases(RawDataReader& reader, const OutputTable& table, MergedCases* merged,
-                       const std::function<bool(std::span<const std::string_view>)>& onCase)
+                       const std::function<bool(std::span<const std::string_view>, std::string_view)>& onCase)
 {
-    return fromRead(merged ? merged->walk(onCase) : readCases(reader, table.source(), onCase));
+    if (merged)
+        return fromRead(merged->walk([&](std::span<const std::string_view> fields) { return onCase(fields, {}); }));
+    CaseCursor cursor(reader, table.source());
+    if (!cursor.open())
+        return fromRead(cursor.error());
+    for (;;) {
+        switch (cursor.next()) {
+        case CaseCursor::Step::Case:
+            if (!onCase(cursor.fields(), cursor.wholeLine()))
+                return TableOutcome::stopped();
+            break;
+        case CaseCursor::Step::End:
+            return TableOutcome::done();
+        case CaseCursor::Step::Failed:
+            return fromRead(cursor.error());
+        }
+    }
 }
 
 // Runs the format's steps over every table.
@@ -285,7 +302,7 @@ TableOutcome runSteps(TableRun& run, TableFormat& format, TableProgress& bar)
         }
         MergedCases* cases = merged ? &*merged : nullptr;
         if (format.beginScan(table)) {
-            step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields) {
+            step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields, std::string_view) {
                 format.scanCase(fields);
                 return bar.poll();
             });
@@ -297,8 +314,8 @@ TableOutcome runSteps(TableRun& run, TableFormat& format, TableProgress& bar)
         if (!step.isDone())
             return step;
         std::optional<TableOutcome> failed;
-        step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields) {
-            TableOutcome written = format.writeCase(run, fields);
+        step = walkCases(reader, table, cases, [&](std::span<const std::string_view> fields, std::string_view line) {
+            TableOutcome written = line.empty() ? format.writeCase(run, fields) : format.writeLineCase(run, fields, line);
             if (!written.isDone()) {
                 failed = std::move(written);
                 return false;

@@ -121,6 +121,16 @@ public:
     virtual void scanCase(std::span<const std::string_view> fields) { (void)fields; }
     virtual TableOutcome beginTable(TableRun& run, const OutputTable& table) = 0;
     virtual TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) = 0;
+    // writeCase() of a case of one line that holds every field whole, each
+    // at its column's place: `line` is that line, with the raw data
+    // reader's padding after it, for a format that cuts its cells from the
+    // whole line at once (LineBits). The same as writeCase() unless the
+    // format says otherwise.
+    virtual TableOutcome writeLineCase(TableRun& run, std::span<const std::string_view> fields, std::string_view line)
+    {
+        (void)line;
+        return writeCase(run, fields);
+    }
     virtual TableOutcome endTable(TableRun& run) = 0;
     virtual TableOutcome finish(TableRun& run) = 0;
     virtual void abort() noexcept {}

@@ -434,6 +434,42 @@ TEST(TableDriver, CaseCellsAreTheCellsOfCellText)
         }
     }
     EXPECT_GT(plain, 150u);
+    // So does LineCells::plainCell() of the same field at its column's place
+    // in a line of such fields, the line's bits scanned (LineBits).
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        columns[c].offset = 8 * c;
+    std::size_t inLine = 0;
+    for (const ReservedCodes reserved : {ReservedCodes::Keep, ReservedCodes::Empty}) {
+        CaseCells cells(columns, reserved);
+        LineBits bits;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            std::string line;
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                std::string field = fields[(f + 3 * c) % fields.size()];
+                field.resize(columns[c].width, ' ');
+                line += field + std::string(8 - columns[c].width, '"');
+            }
+            line += std::string(RawDataReader::tailPadding, ',');
+            const std::size_t length = line.size() - RawDataReader::tailPadding;
+            bits.scan(line.data(), length);
+            const CaseCells::LineCells lineCells = cells.lineCells();
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                std::uint64_t bytes = 0;
+                std::size_t size = 0;
+                bool marked = false;
+                if (!lineCells.plainCell(c, line.data(), bits.view(), bytes, size, marked))
+                    continue;
+                ++inLine;
+                char text[8];
+                std::memcpy(text, &bytes, sizeof bytes);
+                const std::string field = line.substr(columns[c].offset, columns[c].width);
+                const std::string_view cell = cells.cell(c, field);
+                EXPECT_EQ(std::string(text, size), cell) << "column " << c << " field \"" << field << "\"";
+                EXPECT_EQ(marked, cell.find_first_of(",\"") != std::string_view::npos) << field;
+            }
+        }
+    }
+    EXPECT_GT(inLine, 40u);
     CaseCells keep(columns, ReservedCodes::Keep);
     CaseCells empty(columns, ReservedCodes::Empty);
     EXPECT_EQ(keep.cell(7, "1234567"), "1.234567");

@@ -51,6 +51,21 @@ bool quoted(std::uint64_t bytes)
     return (anyZero(bytes ^ (',' * ones)) | anyZero(bytes ^ ('"' * ones))) != 0;
 }
 
+// A plain cell's bytes (CaseCells::plainCell) at `out`, quoted when
+// `marked` (they hold a comma or a double quote); the end of what was
+// written. The usual cell is copied 8 bytes at once: the line has room for
+// the bytes past it, which the next cell overwrites.
+char* putPlainCell(char* out, std::uint64_t bytes, std::size_t size, bool marked)
+{
+    if (marked) {
+        char text[sizeof bytes];
+        std::memcpy(text, &bytes, sizeof bytes);
+        return putCsvField(out, std::string_view(text, size));
+    }
+    std::memcpy(out, &bytes, sizeof bytes);
+    return out + size;
+}
+
 class CsvTables final : public TableFormat {
 public:
     TableOutcome begin(TableRun&) override { return TableOutcome::done(); }
@@ -85,13 +100,10 @@ public:
     }
 
     // A cell holds no line feed (the raw data's lines end before it), so the
-    // line is written as it is, with its CR LF. A plain short cell is copied
-    // 8 bytes at once: the line has room for the bytes past it, which the
-    // next cell overwrites.
+    // line is written as it is, with its CR LF.
     TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) override
     {
-        char* const start = line_.data();
-        char* out = start;
+        char* out = line_.data();
         // Held here: the writes through `out` could otherwise change them.
         const bool padded = padded_;
         const CaseCells& cells = cells_;
@@ -100,23 +112,12 @@ public:
                 *out++ = ',';
             std::uint64_t bytes = 0;
             std::size_t size = 0;
-            if (padded && cells.plainCell(i, fields[i], bytes, size)) {
-                if (quoted(bytes)) {
-                    char text[sizeof bytes];
-                    std::memcpy(text, &bytes, sizeof bytes);
-                    out = putCsvField(out, std::string_view(text, size));
-                } else {
-                    std::memcpy(out, &bytes, sizeof bytes);
-                    out += size;
-                }
-            } else {
+            if (padded && cells.plainCell(i, fields[i], bytes, size))
+                out = putPlainCell(out, bytes, size, quoted(bytes));
+            else
                 out = putCsvField(out, cells_.cell(i, fields[i]));
-            }
         }
-        *out++ = '\r';
-        *out++ = '\n';
-        out_->writeBytes(std::string_view(start, static_cast<std::size_t>(out - start)));
-        return run.written(*out_);
+        return endLine(run, out);
     }
 
     // The line's bytes are looked at 16 at once, then each plain short cell
@@ -124,8 +125,7 @@ public:
     TableOutcome writeLineCase(TableRun& run, std::span<const std::string_view> fields, std::string_view line) override
     {
         bits_.scan(line.data(), std::min(line.size(), scanned_));
-        char* const start = line_.data();
-        char* out = start;
+        char* out = line_.data();
         const CaseCells::LineCells cells = cells_.lineCells();
         const LineBits::View bits = bits_.view();
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -134,29 +134,27 @@ public:
             std::uint64_t bytes = 0;
             std::size_t size = 0;
             bool marked = false;
-            if (cells.plainCell(i, line.data(), bits, bytes, size, marked)) {
-                if (marked) {
-                    char text[sizeof bytes];
-                    std::memcpy(text, &bytes, sizeof bytes);
-                    out = putCsvField(out, std::string_view(text, size));
-                } else {
-                    std::memcpy(out, &bytes, sizeof bytes);
-                    out += size;
-                }
-            } else {
+            if (cells.plainCell(i, line.data(), bits, bytes, size, marked))
+                out = putPlainCell(out, bytes, size, marked);
+            else
                 out = putCsvField(out, cells_.cell(i, fields[i]));
-            }
         }
-        *out++ = '\r';
-        *out++ = '\n';
-        out_->writeBytes(std::string_view(start, static_cast<std::size_t>(out - start)));
-        return run.written(*out_);
+        return endLine(run, out);
     }
 
     TableOutcome endTable(TableRun& run) override { return run.written(*out_); }
     TableOutcome finish(TableRun&) override { return TableOutcome::done(); }
 
 private:
+    // Ends the case's line at `out` with its CR LF and writes it.
+    TableOutcome endLine(TableRun& run, char* out)
+    {
+        *out++ = '\r';
+        *out++ = '\n';
+        out_->writeBytes(std::string_view(line_.data(), static_cast<std::size_t>(out - line_.data())));
+        return run.written(*out_);
+    }
+
     std::vector<TableColumn> columns_;
     ReservedCodes reserved_ = ReservedCodes::Keep;
     FileTextOutput* out_ = nullptr;

@@ -19,13 +19,6 @@ namespace qavn {
 
 namespace {
 
-bool isWholeNumber(std::string_view text)
-{
-    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
-        text.remove_prefix(1);
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 int sign(int value)
 {
     return (value > 0) - (value < 0);
@@ -106,8 +99,8 @@ int compareIdentifiers(std::string_view a, std::string_view b)
 {
     a = trimmed(a);
     b = trimmed(b);
-    const bool numberA = isWholeNumber(a);
-    const bool numberB = isWholeNumber(b);
+    const bool numberA = isSignedWholeNumber(a);
+    const bool numberB = isSignedWholeNumber(b);
     if (numberA != numberB)
         return numberA ? -1 : 1;
     if (!numberA)

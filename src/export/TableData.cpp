@@ -160,27 +160,6 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
 
 namespace {
 
-bool isAscii(std::string_view text)
-{
-    unsigned char any = 0;
-    for (const char c : text)
-        any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
-// Whether the text is a whole number: digits after an optional sign.
-bool isPlainInteger(std::string_view value)
-{
-    if (!value.empty() && (value.front() == '-' || value.front() == '+'))
-        value.remove_prefix(1);
-    if (value.empty())
-        return false;
-    for (const char c : value)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 // Inserts the decimal point `decimals` digits from the right of an integer
 // text, into `out` ("-15", 1 -> "-1.5"; "5", 2 -> "0.05").
 void scaleInto(std::string_view value, int decimals, std::string& out)
@@ -225,10 +204,10 @@ std::string_view cellView(std::string_view raw, const TableColumn& column, Reser
     if (numeric && !column.reservedCodes.empty() && isReservedCode(value, column))
         return reserved == ReservedCodes::Empty ? std::string_view() : value;
     std::string_view text;
-    if (numeric && column.decimals() > 0 && isPlainInteger(value)) {
+    if (numeric && column.decimals() > 0 && isSignedWholeNumber(value)) {
         scaleInto(value, column.decimals(), scratch);
         text = scratch;
-    } else if (isAscii(value)) {
+    } else if (isAsciiText(value)) {
         text = value;
     } else {
         scratch.clear();

@@ -93,6 +93,28 @@ ReadOutcome buildDataTable(std::span<const std::uint32_t> tagged, std::uint32_t 
                            const DataFileEntry& file, const Settings& settings,
                            const std::function<bool()>& cancelled, DataTable& table, TableNaming naming = {});
 
+// Whether the text is a whole number: digits after an optional sign.
+inline bool isSignedWholeNumber(std::string_view text)
+{
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Whether every byte of the text is ASCII.
+inline bool isAsciiText(std::string_view text)
+{
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 // The text of one cell from the raw field: blanks trimmed at both ends;
 // a reserved code or a declared missing value empty when `reserved` says
 // so; a numeric value with
@@ -176,9 +198,9 @@ public:
         if (plan.reservedDigits != 0 && raw.size() == 2 && raw[0] == '-' && raw[1] >= '1' && raw[1] <= '9' &&
             (plan.reservedDigits >> (raw[1] - '0') & 1) != 0)
             return reserved_ == ReservedCodes::Empty ? std::string_view() : raw;
-        if (plan.kind == Plan::Decimals && isWholeNumber(raw))
+        if (plan.kind == Plan::Decimals && isSignedWholeNumber(raw))
             return scaled(scratch_[i], plan.decimals, raw);
-        if (isAscii(raw))
+        if (isAsciiText(raw))
             return raw;
         return latin1Cell(scratch_[i], raw);
     }
@@ -314,24 +336,6 @@ private:
         return true;
     }
     static bool isBlank(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
-    static bool isAscii(std::string_view text)
-    {
-        unsigned char any = 0;
-        for (const char c : text)
-            any |= static_cast<unsigned char>(c);
-        return any < 0x80;
-    }
-    static bool isWholeNumber(std::string_view text)
-    {
-        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
-            text.remove_prefix(1);
-        if (text.empty())
-            return false;
-        for (const char c : text)
-            if (c < '0' || c > '9')
-                return false;
-        return true;
-    }
     static std::string_view scaled(std::string& scratch, int decimals, std::string_view value);
     static std::string_view latin1Cell(std::string& scratch, std::string_view value);
 

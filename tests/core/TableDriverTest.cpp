@@ -353,6 +353,19 @@ TEST(TableDriver, CancelOrAFullDiskLeavesEveryEarlierFileAsItWas)
     }
 }
 
+// The SQLite output of the first two variables of the project written last
+// into `file`; false when it was not written.
+bool writeTaggedSqlite(const fs::path& file)
+{
+    WriterHarness h;
+    if (!h.started)
+        return false;
+    h.tag({1, 2});
+    OutputJob job{LabelChoice::All, file.string()};
+    Progress progress;
+    return writeOutput(outputFormat(OutputKind::Sqlite), h.services(), job, progress).status == OutputStatus::Written;
+}
+
 // A field without implied decimals may still hold its own decimal point: the
 // SQLite column is then REAL, whatever the codebook says, and keeps every
 // value (the identifier stays the key).
@@ -363,13 +376,8 @@ TEST(TableDriver, SqliteColumnsGivenDecimalsAreReal)
     p.add(variable("SCORE", "Score", "S", 1, 1, "4-7"));
     p.add(variable("WHOLE", "Whole", "S", 1, 1, "1-3"));
     p.write();
-    WriterHarness h;
-    ASSERT_TRUE(h.started);
-    h.tag({1, 2});
     const fs::path file = p.outputDir() / "scores.db";
-    OutputJob job{LabelChoice::All, file.string()};
-    Progress progress;
-    ASSERT_EQ(writeOutput(outputFormat(OutputKind::Sqlite), h.services(), job, progress).status, OutputStatus::Written);
+    ASSERT_TRUE(writeTaggedSqlite(file));
     EXPECT_EQ(sqliteValues(file, "SELECT type FROM pragma_table_info('DATA_SCORES') ORDER BY cid"),
               (std::vector<std::string>{"INTEGER", "REAL", "INTEGER"}));
     EXPECT_EQ(sqliteValues(file, "SELECT SCORE || ' ' || WHOLE FROM DATA_SCORES ORDER BY ID"),
@@ -522,13 +530,8 @@ TEST(TableDriver, SqliteNumbersAreThoseOfTheirCellText)
     p.add(variable("SCALED", "Scaled", "S", 1, 1, "4-8", '2'));
     p.add(variable("WHOLE", "Whole", "S", 1, 1, "9-28"));
     p.write();
-    WriterHarness h;
-    ASSERT_TRUE(h.started);
-    h.tag({1, 2});
     const fs::path file = p.outputDir() / "numbers.db";
-    OutputJob job{LabelChoice::All, file.string()};
-    Progress progress;
-    ASSERT_EQ(writeOutput(outputFormat(OutputKind::Sqlite), h.services(), job, progress).status, OutputStatus::Written);
+    ASSERT_TRUE(writeTaggedSqlite(file));
     const std::vector<std::string> expected = {"0.05", "-1.50", "-0.00", "12.5", "1e3", "999.99", "123.45"};
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);

@@ -409,8 +409,8 @@ CaseCursor::Step CaseCursor::next()
     return Step::Case;
 }
 
-ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
-                      const std::function<bool(std::span<const std::string_view>)>& onCase)
+ReadOutcome readCaseLines(RawDataReader& reader, const DataTable& table,
+                          const std::function<bool(std::span<const std::string_view>, std::string_view)>& onCase)
 {
     CaseCursor cursor(reader, table);
     if (!cursor.open())
@@ -418,7 +418,7 @@ ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
     for (;;) {
         switch (cursor.next()) {
         case CaseCursor::Step::Case:
-            if (!onCase(cursor.fields()))
+            if (!onCase(cursor.fields(), cursor.wholeLine()))
                 return ReadOutcome::stopped();
             break;
         case CaseCursor::Step::End:
@@ -427,6 +427,13 @@ ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
             return cursor.error();
         }
     }
+}
+
+ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
+                      const std::function<bool(std::span<const std::string_view>)>& onCase)
+{
+    return readCaseLines(reader, table,
+                         [&](std::span<const std::string_view> fields, std::string_view) { return onCase(fields); });
 }
 
 } // namespace qavn

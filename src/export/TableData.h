@@ -9,8 +9,8 @@
 #include "platform/ReadError.h"
 #include "project/DeclaredMissing.h"
 
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -138,6 +138,9 @@ std::size_t cellSizeBound(const TableColumn& column);
 // once: bit k of each set stands for byte k. Solid: not a blank space. Odd:
 // below a blank space (a tab, a line end) or above 0x7f. Marks: a comma or a
 // double quote.
+// A word read from the bytes holds the first of them in its lowest byte.
+static_assert(std::endian::native == std::endian::little);
+
 class LineBits {
 public:
     // Scans the first `length` bytes of `line`, which must be followed by
@@ -167,7 +170,6 @@ public:
     View view() const { return {solid_.data(), odd_.data(), marks_.data()}; }
 
 private:
-
     // 16 bytes of a line a chunk of 16 bits; 8 bytes to spare at the end.
     std::vector<std::uint8_t> solid_;
     std::vector<std::uint8_t> odd_;
@@ -412,5 +414,10 @@ private:
 // reader takes or columns on a line past linesPerCase (InvalidData).
 ReadOutcome readCases(RawDataReader& reader, const DataTable& table,
                       const std::function<bool(std::span<const std::string_view>)>& onCase);
+// readCases() that also hands `onCase` the case's line when the case is one
+// line that holds every field whole (CaseCursor::wholeLine()), else an
+// empty view.
+ReadOutcome readCaseLines(RawDataReader& reader, const DataTable& table,
+                          const std::function<bool(std::span<const std::string_view>, std::string_view)>& onCase);
 
 } // namespace qavn

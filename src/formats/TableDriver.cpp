@@ -264,21 +264,7 @@ TableOutcome walkCases(RawDataReader& reader, const OutputTable& table, MergedCa
 {
     if (merged)
         return fromRead(merged->walk([&](std::span<const std::string_view> fields) { return onCase(fields, {}); }));
-    CaseCursor cursor(reader, table.source());
-    if (!cursor.open())
-        return fromRead(cursor.error());
-    for (;;) {
-        switch (cursor.next()) {
-        case CaseCursor::Step::Case:
-            if (!onCase(cursor.fields(), cursor.wholeLine()))
-                return TableOutcome::stopped();
-            break;
-        case CaseCursor::Step::End:
-            return TableOutcome::done();
-        case CaseCursor::Step::Failed:
-            return fromRead(cursor.error());
-        }
-    }
+    return fromRead(readCaseLines(reader, table.source(), onCase));
 }
 
 // Runs the format's steps over every table.

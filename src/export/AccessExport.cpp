@@ -548,7 +548,6 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
             lines[l] = reader_.caseText(l);
         for (std::size_t j = 0; j < parts.size(); ++j)
             cursors[j] = parts[j]->line.data();
-        std::string_view identifier(paddedBlank, 0);
         if (!cuts.empty() && lines[0].size() >= fullLength) {
             const char* const text = lines[0].data();
             char* out = cursors[0];
@@ -556,21 +555,22 @@ ExportRun::Read ExportRun::readCases(const DataFileEntry& file, const std::strin
                 out = writeValue<true>(out, text + cut.offset, cut.width, cut.typeCode);
             cursors[0] = out;
         } else {
-        for (const Column& column : columns_) {
-            std::string_view value;
-            if (column.repeats) {
-                value = identifier;
-            } else {
-                const std::string_view line = lines[column.line - 1];
-                value = static_cast<std::int64_t>(line.size()) < column.needed
-                            ? std::string_view(paddedBlank, 1)
-                            : line.substr(column.offset, column.width);
-                if (column.isIdentifier)
-                    identifier = value;
+            std::string_view identifier(paddedBlank, 0);
+            for (const Column& column : columns_) {
+                std::string_view value;
+                if (column.repeats) {
+                    value = identifier;
+                } else {
+                    const std::string_view line = lines[column.line - 1];
+                    value = static_cast<std::int64_t>(line.size()) < column.needed
+                                ? std::string_view(paddedBlank, 1)
+                                : line.substr(column.offset, column.width);
+                    if (column.isIdentifier)
+                        identifier = value;
+                }
+                cursors[column.part] =
+                    writeValue<true>(cursors[column.part], value.data(), value.size(), column.typeCode);
             }
-            cursors[column.part] =
-                writeValue<true>(cursors[column.part], value.data(), value.size(), column.typeCode);
-        }
         }
         for (std::size_t j = 0; j < parts.size(); ++j) {
             Part& part = *parts[j];

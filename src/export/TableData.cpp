@@ -396,7 +396,7 @@ CaseCursor::Step CaseCursor::next()
         const char* const line = lines_[0].data();
         for (std::size_t i = 0; i < cuts_.size(); ++i)
             fields_[i] = std::string_view(line + cuts_[i].offset, cuts_[i].width);
-        wholeLine_ = lines_[0];
+        wholeLine_ = lines_[0].substr(0, fullLength_);
         return Step::Case;
     }
     wholeLine_ = {};

@@ -372,9 +372,10 @@ public:
     // line is longer than the reader takes (InvalidData).
     Step next();
     std::span<const std::string_view> fields() const { return fields_; }
-    // The case's line when the case is one line that holds every field
-    // whole, each at its column's place (and the reader's padding after
-    // it); else an empty view.
+    // When the case is one line that holds every field whole, each at its
+    // column's place: that line up to the end of its last field (with the
+    // rest of the line and the reader's padding after it); else an empty
+    // view.
     std::string_view wholeLine() const { return wholeLine_; }
     // The line the case in hand starts on, 1-based.
     std::uint64_t line() const { return line_; }

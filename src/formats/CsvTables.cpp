@@ -5,7 +5,6 @@
 #include "platform/Strings.h"
 #include "platform/TextOutput.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -93,9 +92,6 @@ public:
         line_.assign(longest, '\0');
         cells_ = CaseCells(columns_, reserved_);
         padded_ = !table.merged();
-        scanned_ = 0;
-        for (const TableColumn& column : columns_)
-            scanned_ = std::max(scanned_, column.offset + column.width);
         return run.written(*out_);
     }
 
@@ -124,7 +120,7 @@ public:
     // is cut from the line by its bits.
     TableOutcome writeLineCase(TableRun& run, std::span<const std::string_view> fields, std::string_view line) override
     {
-        bits_.scan(line.data(), std::min(line.size(), scanned_));
+        bits_.scan(line.data(), line.size());
         char* out = line_.data();
         const CaseCells::LineCells cells = cells_.lineCells();
         const LineBits::View bits = bits_.view();
@@ -161,7 +157,6 @@ private:
     std::string line_;
     CaseCells cells_;
     bool padded_ = false; // the fields lie in the raw data reader's lines
-    std::size_t scanned_ = 0; // the bytes of a line the columns take
     LineBits bits_;
 };
 

@@ -122,9 +122,9 @@ public:
     virtual TableOutcome beginTable(TableRun& run, const OutputTable& table) = 0;
     virtual TableOutcome writeCase(TableRun& run, std::span<const std::string_view> fields) = 0;
     // writeCase() of a case of one line that holds every field whole, each
-    // at its column's place: `line` is that line, with the raw data
-    // reader's padding after it, for a format that cuts its cells from the
-    // whole line at once (LineBits). The same as writeCase() unless the
+    // at its column's place: `line` is that line up to the end of its last
+    // field (CaseCursor::wholeLine()), for a format that cuts its cells from
+    // the whole line at once (LineBits). The same as writeCase() unless the
     // format says otherwise.
     virtual TableOutcome writeLineCase(TableRun& run, std::span<const std::string_view> fields, std::string_view line)
     {
